@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs; does nothing when they are all present.
+set -euo pipefail
+packages=(
+  build-essential cmake g++ clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
+  libcli11-dev nlohmann-json3-dev
+  qt6-base-dev libgl-dev
+  imagemagick xvfb xauth x11-utils xdotool
+)
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi

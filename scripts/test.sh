@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds with AddressSanitizer + UndefinedBehaviorSanitizer and runs every test through CTest,
+# then builds the fuzz targets with clang and runs each for a short, bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs="$(nproc)"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLICOR_SANITIZE=ON > /dev/null
+cmake --build build/test -j"$jobs"
+ctest --test-dir build/test --output-on-failure -j"$jobs"
+
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLICOR_FUZZ=ON > /dev/null
+cmake --build build/fuzz -j"$jobs"
+ctest --test-dir build/fuzz --output-on-failure
