@@ -1,0 +1,38 @@
+// vellicor-cli: the command-line face of the data side.
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "CliCommandU.h"
+
+std::vector<TCliRegistration>& CliRegistrations() {
+  static std::vector<TCliRegistration> registrations;
+  return registrations;
+}
+
+TCliCommand::TCliCommand(int order, TCliRegistrar registrar) {
+  CliRegistrations().push_back({order, std::move(registrar)});
+}
+
+int& CliExitCode() {
+  static int code = 0;
+  return code;
+}
+
+int main(int argc, char** argv) {
+  CLI::App app{"vellicor-cli: list, unpack and export Quv sprite files and HPI archives"};
+  app.require_subcommand(1);
+  auto& registrations = CliRegistrations();
+  std::stable_sort(registrations.begin(), registrations.end(),
+                   [](const auto& a, const auto& b) { return a.Order < b.Order; });
+  for (auto& registration : registrations) registration.Registrar(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return CliExitCode();
+}
