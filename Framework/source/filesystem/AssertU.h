@@ -1,6 +1,7 @@
 #pragma once
 // Assertions: a failed precondition is a programming-error report through the platform table's
 // assertion handler, not a data error. The location comes from the compiler.
+#include <cstdint>
 #include <string>
 
 #include "SourceLocationU.h"
@@ -8,7 +9,8 @@
 // Reports through Platform().AssertionHandler when condition is false.
 void Assert(bool condition, const std::string& message = std::string(),
             TSourceLocation where = TSourceLocation::current());
-#define VASSERT(condition) ::Assert(static_cast<bool>(condition), std::string(), TSourceLocation::current())
+#define VASSERT(condition) \
+  ::Assert(static_cast<bool>(condition), std::string(), TSourceLocation::current())
 #define VASSERT_MSG(condition, message) \
   ::Assert(static_cast<bool>(condition), (message), TSourceLocation::current())
 
@@ -16,8 +18,12 @@ void Assert(bool condition, const std::string& message = std::string(),
 bool& AssertionsSuppressed();
 
 // "Program: %s\nFile: %s\nProcedure: %s\nLine: %s\n" for a location: from the map file beside
-// the executable when one was read, else from the compiler's location.
+// the executable when one was read (through the failing Assert's code address), else from the
+// compiler's location (file name without folder, function, line).
 std::string FormatLocation(const TSourceLocation& where);
+// The same text for a code address, through the map file's lookups; empty fields without a map
+// or for an address outside the program's code.
+std::string FormatAddress(uintptr_t address);
 // The location text followed by "\nAssertion Failed" and, when given, "\n" + message.
 std::string AssertionBody(const TSourceLocation& where, const std::string& message);
 
@@ -28,4 +34,5 @@ void ConsoleAssertionHandler(bool condition, const std::string& message,
 
 // The executable's file name without folder.
 std::string ProgramFileName();
+// The executable's full path.
 std::string ProgramFilePath();

@@ -1,0 +1,97 @@
+#include "ConsoleU.h"
+
+#include <fcntl.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "LowLevelIO.h"
+#include "StreamsU.h"
+
+TConsole* Console = nullptr;
+
+void ConsoleLog(uint8_t level, const std::string& text) {
+  if (Console) Console->Log(level, text);
+}
+
+TConsole::~TConsole() {
+  if (Active) Finalize();
+  ClearComments();
+}
+
+bool TConsole::Initialize() {
+  if (!TSubSystem::Initialize()) return false;
+  // Messages logged before the start are dropped, and freed, not leaked.
+  if (Comments)
+    ClearComments();
+  else
+    Comments = std::make_unique<TQueue<TComment>>(Places);
+  return true;
+}
+
+void TConsole::Finalize() {
+  ClearComments();
+  Comments.reset();
+  TSubSystem::Finalize();
+}
+
+void TConsole::ClearComments() {
+  if (!Comments) return;
+  while (TComment* comment = Comments->Pop()) delete comment;
+  Comments->Clear();
+}
+
+std::string TConsole::LastMessage() const {
+  if (!Comments) return std::string();
+  const TComment* last = Comments->PeekLast();
+  return last ? last->Text : std::string();
+}
+
+void TConsole::LogFmt(uint8_t level, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatV(format, args);
+  va_end(args);
+  Log(level, text);
+}
+
+namespace {
+
+bool StandardOutputOpen() {
+  return fcntl(1, F_GETFD) != -1;
+}
+
+void AppendToLogFile(const std::string& fileName, const std::string& text) {
+  TFileStream file(fileName, hfReadWrite | hfShareRead);
+  file.Seek(0, soEnd);
+  if (!text.empty()) file.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+  file.WriteBuffer("\r\n", 2);
+}
+
+}  // namespace
+
+void TConsole::Log(uint8_t level, const std::string& text) {
+  TPlatformTable& platform = Platform();
+  if (platform.AssertionHandler)
+    platform.AssertionHandler(true, std::string(), TSourceLocation::current());
+
+  if (!Comments) Comments = std::make_unique<TQueue<TComment>>(Places);
+  const uint32_t now = platform.GetTickCount ? platform.GetTickCount() : 0;
+  TComment* comment = nullptr;
+  if (Comments->Count >= Places) comment = Comments->Pop();
+  if (!comment) comment = new TComment;
+  comment->Text = text;
+  comment->Level = level;
+  comment->Time = now;
+  Comments->Push(comment);
+
+  if (OnLog) OnLog(text, level);
+
+  if (level > 15 || (LevelMask & (1u << level)) == 0) return;
+  if (StandardOutputOpen()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  }
+  if (!LogFileName.empty()) AppendToLogFile(LogFileName, text);
+}
