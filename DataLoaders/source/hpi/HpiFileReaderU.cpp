@@ -1,0 +1,246 @@
+#include "HpiFileReaderU.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "AssertU.h"
+#include "ConsoleU.h"
+#include "HpiChunkU.h"
+#include "Hpi_Zeta_LoaderU.h"
+
+namespace {
+
+// Keeps the archive reader open for the length of one decode, whatever way it ends.
+class TArchiveOpenGuard {
+ public:
+  explicit TArchiveOpenGuard(IFileReader& reader) : FReader(reader) { FReader.Open(fmRead); }
+  ~TArchiveOpenGuard() { FReader.Close(); }
+
+ private:
+  IFileReader& FReader;
+};
+
+uint32_t ChunkCount(int32_t fileSize) {
+  const uint32_t size = static_cast<uint32_t>(fileSize);
+  return size / HpiChunkDataSize + (size % HpiChunkDataSize != 0 ? 1 : 0);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// THpiFileReader
+
+THpiFileReader::THpiFileReader(IFileReaderRef archiveReader, uint32_t key, int32_t fileSize,
+                               uint32_t dataStart)
+    : FArchiveReader(std::move(archiveReader)),
+      FDataStart(dataStart),
+      FFileSize(fileSize),
+      FKey(key) {}
+
+THpiFileReader::~THpiFileReader() {
+  CloseOnDestroy();
+}
+
+void THpiFileReader::CheckMode(uint8_t mode) {
+  if (mode != 0 && mode != fmRead) throw Exception("Writing to HPI files is not yet supported");
+}
+
+void THpiFileReader::SetPosition(int64_t position) {
+  FPosition = position;
+  if (FArchiveReader) FArchiveReader->SetPosition(int64_t(FDataStart) + position);
+}
+
+int64_t THpiFileReader::Read(void* buffer, int64_t count) {
+  if (!FArchiveReader) return -1;
+  // The archive goes on past this file; a read must not hand out the next file's bytes.
+  const int64_t left = int64_t(FFileSize) - FPosition;
+  if (FPosition < 0 || left <= 0 || count <= 0) return 0;
+  count = std::min(count, left);
+  const int64_t where = int64_t(FDataStart) + FPosition;
+  if (FArchiveReader->GetPosition() != where) FArchiveReader->SetPosition(where);
+  const int64_t done = FArchiveReader->Read(buffer, count);
+  if (done > 0) FPosition += done;
+  return done;
+}
+
+int64_t THpiFileReader::Write(const void* buffer, int64_t count) {
+  if (!FArchiveReader) return -1;
+  FArchiveReader->SetPosition(int64_t(FDataStart) + FPosition);
+  return FArchiveReader->Write(buffer, count);
+}
+
+int64_t THpiFileReader::Seek(int64_t offset, int origin) {
+  switch (origin) {
+    case soBeginning:
+      FPosition = offset;
+      break;
+    case soCurrent:
+      FPosition += offset;
+      break;
+    case soEnd:
+      FPosition = int64_t(FFileSize) + offset;
+      break;
+    default:
+      break;
+  }
+  return FPosition;
+}
+
+void THpiFileReader::DoOpen(uint8_t mode) {
+  CheckMode(mode);
+  if (FArchiveReader) FArchiveReader->Open(fmRead);
+  FPosition = 0;
+}
+
+void THpiFileReader::DoClose() {
+  FPosition = 0;
+  if (FArchiveReader) FArchiveReader->Close();
+}
+
+void THpiFileReader::Assign(IFileReader& source) {
+  TFileReader::Assign(source);
+  if (auto* hpi = dynamic_cast<THpiFileReader*>(&source)) {
+    FArchiveReader = hpi->FArchiveReader;
+    FDataStart = hpi->FDataStart;
+    FFileSize = hpi->FFileSize;
+    Compression = hpi->Compression;
+    FKey = hpi->FKey;
+  }
+}
+
+IFileReaderRef THpiFileReader::Clone() {
+  auto clone = std::make_shared<THpiFileReader>();
+  clone->Assign(*this);
+  return clone;
+}
+
+bool THpiFileReader::SameFile(IFileReader& other) {
+  auto* hpi = dynamic_cast<THpiFileReader*>(&other);
+  if (!hpi || !FArchiveReader || !hpi->FArchiveReader) return false;
+  return FArchiveReader->SameFile(*hpi->FArchiveReader);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBufferedHpiFileReader
+
+TBufferedHpiFileReader::~TBufferedHpiFileReader() {
+  CloseOnDestroy();
+}
+
+int64_t TBufferedHpiFileReader::GetPosition() {
+  return FBuffer ? FBuffer->GetPosition() : FPendingPosition;
+}
+
+void TBufferedHpiFileReader::SetPosition(int64_t position) {
+  if (FBuffer)
+    FBuffer->SetPosition(position);
+  else
+    FPendingPosition = position;
+}
+
+int64_t TBufferedHpiFileReader::GetSize() {
+  return FBuffer ? FBuffer->GetSize() : FFileSize;
+}
+
+int64_t TBufferedHpiFileReader::Read(void* buffer, int64_t count) {
+  if (!FBuffer && !FArchiveReader && FFileSize != 0) return -1;
+  EnsureDecoded();
+  return FBuffer->Read(buffer, count);
+}
+
+int64_t TBufferedHpiFileReader::Write(const void* buffer, int64_t count) {
+  if (GetReadOnly()) return -1;
+  if (!FBuffer && !FArchiveReader && FFileSize != 0) return -1;
+  EnsureDecoded();
+  return FBuffer->Write(buffer, count);
+}
+
+int64_t TBufferedHpiFileReader::Seek(int64_t offset, int origin) {
+  if (!FBuffer && !FArchiveReader && FFileSize != 0) return -1;
+  EnsureDecoded();
+  return FBuffer->Seek(offset, origin);
+}
+
+void TBufferedHpiFileReader::DoOpen(uint8_t mode) {
+  CheckMode(mode);
+  FPendingPosition = 0;
+  if (FBuffer) FBuffer->SetPosition(0);
+}
+
+void TBufferedHpiFileReader::DoClose() {
+  FPendingPosition = 0;
+  if (FBuffer) FBuffer->SetPosition(0);
+}
+
+void TBufferedHpiFileReader::DecodeFile() {
+  auto buffer = std::make_unique<TMemoryStream>();
+  const int64_t pending = FPendingPosition;
+  if (FFileSize > 0) {
+    if (!FArchiveReader) throw EReadError("Stream read error");
+    TArchiveOpenGuard guard(*FArchiveReader);
+    // Every count and size below must be backed by bytes of the archive before it sizes
+    // anything, so a lying FileSize or chunk table cannot make us allocate.
+    const int64_t archiveSize = FArchiveReader->GetSize();
+    const uint32_t count = ChunkCount(FFileSize);
+    const int64_t tableEnd = int64_t(FDataStart) + int64_t(count) * 4;
+    if (tableEnd > archiveSize) throw EReadError("Stream read error");
+    std::vector<uint8_t> table(size_t(count) * 4);
+    FArchiveReader->SetPosition(FDataStart);
+    THpiLoader_Zeta::ReadAndDecrypt(*FArchiveReader, table.data(), FDataStart,
+                                    uint32_t(table.size()), FKey);
+    std::vector<uint32_t> sizes(count);
+    int64_t end = tableEnd;
+    uint32_t largest = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint8_t* p = &table[size_t(i) * 4];
+      sizes[i] = p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+      end += sizes[i];
+      largest = std::max(largest, sizes[i]);
+    }
+    if (end > archiveSize) throw EReadError("Stream read error");
+
+    std::vector<uint8_t> chunk(largest);
+    std::vector<uint8_t> data;
+    int64_t position = tableEnd;
+    for (uint32_t i = 0; i < count; ++i) {
+      THpiLoader_Zeta::ReadAndDecrypt(*FArchiveReader, chunk.data(), uint32_t(position), sizes[i],
+                                      FKey);
+      if (DecodeChunk(chunk.data(), sizes[i], data) == 0)
+        RaiseLogged<EZetaHpiLoadError>(8, "HPI Decompression error");
+      position += sizes[i];
+    }
+    buffer->SetSize(int64_t(data.size()));
+    if (!data.empty()) std::memcpy(buffer->Memory(), data.data(), data.size());
+  }
+  buffer->SetPosition(pending);
+  FBuffer = std::move(buffer);
+  ++FDecodeCount;
+}
+
+void TBufferedHpiFileReader::Assign(IFileReader& source) {
+  THpiFileReader::Assign(source);
+  auto* chunked = dynamic_cast<TBufferedHpiFileReader*>(&source);
+  VASSERT(chunked != nullptr);
+  if (!chunked) return;
+  const int64_t position = chunked->GetPosition();
+  chunked->Open(fmRead);
+  struct TCloseSource {
+    IFileReader& Source;
+    ~TCloseSource() { Source.Close(); }
+  } closeSource{source};
+  chunked->EnsureDecoded();
+  auto buffer = std::make_unique<TMemoryStream>();
+  const int64_t size = chunked->FBuffer->GetSize();
+  buffer->SetSize(size);
+  if (size > 0) std::memcpy(buffer->Memory(), chunked->FBuffer->Memory(), size_t(size));
+  buffer->SetPosition(position);
+  chunked->FBuffer->SetPosition(position);
+  FBuffer = std::move(buffer);
+}
+
+IFileReaderRef TBufferedHpiFileReader::Clone() {
+  auto clone = std::make_shared<TBufferedHpiFileReader>();
+  clone->Assign(*this);
+  return clone;
+}

@@ -1,0 +1,209 @@
+#include "Hpi_Zeta_LoaderU.h"
+
+#include <cstring>
+
+#include "ConsoleU.h"
+#include "HpiChunkU.h"
+#include "StringUtilsU.h"
+
+namespace {
+
+const char* const DirectoryReadError = "Error reading and decrypting Zeta Hpi central directory";
+constexpr uint32_t HpiMaxField = 0x80000000u;
+
+uint32_t LoadU32(const uint8_t* p) {
+  return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+// Offset and width must lie inside the directory buffer; the walk trusts nothing it reads.
+void CheckInside(const std::vector<uint8_t>& dir, uint64_t offset, uint64_t width,
+                 const char* what) {
+  if (offset > dir.size() || width > dir.size() - offset)
+    throw ERangeError(Format("HPI %s at offset %llu lies outside the %zu-byte directory", what,
+                             static_cast<unsigned long long>(offset), dir.size()));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// THpiLoaderImp
+
+bool THpiLoaderImp::Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) {
+  Reader = std::move(reader);
+  FileName = fileName;
+  Priority = priority;
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// THpiLoader_Zeta
+
+uint32_t THpiLoader_Zeta::DeriveKey(uint32_t headerKey) {
+  if (headerKey == 0) return 0;
+  // Unsigned arithmetic wraps: every seed gives a key, and only the low byte is ever used.
+  return ~((headerKey * 4u) | (headerKey >> 6));
+}
+
+void THpiLoader_Zeta::Decrypt(uint8_t* buffer, uint32_t position, uint32_t count, uint32_t key) {
+  if (key == 0) return;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t t = (position + i) ^ key;
+    buffer[i] = static_cast<uint8_t>(~buffer[i] ^ t);
+  }
+}
+
+void THpiLoader_Zeta::ReadAndDecrypt(IFileReader& reader, uint8_t* buffer, uint32_t position,
+                                     uint32_t count, uint32_t key) {
+  const int64_t size = reader.GetSize();
+  if (int64_t(position) + int64_t(count) > size) throw EReadError("Stream read error");
+  reader.SetPosition(position);
+  reader.ReadBuffer(buffer, count);
+  Decrypt(buffer, position, count, key);
+}
+
+bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) {
+  THpiLoaderImp::Load(std::move(reader), fileName, priority);
+  struct TClearLoadState {
+    THpiLoader_Zeta& Self;
+    ~TClearLoadState() {
+      Self.FileName.clear();
+      Self.Reader.reset();
+      Self.Priority = 0;
+      Self.FVisited = {};
+      Self.FEntryBudget = 0;
+    }
+  } clearLoadState{*this};
+
+  uint8_t header[12];
+  Reader->ReadBuffer(header, sizeof(header));
+  const uint32_t directorySize = LoadU32(header);
+  const uint32_t headerKey = LoadU32(header + 4);
+  const uint32_t directoryStart = LoadU32(header + 8);
+  const uint32_t key = DeriveKey(headerKey);
+
+  // The size comes from the file: only a directory that the archive can hold is allocated.
+  if (directoryStart >= directorySize || int64_t(directorySize) > Reader->GetSize())
+    RaiseLogged<EZetaHpiLoadError>(8, DirectoryReadError);
+  std::vector<uint8_t> dir;
+  try {
+    dir.assign(directorySize, 0);
+    ReadAndDecrypt(*Reader, dir.data() + directoryStart, directoryStart,
+                   directorySize - directoryStart, key);
+  } catch (...) {
+    RaiseLogged<EZetaHpiLoadError>(8, DirectoryReadError);
+  }
+
+  TDirEntry* root = Loader && Loader->FileSystem ? Loader->GetRoot() : nullptr;
+  if (!root) RaiseLogged<EZetaHpiLoadError>(7, "File tree root node is nil");
+  return ReadDirectory(root, dir, directoryStart, key);
+}
+
+bool THpiLoader_Zeta::ReadDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir,
+                                    uint32_t recordOffset, uint32_t key) {
+  FVisited.assign(dir.size(), false);
+  FEntryBudget = dir.size() / HpiEntrySize;
+  return WalkDirectory(parent, dir, recordOffset, key, 0);
+}
+
+bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir,
+                                    uint32_t recordOffset, uint32_t key, int depth) {
+  if (depth > HpiMaxDirectoryDepth)
+    RaiseLogged<EZetaHpiLoadError>(
+        8, Format("Corrupted Zeta hpi file:\"%s\".\n Directories nest deeper than %d levels",
+                  FileName.c_str(), HpiMaxDirectoryDepth));
+  CheckInside(dir, recordOffset, HpiDirRecordSize, "directory record");
+  const uint32_t entryCount = LoadU32(&dir[recordOffset]);
+  const uint32_t entryListOffset = LoadU32(&dir[recordOffset + 4]);
+  if (entryCount == 0) return false;
+  // An empty record may be shared harmlessly; one with entries reached twice is a loop.
+  if (FVisited[recordOffset])
+    RaiseLogged<EZetaHpiLoadError>(
+        8, Format("Corrupted Zeta hpi file:\"%s\".\n Directory record at %u is reached twice",
+                  FileName.c_str(), recordOffset));
+  FVisited[recordOffset] = true;
+  CheckInside(dir, entryListOffset, uint64_t(entryCount) * HpiEntrySize, "entry list");
+  if (entryCount > FEntryBudget)
+    RaiseLogged<EZetaHpiLoadError>(
+        8, Format("Corrupted Zeta hpi file:\"%s\".\n Entry lists overlap", FileName.c_str()));
+  FEntryBudget -= entryCount;
+
+  bool result = false;
+  for (uint32_t k = 0; k < entryCount; ++k) {
+    const uint8_t* entry = &dir[entryListOffset + size_t(k) * HpiEntrySize];
+    const uint32_t nameOffset = LoadU32(entry);
+    const uint32_t dataOffset = LoadU32(entry + 4);
+    const uint8_t kind = entry[8];
+    CheckInside(dir, nameOffset, 1, "entry name");
+    const uint8_t* nameStart = &dir[nameOffset];
+    const void* nameEnd = std::memchr(nameStart, 0, dir.size() - nameOffset);
+    if (!nameEnd) CheckInside(dir, dir.size(), 1, "entry name end");
+    const std::string name(reinterpret_cast<const char*>(nameStart),
+                           static_cast<const uint8_t*>(nameEnd) - nameStart);
+    if (name.empty())
+      RaiseLogged<EZetaHpiLoadError>(
+          8, Format("Corrupted Entry in the Zeta hpi file:\"%s\".\n Entry does not have a name",
+                    FileName.c_str()));
+    if (kind == ekDirectory) {
+      TDirEntry* node = Loader->AddDirectory(name, parent);
+      if (node && WalkDirectory(node, dir, dataOffset, key, depth + 1)) result = true;
+    } else if (kind == ekFile) {
+      if (AddFileEntry(parent, dir, name, dataOffset, key)) result = true;
+    }
+  }
+  return result;
+}
+
+bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>& dir,
+                                   const std::string& name, uint32_t recordOffset, uint32_t key) {
+  CheckInside(dir, recordOffset, HpiFileRecordSize, "file record");
+  const uint32_t dataStart = LoadU32(&dir[recordOffset]);
+  const uint32_t fileSize = LoadU32(&dir[recordOffset + 4]);
+  const uint8_t compression = dir[recordOffset + 8];
+  auto node = std::make_unique<TFileEntry>(name);
+  const std::string parentPath = parent->GetFullPath();
+  const std::string fullPath = parentPath.empty() ? name : parentPath + TreeDelim + name;
+  try {
+    node->Priority = Priority;
+    if (dataStart >= HpiMaxField || fileSize >= HpiMaxField)
+      throw ERangeError(Format("HPI file \"%s\" has data start %u and size %u", fullPath.c_str(),
+                               dataStart, fileSize));
+    node->Size = fileSize;
+    std::shared_ptr<THpiFileReader> reader;
+    if (compression == 0) {
+      reader = std::make_shared<THpiFileReader>(Reader, key, int32_t(fileSize), dataStart);
+    } else if (compression <= 2) {
+      // The chunk table's length follows from the size; the archive must hold it.
+      const uint64_t chunks = (uint64_t(fileSize) + HpiChunkDataSize - 1) / HpiChunkDataSize;
+      if (int64_t(dataStart) + int64_t(chunks) * 4 > Reader->GetSize())
+        throw EReadError("Stream read error");
+      reader = std::make_shared<TBufferedHpiFileReader>(Reader, key, int32_t(fileSize), dataStart);
+      reader->Compression = compression;
+    } else {
+      RaiseLogged<EZetaHpiLoadError>(8, "Unkown HPI compression type");
+    }
+    node->Reader = reader;
+    reader->SetEntry(node.get());
+    TFileEntry* const added = node.get();
+    return Loader->AddFile(node, parent) == added;
+  } catch (const EReadError&) {
+    ConsoleLog(8, Format("HPI file entry \"%s\" is corrupt", fullPath.c_str()));
+    return false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// THpiLoader
+
+THpiLoader::THpiLoader(TFileSystem* fileSystem)
+    : TLibLoader(fileSystem), Imp(std::make_unique<THpiLoader_Zeta>(this)) {}
+
+THpiLoader::~THpiLoader() = default;
+
+bool THpiLoader::Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) {
+  uint8_t header[8];
+  reader->ReadBuffer(header, sizeof(header));
+  const uint32_t version = header[4] | (uint32_t(header[5]) << 8) | (uint32_t(header[6]) << 16) |
+                           (uint32_t(header[7]) << 24);
+  if (version != HpiZetaVersion) return false;
+  return Imp->Load(std::move(reader), fileName, priority);
+}

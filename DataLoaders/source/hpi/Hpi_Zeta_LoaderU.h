@@ -1,0 +1,91 @@
+#pragma once
+// The HPI archive loader: checks the archive header, unscrambles the directory and merges its
+// tree into the virtual file system, giving each archived file a reader of its own.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FileSystemU.h"
+#include "HpiFileReaderU.h"
+
+class EHpiLoadError : public ELibLoaderError {
+ public:
+  using ELibLoaderError::ELibLoaderError;
+};
+class EZetaHpiLoadError : public EHpiLoadError {
+ public:
+  using EHpiLoadError::EHpiLoadError;
+};
+
+constexpr uint32_t HpiSignature = 0x49504148;  // "HAPI"
+constexpr uint32_t HpiZetaVersion = 0x00010000;
+constexpr uint32_t HpiHeaderSize = 20;
+constexpr uint32_t HpiDirRecordSize = 8;
+constexpr uint32_t HpiEntrySize = 9;
+constexpr uint32_t HpiFileRecordSize = 9;
+// Deeper nesting than this is taken for a directory that refers to itself.
+constexpr int HpiMaxDirectoryDepth = 256;
+
+enum THpiEntryKind : uint8_t { ekFile = 0, ekDirectory = 1 };
+
+class THpiLoader;
+
+class THpiLoaderImp {
+ public:
+  explicit THpiLoaderImp(THpiLoader* loader) : Loader(loader) {}
+  virtual ~THpiLoaderImp() = default;
+
+  // Stores the load's reader, file name and priority; answers false.
+  virtual bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority);
+
+  THpiLoader* Loader;
+  std::string FileName;
+  IFileReaderRef Reader;
+  int32_t Priority = 0;
+};
+
+class THpiLoader_Zeta : public THpiLoaderImp {
+ public:
+  using THpiLoaderImp::THpiLoaderImp;
+
+  // Reads the header after its first 8 bytes, the directory, and walks it under the root. True
+  // when at least one file node of this archive was inserted.
+  bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) override;
+
+  // The scrambling key from the header's seed (32-bit wrapping arithmetic; 0 stays 0).
+  static uint32_t DeriveKey(uint32_t headerKey);
+  // Reads count bytes at position and undoes the position-keyed XOR; EReadError "Stream read
+  // error" when the range is not inside the reader.
+  static void ReadAndDecrypt(IFileReader& reader, uint8_t* buffer, uint32_t position,
+                             uint32_t count, uint32_t key);
+  // Undoes the scrambling of bytes that were read from the given file position.
+  static void Decrypt(uint8_t* buffer, uint32_t position, uint32_t count, uint32_t key);
+
+  // Walks one directory record; true when a file node was inserted in it or below.
+  bool ReadDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir, uint32_t recordOffset,
+                     uint32_t key);
+
+ private:
+  bool WalkDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir, uint32_t recordOffset,
+                     uint32_t key, int depth);
+  bool AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>& dir, const std::string& name,
+                    uint32_t recordOffset, uint32_t key);
+
+  // Walk state of one load: the directory records seen and the entries left to visit. A
+  // well-formed directory visits each record once and cannot hold more entries than its bytes.
+  std::vector<bool> FVisited;
+  uint64_t FEntryBudget = 0;
+};
+
+class THpiLoader : public TLibLoader {
+ public:
+  explicit THpiLoader(TFileSystem* fileSystem);
+  ~THpiLoader() override;
+
+  uint32_t GetSignature() const override { return HpiSignature; }
+  // Reads signature and Version; another Version is declined (false, nothing logged).
+  bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) override;
+
+  std::unique_ptr<THpiLoader_Zeta> Imp;
+};

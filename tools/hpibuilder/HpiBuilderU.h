@@ -1,0 +1,73 @@
+#pragma once
+// Writes HPI archives from memory or from a disk folder, in every storage form the reader
+// accepts: stored files, chunked files with stored, LZ77, zlib or plain (no "SQSH") chunks,
+// payload scrambling, and any header key. Used by the tests, the benchmarks, the fuzz seeds and
+// the hpibuild tool.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+enum class THpiChunkKind : uint8_t { Stored, LZ77, ZLib, Plain };
+
+struct THpiFileOptions {
+  uint8_t CompressionFlag = 1;  // 0 stored as is; 1 or 2 split into chunks
+  // Chunk i is written as Chunks[i % Chunks.size()].
+  std::vector<THpiChunkKind> Chunks = {THpiChunkKind::LZ77};
+  bool EncryptPayload = false;  // the index-keyed scrambling of "SQSH" payloads
+};
+
+// Where the parts of a built archive landed (file offsets), for tests that patch archives.
+// Paths use '/' between parts; the root directory is "".
+struct THpiLayout {
+  uint32_t DirectoryStart = 0;
+  uint32_t DirectorySize = 0;
+  std::map<std::string, uint32_t> DirRecords;
+  std::map<std::string, uint32_t> Entries;      // the 9-byte entry naming each path
+  std::map<std::string, uint32_t> FileRecords;  // the 9-byte file record of each file
+  std::map<std::string, uint32_t> DataStarts;
+};
+
+class THpiBuilder {
+ public:
+  uint32_t HeaderKey = 0;
+  // Put the file data before the directory, so that the directory block ends the archive.
+  bool DataBeforeDirectory = false;
+  uint32_t Version = 0x00010000;
+
+  // Paths use '/' (or '\\') between parts; missing parent directories are made.
+  void AddDirectory(const std::string& path);
+  void AddFile(const std::string& path, std::vector<uint8_t> data,
+               const THpiFileOptions& options = {});
+  // Adds every file below folder at its relative path; choose picks each file's options by its
+  // path and its number in the order added (same options for all when absent).
+  using TOptionsChooser = std::function<THpiFileOptions(const std::string& path, size_t index)>;
+  void AddFolder(const std::string& folder, const TOptionsChooser& choose = {});
+
+  std::vector<uint8_t> Build(THpiLayout* layout = nullptr) const;
+  void WriteFile(const std::string& fileName, THpiLayout* layout = nullptr) const;
+
+  // The scrambling the reader undoes: for bytes that will lie at the given file offset.
+  static void Scramble(uint8_t* data, size_t count, uint32_t position, uint32_t headerKey);
+  // One chunk's bytes (before the archive scrambling) for one piece of a file.
+  static std::vector<uint8_t> MakeChunk(const uint8_t* data, size_t size, THpiChunkKind kind,
+                                        bool encryptPayload);
+
+ private:
+  struct TFile {
+    std::vector<uint8_t> Data;
+    THpiFileOptions Options;
+  };
+  struct TDir {
+    std::map<std::string, TDir> Dirs;
+    std::map<std::string, TFile> Files;
+  };
+  TDir& ForceDir(const std::vector<std::string>& parts);
+
+  TDir FRoot;
+};
+
+// The chunk table and chunks of a file (unscrambled), as written after its DataStart.
+std::vector<uint8_t> EncodeChunkedFile(const std::vector<uint8_t>& data,
+                                       const THpiFileOptions& options);
