@@ -1,0 +1,57 @@
+#include "ProgramPathsU.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::string HomeDir() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) return entry->pw_dir;
+  return "/";
+}
+
+std::string XdgDir(const char* variable, const char* fallbackBelowHome) {
+  const char* value = std::getenv(variable);
+  if (value && value[0] == '/') return std::filesystem::path(value).lexically_normal().string();
+  return (std::filesystem::path(HomeDir()) / fallbackBelowHome).lexically_normal().string();
+}
+
+std::string WithoutTrailingSeparator(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+std::string ProgramDir() {
+  return WithoutTrailingSeparator(std::filesystem::path(ProgramFilePath()).parent_path().string());
+}
+
+std::string ConfigHome() {
+  return WithoutTrailingSeparator(XdgDir("XDG_CONFIG_HOME", ".config"));
+}
+
+std::string DataHome() {
+  return WithoutTrailingSeparator(XdgDir("XDG_DATA_HOME", ".local/share"));
+}
+
+std::string VellicorConfigDir() {
+  return ConfigHome() + "/vellicor";
+}
+
+bool IsDirectoryWritable(const std::string& dir) {
+  std::error_code ec;
+  return !dir.empty() && std::filesystem::is_directory(dir, ec) &&
+         ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string SettingsFileName(const std::string& programDir) {
+  if (IsDirectoryWritable(programDir))
+    return WithoutTrailingSeparator(programDir) + "/Vellicor.ini";
+  return VellicorConfigDir() + "/Vellicor.ini";
+}

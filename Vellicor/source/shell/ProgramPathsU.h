@@ -1,0 +1,20 @@
+#pragma once
+// Where the program lives and where it keeps its per-user files.
+#include <string>
+
+#include "AssertU.h"
+
+// The running executable's full path is ProgramFilePath() of the framework (AssertU.h).
+std::string ProgramDir();  // its folder, without trailing separator
+
+// $XDG_CONFIG_HOME, else ~/.config; $XDG_DATA_HOME, else ~/.local/share. Relative values of
+// the variables are ignored, as the XDG rules require.
+std::string ConfigHome();
+std::string DataHome();
+std::string VellicorConfigDir();  // ConfigHome()/vellicor
+
+bool IsDirectoryWritable(const std::string& dir);
+
+// "Vellicor.ini" beside the program; when the program's folder cannot be written (an installed
+// copy), the one in the per-user configuration folder.
+std::string SettingsFileName(const std::string& programDir);
