@@ -326,6 +326,7 @@ void TBitmap::Fill(TRGBColor color) {
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == FFormat) return;
+  ++ConversionCount;
   TBitmap converted(0, 0, format);
   converted.SetSize(FWidth, FHeight);
   converted.ConvertFrom(*this);

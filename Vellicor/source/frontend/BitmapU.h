@@ -80,6 +80,10 @@ class TBitmap {
   TRGBColor TransparentColor;
   bool Transparent = false;
 
+  // How many pixel-format conversions have run in this process (lets tests see that a path
+  // converts nothing).
+  static inline int64_t ConversionCount = 0;
+
  private:
   uint32_t ColorIndex(TRGBColor color) const;   // nearest table entry
   TRGBColor TableColor(uint32_t index) const {  // black for an index past the table

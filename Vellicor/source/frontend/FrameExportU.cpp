@@ -1,0 +1,352 @@
+#include "FrameExportU.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "BmpWriterU.h"
+#include "ImageLoaderU.h"
+#include "StringUtilsU.h"
+
+namespace {
+
+int32_t DigitCount(int64_t n) {
+  int32_t digits = 0;
+  do {
+    n /= 10;
+    ++digits;
+  } while (n != 0);
+  return digits;
+}
+
+[[noreturn]] void RaiseCreateError(const std::string& fileName, int error) {
+  throw EInOutError(
+      Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(error)));
+}
+
+// Folder plus name; an empty folder means the current one.
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return JoinPath(folder, name, PathDelim);
+}
+
+int32_t ClampToInt32(int64_t value) {
+  return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+std::string PadNumber(int32_t index, int32_t count) {
+  std::string text = std::to_string(index);
+  const int32_t digits = DigitCount(count);
+  if (index >= 0 && int32_t(text.size()) < digits)
+    text.insert(0, size_t(digits) - text.size(), '0');
+  return text;
+}
+
+std::string FillNameFormat(std::string_view format, std::initializer_list<std::string_view> args) {
+  std::string result;
+  auto next = args.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size()) {
+      if (format[i + 1] == 's') {
+        if (next != args.end()) result += *next++;
+        ++i;
+        continue;
+      }
+      if (format[i + 1] == '%') {
+        result += '%';
+        ++i;
+        continue;
+      }
+    }
+    result += format[i];
+  }
+  return result;
+}
+
+std::string FileNamePart(std::string_view name) {
+  std::string part(name);
+  std::replace(part.begin(), part.end(), '/', '_');
+  std::replace(part.begin(), part.end(), '\\', '_');
+  return part;
+}
+
+void WriteWholeFile(const std::string& fileName, const void* data, size_t size) {
+  namespace fs = std::filesystem;
+  static std::atomic<uint32_t> counter{0};
+  const fs::path target(fileName);
+  // Kept short: the temporary name must stay within the folder's name-length limit.
+  const std::string base = target.filename().string().substr(0, 180);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = (target.parent_path() /
+            Format(".%s.%d-%u.part", base.c_str(), int(getpid()), unsigned(counter++)))
+               .string();
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) RaiseCreateError(fileName, errno);
+
+  const auto fail = [&](int error) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(temp.c_str());
+    RaiseCreateError(fileName, error);
+  };
+  const auto* p = static_cast<const uint8_t*>(data);
+  size_t left = size;
+  while (left > 0) {
+    const ssize_t written = ::write(fd, p, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail(errno);
+    }
+    p += written;
+    left -= size_t(written);
+  }
+  const int closed = ::close(fd);
+  fd = -1;
+  if (closed != 0) fail(errno);
+  if (::rename(temp.c_str(), fileName.c_str()) != 0) fail(errno);
+}
+
+// ---- TFrontEndImage: names ----
+
+std::string TFrontEndImage::FrameFileName(int32_t frameIndex, int32_t subFrameIndex) const {
+  const std::string frameNumber = PadNumber(frameIndex, FrameCount);
+  if (subFrameIndex < 0) return FillNameFormat(FrameNameFormat, {FileNamePart(Name), frameNumber});
+  int32_t subFrameCount = 0;
+  if (frameIndex >= 0 && frameIndex < FrameCount && Frames[size_t(frameIndex)])
+    subFrameCount = Frames[size_t(frameIndex)]->SubFrameCount;
+  else if (frameIndex >= 0 && size_t(frameIndex) < Image->Frames.size() &&
+           Image->Frames[size_t(frameIndex)])
+    subFrameCount = Image->Frames[size_t(frameIndex)]->SubFrameCount;
+  return FillNameFormat(SubFrameNameFormat,
+                        {FileNamePart(Name), frameNumber, PadNumber(subFrameIndex, subFrameCount)});
+}
+
+TFrameNameSource TFrontEndImage::DefaultNameSource() const {
+  return [this](TImageFrame*, int32_t frameIndex, int32_t subFrameIndex) {
+    return FrameFileName(frameIndex, subFrameIndex);
+  };
+}
+
+// ---- TFrontEndImage: bitmaps ----
+
+void TFrontEndImage::ExportFrameBitmap(const std::string& fileName, TFrontEndImageFrame* frame,
+                                       int32_t padX, int32_t padY) {
+  const TBitmap& picture = frame->GetBitmap();
+  const TBitmap* output = &picture;
+  TBitmap work;
+  if (Owner->AutoPad) {
+    // Only left and top grow, so the hot spot lands on (padX, padY). Padding happens before
+    // any colour reduction so the reduced table is chosen for the final picture.
+    const int64_t dx = int64_t(padX) - frame->Frame->XOffset;
+    const int64_t dy = int64_t(padY) - frame->Frame->YOffset;
+    work.Transparent = picture.Transparent;
+    work.TransparentColor = picture.TransparentColor;
+    work.SetSize(ClampToInt32(std::max<int64_t>(0, picture.Width() + dx)),
+                 ClampToInt32(std::max<int64_t>(0, picture.Height() + dy)));
+    work.Fill(picture.TransparentColor);
+    // The background already is the transparent colour, so an opaque copy gives the same
+    // picture as a transparent one.
+    work.Draw(ClampToInt32(dx), ClampToInt32(dy), picture, false);
+    output = &work;
+  }
+  if (output->PixelFormat() != Owner->ExportPixelFormat) {
+    if (output == &picture) work = picture;
+    work.SetPixelFormat(Owner->ExportPixelFormat);
+    output = &work;
+  }
+  const std::vector<uint8_t> file = EncodeBmp(*output);
+  WriteWholeFile(fileName, file.data(), file.size());
+  if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
+}
+
+void TFrontEndImage::FrameRangeOrigin(int32_t first, int32_t last, int32_t& padX,
+                                      int32_t& padY) const {
+  if (Owner->AutoPadUsingSelectedFrames) {
+    padX = Image->MaxXOffset;
+    padY = Image->MaxYOffset;
+    return;
+  }
+  padX = 0;
+  padY = 0;
+  // Offsets are known from the headers: no frame has to be loaded for them.
+  const int32_t end = std::min<int64_t>(last, int64_t(FrameCount) - 1);
+  for (int32_t i = std::max(first, 0); i <= end; ++i) {
+    const TImageFrame* frame =
+        size_t(i) < Image->Frames.size() ? Image->Frames[size_t(i)].get() : nullptr;
+    if (!frame) continue;
+    padX = std::max(padX, frame->XOffset);
+    padY = std::max(padY, frame->YOffset);
+  }
+}
+
+namespace {
+
+// The origin of sub-frames first..last of a frame: the frame's largest sub-frame offsets, or
+// the largest of those sub-frames, starting from 0.
+void SubFrameRangeOrigin(TFrontEndImageFrame* frame, bool wholeFrame, int32_t first, int32_t last,
+                         int32_t& padX, int32_t& padY) {
+  if (wholeFrame) {
+    padX = frame->Frame->MaxSubXOffset;
+    padY = frame->Frame->MaxSubYOffset;
+    return;
+  }
+  padX = 0;
+  padY = 0;
+  for (int32_t j = std::max(first, 0); j < frame->SubFrameCount && j <= last; ++j) {
+    const TImageFrame* subFrame = frame->Frame->GetSubFrame(j);
+    if (!subFrame) continue;
+    padX = std::max(padX, subFrame->XOffset);
+    padY = std::max(padY, subFrame->YOffset);
+  }
+}
+
+}  // namespace
+
+void TFrontEndImage::ExportCurrentFrame(const std::string& fileName) {
+  if (TFrontEndImageFrame* frame = GetFrame(CurrentFrame))
+    ExportFrameBitmap(fileName, frame, Image->MaxXOffset, Image->MaxYOffset);
+}
+
+void TFrontEndImage::ExportCurrentSubFrame(int32_t subFrameIndex, const std::string& fileName) {
+  TFrontEndImageFrame* frame = GetFrame(CurrentFrame);
+  if (!frame) return;
+  TFrontEndImageFrame* subFrame = frame->GetSubFrame(subFrameIndex);
+  ExportFrameBitmap(fileName, subFrame, frame->Frame->MaxSubXOffset, frame->Frame->MaxSubYOffset);
+}
+
+void TFrontEndImage::ExportFrameRange(int32_t first, int32_t last, const std::string& format,
+                                      const std::string& folder) {
+  first = std::max(first, 0);
+  if (last < first) return;
+  int32_t padX, padY;
+  FrameRangeOrigin(first, last, padX, padY);
+  const std::string name = FileNamePart(Name);
+  for (int32_t i = first; i < FrameCount && i <= last; ++i) {
+    TFrontEndImageFrame* frame = GetFrame(i);
+    if (!frame) continue;
+    ExportFrameBitmap(InFolder(folder, FillNameFormat(format, {name, PadNumber(i, FrameCount)})),
+                      frame, padX, padY);
+  }
+}
+
+void TFrontEndImage::ExportSubFrameRange(int32_t first, int32_t last, const std::string& format,
+                                         const std::string& folder) {
+  first = std::max(first, 0);
+  if (last < first) return;
+  TFrontEndImageFrame* frame = GetFrame(CurrentFrame);
+  if (!frame) return;
+  int32_t padX, padY;
+  SubFrameRangeOrigin(frame, Owner->AutoPadUsingSelectedFrames, first, last, padX, padY);
+  const std::string name = FileNamePart(Name);
+  const std::string frameNumber = PadNumber(CurrentFrame, FrameCount);
+  for (int32_t j = first; j < frame->SubFrameCount && j <= last; ++j)
+    ExportFrameBitmap(
+        InFolder(folder,
+                 FillNameFormat(format, {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
+        frame->GetSubFrame(j), padX, padY);
+}
+
+void TFrontEndImage::ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFrame,
+                                              const std::string& format, const std::string& folder,
+                                              int32_t firstSubFrame, int32_t lastSubFrame) {
+  firstFrame = std::max(firstFrame, 0);
+  firstSubFrame = std::max(firstSubFrame, 0);
+  if (lastFrame < firstFrame || lastSubFrame < firstSubFrame) return;
+  const std::string name = FileNamePart(Name);
+  for (int32_t i = firstFrame; i < FrameCount && i <= lastFrame; ++i) {
+    TFrontEndImageFrame* frame = GetFrame(i);
+    if (!frame) continue;
+    int32_t padX, padY;
+    SubFrameRangeOrigin(frame, Owner->AutoPadUsingSelectedFrames, firstSubFrame, lastSubFrame, padX,
+                        padY);
+    const std::string frameNumber = PadNumber(i, FrameCount);
+    for (int32_t j = firstSubFrame; j < frame->SubFrameCount && j <= lastSubFrame; ++j)
+      ExportFrameBitmap(
+          InFolder(folder,
+                   FillNameFormat(format, {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
+          frame->GetSubFrame(j), padX, padY);
+  }
+}
+
+// ---- TFrontEndImage: frame data ----
+
+std::string TFrontEndImage::FrameDataLine(TFrontEndImageFrame* frame, int32_t padX, int32_t padY,
+                                          const std::string& folder, bool writeBitmap,
+                                          const TFrameNameSource& nameSource, int32_t subFrameIndex,
+                                          int32_t frameIndex) {
+  const TImageFrame* source = frame->Frame;
+  const bool pad = Owner->AutoPad;
+  const int64_t x = pad ? int64_t(padX) - source->XOffset : source->XOffset;
+  const int64_t y = pad ? int64_t(padY) - source->YOffset : source->YOffset;
+  std::string group = std::to_string(x) + "," + std::to_string(y);
+  const uint8_t type = Owner->FrameDataExportType;
+  if (type >= 1)
+    group += "," + std::to_string(source->Width) + "," + std::to_string(source->Height);
+  const bool named = type >= 2 && nameSource;
+  if (named || writeBitmap) {
+    const std::string bmpName = nameSource ? nameSource(frame->Frame, frameIndex, subFrameIndex)
+                                           : FrameFileName(frameIndex, subFrameIndex);
+    if (named) group += "," + bmpName;
+    if (writeBitmap) ExportFrameBitmap(InFolder(folder, bmpName), frame, padX, padY);
+  }
+  return group;
+}
+
+std::string TFrontEndImage::FrameDataText(int32_t first, int32_t last, int32_t padX, int32_t padY,
+                                          const TFrameNameSource& nameSource,
+                                          const std::string& folder) {
+  const uint8_t type = Owner->FrameDataExportType;
+  std::string text = "Extended=" + std::to_string(type) + "\r\n";
+  text += "XOffset,YOffset";
+  if (type >= 1) text += ",Width,Height";
+  if (type >= 2 && nameSource) text += ",ImageName";
+  text += "\r\n";
+  for (int32_t i = first; i < FrameCount && i <= last; ++i) {
+    TFrontEndImageFrame* frame = GetFrame(i);
+    if (!frame) continue;
+    std::string line = FrameDataLine(frame, padX, padY, folder, false, nameSource, -1, i);
+    for (int32_t j = 0; j < frame->SubFrameCount; ++j)
+      line += "," + FrameDataLine(frame->GetSubFrame(j), padX, padY, folder,
+                                  Owner->ExportFrameWhenExportFrameData, nameSource, j, i);
+    text += line + "\r\n";
+  }
+  return text;
+}
+
+void TFrontEndImage::WriteFrameData(const std::string& fileName, const std::string& folder,
+                                    const TFrameNameSource& nameSource, int32_t frameIndex) {
+  // An index outside the image gives a file with the header alone.
+  const std::string text = FrameDataText(frameIndex, frameIndex, Image->MaxXOffset,
+                                         Image->MaxYOffset, nameSource, folder);
+  WriteWholeFile(fileName, text.data(), text.size());
+  if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
+}
+
+void TFrontEndImage::WriteFramesData(int32_t first, int32_t last,
+                                     const TFrameNameSource& nameSource, const std::string& folder,
+                                     const std::string& fileName) {
+  first = std::max(first, 0);
+  if (last < first) return;
+  int32_t padX, padY;
+  FrameRangeOrigin(first, last, padX, padY);
+  const std::string text = FrameDataText(first, last, padX, padY, nameSource, folder);
+  WriteWholeFile(fileName, text.data(), text.size());
+  if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
+}
+
+// ---- TFrontEndImages ----
+
+void TFrontEndImages::ExportAllImages(const std::string& folder, const std::string& format) {
+  for (int32_t i = Images->ImageCount - 1; i >= 0; --i)
+    if (TFrontEndImage* image = GetImage(i))
+      image->ExportFrameRange(0, image->FrameCount, format, folder);
+}

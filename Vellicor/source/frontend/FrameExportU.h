@@ -1,0 +1,28 @@
+#pragma once
+// Helpers of the export routines of TFrontEndImage and TFrontEndImages (whose bodies live in
+// FrameExportU.cpp): number padding, the file-name formats and whole-file writing.
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+// The decimal index with leading zeros to as many digits as the decimal count has:
+// (3, 12) -> "03", (7, 9) -> "7", (0, 100) -> "000".
+std::string PadNumber(int32_t index, int32_t count);
+
+// The name formats of folder exports: image name, frame number (and sub-frame number).
+inline constexpr const char* FrameNameFormat = "%s_%s.bmp";
+inline constexpr const char* SubFrameNameFormat = "%s_%s_%s.bmp";
+
+// Fills each "%s" of format with the next argument ("%%" is a percent sign; a missing argument
+// is empty). Nothing else of format is interpreted, so any text is safe as a format.
+std::string FillNameFormat(std::string_view format, std::initializer_list<std::string_view> args);
+
+// An image name made safe as part of a file name: path separators become '_', so a name read
+// from a file can never place an export outside its folder.
+std::string FileNamePart(std::string_view name);
+
+// Writes the whole file under a temporary name in the target folder and renames it into place
+// only when complete, so a failed write leaves no partial file and an existing file of that
+// name intact. Raises EInOutError "Cannot create file "%s". %s" on failure.
+void WriteWholeFile(const std::string& fileName, const void* data, size_t size);

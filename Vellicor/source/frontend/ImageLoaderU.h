@@ -1,0 +1,152 @@
+#pragma once
+// The process palette and the front-end objects of one open file: per file a TFrontEndImages,
+// per named image a TFrontEndImage, per frame and sub-frame a TFrontEndImageFrame that builds a
+// 24-bit bitmap of its frame on first use and keeps it. Objects are made on first request.
+//
+// The export routines of TFrontEndImage and TFrontEndImages live in FrameExportU.cpp.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BitmapU.h"
+#include "ImageManagerU.h"
+
+class TFileSystem;
+class TFrontEndImages;
+class TFrontEndImage;
+
+// The process palette (red, green, blue, a fourth byte per entry) and the index of the colour
+// that means an empty pixel. Each view copies both into its own collection when it opens.
+extern TPalette Palette;
+extern uint8_t TransparentIndex;
+
+// The palette used when no palette file is usable (fourth bytes 0).
+const TPalette& BuiltInPalette();
+
+// Loads a raw 1024-byte palette through the file system (the default one when none is given).
+// A missing file, or one of any other size, installs the built-in palette with transparent
+// index 9 and returns false. A loaded palette gets fourth byte 255 everywhere but entries 0 and
+// 9 (0) and 10 (100). A read error after a successful open is raised.
+bool LoadPalette(const std::string& fileName, TFileSystem* fileSystem = nullptr);
+// The same for an already opened reader (null: the fall-back). The reader is closed.
+bool LoadPaletteFrom(const IFileReaderRef& reader);
+
+// A frame's BMP file name for a data file's "ImageName" column: (collection frame or sub-frame,
+// frame index, sub-frame index or -1 for the frame itself) -> name without folder.
+using TFrameNameSource =
+    std::function<std::string(TImageFrame* frame, int32_t frameIndex, int32_t subFrameIndex)>;
+
+class TFrontEndImageFrame {
+ public:
+  TFrontEndImageFrame(TFrontEndImage* owner, TImageFrame* frame, int32_t nextIndex);
+  TFrontEndImageFrame(const TFrontEndImageFrame&) = delete;
+  TFrontEndImageFrame& operator=(const TFrontEndImageFrame&) = delete;
+
+  // Sub-frame i, made on first request; "Index out of bounds" outside 0..SubFrameCount-1.
+  TFrontEndImageFrame* GetSubFrame(int32_t index);
+  // The frame's picture, unmirrored, with the palette's transparent colour; built once. The
+  // caller never frees it.
+  const TBitmap& GetBitmap();
+  bool IsBitmapBuilt() const { return Bitmap != nullptr; }
+
+  int32_t NextIndex;
+  TFrontEndImage* Owner;
+  TImageFrame* Frame;  // not owned
+  std::unique_ptr<TBitmap> Bitmap;
+  int32_t CurrentSubFrame = 0;
+  int32_t SubFrameCount = 0;
+  std::vector<std::unique_ptr<TFrontEndImageFrame>> SubFrames;
+};
+
+class TFrontEndImage {
+ public:
+  // Raises "Image "%s" does not exist in %s" when the collection lacks the name.
+  TFrontEndImage(TFrontEndImages* owner, const std::string& name);
+  TFrontEndImage(const TFrontEndImage&) = delete;
+  TFrontEndImage& operator=(const TFrontEndImage&) = delete;
+
+  // Frame i, made on first request; null outside 0..FrameCount-1.
+  TFrontEndImageFrame* GetFrame(int32_t index);
+  bool IsFrameCreated(int32_t index) const;
+
+  // The name a frame (subFrameIndex -1) or sub-frame gets in a folder export.
+  std::string FrameFileName(int32_t frameIndex, int32_t subFrameIndex) const;
+  // FrameFileName as a name source.
+  TFrameNameSource DefaultNameSource() const;
+
+  // ---- Exports (FrameExportU.cpp). Frame and sub-frame indexes are 0-based. ----
+  // One frame or sub-frame object as a BMP file, padded to the origin (padX, padY) when the
+  // owner's AutoPad is on. The file appears only when complete; an existing file of that name
+  // is replaced then, and kept when the export fails.
+  void ExportFrameBitmap(const std::string& fileName, TFrontEndImageFrame* frame, int32_t padX,
+                         int32_t padY);
+  void ExportCurrentFrame(const std::string& fileName);
+  void ExportCurrentSubFrame(int32_t subFrameIndex, const std::string& fileName);
+  // format is "%s_%s.bmp" or "%s_%s_%s.bmp" (image name, frame number, sub-frame number).
+  void ExportFrameRange(int32_t first, int32_t last, const std::string& format,
+                        const std::string& folder);
+  void ExportSubFrameRange(int32_t first, int32_t last, const std::string& format,
+                           const std::string& folder);
+  void ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFrame, const std::string& format,
+                                const std::string& folder, int32_t firstSubFrame,
+                                int32_t lastSubFrame);
+  void WriteFrameData(const std::string& fileName, const std::string& folder,
+                      const TFrameNameSource& nameSource, int32_t frameIndex);
+  void WriteFramesData(int32_t first, int32_t last, const TFrameNameSource& nameSource,
+                       const std::string& folder, const std::string& fileName);
+  // One field group of a frame-data line; with writeBitmap the object's BMP is written into
+  // folder under the name from nameSource.
+  std::string FrameDataLine(TFrontEndImageFrame* frame, int32_t padX, int32_t padY,
+                            const std::string& folder, bool writeBitmap,
+                            const TFrameNameSource& nameSource, int32_t subFrameIndex,
+                            int32_t frameIndex);
+
+  TFrontEndImages* Owner;
+  TImage* Image;  // not owned
+  std::string Name;
+  int32_t CurrentFrame = 0;
+  int32_t FrameCount = 1;
+  std::vector<std::unique_ptr<TFrontEndImageFrame>> Frames;
+
+ private:
+  // The padding origin of frames first..last (clamped to the image): the image's largest
+  // offsets, or with selectedOnly the largest of those frames, starting from 0.
+  void FrameRangeOrigin(int32_t first, int32_t last, int32_t& padX, int32_t& padY) const;
+  std::string FrameDataText(int32_t first, int32_t last, int32_t padX, int32_t padY,
+                            const TFrameNameSource& nameSource, const std::string& folder);
+};
+
+class TFrontEndImages {
+ public:
+  explicit TFrontEndImages(TImageClass* images);
+  TFrontEndImages(const TFrontEndImages&) = delete;
+  TFrontEndImages& operator=(const TFrontEndImages&) = delete;
+  ~TFrontEndImages();
+
+  // The object made for that name (letter case ignored), or a new one; raises the
+  // TFrontEndImage error for a name the collection lacks, and then keeps nothing.
+  TFrontEndImage* GetImage(const std::string& name);
+  // The image at that position of the collection (name order); null outside the range.
+  TFrontEndImage* GetImage(int32_t index);
+
+  // Every image, last to first, all frames, into folder.
+  void ExportAllImages(const std::string& folder, const std::string& format);
+
+  TImageClass* Images;  // not owned
+  int32_t ImageCount = 0;
+
+  // Export options.
+  TPixelFormat ExportPixelFormat = pf24bit;
+  bool ExportFrameWhenExportFrameData = false;
+  uint8_t FrameDataExportType = 0;
+  bool AutoPad = false;
+  bool AutoPadUsingSelectedFrames = false;
+  // Told the name of every file an export has finished (for progress displays).
+  std::function<void(const std::string& fileName)> OnFileWritten;
+
+ private:
+  std::vector<std::unique_ptr<TFrontEndImage>> FImageList;
+  TNameIndex<TFrontEndImage> FNames;
+};

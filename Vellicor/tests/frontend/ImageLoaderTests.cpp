@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include "FileReaderU.h"
+#include "FileSystemU.h"
+#include "FrontendTestUtilsU.h"
+#include "ImageLoaderU.h"
+#include "MemoryImagesU.h"
+
+namespace {
+
+TRGBColor Rgb(uint32_t rrggbb) {
+  return {uint8_t(rrggbb >> 16), uint8_t(rrggbb >> 8), uint8_t(rrggbb)};
+}
+
+TRGBColor EntryColor(const TPalette& palette, int index) {
+  return {palette[index][0], palette[index][1], palette[index][2]};
+}
+
+// A palette file whose entry i is (i, 255 - i, i / 2, 77).
+std::vector<uint8_t> PaletteBytes(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) {
+    const uint8_t entry = uint8_t(i / 4);
+    const uint8_t values[4] = {entry, uint8_t(255 - entry), uint8_t(entry / 2), 77};
+    bytes[i] = values[i % 4];
+  }
+  return bytes;
+}
+
+bool LoadPaletteFile(const std::string& fileName) {
+  auto reader = std::make_shared<TSystemFileReader>(fileName);
+  reader->Open(fmRead);
+  return LoadPaletteFrom(reader);
+}
+
+// Every front-end test starts from the built-in palette.
+class FrontEndImages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Palette = BuiltInPalette();
+    TransparentIndex = 9;
+  }
+};
+
+}  // namespace
+
+TEST(PaletteTest, BuiltInEntriesHoldTheTabledColoursAndZeroFourthBytes) {
+  const TPalette& p = BuiltInPalette();
+  EXPECT_EQ(EntryColor(p, 0), Rgb(0x000000));
+  EXPECT_EQ(EntryColor(p, 8), Rgb(0xC0DCC0));
+  EXPECT_EQ(EntryColor(p, 9), Rgb(0x5454FC));
+  EXPECT_EQ(EntryColor(p, 100), Rgb(0x7B97FF));
+  EXPECT_EQ(EntryColor(p, 171), Rgb(0x1B4307));
+  EXPECT_EQ(EntryColor(p, 216), Rgb(0xDFCBFF));
+  EXPECT_EQ(EntryColor(p, 246), Rgb(0xFFFBF0));
+  EXPECT_EQ(EntryColor(p, 247), Rgb(0xA0A0A4));
+  EXPECT_EQ(EntryColor(p, 255), Rgb(0xFFFFFF));
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(p[i][3], 0) << i;
+}
+
+TEST(PaletteTest, FilesOf1023Or1025BytesFallBackToTheBuiltInPaletteWithIndex9) {
+  TScratchDir dir;
+  for (size_t size : {size_t(1023), size_t(1025), size_t(0)}) {
+    SCOPED_TRACE(size);
+    Palette = {};
+    TransparentIndex = 0;
+    WriteFileBytes(dir.File("palette.pal"), PaletteBytes(size));
+    EXPECT_FALSE(LoadPaletteFile(dir.File("palette.pal")));
+    EXPECT_EQ(Palette, BuiltInPalette());
+    EXPECT_EQ(TransparentIndex, 9);
+  }
+  TransparentIndex = 0;
+  EXPECT_FALSE(LoadPaletteFrom(nullptr));
+  EXPECT_EQ(TransparentIndex, 9);
+}
+
+TEST(PaletteTest, LoadedPaletteReplacesEveryFourthByteAndKeepsTheTransparentIndex) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("palette.pal"), PaletteBytes(1024));
+  TransparentIndex = 0;
+  EXPECT_TRUE(LoadPaletteFile(dir.File("palette.pal")));
+  EXPECT_EQ(TransparentIndex, 0);
+  for (int i = 0; i < 256; ++i) {
+    EXPECT_EQ(EntryColor(Palette, i), (TRGBColor{uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)}));
+    const uint8_t expected = i == 0 || i == 9 ? 0 : i == 10 ? 100 : 255;
+    EXPECT_EQ(Palette[i][3], expected) << i;
+  }
+  // A fall-back that ran before leaves its index behind.
+  TransparentIndex = 9;
+  EXPECT_TRUE(LoadPaletteFile(dir.File("palette.pal")));
+  EXPECT_EQ(TransparentIndex, 9);
+}
+
+TEST(PaletteTest, LoadPaletteFindsTheFileThroughTheFileSystem) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("palette.pal"), PaletteBytes(1024));
+  TFileSystem fileSystem;
+  fileSystem.AddSearchPath("", dir.Path().string(), 0, {{"*.pal", 0, false}});
+  fileSystem.Initialize();
+  EXPECT_TRUE(LoadPalette("palette.pal", &fileSystem));
+  EXPECT_EQ(EntryColor(Palette, 3), (TRGBColor{3, 252, 1}));
+  EXPECT_FALSE(LoadPalette("missing.pal", &fileSystem));
+  EXPECT_EQ(Palette, BuiltInPalette());
+  fileSystem.Finalize();
+}
+
+TEST_F(FrontEndImages, TransparentColourIsThatOfTheTransparentEntry) {
+  TMemoryFile file;
+  file.AddImage("a", {TFrameSpec{}});
+  TFrontEndImages images(file.Images.get());
+  EXPECT_EQ(images.GetImage("a")->GetFrame(0)->GetBitmap().TransparentColor, Rgb(0x5454FC));
+  EXPECT_TRUE(images.GetImage("a")->GetFrame(0)->GetBitmap().Transparent);
+
+  Palette[0] = {1, 2, 3, 0};
+  TransparentIndex = 0;
+  TMemoryFile other;
+  other.AddImage("a", {TFrameSpec{}});
+  TFrontEndImages otherImages(other.Images.get());
+  EXPECT_EQ(otherImages.GetImage("a")->GetFrame(0)->GetBitmap().TransparentColor,
+            (TRGBColor{1, 2, 3}));
+}
+
+TEST_F(FrontEndImages, NextIndexWrapsToZero) {
+  TMemoryFile file;
+  TFrameSpec withSubFrames;
+  withSubFrames.SubFrames = {TFrameSpec{}, TFrameSpec{}, TFrameSpec{}};
+  file.AddImage("three", {TFrameSpec{}, withSubFrames, TFrameSpec{}});
+  file.AddImage("one", {TFrameSpec{}});
+  TFrontEndImages images(file.Images.get());
+  TFrontEndImage* three = images.GetImage("three");
+  EXPECT_EQ(three->GetFrame(0)->NextIndex, 1);
+  EXPECT_EQ(three->GetFrame(2)->NextIndex, 0);
+  EXPECT_EQ(images.GetImage("one")->GetFrame(0)->NextIndex, 0);
+  TFrontEndImageFrame* frame = three->GetFrame(1);
+  EXPECT_EQ(frame->SubFrameCount, 3);
+  EXPECT_EQ(frame->GetSubFrame(0)->NextIndex, 1);
+  EXPECT_EQ(frame->GetSubFrame(2)->NextIndex, 0);
+  EXPECT_EQ(frame->GetSubFrame(2)->Owner, three);
+}
+
+TEST_F(FrontEndImages, IndexesOutsideTheImageGiveNothingOrIndexOutOfBounds) {
+  TMemoryFile file;
+  TFrameSpec withSubFrames;
+  withSubFrames.SubFrames = {TFrameSpec{}, TFrameSpec{}};
+  file.AddImage("a", {TFrameSpec{}, withSubFrames});
+  TFrontEndImages images(file.Images.get());
+  TFrontEndImage* image = images.GetImage("a");
+  EXPECT_EQ(image->GetFrame(2), nullptr);
+  EXPECT_EQ(image->GetFrame(-1), nullptr);
+  EXPECT_FALSE(image->IsFrameCreated(1));
+  TFrontEndImageFrame* frame = image->GetFrame(1);
+  EXPECT_TRUE(image->IsFrameCreated(1));
+  EXPECT_FALSE(image->IsFrameCreated(0));
+  EXPECT_FALSE(image->IsFrameCreated(2));
+  for (int32_t bad : {2, -1}) {
+    try {
+      frame->GetSubFrame(bad);
+      ADD_FAILURE() << "no error for sub-frame " << bad;
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), "Index out of bounds");
+    }
+  }
+  EXPECT_THROW(image->GetFrame(0)->GetSubFrame(0), Exception);
+  EXPECT_EQ(frame->GetSubFrame(1), frame->GetSubFrame(1));
+}
+
+TEST_F(FrontEndImages, SameNameGivesSameObjectAndUnknownNameCreatesNothing) {
+  TMemoryFile file("units.quv");
+  file.AddImage("arm", {TFrameSpec{}});
+  file.AddImage("leg", {TFrameSpec{}});
+  TFrontEndImages images(file.Images.get());
+  EXPECT_EQ(images.ImageCount, 2);
+  TFrontEndImage* arm = images.GetImage("arm");
+  EXPECT_EQ(images.GetImage("arm"), arm);
+  EXPECT_EQ(images.GetImage("ARM"), arm);
+  EXPECT_EQ(images.GetImage(0), arm);
+  EXPECT_EQ(images.GetImage(2), nullptr);
+  try {
+    images.GetImage("wing");
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Image \"wing\" does not exist in units.quv");
+  }
+  EXPECT_THROW(images.GetImage(""), Exception);
+  // Nothing was filed for the failed names: the next lookup still fails the same way.
+  EXPECT_THROW(images.GetImage("wing"), Exception);
+  EXPECT_EQ(images.GetImage("leg")->Name, "leg");
+}
+
+TEST_F(FrontEndImages, BitmapIsUnmirroredBuiltOnceAndHandlesThinFrames) {
+  TMemoryFile file;
+  TFrameSpec asymmetric;
+  asymmetric.Width = 3;
+  asymmetric.Height = 2;
+  asymmetric.Index = [](int32_t x, int32_t y) { return uint8_t(16 + x + 3 * y); };
+  TFrameSpec column{1, 5}, row{6, 1};
+  column.Index = [](int32_t, int32_t y) { return uint8_t(32 + y); };
+  row.Index = [](int32_t x, int32_t) { return uint8_t(48 + x); };
+  file.AddImage("a", {asymmetric, column, row});
+  TFrontEndImages images(file.Images.get());
+  TFrontEndImage* image = images.GetImage("a");
+
+  TFrontEndImageFrame* frame = image->GetFrame(0);
+  EXPECT_FALSE(frame->IsBitmapBuilt());
+  const TBitmap& bitmap = frame->GetBitmap();
+  ASSERT_EQ(bitmap.Width(), 3);
+  ASSERT_EQ(bitmap.Height(), 2);
+  EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 3; ++x)
+      EXPECT_EQ(bitmap.GetPixel(x, y), EntryColor(Palette, 16 + x + 3 * y)) << x << "," << y;
+  EXPECT_EQ(&frame->GetBitmap(), &bitmap);
+
+  const TBitmap& thin = image->GetFrame(1)->GetBitmap();
+  ASSERT_EQ(thin.Width(), 1);
+  for (int32_t y = 0; y < 5; ++y) EXPECT_EQ(thin.GetPixel(0, y), EntryColor(Palette, 32 + y));
+  const TBitmap& flat = image->GetFrame(2)->GetBitmap();
+  ASSERT_EQ(flat.Height(), 1);
+  for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(flat.GetPixel(x, 0), EntryColor(Palette, 48 + x));
+}
+
+TEST_F(FrontEndImages, FrameLeftInPaletteIndexesIsDrawnThroughTheCollectionsPalette) {
+  TMemoryFile file;
+  file.Manager.Palette[5] = {10, 20, 30, 0};
+  TImage* image = file.AddImage("a", {TFrameSpec{}});
+  TImageFrame* frame = image->Frames[0].get();
+  auto rows = std::make_shared<TPixelRows>(TPixelRows{{5, 9}});
+  frame->SetImageData({2, 1, 1, 2, rows});  // one byte per pixel, never converted
+  TFrontEndImages images(file.Images.get());
+  const TBitmap& bitmap = images.GetImage("a")->GetFrame(0)->GetBitmap();
+  EXPECT_EQ(bitmap.GetPixel(0, 0), (TRGBColor{10, 20, 30}));
+  EXPECT_EQ(bitmap.GetPixel(1, 0), Rgb(0x5454FC));
+}
+
+TEST_F(FrontEndImages, CorruptFrameFailsOnFetchAndThenShowsEmpty) {
+  TMemoryFile file;
+  TFrameSpec corrupt{2, 2};
+  corrupt.Corrupt = true;
+  file.AddImage("a", {TFrameSpec{}, corrupt});
+  TFrontEndImages images(file.Images.get());
+  TFrontEndImage* image = images.GetImage("a");
+  EXPECT_THROW(image->GetFrame(1), EImageFileError);
+  EXPECT_FALSE(image->IsFrameCreated(1));
+  TFrontEndImageFrame* frame = image->GetFrame(1);  // loaded (with nothing) by the failed fetch
+  ASSERT_NE(frame, nullptr);
+  const TBitmap& bitmap = frame->GetBitmap();
+  EXPECT_EQ(bitmap.GetPixel(1, 1), Rgb(0x5454FC));
+}
