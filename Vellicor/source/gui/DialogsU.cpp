@@ -1,0 +1,68 @@
+#include "DialogsU.h"
+
+#include <QFileDialog>
+
+TDialogs::~TDialogs() = default;
+
+QStringList QtFilterList(const QString& filter) {
+  QStringList parts = filter.split('|');
+  QStringList result;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString masks = parts[i + 1];
+    masks.replace(';', ' ');
+    result << QStringLiteral("%1 (%2)").arg(parts[i], masks);
+  }
+  if (parts.size() % 2 == 1 && !parts.back().isEmpty()) result << parts.back();
+  return result;
+}
+
+QString QtFilter(const QString& filter) {
+  return QtFilterList(filter).join(QStringLiteral(";;"));
+}
+
+QStringList TDialogs::GetOpenFileNames(QWidget* parent, const QString& title, const QString& dir,
+                                       const QString& filter, int& filterIndex) {
+  QFileDialog dialog(parent, title, dir);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  const QStringList filters = QtFilterList(filter);
+  dialog.setNameFilters(filters);
+  if (filterIndex >= 1 && filterIndex <= filters.size())
+    dialog.selectNameFilter(filters[filterIndex - 1]);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const qsizetype chosen = filters.indexOf(dialog.selectedNameFilter());
+  if (chosen >= 0) filterIndex = int(chosen) + 1;
+  return dialog.selectedFiles();
+}
+
+QString TDialogs::GetSaveFileName(QWidget* parent, const QString& title, const QString& dir,
+                                  const QString& proposedName, const QString& filter) {
+  QString start = dir;
+  if (!proposedName.isEmpty()) start = dir.isEmpty() ? proposedName : dir + '/' + proposedName;
+  return QFileDialog::getSaveFileName(parent, title, start, QtFilter(filter));
+}
+
+QString TDialogs::GetFolder(QWidget* parent, const QString& title, const QString& dir) {
+  return QFileDialog::getExistingDirectory(parent, title, dir);
+}
+
+QMessageBox::StandardButton TDialogs::Message(QWidget* parent, const QString& caption,
+                                              const QString& text, QMessageBox::Icon icon,
+                                              QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, caption, text, buttons, parent);
+  return QMessageBox::StandardButton(box.exec());
+}
+
+namespace {
+TDialogs DefaultDialogs;
+TDialogs* CurrentDialogs = &DefaultDialogs;
+}  // namespace
+
+TDialogs& Dialogs() {
+  return *CurrentDialogs;
+}
+
+void SetDialogs(TDialogs* dialogs) {
+  CurrentDialogs = dialogs ? dialogs : &DefaultDialogs;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Every modal question the windows ask goes through Dialogs(), so that tests can install a
+// scripted answerer and no test ever waits on a box nobody can click.
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class TDialogs {
+ public:
+  virtual ~TDialogs();
+  // `filter` uses the "Name|*.a;*.b|Other|*.*" form; `filterIndex` is 1-based in and out.
+  // Empty list = cancelled.
+  virtual QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QString& dir,
+                                       const QString& filter, int& filterIndex);
+  virtual QString GetSaveFileName(QWidget* parent, const QString& title, const QString& dir,
+                                  const QString& proposedName, const QString& filter);
+  virtual QString GetFolder(QWidget* parent, const QString& title, const QString& dir);
+  virtual QMessageBox::StandardButton Message(QWidget* parent, const QString& caption,
+                                              const QString& text, QMessageBox::Icon icon,
+                                              QMessageBox::StandardButtons buttons);
+};
+
+TDialogs& Dialogs();
+void SetDialogs(TDialogs* dialogs);  // nullptr restores the real dialogs
+
+// "Quv Files|*.quv|All Files|*.*" -> "Quv Files (*.quv);;All Files (*.*)".
+QStringList QtFilterList(const QString& filter);
+QString QtFilter(const QString& filter);
