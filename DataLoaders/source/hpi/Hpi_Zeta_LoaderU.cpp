@@ -70,7 +70,7 @@ bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, i
       Self.Reader.reset();
       Self.Priority = 0;
       Self.FVisited = {};
-      Self.FEntryBudget = 0;
+      Self.FEntryVisited = {};
     }
   } clearLoadState{*this};
 
@@ -101,7 +101,7 @@ bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, i
 bool THpiLoader_Zeta::ReadDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir,
                                     uint32_t recordOffset, uint32_t key) {
   FVisited.assign(dir.size(), false);
-  FEntryBudget = dir.size() / HpiEntrySize;
+  FEntryVisited.assign(dir.size(), false);
   return WalkDirectory(parent, dir, recordOffset, key, 0);
 }
 
@@ -122,14 +122,17 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
                   FileName.c_str(), recordOffset));
   FVisited[recordOffset] = true;
   CheckInside(dir, entryListOffset, uint64_t(entryCount) * HpiEntrySize, "entry list");
-  if (entryCount > FEntryBudget)
-    RaiseLogged<EZetaHpiLoadError>(
-        8, Format("Corrupted Zeta hpi file:\"%s\".\n Entry lists overlap", FileName.c_str()));
-  FEntryBudget -= entryCount;
 
   bool result = false;
   for (uint32_t k = 0; k < entryCount; ++k) {
-    const uint8_t* entry = &dir[entryListOffset + size_t(k) * HpiEntrySize];
+    const uint32_t entryOffset = entryListOffset + k * HpiEntrySize;
+    // Entries shared by several records would multiply the walk's work with every sharer.
+    if (FEntryVisited[entryOffset])
+      RaiseLogged<EZetaHpiLoadError>(
+          8, Format("Corrupted Zeta hpi file:\"%s\".\n Entry at %u is reached twice",
+                    FileName.c_str(), entryOffset));
+    FEntryVisited[entryOffset] = true;
+    const uint8_t* entry = &dir[entryOffset];
     const uint32_t nameOffset = LoadU32(entry);
     const uint32_t dataOffset = LoadU32(entry + 4);
     const uint8_t kind = entry[8];
@@ -170,11 +173,14 @@ bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>
     node->Size = fileSize;
     std::shared_ptr<THpiFileReader> reader;
     if (compression == 0) {
+      // The node's size is what readers of the file trust; the archive must hold those bytes.
+      if (int64_t(dataStart) + int64_t(fileSize) > Reader->GetSize())
+        throw EReadError("Stream read error");
       reader = std::make_shared<THpiFileReader>(Reader, key, int32_t(fileSize), dataStart);
     } else if (compression <= 2) {
       // The chunk table's length follows from the size; the archive must hold it.
       const uint64_t chunks = (uint64_t(fileSize) + HpiChunkDataSize - 1) / HpiChunkDataSize;
-      if (int64_t(dataStart) + int64_t(chunks) * 4 > Reader->GetSize())
+      if (chunks > 0 && int64_t(dataStart) + int64_t(chunks) * 4 > Reader->GetSize())
         throw EReadError("Stream read error");
       reader = std::make_shared<TBufferedHpiFileReader>(Reader, key, int32_t(fileSize), dataStart);
       reader->Compression = compression;
@@ -182,7 +188,6 @@ bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>
       RaiseLogged<EZetaHpiLoadError>(8, "Unkown HPI compression type");
     }
     node->Reader = reader;
-    reader->SetEntry(node.get());
     TFileEntry* const added = node.get();
     return Loader->AddFile(node, parent) == added;
   } catch (const EReadError&) {

@@ -72,10 +72,10 @@ class THpiLoader_Zeta : public THpiLoaderImp {
   bool AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>& dir, const std::string& name,
                     uint32_t recordOffset, uint32_t key);
 
-  // Walk state of one load: the directory records seen and the entries left to visit. A
-  // well-formed directory visits each record once and cannot hold more entries than its bytes.
+  // Walk state of one load: the directory records and entries already walked. A well-formed
+  // directory reaches each of them once, which bounds the walk by the directory's size.
   std::vector<bool> FVisited;
-  uint64_t FEntryBudget = 0;
+  std::vector<bool> FEntryVisited;
 };
 
 class THpiLoader : public TLibLoader {
