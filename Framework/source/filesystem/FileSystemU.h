@@ -2,10 +2,14 @@
 // The virtual file system: one in-memory tree of named entries under "<Root>", filled by
 // scanning disk folders and by archive loaders. Names compare without regard to case; the tree's
 // path separator is the backslash (paths given with '/' are accepted and converted).
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -30,6 +34,8 @@ class EMaskException : public Exception {
 
 class TEntry {
  public:
+  // Records the parent; the node joins it only through TDirEntry::AddChild, TDirEntry::Create
+  // or TFileSystem::AddFile/AddDirectory.
   TEntry(std::string name, TDirEntry* parent);
   TEntry(const TEntry&) = delete;
   TEntry& operator=(const TEntry&) = delete;
@@ -38,6 +44,7 @@ class TEntry {
   // The names of the ancestors below the root and this node's name, joined by the backslash.
   std::string GetFullPath() const;
   virtual void Assign(const TEntry& source);  // copies the name
+  virtual bool IsDirectory() const { return false; }
 
   std::string Name;
   TDirEntry* Parent = nullptr;
@@ -45,48 +52,76 @@ class TEntry {
 
 class TDirEntry : public TEntry {
  public:
-  // With a parent, the new node is added to it and owned by it.
+  // Makes a directory node; with a parent, the node is added to it and owned by it (without one
+  // the caller owns it).
   static TDirEntry* Create(std::string name, TDirEntry* parent);
   TDirEntry(std::string name, TDirEntry* parent) : TEntry(std::move(name), parent) {}
   ~TDirEntry() override;
 
-  TEntry* FindChild(const std::string& name);  // by the sorted index, letter case ignored
-  TDirEntry* FindChildDir(const std::string& name);
-  TFileEntry* FindChildFile(const std::string& name);
-  int32_t SubDirCount() const { return static_cast<int32_t>(Dirs.size()); }
-  int32_t ChildCount() const { return static_cast<int32_t>(Index.size()); }
+  bool IsDirectory() const override { return true; }
 
-  // Index of child names (a file that replaced a same-named one stands in its place). Sorted
-  // lazily: adding sets NeedsSort; the first lookup after that sorts.
+  // Name lookups ignore the letter case of a to z (the equality of AnsiCompareText) and take
+  // constant time on average: the index keeps a hash of the folded names beside the sorted list.
+  TEntry* FindChild(std::string_view name);
+  TDirEntry* FindChildDir(std::string_view name);
+  TFileEntry* FindChildFile(std::string_view name);
+  int32_t SubDirCount() const { return static_cast<int32_t>(Dirs.size()); }
+  int32_t ChildCount() const { return static_cast<int32_t>(FLookup.size()); }
+
+  // Adds a node of either kind and takes ownership; any other kind is an assertion report
+  // ("Attempting to add an unknown Entry type to file system") and null.
+  TEntry* AddChild(std::unique_ptr<TEntry> node);
+  // Frees a file node of this directory, putting the node it replaced back in its place.
+  void FreeFile(TFileEntry* node);
+
+  // Child names in AnsiCompareText order (a file that replaced a same-named one stands in its
+  // place). Sorted lazily: adding sets NeedsSort; the first call after that sorts.
   const std::vector<std::pair<std::string, TEntry*>>& SortedIndex();
 
   bool NeedsSort = false;
   std::vector<std::unique_ptr<TFileEntry>> Files;  // owned file children, in the order added
   std::vector<std::unique_ptr<TDirEntry>> Dirs;    // owned directory children
+  // The sorted list behind SortedIndex(); stale while NeedsSort is set.
   std::vector<std::pair<std::string, TEntry*>> Index;
+
+ private:
+  friend class TFileSystem;
+  void IndexAdd(TEntry* node);
+  void IndexReplace(TEntry* oldNode, TEntry* newNode);
+  void IndexRemove(TEntry* node);
+
+  // Folded (upper-cased a to z) name -> the standing nodes of that name.
+  std::unordered_multimap<std::string, TEntry*> FLookup;
 };
 
 class TFileEntry : public TEntry {
  public:
-  TFileEntry(std::string name, TDirEntry* parent = nullptr) : TEntry(std::move(name), parent) {}
-  ~TFileEntry() override;  // detaches every attached reader
+  // The parent is only recorded: TFileSystem::AddFile places the node.
+  explicit TFileEntry(std::string name, TDirEntry* parent = nullptr)
+      : TEntry(std::move(name), parent) {}
+  ~TFileEntry() override;  // detaches every attached reader without being called back
 
-  // Copies priority and size, then assigns the template reader in place (when SameFile says
-  // so) or replaces it with a clone of the other's.
+  // Copies the name, priority and size, then assigns the template reader in place (when
+  // SameFile says so) or replaces it with a clone of the other's.
   void Assign(const TEntry& source) override;
   // A clone of the template reader, opened with mode; null without a template reader.
   IFileReaderRef OpenReader(uint8_t mode);
 
+  // Called by TFileReader::SetEntry. A node without a template reader is freed by its
+  // directory as soon as its last attached reader detaches.
   void AttachReader(IFileReader* reader);
   void DetachReader(IFileReader* reader);
 
   bool Destroying = false;
   int32_t Priority = 0;
   int64_t Size = 0;
-  std::vector<IFileReader*> Readers;  // readers attached to this node (not owned)
-  IFileReaderRef Reader;              // the template reader (owned)
+  std::vector<IFileReader*> Readers;    // readers attached to this node (not owned)
+  IFileReaderRef Reader;                // the template reader (owned)
   TFileEntry* ReplacedEntry = nullptr;  // the same-named node this one replaced
   TFileEntry* ReplacedBy = nullptr;     // the same-named node that replaced this one
+
+ private:
+  bool FAssigning = false;  // while set, losing the last reader does not free the node
 };
 
 struct TFileMaskInfo {
@@ -97,17 +132,50 @@ struct TFileMaskInfo {
 
 // Scan-directory flags.
 enum TScanDirFlags : uint8_t {
-  sdCheckUsable = 1,  // check that the directory is usable before scanning
+  sdCheckUsable = 1,      // check that the directory is usable before scanning
   sdRemoveAfterScan = 2,  // remove this scan directory after the next rescan
 };
 
 struct TScanDir {
   TFileSystem* FileSystem = nullptr;
-  std::string Path;        // disk path, separators normalised, no leading tree separator
-  std::string MountPoint;  // tree path, upper-cased; empty = the root
+  // Disk path, or a macro ("<Root>..."). Separators are '/', one trailing separator removed.
+  // Disk paths on this platform are case-sensitive, so the letter case is kept.
+  std::string Path;
+  std::string MountPoint;  // tree path, upper-cased, backslashes, no leading separator; "" = root
   bool Changed = true;
   std::vector<TFileMaskInfo> Masks;  // masks upper-cased
   uint8_t Flags = 0;
+};
+
+// A compiled mask of the system's own matcher: "*" any run of characters, "?" one character,
+// "[set]" one character of the set (ranges "a-z"), "[!set]" one character not in it; letters a
+// to z match without regard to case. Characters are UTF-8 sequences.
+class TMask {
+ public:
+  // EMaskException "'%s' is an invalid mask at (%d)" for more than 30 star wildcards, an
+  // unclosed or empty set, or a hyphen with no character before it (1-based byte position).
+  explicit TMask(const std::string& mask);
+  bool Matches(std::string_view name) const;
+
+  static constexpr int MaxStars = 30;
+
+ private:
+  enum class TKind : uint8_t { Star, Any, Literal, Set };
+  struct TToken {
+    TKind Kind;
+    char Literal = 0;  // upper-cased byte
+    bool Negate = false;
+    int32_t SetIndex = -1;
+  };
+  struct TSet {
+    std::bitset<128> Ascii;                           // upper-cased ASCII members
+    std::vector<std::pair<uint32_t, uint32_t>> Wide;  // other code point ranges
+    bool Contains(uint32_t codePoint) const;
+  };
+  bool MatchOne(const TToken& token, std::string_view name, size_t& pos) const;
+
+  std::vector<TToken> FTokens;
+  std::vector<TSet> FSets;
 };
 
 // Result of a tree search.
@@ -123,6 +191,7 @@ enum TFindAttributes : uint8_t { faFiles = 1, faDirectories = 2 };
 
 class TFindHandle {
  public:
+  // An empty mask means "*". EMaskException for an invalid mask.
   TFindHandle(uint8_t attributes, std::string mask, TDirEntry* directory);
   bool FindNext(TFindData& data);  // false at the end
 
@@ -130,15 +199,21 @@ class TFindHandle {
   int32_t NextIndex = 0;
   std::string Mask;
   TDirEntry* Directory;
+
+ private:
+  TMask FMatcher;
 };
 using TFindHandleRef = std::shared_ptr<TFindHandle>;
 
 // Archive loaders register with a file system and are picked by their 4-byte signature.
 class TLibLoader {
  public:
-  explicit TLibLoader(TFileSystem* fileSystem);  // ELibLoaderError when fileSystem is null
+  // Assertion report and ELibLoaderError when fileSystem is null; className names the loader
+  // in that message.
+  explicit TLibLoader(TFileSystem* fileSystem, const char* className = "TLibLoader");
   virtual ~TLibLoader() = default;
 
+  // The first four bytes of the archives this loader reads, little-endian.
   virtual uint32_t GetSignature() const = 0;
   // True when the loader took the archive (at least one file node inserted).
   virtual bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) = 0;
@@ -154,9 +229,9 @@ class TFileSystem : public TSubSystem {
  public:
   // (file system, macro name, the path after the macro, the scan directory, scan itself?)
   // -> the path to scan.
-  using TMacroHandler = std::function<std::string(TFileSystem* fileSystem, const std::string& name,
-                                                  const std::string& rest, TScanDir& scanDir,
-                                                  bool& scanSelf)>;
+  using TMacroHandler =
+      std::function<std::string(TFileSystem* fileSystem, const std::string& name,
+                                const std::string& rest, TScanDir& scanDir, bool& scanSelf)>;
   using TFileFoundEvent = std::function<void(TFileSystem* sender, const std::string& treePath,
                                              const std::string& diskPath)>;
 
@@ -178,9 +253,11 @@ class TFileSystem : public TSubSystem {
   void Clear();  // frees the tree, the scan directories and the macros
   const std::vector<std::unique_ptr<TScanDir>>& ScanDirs() const { return FScanDirs; }
 
-  TDirEntry* GetRoot();                   // made on first need
+  TDirEntry* GetRoot();                            // made on first need
   TDirEntry* Root() const { return FRoot.get(); }  // null while nothing was mounted
 
+  // Paths are relative to start (null = the root); '\\' and '/' both separate, a leading
+  // separator is ignored and an empty path names start itself.
   TEntry* FindEntry(const std::string& path, TDirEntry* start = nullptr);
   TFileEntry* FindFile(const std::string& path, TDirEntry* start = nullptr);
   TDirEntry* FindDirectory(const std::string& path, TDirEntry* start = nullptr);
@@ -202,9 +279,24 @@ class TFileSystem : public TSubSystem {
 
   TFileFoundEvent OnFileFound;
 
+  // Sub-directory mounting stops descending below this many levels.
+  static constexpr int MaxScanDepth = 128;
+
  private:
-  void MountDirectory(const TScanDir& scanDir, const std::string& path, TDirEntry* target,
-                      const TFileMaskInfo& mask, bool recurse, int depth);
+  struct TDirId {
+    uint64_t Device;
+    uint64_t Inode;
+    bool operator<(const TDirId& other) const {
+      return Device != other.Device ? Device < other.Device : Inode < other.Inode;
+    }
+  };
+  void ScanOne(TScanDir& scanDir);
+  void MountDirectory(const std::string& path, TDirEntry* target, const TFileMaskInfo& mask,
+                      bool recurse, int depth, std::set<TDirId>& visited);
+  void MountFile(const std::string& diskPath, const std::string& name, TDirEntry* parent,
+                 const TFileMaskInfo& mask, int64_t size);
+  enum class TArchiveResult { Loaded, NotLoaded, Unreadable };
+  TArchiveResult TryLoadArchive(const std::string& diskPath, int32_t priority);
 
   std::vector<std::unique_ptr<TScanDir>> FScanDirs;
   std::vector<std::pair<std::string, TMacroHandler>> FMacros;
@@ -215,6 +307,5 @@ class TFileSystem : public TSubSystem {
 // The application's default file system (used by image managers that have none of their own).
 extern TFileSystem* DefaultFileSystem;
 
-// The system's own mask matcher: "*", "?", sets "[a-z]" and "[!...]", letters a to z without
-// regard to case. Raises EMaskException "'%s' is an invalid mask at (%d)".
+// The system's own mask matcher (see TMask). Raises EMaskException for an invalid mask.
 bool MatchesMask(const std::string& name, const std::string& mask);
