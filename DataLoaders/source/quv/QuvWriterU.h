@@ -1,0 +1,25 @@
+#pragma once
+// Writing Quv images: frame tables, frame headers and run-length rows, each compressed row
+// proven by decoding it again; and whole files around them.
+#include <cstdint>
+#include <vector>
+
+#include "QuvManagerU.h"
+
+// The Compression written for a frame under a manager's CompressionMode.
+uint8_t CompressionFor(uint8_t compressionMode, uint8_t frameCompression);
+
+// Fills a 24-byte header from the frame. Fields that do not fit their width raise ERangeError.
+void FillFrameHeader(const TQuvFrame& frame, uint8_t* header);
+// Writes the rows of a frame without sub-frames, raw or run-length by its Compression.
+void WriteFramePixels(TQuvFrame& frame, IStream& writer);
+// Encodes one row of frame.Width bytes into code (cleared first). allowEmpty lets a wholly
+// transparent row be written with length 0.
+void CompressScanLine(TQuvFrame& frame, const uint8_t* row, std::vector<uint8_t>& code,
+                      int32_t& length, bool allowEmpty, int32_t rowNumber);
+
+// Writes a whole file: header, entry offset table, and per image its 40-byte entry followed by
+// the image itself. Names must hold 1 to 31 characters.
+void SaveQuvFile(IStream& writer, const std::vector<TQuvImage*>& images);
+// The images of a collection, in the order they were added.
+void SaveQuvFile(IStream& writer, TQuvImages& images);
