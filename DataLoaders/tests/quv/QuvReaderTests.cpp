@@ -1,0 +1,395 @@
+// Reading Quv files: header and entries on open, rows and sub-frames on a frame's first fetch,
+// the scan-line decoder, composition, and every way a file can lie.
+#include "QuvTestSupport.h"
+#include "StreamsU.h"
+
+namespace {
+
+const std::vector<uint8_t> Smallest = {
+    0x00, 0x01, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // header
+    0x10, 0x00, 0x00, 0x00,                                                  // entry at 16
+    0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x78, 0x00, 0,    0,
+    0,    0,    0,    0,  // entry
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0x40, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,                          // frame table
+    0x02, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00,  // frame header
+    0x00, 0x00, 0x00, 0x00, 0x58, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x01, 0x02, 0x03, 0x04};  // pixels
+
+class QuvReaderTest : public QuvTest {
+ protected:
+  // Loads into a collection that survives a failed load, so partial results can be checked;
+  // returns the error text ("" on success).
+  std::string LoadPartly(std::vector<uint8_t> bytes) {
+    AddFile("test.quv", std::move(bytes));
+    FPartial = Manager.CreateClass("test.quv");
+    auto* images = static_cast<TQuvImages*>(FPartial.get());
+    return QuvError([&] {
+      images->LoadWithReader(images->Reader, "test.quv",
+                             [images](IFileReader& reader) { images->LoadHeader(reader); });
+    });
+  }
+  // One row of width pixels decoded from code.
+  TPixelRow DecodeRow(int32_t width, const std::vector<uint8_t>& code,
+                      std::string* error = nullptr) {
+    TByteWriter w = OneFrameFile(static_cast<uint16_t>(width), 1, 1);
+    w.U16(88, static_cast<uint16_t>(code.size()));
+    w.Bytes(90, code);
+    FImages = Load(w.Data, "row" + std::to_string(++FFiles) + ".quv");
+    const std::string message = QuvError([&] { FImages->GetImage(0)->GetFrame(0); });
+    if (error) *error = message;
+    TImageFrame* frame = FImages->GetImage(0)->Frames[0].get();
+    return frame->Pixels ? (*frame->Pixels)[0] : TPixelRow();
+  }
+  TQuvImages* Partial() { return static_cast<TQuvImages*>(FPartial.get()); }
+
+  std::unique_ptr<TImageClass> FPartial;
+  std::unique_ptr<TQuvImages> FImages;
+  int FFiles = 0;
+};
+
+TEST_F(QuvReaderTest, SmallestFileLoadsOneImageWithOneFrame) {
+  ASSERT_EQ(Smallest.size(), 92u);
+  auto images = Load(Smallest);
+  ASSERT_EQ(images->ImageCount, 1);
+  TImage* image = images->GetImage(0);
+  EXPECT_EQ(image->Name, "x");
+  EXPECT_EQ(image->FrameCount, 1);
+  TImageFrame* frame = image->GetFrame(0);
+  EXPECT_EQ(frame->Width, 2);
+  EXPECT_EQ(frame->Height, 2);
+  EXPECT_EQ(*frame->Pixels, (TPixelRows{{1, 2}, {3, 4}}));
+  EXPECT_TRUE(Logged.empty());
+  EXPECT_TRUE(Assertions.empty());
+  EXPECT_EQ(images->Reader, nullptr);  // closed after each load
+}
+
+TEST_F(QuvReaderTest, OpeningReadsEveryHeaderButNoPixels) {
+  TByteWriter w = OneFrameFile(3, 2, 0, 0, -5, 7);
+  w.Bytes(88, {1, 2, 3, 4, 5, 6});
+  auto images = Load(w.Data);
+  TImage* image = images->GetImage(0);
+  auto& frame = static_cast<TQuvFrame&>(*image->Frames[0]);
+  EXPECT_FALSE(frame.Loaded);
+  EXPECT_EQ(frame.Pixels, nullptr);
+  EXPECT_EQ(frame.Width, 3);
+  EXPECT_EQ(frame.Height, 2);
+  EXPECT_EQ(frame.XOffset, -5);
+  EXPECT_EQ(frame.YOffset, 7);
+  EXPECT_EQ(frame.SubFrameCount, 0);
+  EXPECT_EQ(frame.FrameDataOffset, 88);
+  EXPECT_EQ(image->MaxXOffset, 0);  // the largest offsets start from 0
+  EXPECT_EQ(image->MaxYOffset, 7);
+  EXPECT_EQ(image->GetFrame(1), nullptr);
+  EXPECT_EQ(image->GetFrame(0), &frame);
+  EXPECT_TRUE(frame.Loaded);
+}
+
+TEST_F(QuvReaderTest, VersionMismatchIsWarnedAndTheFileStillLoads) {
+  std::vector<uint8_t> bytes = Smallest;
+  bytes[1] = 0x02;
+  auto images = Load(bytes);
+  EXPECT_EQ(images->ImageCount, 1);
+  ASSERT_EQ(Logged.size(), 1u);
+  EXPECT_EQ(Logged[0],
+            "In file \"test.quv\" : Quv header version was $00010200 expecting $00010100. Trying "
+            "to continue.");
+}
+
+TEST_F(QuvReaderTest, HeaderCountsAreChecked) {
+  std::vector<uint8_t> empty(12, 0);
+  empty[1] = 1;
+  empty[2] = 1;
+  EXPECT_EQ(Load(empty, "empty.quv")->ImageCount, 0);
+  EXPECT_TRUE(Logged.empty());
+
+  EXPECT_EQ(QuvError([&] { Load({}, "zero.quv"); }), "File \"zero.quv\" has a zero length");
+  EXPECT_EQ(Logged.back(), "File \"zero.quv\" has a zero length");
+
+  std::vector<uint8_t> tooMany = empty;
+  tooMany[4] = 3;
+  EXPECT_EQ(QuvError([&] { Load(tooMany, "many.quv"); }),
+            "In file \"many.quv\" : Number Of entries( 3 ) in Quv header is invalid ");
+
+  std::vector<uint8_t> negative = empty;
+  negative[7] = 0x80;
+  EXPECT_THROW(Load(negative, "negative.quv"), ERangeError);
+  EXPECT_EQ(Manager.ClassCount, 0);
+}
+
+TEST_F(QuvReaderTest, NamelessAndFramelessEntriesAreSkippedWithAWarning) {
+  TByteWriter w;
+  w.U32(0, 0x00010100);
+  w.U32(4, 3);
+  w.U32(12, 24);   // 32 non-zero name bytes
+  w.U32(16, 64);   // zero frames
+  w.U32(20, 104);  // a 31-character name
+  w.U16(24, 1);
+  w.Name(32, std::string(32, 'n'));
+  w.Name(72, "empty");
+  const std::string longName(31, 'L');
+  w.U16(104, 1);
+  w.Name(112, longName);
+  w.U32(144, 152);
+  w.FrameHeader(152, 1, 1, 0, 0, 0, 0, 176);
+  w.U8(176, 3);
+  auto images = Load(w.Data);
+  ASSERT_EQ(images->ImageCount, 1);
+  EXPECT_EQ(images->GetImage(0)->Name, longName);
+  ASSERT_EQ(Logged.size(), 2u);
+  EXPECT_EQ(Logged[0], "In file \"test.quv\" : Quv entry has a null name, Ignoring image");
+  EXPECT_EQ(Logged[1],
+            "In file \"test.quv\" : Quv entry \"empty\" has zero frames, Ignoring image");
+}
+
+TEST_F(QuvReaderTest, DuplicateEntryIsLoggedAndTheFirstImageKept) {
+  TByteWriter w = OneFrameFile(1, 1, 0);
+  w.U32(4, 2);
+  w.U32(12, 20);
+  w.U32(16, 20);
+  w.U16(20, 1);
+  w.Name(28, "img");
+  w.U32(60, 64);
+  w.U8(88, 7);
+  auto images = Load(w.Data);
+  EXPECT_EQ(images->ImageCount, 1);
+  ASSERT_EQ(Logged.size(), 1u);
+  EXPECT_EQ(Logged[0], "Duplicate Image \"img\" in Image Class \"test.quv\", ignoring");
+}
+
+TEST_F(QuvReaderTest, ScanLineCodeDecodesRunsRepeatsAndCopies) {
+  const uint8_t T = 9;
+  EXPECT_EQ(DecodeRow(10, {0x07, 0x06, 0x2A, 0x04, 0x10, 0x11}),
+            (TPixelRow{T, T, T, 0x2A, 0x2A, 0x10, 0x11, T, T, T}));
+  EXPECT_EQ(DecodeRow(4, {}), (TPixelRow{T, T, T, T}));
+  EXPECT_EQ(DecodeRow(3, {0x01, 0x00, 0x05, 0x01}), (TPixelRow{5, T, T}));  // runs of length 0
+  EXPECT_EQ(DecodeRow(64, {0xFE, 0x21}), TPixelRow(64, 0x21));
+  EXPECT_TRUE(Logged.empty());
+}
+
+TEST_F(QuvReaderTest, CodeThatEndsInsideAStepFailsWithTheScanlineIndex) {
+  std::string error;
+  DecodeRow(10, {0x07, 0x06}, &error);
+  EXPECT_EQ(error,
+            "Corrupted Quv frame data: Invalid scanline index: 3, Max scanline index is 2 on scan "
+            "line 0, Image: \"img\", Frame 0");
+  EXPECT_EQ(Logged.back(), error);
+  // A copy of 4 bytes with one byte of code left.
+  DecodeRow(10, {0x0C, 0x01}, &error);
+  EXPECT_EQ(error,
+            "Corrupted Quv frame data: Invalid scanline index: 5, Max scanline index is 2 on scan "
+            "line 0, Image: \"img\", Frame 0");
+}
+
+TEST_F(QuvReaderTest, RunPastTheRowFailsWithTheLineLength) {
+  std::string error;
+  DecodeRow(10, {0x0F, 0x09}, &error);
+  EXPECT_EQ(error,
+            "Corrupted Quv frame data: Invalid line length: 11, Max line length is 10 on scan line "
+            "0, Image: \"img\", Frame 0, Dest Index:7, Copy Count:4");
+  DecodeRow(2, {0x04, 1, 2, 0x00, 3}, &error);  // a copy too
+  EXPECT_NE(error.find("Invalid line length: 3, Max line length is 2"), std::string::npos);
+}
+
+TEST_F(QuvReaderTest, FailedFrameKeepsItsRowsAndIsNotReadAgain) {
+  TByteWriter w = OneFrameFile(2, 2, 1);
+  w.U16(88, 2);
+  w.Bytes(90, {0x06, 0x07});  // row 0: 7 7
+  w.U16(92, 1);
+  w.U8(94, 0x06);  // row 1: a repeat without its value
+  auto images = Load(w.Data);
+  TImage* image = images->GetImage(0);
+  EXPECT_NE(QuvError([&] { image->GetFrame(0); }).find("on scan line 1"), std::string::npos);
+  TImageFrame* frame = nullptr;
+  EXPECT_NO_THROW(frame = image->GetFrame(0));
+  EXPECT_TRUE(frame->Loaded);
+  EXPECT_EQ((*frame->Pixels)[0], (TPixelRow{7, 7}));
+  EXPECT_NE(images->Reader, nullptr);  // kept until the next load through the collection
+}
+
+TEST_F(QuvReaderTest, UnknownCompressionFailsOnlyWhenTheFrameIsFetched) {
+  TByteWriter w = OneFrameFile(1, 1, 2);
+  w.U16(16, 2);  // two frames: the table now ends at 72
+  w.U32(56, 72);
+  w.U32(64, 96);
+  w.FrameHeader(72, 1, 1, 0, 0, 2, 0, 120);
+  w.FrameHeader(96, 1, 1, 0, 0, 0, 0, 120);
+  w.U8(120, 4);
+  auto images = Load(w.Data);
+  TImage* image = images->GetImage(0);
+  EXPECT_EQ(QuvError([&] { image->GetFrame(0); }), " Unsupported Quv compression 2 in test.quv ");
+  EXPECT_EQ(Logged.back(), " Unsupported Quv compression 2 in test.quv ");
+  EXPECT_EQ((*image->GetFrame(1)->Pixels)[0], TPixelRow{4});
+}
+
+TEST_F(QuvReaderTest, LaterSubFrameCoversAnEarlierOne) {
+  TByteWriter w = OneFrameFile(4, 2, 0, 2);
+  w.U32(88, 96);
+  w.U32(92, 120);
+  w.FrameHeader(96, 4, 2, 0, 0, 0, 0, 144);
+  w.FrameHeader(120, 2, 1, -1, -1, 0, 0, 152);
+  w.Bytes(144, {1, 1, 1, 1, 2, 2, 2, 2});
+  w.Bytes(152, {5, 9});
+  auto images = Load(w.Data);
+  TImageFrame* frame = images->GetImage(0)->GetFrame(0);
+  EXPECT_EQ(*frame->Pixels, (TPixelRows{{1, 1, 1, 1}, {2, 5, 2, 2}}));
+  EXPECT_EQ(frame->PalettePixels, frame->Pixels);
+  ASSERT_EQ(frame->SubFrameCount, 2);
+  EXPECT_EQ(frame->GetSubFrame(1)->Index, 1);
+  EXPECT_EQ(*frame->GetSubFrame(1)->Pixels, (TPixelRows{{5, 9}}));
+  EXPECT_TRUE(frame->GetSubFrame(0)->Loaded);
+  EXPECT_EQ(frame->MaxSubXOffset, 0);
+  EXPECT_TRUE(Assertions.empty());
+}
+
+TEST_F(QuvReaderTest, CanvasGrowthIsReportedAndKeepsHotSpotsLinedUp) {
+  TByteWriter w = OneFrameFile(4, 2, 0, 2);
+  w.U32(88, 96);
+  w.U32(92, 120);
+  w.FrameHeader(96, 4, 2, 0, 0, 0, 0, 144);
+  w.FrameHeader(120, 2, 1, 1, -1, 0, 0, 152);  // one column left of the canvas
+  w.Bytes(144, {1, 1, 1, 1, 2, 2, 2, 2});
+  w.Bytes(152, {5, 9});
+  auto images = Load(w.Data);
+  TImageFrame* frame = images->GetImage(0)->GetFrame(0);
+  EXPECT_EQ(Assertions, std::vector<std::string>{"Untested code, Continue at own risk"});
+  EXPECT_EQ(frame->Width, 5);
+  EXPECT_EQ(frame->XOffset, 1);  // the hot spot moved with the pixels
+  EXPECT_EQ(frame->GetSubFrame(0)->XOffset, 0);
+  EXPECT_EQ(*frame->Pixels, (TPixelRows{{9, 1, 1, 1, 1}, {5, 2, 2, 2, 2}}));
+}
+
+TEST_F(QuvReaderTest, EntryErrorsAreCollectedAndTheOtherEntriesLoad) {
+  TByteWriter w;
+  w.U32(0, 0x00010100);
+  w.U32(4, 3);
+  w.U32(12, 4);    // inside the header
+  w.U32(16, 900);  // past the end
+  w.U32(20, 24);
+  w.U16(24, 1);
+  w.Name(32, "img");
+  w.U32(64, 72);
+  w.FrameHeader(72, 1, 1, 0, 0, 0, 0, 96);
+  w.U8(96, 1);
+  const std::string error = LoadPartly(w.Data);
+  EXPECT_EQ(error,
+            "In file \"test.quv\" : Quv entry offset 4 is invalid"
+            "In file \"test.quv\" : Quv entry offset 900 is invalid");
+  EXPECT_EQ(Assertions.size(), 2u);
+  EXPECT_EQ(Partial()->ImageCount, 1);
+  EXPECT_EQ(QuvError([&] { Manager.LoadFile("test.quv"); }), error);
+}
+
+TEST_F(QuvReaderTest, StructuresPastTheEndFailWithTheReadError) {
+  std::vector<uint8_t> cut(Smallest.begin(), Smallest.begin() + 80);
+  try {
+    Load(cut);
+    FAIL() << "no error";
+  } catch (const EReadError& e) {
+    EXPECT_STREQ(e.what(), "Stream read error");
+  }
+  TByteWriter w = OneFrameFile(1, 1, 0);
+  w.U32(80, 0x80000000u);  // negative data offset
+  EXPECT_THROW(Load(w.Data, "negative.quv"), ERangeError);
+}
+
+// ---- Files that lie about their size or structure ----
+
+TEST_F(QuvReaderTest, SubFrameTablePointingBackFails) {
+  TByteWriter w = OneFrameFile(1, 1, 0, 1);
+  w.U32(88, 92);
+  w.FrameHeader(92, 1, 1, 0, 0, 0, 1, 88);  // its sub-frames are the table being read
+  auto images = Load(w.Data);
+  const std::string error = QuvError([&] { images->GetImage(0)->GetFrame(0); });
+  EXPECT_NE(error.find("refers back to a frame being loaded"), std::string::npos) << error;
+  EXPECT_EQ(Logged.back(), error);
+}
+
+TEST_F(QuvReaderTest, EndlessNestingStopsAtTheDepthLimit) {
+  TByteWriter w = OneFrameFile(1, 1, 0, 1);
+  size_t at = 88;
+  for (int level = 0; level < 40; ++level, at += 28) {
+    w.U32(at, static_cast<uint32_t>(at + 4));
+    w.FrameHeader(at + 4, 1, 1, 0, 0, 0, 1, static_cast<uint32_t>(at + 28));
+  }
+  auto images = Load(w.Data);
+  const std::string error = QuvError([&] { images->GetImage(0)->GetFrame(0); });
+  EXPECT_NE(error.find("nested deeper than 16 levels"), std::string::npos) << error;
+}
+
+TEST_F(QuvReaderTest, SharedSubFrameTablesCannotMultiplyWithoutEnd) {
+  // Each level's table names the same header twice, whose sub-frames are the next level.
+  TByteWriter w = OneFrameFile(1, 1, 0, 2);
+  size_t at = 88;
+  for (int level = 0; level < 15; ++level, at += 32) {
+    w.U32(at, static_cast<uint32_t>(at + 8));
+    w.U32(at + 4, static_cast<uint32_t>(at + 8));
+    w.FrameHeader(at + 8, 1, 1, 0, 0, 0, level < 14 ? 2 : 0, static_cast<uint32_t>(at + 32));
+  }
+  w.U8(at, 1);
+  auto images = Load(w.Data);
+  const std::string error = QuvError([&] { images->GetImage(0)->GetFrame(0); });
+  EXPECT_NE(error.find("more sub-frames than the file can hold"), std::string::npos) << error;
+}
+
+TEST_F(QuvReaderTest, FramesLargerThanTheFileCanBackFailBeforeAllocating) {
+  TByteWriter raw = OneFrameFile(60000, 60000, 0);
+  raw.U32(88, 0);
+  auto images = Load(raw.Data, "raw.quv");
+  EXPECT_NE(QuvError([&] { images->GetImage(0)->GetFrame(0); }).find("does not fit in the file"),
+            std::string::npos);
+
+  TByteWriter packed = OneFrameFile(60000, 60000, 1);
+  packed.U32(88, 0);
+  images = Load(packed.Data, "packed.quv");
+  EXPECT_NE(QuvError([&] { images->GetImage(0)->GetFrame(0); }).find("does not fit in the file"),
+            std::string::npos);
+
+  TByteWriter table = OneFrameFile(1, 1, 0, 60000);
+  table.U32(88, 0);
+  images = Load(table.Data, "table.quv");
+  EXPECT_NE(QuvError([&] {
+              images->GetImage(0)->GetFrame(0);
+            }).find("60000 sub-frames at 88 do not fit in the file"),
+            std::string::npos);
+
+  TByteWriter canvas = OneFrameFile(65535, 65535, 0, 1);
+  canvas.U32(88, 0);
+  images = Load(canvas.Data, "canvas.quv");
+  EXPECT_NE(QuvError([&] { images->GetImage(0)->GetFrame(0); }).find("larger than 16384 x 16384"),
+            std::string::npos);
+}
+
+TEST_F(QuvReaderTest, CanvasGrowthStopsAtTheSizeLimit) {
+  TByteWriter w = OneFrameFile(1, 1, 0, 1);
+  w.U32(88, 92);
+  w.FrameHeader(92, 1, 1, 32767, 32767, 0, 0, 116);
+  w.U8(116, 1);
+  auto images = Load(w.Data);
+  const std::string error = QuvError([&] { images->GetImage(0)->GetFrame(0); });
+  EXPECT_NE(error.find("32768 x 32768 pixels is larger than 16384 x 16384"), std::string::npos)
+      << error;
+  EXPECT_EQ(Assertions.size(), 2u);  // the growth to the left, then the one refused
+}
+
+TEST_F(QuvReaderTest, EntriesSharingAFrameTableCannotBeReadOverAndOver) {
+  TByteWriter w;
+  const uint32_t entries = 40;
+  w.U32(0, 0x00010100);
+  w.U32(4, entries);
+  const uint32_t entry = 12 + 4 * entries;
+  for (uint32_t i = 0; i < entries; ++i) w.U32(12 + 4 * i, entry);
+  w.U16(entry, 1000);
+  w.Name(entry + 8, "many");
+  for (uint32_t i = 0; i < 1000; ++i) w.U32(entry + 40 + 8 * i, entry + 40 + 8000);
+  w.FrameHeader(entry + 40 + 8000, 1, 1, 0, 0, 0, 0, 0);
+  const std::string error = LoadPartly(w.Data);
+  EXPECT_NE(error.find("In file \"test.quv\" : Quv entry \"many\" has more frames than the file "
+                       "can hold"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(Partial()->ImageCount, 1);
+}
+
+}  // namespace

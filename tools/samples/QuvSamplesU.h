@@ -1,0 +1,59 @@
+#pragma once
+// Sample sprites drawn in code, and Quv files built from them with the writer: for the bundled
+// sample files, tests, benchmarks and fuzz seeds.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TQuvImages;
+
+// The palette index that means an empty pixel in every sample.
+constexpr uint8_t SampleTransparentIndex = 9;
+// CompressionMode that keeps each frame's own Compression.
+constexpr uint8_t KeepCompression = 255;
+
+struct TSampleFrame {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t XOffset = 0;
+  int32_t YOffset = 0;
+  uint8_t Compression = 1;
+  std::vector<uint8_t> Pixels;          // Width x Height palette indices, top row first
+  std::vector<TSampleFrame> SubFrames;  // when not empty, the frame is their composition
+};
+
+struct TSampleImage {
+  std::string Name;
+  std::vector<TSampleFrame> Frames;
+};
+
+// The drawn sprites: "ball" (bouncing, run-length), "windmill" (rotating, raw), "tank" (hull
+// and turret as overlapping sub-frames), "light" (blinking, two sizes), "walker" (stick figure).
+std::vector<TSampleImage> SampleSprites();
+
+// Enters the images into a collection as loaded frames; a frame with sub-frames gets their
+// composition as its own rows.
+void FillCollection(TQuvImages& collection, const std::vector<TSampleImage>& images);
+
+// A whole Quv file of the images, written by the writer under the given CompressionMode.
+std::vector<uint8_t> BuildQuvFile(const std::vector<TSampleImage>& images,
+                                  uint8_t compressionMode = KeepCompression,
+                                  uint8_t transparentIndex = SampleTransparentIndex);
+
+// The bundled sample: every sprite, each frame with its own compression.
+std::vector<uint8_t> MakeSampleQuv();
+
+// imageCount images named "image0000".. of frameCount frames of width x height pixels, with a
+// pattern that mixes transparent runs, repeats and literals.
+std::vector<TSampleImage> SyntheticImages(int32_t imageCount, int32_t frameCount,
+                                          int32_t width = 32, int32_t height = 32,
+                                          uint8_t compression = 1);
+std::vector<uint8_t> MakeSyntheticQuv(int32_t imageCount, int32_t frameCount, int32_t width = 32,
+                                      int32_t height = 32, uint8_t compression = 1);
+
+// The sample files by name: "sample.quv" (every sprite), "sample_raw.quv" (every sprite, raw
+// rows), "tank.quv" (the tank alone, run-length with empty rows).
+std::vector<std::pair<std::string, std::vector<uint8_t>>> SampleFiles();
+// Writes SampleFiles() into dir (which must exist); returns the paths written.
+std::vector<std::string> WriteSampleFiles(const std::string& dir);
