@@ -15,6 +15,13 @@ bool SameName(std::string_view a, std::string_view b) {
   });
 }
 
+std::string Lower(std::string_view text) {
+  std::string result(text);
+  for (char& c : result)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return result;
+}
+
 std::string_view Trim(std::string_view text) {
   const char* blanks = " \t\r\n";
   size_t first = text.find_first_not_of(blanks);
@@ -58,24 +65,31 @@ bool TIniFile::FileExists() const {
   return std::filesystem::is_regular_file(FFileName, ec);
 }
 
+void TIniFile::TSection::Reindex() {
+  Index.clear();
+  for (size_t i = 0; i < Entries.size(); ++i) Index.emplace(Lower(Entries[i].Key), i);
+}
+
+void TIniFile::ReindexSections() {
+  FSectionIndex.clear();
+  for (size_t i = 0; i < FSections.size(); ++i) FSectionIndex.emplace(Lower(FSections[i].Name), i);
+}
+
 const TIniFile::TSection* TIniFile::FindSection(std::string_view name) const {
-  for (const TSection& section : FSections)
-    if (SameName(section.Name, name)) return &section;
-  return nullptr;
+  auto found = FSectionIndex.find(Lower(name));
+  return found == FSectionIndex.end() ? nullptr : &FSections[found->second];
 }
 
 TIniFile::TSection& TIniFile::SectionFor(std::string_view name) {
   std::string clean = CleanSection(name);
-  for (TSection& section : FSections)
-    if (SameName(section.Name, clean)) return section;
-  FSections.push_back({clean, {}});
-  return FSections.back();
+  auto [found, added] = FSectionIndex.emplace(Lower(clean), FSections.size());
+  if (added) FSections.push_back({clean, {}, {}});
+  return FSections[found->second];
 }
 
 const TIniFile::TEntry* TIniFile::FindEntry(const TSection& section, std::string_view key) {
-  for (const TEntry& entry : section.Entries)
-    if (SameName(entry.Key, key)) return &entry;
-  return nullptr;
+  auto found = section.Index.find(Lower(key));
+  return found == section.Index.end() ? nullptr : &section.Entries[found->second];
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
@@ -131,12 +145,11 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool fal
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   TSection& target = SectionFor(section);
   std::string cleanKey = CleanKey(key);
-  for (TEntry& entry : target.Entries)
-    if (SameName(entry.Key, cleanKey)) {
-      entry.Value = Flatten(value);
-      return;
-    }
-  target.Entries.push_back({cleanKey, Flatten(value)});
+  auto [found, added] = target.Index.emplace(Lower(cleanKey), target.Entries.size());
+  if (added)
+    target.Entries.push_back({cleanKey, Flatten(value)});
+  else
+    target.Entries[found->second].Value = Flatten(value);
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -161,13 +174,16 @@ void TIniFile::AddSection(std::string_view section) {
 }
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
-  for (TSection& each : FSections)
-    if (SameName(each.Name, section))
-      std::erase_if(each.Entries, [&](const TEntry& entry) { return SameName(entry.Key, key); });
+  auto found = FSectionIndex.find(Lower(section));
+  if (found == FSectionIndex.end()) return;
+  TSection& target = FSections[found->second];
+  std::erase_if(target.Entries, [&](const TEntry& entry) { return SameName(entry.Key, key); });
+  target.Reindex();
 }
 
 void TIniFile::EraseSection(std::string_view section) {
   std::erase_if(FSections, [&](const TSection& each) { return SameName(each.Name, section); });
+  ReindexSections();
 }
 
 std::vector<std::string> TIniFile::ReadSections() const {
@@ -195,6 +211,7 @@ std::string TIniFile::GetText() const {
 
 void TIniFile::SetText(std::string_view text) {
   FSections.clear();
+  FSectionIndex.clear();
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   TSection* current = nullptr;
   while (!text.empty()) {
@@ -212,8 +229,11 @@ void TIniFile::SetText(std::string_view text) {
     size_t equals = line.find('=');
     if (!current || equals == std::string_view::npos) continue;  // not a setting
     std::string_view key = Trim(line.substr(0, equals));
-    if (key.empty() || FindEntry(*current, key)) continue;  // the first of duplicates counts
-    current->Entries.push_back({std::string(key), std::string(Trim(line.substr(equals + 1)))});
+    if (key.empty()) continue;
+    // The first of duplicate keys counts.
+    auto [found, added] = current->Index.emplace(Lower(key), current->Entries.size());
+    if (added)
+      current->Entries.push_back({std::string(key), std::string(Trim(line.substr(equals + 1)))});
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TIniFile {
@@ -56,13 +57,18 @@ class TIniFile {
   struct TSection {
     std::string Name;
     std::vector<TEntry> Entries;
+    std::unordered_map<std::string, size_t> Index;  // lower-case key -> entry
+    void Reindex();
   };
 
   const TSection* FindSection(std::string_view name) const;
   TSection& SectionFor(std::string_view name);
   static const TEntry* FindEntry(const TSection& section, std::string_view key);
+  void ReindexSections();
 
+  // Lookups go through lower-case indexes so that large files still load in linear time.
   std::string FFileName;
   std::vector<TSection> FSections;
+  std::unordered_map<std::string, size_t> FSectionIndex;
   std::string FLastError;
 };

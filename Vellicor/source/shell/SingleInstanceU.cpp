@@ -1,0 +1,75 @@
+#include "SingleInstanceU.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "ProgramPathsU.h"
+
+const char* const ConversationName = "VellicorSeries";
+
+namespace {
+
+bool StartsWithOpen(std::string_view line) {
+  static constexpr std::string_view KOpen = "[open(";
+  if (line.size() < KOpen.size()) return false;
+  for (size_t i = 0; i < KOpen.size(); ++i) {
+    char c = line[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c != KOpen[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string SingleInstanceServerName(const std::string& programFileName, unsigned userId) {
+  std::string program = std::filesystem::path(programFileName).stem().string();
+  if (program.empty()) program = "vellicor";
+  return program + "-" + std::to_string(userId) + "-" + ConversationName;
+}
+
+std::string SingleInstanceServerName() {
+  return SingleInstanceServerName(ProgramFilePath(), static_cast<unsigned>(::getuid()));
+}
+
+std::string EncodeOpenRequest(const std::vector<std::string>& fileNames,
+                              const std::string& currentDir) {
+  std::string request;
+  for (const std::string& name : fileNames) {
+    if (name.empty() || name.find_first_of("\r\n") != std::string::npos) continue;
+    std::filesystem::path path(name);
+    if (path.is_relative()) path = std::filesystem::path(currentDir) / path;
+    request += "[Open(" + path.lexically_normal().string() + ")]\n";
+  }
+  return request;
+}
+
+std::vector<std::string> SplitRequestLines(std::string_view request) {
+  std::vector<std::string> lines;
+  while (!request.empty()) {
+    size_t end = request.find('\n');
+    std::string_view line = request.substr(0, end);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    lines.emplace_back(line);
+    if (end == std::string_view::npos) break;
+    request.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+void ExecuteOpenRequest(const std::vector<std::string>& lines,
+                        const std::function<void(const std::string& fileName)>& open,
+                        const std::function<void(const std::exception& error)>& onError) {
+  for (const std::string& line : lines) {
+    if (!StartsWithOpen(line)) continue;
+    // Six characters of "[Open(" and the closing ")]"; a line too short for both names nothing.
+    if (line.size() <= 8) continue;
+    std::string fileName = line.substr(6, line.size() - 8);
+    try {
+      open(fileName);
+    } catch (const std::exception& error) {
+      if (onError) onError(error);
+    }
+  }
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The window-free half of single-instance open: a second start sends its files to the running
+// program as execute-request lines "[Open(<path>)]" over a per-user local socket; the running
+// program opens each named file. The socket itself belongs to the windows.
+#include <exception>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The conversation's name, which is also the request topic.
+extern const char* const ConversationName;  // "VellicorSeries"
+
+// Requests larger than this are refused by the receiving side unread.
+constexpr size_t MaxExecuteRequestSize = 1024 * 1024;
+
+// "<program>-<uid>-VellicorSeries": named after the program file (without folder and
+// extension) and per user, so that two users' instances never meet.
+std::string SingleInstanceServerName(const std::string& programFileName, unsigned userId);
+std::string SingleInstanceServerName();  // for the running program and user
+
+// One "[Open(<absolute path>)]" line per file, each ended by "\n", relative names made absolute
+// against `currentDir`. Names that cannot travel in one line (line breaks) are left out.
+std::string EncodeOpenRequest(const std::vector<std::string>& fileNames,
+                              const std::string& currentDir);
+
+// A received request split into its lines ("\n" or "\r\n" ends a line).
+std::vector<std::string> SplitRequestLines(std::string_view request);
+
+// Handles the lines in order: a line whose first six characters are "[Open(" in any letter
+// case has those and its last two characters removed, and the rest is opened; other lines are
+// ignored. An error raised by `open` goes to `onError` and the next line is handled.
+void ExecuteOpenRequest(const std::vector<std::string>& lines,
+                        const std::function<void(const std::string& fileName)>& open,
+                        const std::function<void(const std::exception& error)>& onError);
