@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 
 #include "StringUtilsU.h"
 
@@ -46,6 +47,16 @@ TEST(StringUtils, AnsiCompareTextIgnoresCaseAndOrdersNames) {
   EXPECT_EQ(AnsiCompareText("\xff\xfe", "\xff\xfe"), 0);
   EXPECT_EQ(AnsiCompareText("\xff", "\xfe"), -AnsiCompareText("\xfe", "\xff"));
   EXPECT_EQ(AnsiUpperCase("abc"), "ABC");
+}
+
+TEST(StringUtils, AnsiCompareTextFoldsNonAsciiLettersUnderAUtf8Locale) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
+  EXPECT_EQ(AnsiCompareText("\xc3\xa9t\xc3\xa9.quv", "\xc3\x89T\xc3\x89.QUV"), 0);  // été / ÉTÉ
+  EXPECT_EQ(AnsiCompareText("Arm.quv", "ARM.QUV"), 0);
+  EXPECT_LT(AnsiCompareText("abc", "ABD"), 0);
+  EXPECT_EQ(AnsiUpperCase("\xc3\xa9"), "\xc3\x89");
+  std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(StringUtils, NormalizePathUnifiesSeparatorsAndDropsOneTrailing) {

@@ -1,9 +1,12 @@
 #include "StringUtilsU.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 
@@ -99,17 +102,54 @@ bool StartsTextWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
 }
 
+namespace {
+
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80 || c == '\0') return false;
+  }
+  return true;
+}
+
+bool CollatesByCodePoint() {
+  const char* collate = std::setlocale(LC_COLLATE, nullptr);
+  return !collate || std::strcmp(collate, "C") == 0 || std::strcmp(collate, "POSIX") == 0;
+}
+
+int CompareUpperBytes(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const auto ca = static_cast<unsigned char>(AsciiUpper(a[i]));
+    const auto cb = static_cast<unsigned char>(AsciiUpper(b[i]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace
+
 int AnsiCompareText(std::string_view a, std::string_view b) {
+  // Names are nearly always plain ASCII: they need no multi-byte conversion, and under the
+  // code-point collation no wide comparison either.
+  if (IsAscii(a) && IsAscii(b)) {
+    if (CollatesByCodePoint()) return CompareUpperBytes(a, b);
+    thread_local std::wstring wa, wb;
+    wa.assign(a.begin(), a.end());
+    wb.assign(b.begin(), b.end());
+    for (wchar_t& c : wa) c = static_cast<wchar_t>(AsciiUpper(static_cast<char>(c)));
+    for (wchar_t& c : wb) c = static_cast<wchar_t>(AsciiUpper(static_cast<char>(c)));
+    const int collated = Sign(std::wcscoll(wa.c_str(), wb.c_str()));
+    return collated != 0 ? collated : CompareUpperBytes(a, b);
+  }
   std::wstring wa, wb;
   if (ToWide(a, wa) && ToWide(b, wb)) {
     for (wchar_t& c : wa) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
     for (wchar_t& c : wb) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
     const int collated = Sign(std::wcscoll(wa.c_str(), wb.c_str()));
-    if (collated != 0) return collated;
-    // Collation may call distinct texts equal; fall through to a stable byte order.
+    // Collation may call distinct texts equal; the code points then give a stable order.
+    return collated != 0 ? collated : Sign(std::wcscmp(wa.c_str(), wb.c_str()));
   }
-  const std::string ua = UpperCase(a), ub = UpperCase(b);
-  return Sign(ua.compare(ub));
+  return CompareUpperBytes(a, b);
 }
 
 std::string AnsiUpperCase(std::string_view text) {

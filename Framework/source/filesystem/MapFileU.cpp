@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr off_t MaxMapFileSize = off_t{256} << 20;
+
 enum TMapSection {
   msNone = -1,
   msSegments = 0,
@@ -76,6 +78,8 @@ std::string WordAfter(const std::string& line, size_t pos) {
 bool TMapFile::Load(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  // A linker map is a few megabytes; a file far beyond that is not one.
+  if (info.st_size > MaxMapFileSize) return false;
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
   std::ostringstream text;
