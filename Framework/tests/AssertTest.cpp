@@ -78,6 +78,36 @@ TEST(Assert, AddressesOutsideTheProgramGiveEmptyFields) {
   EXPECT_EQ(FormatAddress(16), LocationText(ProgramFileName(), "", "", ""));
 }
 
+TEST(Assert, MapBesideTheProgramNamesUnitRoutineAndLine) {
+  // One unit spanning all code, one routine at its start, and line items at both ends: every
+  // failing call inside the program lands on line "1".
+  const std::string mapPath = ChangeFileExt(ProgramFilePath(), ".map");
+  ASSERT_FALSE(std::filesystem::exists(mapPath)) << "a map already lies beside the test program";
+  {
+    std::ofstream map(mapPath, std::ios::binary);
+    map << "Detailed map of segments\n"
+           " 0001:00000000 FFFFFFFF C=CODE S=.text G=(none) M=AssertTest ACBP=A9\n"
+           "  Address         Publics by Name\n"
+           " 0001:00000000       AssertTest.Probe\n"
+           "Line numbers for AssertTest(AssertTest.cpp) segment .text\n"
+           "     1 0001:00000000   999 0001:FFFFFFF0\n";
+  }
+  LoadProgramMapFile();
+  std::filesystem::remove(mapPath);
+  ASSERT_NE(ProgramMapFile(), nullptr);
+  TScopedConsole console;
+  testing::internal::CaptureStderr();
+  Assert(false, "through the map");
+  testing::internal::GetCapturedStderr();
+  FreeProgramMapFile();
+  ASSERT_EQ(console.Logged.size(), 1u);
+  EXPECT_EQ(console.Logged[0].second,
+            "Assertion Failure\n" +
+                LocationText(ProgramFileName(), "AssertTest", "AssertTest.Probe", "1") +
+                "\nAssertion Failed\nthrough the map");
+  EXPECT_EQ(ProgramMapFile(), nullptr);
+}
+
 TEST(Module, LoadsLogsAndFindsRoutines) {
   TScopedConsole console;
   {

@@ -227,3 +227,7 @@ void LoadProgramMapFile() {
   }
   ProgramMap() = std::move(map);
 }
+
+void FreeProgramMapFile() {
+  ProgramMap().reset();
+}

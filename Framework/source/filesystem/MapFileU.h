@@ -40,8 +40,11 @@ class TMapFile {
 
 // The map file read at start-up from beside the executable (same name, ".map"), or null.
 const TMapFile* ProgramMapFile();
-// Reads the map file beside the executable once; called by the framework's start-up.
+// Reads the map file beside the executable once; called by the framework's start-up. A damaged
+// map is reported on standard error and left unused.
 void LoadProgramMapFile();
+// Frees the lists at the framework's shutdown; a later LoadProgramMapFile reads the file again.
+void FreeProgramMapFile();
 
 std::string LocationText(const std::string& program, const std::string& unit,
                          const std::string& routine, const std::string& line);
