@@ -92,12 +92,6 @@ TEST(Console, LogCallsTheAssertionHandlerWithATrueCondition) {
   EXPECT_EQ(conditions, std::vector<bool>{true});
 }
 
-TEST(Console, LogFmtFormatsBeforeLogging) {
-  TConsole console;
-  console.LogFmt(8, "%s has %d frames", "ARMCOM", 12);
-  EXPECT_EQ(console.LastMessage(), "ARMCOM has 12 frames");
-}
-
 TEST(Console, LevelMaskChoosesWhatReachesStandardOutput) {
   TConsole console;
   console.LevelMask = 1u << 3;
@@ -162,20 +156,6 @@ TEST(Console, RaiseLoggedCarriesTheLoggedText) {
     EXPECT_STREQ(error.what(), "bad value");
   }
   EXPECT_EQ(console->LastMessage(), "bad value");
-}
-
-TEST(SubSystem, InitializeOnceFinalizeAndDestroyWhileActive) {
-  struct TProbe : TSubSystem {
-    std::string GetName() const override { return "Probe"; }
-  };
-  TProbe probe;
-  EXPECT_EQ(probe.SubSystemId, -1);
-  EXPECT_FALSE(probe.Active);
-  EXPECT_TRUE(probe.Initialize());
-  EXPECT_FALSE(probe.Initialize());
-  probe.Finalize();
-  EXPECT_FALSE(probe.Active);
-  EXPECT_TRUE(probe.Initialize());
 }
 
 }  // namespace

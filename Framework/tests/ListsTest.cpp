@@ -49,16 +49,6 @@ TEST(Queue, TinyQueuesStillGrowInsteadOfLosingEntries) {
   }
 }
 
-TEST(Queue, ClearForgetsWithoutFreeing) {
-  int value = 7;
-  TQueue<int> queue(3);
-  queue.Push(&value);
-  queue.Clear();
-  EXPECT_EQ(queue.Count, 0);
-  EXPECT_EQ(queue.Pop(), nullptr);
-  EXPECT_EQ(value, 7);
-}
-
 TEST(LinkList, AddsAtTheFrontAndUnlinksAnyNode) {
   int a = 1, b = 2, c = 3;
   TLinkList list;
@@ -90,15 +80,6 @@ TEST(LinkList, FindPrefersTheLastNodeThenSearchesFromTheFront) {
   list.Remove(oldest);
   EXPECT_EQ(list.Find(&a), newest);
   EXPECT_EQ(list.Find(nullptr), nullptr);
-}
-
-TEST(LinkList, RemovingANodeOfAnotherListIsRefused) {
-  int a = 1;
-  TLinkList one, other;
-  TListNode* node = one.Add(&a);
-  other.Remove(node);
-  EXPECT_EQ(one.Count, 1);
-  EXPECT_EQ(other.Count, 0);
 }
 
 }  // namespace
