@@ -1,0 +1,33 @@
+#include "QuvSourceU.h"
+
+#include <filesystem>
+
+#include "CliFileSystemU.h"
+#include "StringUtilsU.h"
+
+TQuvSource::~TQuvSource() {
+  // The collections hold readers on the file system's nodes.
+  Images = nullptr;
+  Manager.reset();
+  FileSystem.reset();
+}
+
+TQuvSource OpenQuvSource(const std::string& path, uint8_t transparentIndex) {
+  TQuvSource source;
+  source.Path = path;
+  source.FileSystem = MakeCliFileSystem();
+  const std::string diskPath = ToDiskPath(path);
+  source.FileName = ExtractFileName(diskPath);
+  // Search paths may not climb with "..": the folder is taken as a full path.
+  std::string folder = ExtractFileDir(diskPath);
+  folder = std::filesystem::absolute(folder.empty() ? "." : folder).lexically_normal().string();
+  source.FileSystem->AddSearchPath("", folder, sdCheckUsable, {{source.FileName, 1, false}});
+  source.FileSystem->Rescan(true);
+
+  source.Manager = std::make_unique<TQuvManager>();
+  source.Manager->FileSystem = source.FileSystem.get();
+  source.Manager->TransparentIndex = transparentIndex;
+  source.Manager->Initialize();
+  source.Images = static_cast<TQuvImages*>(source.Manager->GetClass(source.FileName));
+  return source;
+}
