@@ -46,14 +46,16 @@ std::string WithoutTrailingSeparator(const std::string& dir) {
   return result;
 }
 
+std::string HistoryEntryPath(const std::string& name, const std::string& programDir) {
+  std::filesystem::path path(name);
+  if (path.is_relative()) path = std::filesystem::path(programDir) / path;
+  return path.lexically_normal().string();
+}
+
 std::string EncodeHistoryList(const std::vector<std::string>& mostRecentFirst,
                               const std::string& programDir) {
   std::string value;
-  for (const std::string& name : mostRecentFirst) {
-    std::filesystem::path path(name);
-    if (path.is_relative()) path = std::filesystem::path(programDir) / path;
-    value += path.lexically_normal().string() + ';';
-  }
+  for (const std::string& name : mostRecentFirst) value += HistoryEntryPath(name, programDir) + ';';
   return value;
 }
 
@@ -163,4 +165,18 @@ void SaveAppSettings(TIniFile& ini, const TAppSettings& s, int windowState,
 
   ini.WriteInteger(KHistoryList, "MaxHistoryListSize", s.MaxHistoryListSize);
   ini.WriteString(KHistoryList, "HistoryList", EncodeHistoryList(s.HistoryList, programDir));
+}
+
+void LoadAppSettingsFile(const std::string& fileName, TAppSettings& settings,
+                         const std::string& programDir) {
+  LoadAppSettings(TIniFile(fileName), settings, programDir);
+}
+
+bool SaveAppSettingsFile(const std::string& fileName, const TAppSettings& settings, int windowState,
+                         const std::string& programDir, std::string* error) {
+  TIniFile ini(fileName);  // keeps what the file holds beyond these keys
+  SaveAppSettings(ini, settings, windowState, programDir);
+  bool saved = ini.UpdateFile();
+  if (!saved && error) *error = ini.LastError();
+  return saved;
 }

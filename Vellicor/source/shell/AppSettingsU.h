@@ -73,6 +73,9 @@ std::string EncodeHistoryList(const std::vector<std::string>& mostRecentFirst,
 // it (other paths stay as they are).
 std::vector<std::string> DecodeHistoryList(const std::string& value, const std::string& programDir);
 
+// The file name a history entry opens: relative entries lie in the program's folder.
+std::string HistoryEntryPath(const std::string& name, const std::string& programDir);
+
 // Reads every key. `settings` comes in holding what absent keys keep: the window's bounds and
 // state, and the current folder in SaveLastDir/LoadLastDir. A WindowState outside 0..2 leaves
 // state and bounds as they came in.
@@ -82,3 +85,10 @@ void LoadAppSettings(const TIniFile& ini, TAppSettings& settings, const std::str
 // last normal bounds stay in the file). The caller then saves the file.
 void SaveAppSettings(TIniFile& ini, const TAppSettings& settings, int windowState,
                      const std::string& programDir);
+
+// The same on the file itself: loading a missing file gives the defaults; saving creates the
+// file when needed and replaces it atomically (false, with the file unchanged, on failure).
+void LoadAppSettingsFile(const std::string& fileName, TAppSettings& settings,
+                         const std::string& programDir);
+bool SaveAppSettingsFile(const std::string& fileName, const TAppSettings& settings, int windowState,
+                         const std::string& programDir, std::string* error = nullptr);

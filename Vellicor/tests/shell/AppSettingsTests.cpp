@@ -183,3 +183,21 @@ TEST(ProgramPaths, ProgramFileIsTheRunningExecutable) {
   EXPECT_TRUE(std::filesystem::exists(ProgramFilePath()));
   EXPECT_EQ(ProgramDir(), std::filesystem::path(ProgramFilePath()).parent_path().string());
 }
+
+TEST(AppSettings, SavingToDiskKeepsTheLastNormalBoundsAndUnknownKeys) {
+  TTempDir dir;
+  const std::string name = dir / "Vellicor.ini";
+  WriteText(name, "[WindowPos]\nTop=10\nLeft=20\nWidth=300\nHeight=200\n[Extra]\nKeep=1\n");
+  TAppSettings settings;
+  settings.Bounds = {0, 0, 1920, 1080};
+  settings.HistoryList = {"sub/a.quv"};
+  ASSERT_TRUE(SaveAppSettingsFile(name, settings, wsMaximized, "/prog"));
+
+  TAppSettings loaded;
+  LoadAppSettingsFile(name, loaded, "/prog");
+  EXPECT_EQ(loaded.WindowState, wsMaximized);
+  EXPECT_EQ(loaded.Bounds.Width, 300);
+  EXPECT_EQ(loaded.HistoryList, (std::vector<std::string>{"sub/a.quv"}));
+  EXPECT_EQ(HistoryEntryPath(loaded.HistoryList[0], "/prog"), "/prog/sub/a.quv");
+  EXPECT_EQ(TIniFile(name).ReadInteger("Extra", "Keep", 0), 1);
+}
