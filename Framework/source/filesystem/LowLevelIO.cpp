@@ -235,7 +235,7 @@ bool PosixRemoveDirectory(const std::string& path) {
   return result;
 }
 
-// Mount points in /proc/mounts write blanks and other specials as "\ooo" octal escapes.
+// Mount points in /proc/mounts write blanks and other awkward characters as "\ooo" octal escapes.
 std::string UnescapeMountPath(const std::string& text) {
   std::string result;
   for (size_t i = 0; i < text.size(); ++i) {
