@@ -122,8 +122,9 @@ bool TIniFile::TryParseInteger(std::string_view text, int& value) {
     // Eight hexadecimal digits fill all 32 bits, the sign bit included (colours are written so).
     if (magnitude > 0xFFFFFFFFull) return false;
     int32_t bits = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
+    if (negative && bits == INT32_MIN) return false;  // its negation does not fit
     value = negative ? -bits : bits;
-    return !(negative && bits == INT32_MIN);
+    return true;
   }
   if (negative ? magnitude > 2147483648ull : magnitude > 2147483647ull) return false;
   value =

@@ -77,6 +77,10 @@ std::string FormatMemorySize(uint64_t bytes) {
   return FormatGeneral(value, 3, 3) + KUnits[unit];
 }
 
+std::string MemoryUsedText(uint64_t bytes) {
+  return "Memory used: " + FormatMemorySize(bytes);
+}
+
 uint64_t AllocatedBytes() {
 #if defined(VELLICOR_SANITIZER_ALLOCATOR)
   // The sanitizer's allocator replaces the C library's, whose statistics then stay empty.

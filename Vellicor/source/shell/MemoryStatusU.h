@@ -7,6 +7,9 @@
 // significant digits: 512 -> "512bytes", 1536 -> "1.5kb", 1024 -> "1.02E+003bytes".
 std::string FormatMemorySize(uint64_t bytes);
 
+// The status-bar text: "Memory used: %s" with FormatMemorySize.
+std::string MemoryUsedText(uint64_t bytes);
+
 // A number in general format with `precision` significant digits: fixed notation while the
 // integer part has at most `precision` digits, otherwise scientific with at least
 // `exponentDigits` exponent digits. Trailing zeros are dropped.

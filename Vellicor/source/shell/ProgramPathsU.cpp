@@ -52,6 +52,6 @@ bool IsDirectoryWritable(const std::string& dir) {
 
 std::string SettingsFileName(const std::string& programDir) {
   if (IsDirectoryWritable(programDir))
-    return WithoutTrailingSeparator(programDir) + "/Vellicor.ini";
+    return (std::filesystem::path(programDir) / "Vellicor.ini").lexically_normal().string();
   return VellicorConfigDir() + "/Vellicor.ini";
 }

@@ -105,6 +105,10 @@ std::string TVersionInfoResource::FileFlagsText() const {
   return text;
 }
 
+std::string TVersionInfoResource::VersionCaption() const {
+  return "Version : " + FData.Fixed.FileVersion.ToString();
+}
+
 std::string TVersionInfoResource::KeyName(int index) {
   return index >= 0 && index < VersionStringCount ? KKeys[index] : "";
 }

@@ -67,6 +67,9 @@ class TVersionInfoResource {
   // The names of the set file flags joined by ", ".
   std::string FileFlagsText() const;
 
+  // The about box's version line: "Version : %s" with the file version.
+  std::string VersionCaption() const;
+
   static std::string KeyName(int index);      // "CompanyName" ...; "" outside 0..10
   static std::string DisplayName(int index);  // "Company Name" ...; "" outside 0..10
 

@@ -20,7 +20,8 @@ TEST(IniFile, ReadsIntegersInDecimalAndHexadecimalElseTheDefault) {
   TIniFile ini("");
   ini.SetText(
       "[S]\r\nDec=-42\r\nHex=0x1F\r\nDollar=$FF\r\nBad=12abc\r\nEmpty=\r\n"
-      "Big=99999999999\r\nAllBits=0xFFFFFFFF\r\n");
+      "Big=99999999999\r\nAllBits=0xFFFFFFFF\r\nMinHex=-0x80000000\r\n");
+  EXPECT_EQ(ini.ReadInteger("S", "MinHex", 7), 7);
   EXPECT_EQ(ini.ReadInteger("S", "Dec", 0), -42);
   EXPECT_EQ(ini.ReadInteger("s", "hex", 0), 31);
   EXPECT_EQ(ini.ReadInteger("S", "Dollar", 0), 255);

@@ -11,6 +11,7 @@ TEST(MemoryStatus, FormatsWithThreeSignificantDigitsInTheLargestUnitExceeded) {
   EXPECT_EQ(FormatMemorySize(1025), "1kb");
   EXPECT_EQ(FormatMemorySize(10 * 1024 * 1024 + 300 * 1024), "10.3mb");
   EXPECT_EQ(FormatMemorySize(3ull << 30), "3gb");
+  EXPECT_EQ(MemoryUsedText(1536), "Memory used: 1.5kb");
 }
 
 TEST(MemoryStatus, FourIntegerDigitsSwitchToScientificNotation) {

@@ -40,6 +40,7 @@ TEST(VersionInfo, NumbersFlagsAndNames) {
   data.Fixed.FileFlags = ffPreRelease | ffDebug | ffSpecial;
   TVersionInfoResource info(data);
   EXPECT_EQ(info.FixedInfo().FileVersion.ToString(), "1.2.65535.0");
+  EXPECT_EQ(info.VersionCaption(), "Version : 1.2.65535.0");
   EXPECT_EQ(info.FileFlagsText(), "Debug, Pre-Release, Special");
   EXPECT_EQ(TVersionInfoResource::KeyName(0), "CompanyName");
   EXPECT_EQ(TVersionInfoResource::KeyName(10), "BuildFlags");
