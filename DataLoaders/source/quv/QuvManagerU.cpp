@@ -261,6 +261,13 @@ void TQuvFrame::LoadData(IFileReader& reader, TFrameLoadGuard& guard, int32_t de
 
 void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32_t depth) {
   VASSERT(Width >= 1 && Width <= 65535 && Height >= 1 && Height <= 65535);
+  // The list is rebuilt from the table; until a sub-frame is read it holds none, so a failed
+  // load never leaves counted sub-frames that were not read.
+  const int32_t count = SubFrameCount;
+  SubFrames.clear();
+  SubFrameCount = 0;
+  MaxSubXOffset = 0;
+  MaxSubYOffset = 0;
   if (depth >= QuvMaxSubFrameDepth)
     FailFrame(*this, Format("sub-frames nested deeper than %d levels", QuvMaxSubFrameDepth));
   if (std::find(guard.Loading.begin(), guard.Loading.end(), FrameDataOffset) != guard.Loading.end())
@@ -278,7 +285,6 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
   Pixels = canvas;
   PalettePixels = canvas;
 
-  const int32_t count = SubFrameCount;
   if (4 * static_cast<int64_t>(count) > guard.FileSize - FrameDataOffset)
     FailFrame(*this, Format("%d sub-frames at %d do not fit in the file", count, FrameDataOffset));
   if (count > guard.SubFramesLeft)
@@ -287,11 +293,7 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
   std::vector<uint8_t> table(4 * static_cast<size_t>(count));
   reader.ReadBuffer(table.data(), static_cast<int64_t>(table.size()));
 
-  SubFrames.clear();
   SubFrames.reserve(static_cast<size_t>(count));
-  SubFrameCount = 0;
-  MaxSubXOffset = 0;
-  MaxSubYOffset = 0;
   guard.Loading.push_back(FrameDataOffset);
   struct TPop {
     std::vector<int32_t>& Loading;

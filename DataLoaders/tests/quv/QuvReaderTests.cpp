@@ -304,6 +304,11 @@ TEST_F(QuvReaderTest, SubFrameTablePointingBackFails) {
   const std::string error = QuvError([&] { images->GetImage(0)->GetFrame(0); });
   EXPECT_NE(error.find("refers back to a frame being loaded"), std::string::npos) << error;
   EXPECT_EQ(Logged.back(), error);
+  // What was read stays; the table that was not read counts no sub-frames.
+  TImageFrame* frame = images->GetImage(0)->GetFrame(0);
+  ASSERT_EQ(frame->SubFrameCount, 1);
+  EXPECT_EQ(frame->GetSubFrame(0)->SubFrameCount, 0);
+  EXPECT_TRUE(frame->GetSubFrame(0)->SubFrames.empty());
 }
 
 TEST_F(QuvReaderTest, EndlessNestingStopsAtTheDepthLimit) {
