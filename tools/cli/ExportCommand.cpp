@@ -71,8 +71,11 @@ TRange ParseRange(const std::string& text) {
 class TProgress {
  public:
   TProgress(int32_t images, int64_t files) : FEnabled(isatty(2)), FImages(images), FFiles(files) {}
-  ~TProgress() {
+  ~TProgress() { Finish(); }
+  // Ends the progress line, so that what follows starts on a line of its own.
+  void Finish() {
     if (FEnabled && FShown) std::fputc('\n', stderr);
+    FShown = false;
   }
   void ImageDone() {
     ++FImagesDone;
@@ -189,6 +192,7 @@ void RunExport(const TExportOptions& options) {
       image->ExportFrameRange(range.First, range.Last, FrameNameFormat, options.Out);
     progress.ImageDone();
   }
+  progress.Finish();
   const int64_t written = progress.FilesDone();
   std::printf("%lld file%s written to %s\n", (long long)written, written == 1 ? "" : "s",
               options.Out.c_str());

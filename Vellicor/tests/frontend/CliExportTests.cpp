@@ -1,0 +1,160 @@
+// vellicor-cli export and framedata, run as a user runs them. Skipped when the tool has not
+// been built next to the tests.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "FrontendTestUtilsU.h"
+#include "QuvSamplesU.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path CliPath() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : self.parent_path().parent_path() / "tools" / "vellicor-cli";
+}
+
+struct TRun {
+  int ExitCode = -1;
+  std::string Out;
+  std::string Err;
+};
+
+class CliExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Cli = CliPath();
+    if (!fs::exists(Cli)) GTEST_SKIP() << "vellicor-cli not built";
+    WriteSampleFiles(Dir.Path().string());
+  }
+  // Runs the tool in the scratch folder with output piped (never a terminal).
+  TRun Run(const std::string& arguments) {
+    const std::string command = "cd '" + Dir.Path().string() + "' && '" + Cli.string() + "' " +
+                                arguments + " 2>stderr.txt </dev/null";
+    TRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.Out.append(buffer, got);
+    const int status = pclose(pipe);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::vector<uint8_t> err = ReadFileBytes(Dir.File("stderr.txt"));
+    run.Err.assign(err.begin(), err.end());
+    fs::remove(Dir.File("stderr.txt"));
+    return run;
+  }
+
+  fs::path Cli;
+  TScratchDir Dir;
+};
+
+}  // namespace
+
+TEST_F(CliExport, ExportWritesTheChosenFramesQuietlyWhenPiped) {
+  TRun run = Run("export sample.quv --out out");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Out, "28 files written to out\n");
+  EXPECT_EQ(run.Err, "");
+  EXPECT_TRUE(fs::exists(Dir.File("out/ball_7.bmp")));
+
+  run =
+      Run("export sample.quv --out sub --image tank --image LIGHT --frames 1-1 --subframes "
+          "--bits 16");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Out, "2 files written to sub\n");
+  const std::vector<uint8_t> bytes = ReadFileBytes(Dir.File("sub/tank_1_0.bmp"));
+  ASSERT_GT(bytes.size(), 54u);
+  EXPECT_EQ(Le16(bytes, 28), 16);
+
+  run = Run("export sample.quv --out some --image light --frames 1 --no-autopad");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(DecodeWithMagick(Dir.File("some/light_1.bmp")).Width, 8);
+  run = Run("export sample.quv --out some --image light --frames 1");
+  EXPECT_EQ(DecodeWithMagick(Dir.File("some/light_1.bmp")).Width, 8);
+  run = Run("export sample.quv --out some --image light --frames 1 --selected-origin");
+  EXPECT_EQ(DecodeWithMagick(Dir.File("some/light_1.bmp")).Width, 12);
+}
+
+TEST_F(CliExport, BadRequestsFailWithAMessageAndWriteNothing) {
+  TRun run = Run("export sample.quv --out out --image ball --image wing");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err, "Image \"wing\" does not exist in sample.quv\n");
+  EXPECT_FALSE(fs::exists(Dir.File("out")));
+
+  run = Run("export sample.quv --out out --frames 4-2");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Err.find("Invalid frame range \"4-2\""), std::string::npos) << run.Err;
+  EXPECT_FALSE(fs::exists(Dir.File("out")));
+
+  run = Run("export sample.quv --out out --bits 12");
+  EXPECT_NE(run.ExitCode, 0);
+  EXPECT_FALSE(fs::exists(Dir.File("out")));
+
+  run = Run("export missing.quv --out out");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Err.find("missing.quv"), std::string::npos) << run.Err;
+
+  WriteFileBytes(Dir.File("blocker"), {'x'});
+  run = Run("export sample.quv --out blocker/out");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Err.find("blocker/out"), std::string::npos) << run.Err;
+}
+
+TEST_F(CliExport, PaletteComesFromTheOptionThenTheCurrentFolderThenTheBuiltInOne) {
+  // Padding shows the transparent colour: entry 9 of the palette in use.
+  const std::string request = "export sample.quv --out out --image light --frames 1 ";
+  ASSERT_EQ(Run(request).ExitCode, 0);
+  EXPECT_EQ(DecodeWithMagick(Dir.File("out/light_1.bmp")).At(0, 0), (TRGBColor{0x54, 0x54, 0xFC}));
+
+  std::vector<uint8_t> palette(1024, 0);
+  palette[9 * 4 + 0] = 1;
+  palette[9 * 4 + 1] = 2;
+  palette[9 * 4 + 2] = 3;
+  WriteFileBytes(Dir.File("palette.pal"), palette);
+  ASSERT_EQ(Run(request).ExitCode, 0);
+  EXPECT_EQ(DecodeWithMagick(Dir.File("out/light_1.bmp")).At(0, 0), (TRGBColor{1, 2, 3}));
+
+  palette[9 * 4 + 0] = 200;
+  WriteFileBytes(Dir.File("other.pal"), palette);
+  ASSERT_EQ(Run(request + "--palette other.pal").ExitCode, 0);
+  EXPECT_EQ(DecodeWithMagick(Dir.File("out/light_1.bmp")).At(0, 0), (TRGBColor{200, 2, 3}));
+
+  palette.pop_back();
+  WriteFileBytes(Dir.File("short.pal"), palette);
+  const TRun run = Run(request + "--palette short.pal");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err, "Palette \"short.pal\" is not a 1024-byte palette file\n");
+  EXPECT_EQ(Run(request + "--palette none.pal").ExitCode, 1);
+}
+
+TEST_F(CliExport, FrameDataWritesTheTextAndOptionallyTheSubFrames) {
+  TRun run =
+      Run("framedata tank.quv --image tank --out tank.txt --type 2 --frames 0-1 "
+          "--no-autopad --write-subframes parts");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  const std::vector<uint8_t> text = ReadFileBytes(Dir.File("tank.txt"));
+  EXPECT_EQ(std::string(text.begin(), text.end()),
+            "Extended=2\r\nXOffset,YOffset,Width,Height,ImageName\r\n"
+            "20,16,40,32,tank_0.bmp,18,11,36,22,tank_0_0.bmp,15,15,30,30,tank_0_1.bmp\r\n"
+            "20,16,40,32,tank_1.bmp,18,11,36,22,tank_1_0.bmp,15,15,30,30,tank_1_1.bmp\r\n");
+  std::vector<std::string> parts;
+  for (const auto& entry : fs::directory_iterator(Dir.File("parts")))
+    parts.push_back(entry.path().filename());
+  std::sort(parts.begin(), parts.end());
+  EXPECT_EQ(parts, (std::vector<std::string>{"tank_0_0.bmp", "tank_0_1.bmp", "tank_1_0.bmp",
+                                             "tank_1_1.bmp"}));
+
+  run = Run("framedata tank.quv --image tank --out t0.txt --frames 7-100");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  const std::vector<uint8_t> last = ReadFileBytes(Dir.File("t0.txt"));
+  EXPECT_EQ(std::string(last.begin(), last.end()),
+            "Extended=0\r\nXOffset,YOffset\r\n0,0,2,5,5,1\r\n");
+}
