@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "ArchivePathU.h"
 #include "CliFileSystemU.h"
 #include "StringUtilsU.h"
 
@@ -18,10 +19,21 @@ TQuvSource OpenQuvSource(const std::string& path, uint8_t transparentIndex) {
   source.FileSystem = MakeCliFileSystem();
   const std::string diskPath = ToDiskPath(path);
   source.FileName = ExtractFileName(diskPath);
+  // A path that runs through an archive file names a file inside it: the archive is mounted
+  // and the file read by its inner path.
+  std::string archiveFile, innerPath;
+  const bool inArchive =
+      ResolveArchivePath(ExtractFileDir(diskPath), diskPath, archiveFile, innerPath);
   // Search paths may not climb with "..": the folder is taken as a full path.
-  std::string folder = ExtractFileDir(diskPath);
+  std::string folder = ExtractFileDir(inArchive ? archiveFile : diskPath);
   folder = std::filesystem::absolute(folder.empty() ? "." : folder).lexically_normal().string();
-  source.FileSystem->AddSearchPath("", folder, sdCheckUsable, {{source.FileName, 1, false}});
+  if (inArchive) {
+    source.FileName = innerPath;
+    source.FileSystem->AddSearchPath("", folder, sdCheckUsable,
+                                     {{ExtractFileName(archiveFile), 1, true}});
+  } else {
+    source.FileSystem->AddSearchPath("", folder, sdCheckUsable, {{source.FileName, 1, false}});
+  }
   source.FileSystem->Rescan(true);
 
   source.Manager = std::make_unique<TQuvManager>();
