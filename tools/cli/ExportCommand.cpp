@@ -67,7 +67,7 @@ TRange ParseRange(const std::string& text) {
   return range;
 }
 
-// Progress on a terminal only: "images done/total, files done/total" on one stderr line.
+// Progress on a terminal only: "images done/total, frames done/total" on one stderr line.
 class TProgress {
  public:
   TProgress(int32_t images, int64_t files) : FEnabled(isatty(2)), FImages(images), FFiles(files) {}
@@ -90,7 +90,7 @@ class TProgress {
  private:
   void Show() {
     if (!FEnabled) return;
-    std::fprintf(stderr, "\rimages %d/%d, files %lld/%lld", FImagesDone, FImages,
+    std::fprintf(stderr, "\rimages %d/%d, frames %lld/%lld", FImagesDone, FImages,
                  (long long)FFilesDone, (long long)FFiles);
     std::fflush(stderr);
     FShown = true;
