@@ -14,16 +14,19 @@
 
 namespace {
 
-// Frames stay loaded until the collection goes: stop fetching once this many pixels are held,
-// so one input cannot add up many frames that are each within the reader's limits.
-constexpr int64_t PixelsPerInput = int64_t{64} << 20;
+// Frames stay loaded until the collection goes: fetch frames only while the pixels they hold
+// stay below this, so one input cannot add up many frames that are each within the reader's
+// limits (and each run stays quick).
+constexpr int64_t PixelsPerInput = int64_t{16} << 20;
+
+int64_t Area(const TImageFrame& frame) {
+  return int64_t{frame.Width} * frame.Height;
+}
 
 void Visit(TImageFrame& frame, int64_t& pixelsLeft, int depth) {
-  const int64_t area = int64_t{frame.Width} * frame.Height;
-  if (area <= pixelsLeft) {
-    pixelsLeft -= area;
-    frame.GetPixels();
-  }
+  const bool convert = Area(frame) <= pixelsLeft;
+  pixelsLeft -= Area(frame);
+  if (convert) frame.GetPixels();
   if (depth > 20) return;
   for (int32_t k = 0; k < frame.SubFrameCount; ++k) {
     if (TImageFrame* subFrame = frame.GetSubFrame(k)) Visit(*subFrame, pixelsLeft, depth + 1);
@@ -60,6 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int64_t pixelsLeft = PixelsPerInput;
   for (auto& image : images->Images) {
     for (int32_t i = 0; i < image->FrameCount && pixelsLeft > 0; ++i) {
+      if (i < static_cast<int32_t>(image->Frames.size()) && image->Frames[i] &&
+          Area(*image->Frames[i]) > pixelsLeft)
+        continue;
       try {
         if (TImageFrame* frame = image->GetFrame(i)) Visit(*frame, pixelsLeft, 0);
       } catch (const Exception&) {

@@ -273,10 +273,18 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
   if (std::find(guard.Loading.begin(), guard.Loading.end(), FrameDataOffset) != guard.Loading.end())
     FailFrame(*this, Format("the sub-frame table at %d refers back to a frame being loaded",
                             FrameDataOffset));
+  if (4 * static_cast<int64_t>(count) > guard.FileSize - FrameDataOffset)
+    FailFrame(*this, Format("%d sub-frames at %d do not fit in the file", count, FrameDataOffset));
+  if (count > guard.SubFramesLeft)
+    FailFrame(*this, Format("more sub-frames than the file can hold"));
+  guard.SubFramesLeft -= count;
   const int64_t area = static_cast<int64_t>(std::max(Width, 0)) * std::max(Height, 0);
   if (area > QuvMaxComposedPixels)
     FailFrame(*this, Format("a composed frame of %d x %d pixels is larger than 16384 x 16384",
                             Width, Height));
+  // The table is read before the canvas is made, so a table that is not there costs nothing.
+  std::vector<uint8_t> table(4 * static_cast<size_t>(count));
+  reader.ReadBuffer(table.data(), static_cast<int64_t>(table.size()));
   guard.Spend(*this, area);
   const uint8_t transparent = TransparentOf(*this);
   auto canvas =
@@ -284,14 +292,6 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
                                    TPixelRow(static_cast<size_t>(std::max(Width, 0)), transparent));
   Pixels = canvas;
   PalettePixels = canvas;
-
-  if (4 * static_cast<int64_t>(count) > guard.FileSize - FrameDataOffset)
-    FailFrame(*this, Format("%d sub-frames at %d do not fit in the file", count, FrameDataOffset));
-  if (count > guard.SubFramesLeft)
-    FailFrame(*this, Format("more sub-frames than the file can hold"));
-  guard.SubFramesLeft -= count;
-  std::vector<uint8_t> table(4 * static_cast<size_t>(count));
-  reader.ReadBuffer(table.data(), static_cast<int64_t>(table.size()));
 
   SubFrames.reserve(static_cast<size_t>(count));
   guard.Loading.push_back(FrameDataOffset);
