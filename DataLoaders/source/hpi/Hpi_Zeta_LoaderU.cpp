@@ -200,7 +200,7 @@ bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>
 // THpiLoader
 
 THpiLoader::THpiLoader(TFileSystem* fileSystem)
-    : TLibLoader(fileSystem), Imp(std::make_unique<THpiLoader_Zeta>(this)) {}
+    : TLibLoader(fileSystem, "THpiLoader"), Imp(std::make_unique<THpiLoader_Zeta>(this)) {}
 
 THpiLoader::~THpiLoader() = default;
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "HpiTestSupport.h"
+#include "QuvManagerU.h"
+#include "QuvSamplesU.h"
 
 using namespace hpitest;
 
@@ -307,4 +309,69 @@ TEST_F(HpiLoader, EntryListsSharedBetweenDirectoriesFailTheLoad) {
   ExpectMountError<EZetaHpiLoadError>(
       archive, "Corrupted Zeta hpi file:\"" + path + "\".\n Entry at " +
                    std::to_string(layout.Entries["a/x.bin"]) + " is reached twice");
+}
+
+TEST_F(HpiLoader, LoaderWithoutFileSystemReportsTheMissingRoot) {
+  THpiBuilder builder;
+  builder.AddFile("a.bin", Pattern(5));
+  auto reader = std::make_shared<TSystemFileReader>(WriteBytes("a.hpi", builder.Build()));
+  reader->Open(fmRead);
+  auto fs = MakeFileSystem();
+  THpiLoader loader(fs.get());
+  loader.FileSystem = nullptr;
+  reader->SetPosition(8);
+  try {
+    loader.Imp->Load(reader, "a.hpi", 0);
+    FAIL();
+  } catch (const EZetaHpiLoadError& e) {
+    EXPECT_STREQ(e.what(), "File tree root node is nil");
+  }
+  EXPECT_FALSE(loader.Imp->Reader);
+  EXPECT_THROW(THpiLoader(nullptr), ELibLoaderError);
+}
+
+TEST_F(HpiLoader, StoredFileWhoseBytesLieOutsideTheArchiveIsDropped) {
+  THpiBuilder builder;
+  builder.AddFile("a.bin", Pattern(5), THpiFileOptions{0, {}, false});
+  builder.AddFile("b.bin", Pattern(5), THpiFileOptions{0, {}, false});
+  THpiLayout layout;
+  std::vector<uint8_t> archive = builder.Build(&layout);
+  SetU32(archive, layout.FileRecords["a.bin"] + 4, 0x7fff0000u);
+  auto fs = MakeFileSystem();
+  Mount(*fs, WriteBytes("stored.hpi", archive));
+  EXPECT_FALSE(fs->FindFile("a.bin"));
+  EXPECT_EQ(ReadFile(*fs, "b.bin"), Pattern(5));
+  EXPECT_EQ(Log.LastMessage(), "HPI file entry \"a.bin\" is corrupt");
+}
+
+TEST_F(HpiLoader, DecodedSizeIsWhatTheChunksHoldNotTheRecordedSize) {
+  THpiBuilder builder;
+  builder.AddFile("a.bin", Pattern(10), THpiFileOptions{1, {THpiChunkKind::LZ77}, false});
+  THpiLayout layout;
+  std::vector<uint8_t> archive = builder.Build(&layout);
+  SetU32(archive, layout.FileRecords["a.bin"] + 4, 60000);  // still one chunk
+  auto fs = MakeFileSystem();
+  Mount(*fs, WriteBytes("size.hpi", archive));
+  EXPECT_EQ(fs->FindFile("a.bin")->Size, 60000);
+  EXPECT_EQ(ReadFile(*fs, "a.bin"), Pattern(10));
+}
+
+TEST_F(HpiLoader, QuvFileInsideAnArchiveLoadsInEveryStorageForm) {
+  const std::vector<uint8_t> quv = MakeSampleQuv();
+  THpiBuilder builder;
+  builder.HeaderKey = 0x2f6b3c1d;
+  for (size_t v = 0; v < AllVariants.size(); ++v)
+    builder.AddFile("anims/units/v" + std::to_string(v) + ".quv", quv, AllVariants[v]);
+  auto fs = MakeFileSystem();
+  Mount(*fs, WriteBytes("quv.hpi", builder.Build()));
+  {
+    TQuvManager manager;
+    manager.FileSystem = fs.get();
+    manager.Initialize();
+    for (size_t v = 0; v < AllVariants.size(); ++v) {
+      TImageClass* images = manager.GetClass("anims\\units\\v" + std::to_string(v) + ".quv");
+      ASSERT_TRUE(images) << v;
+      EXPECT_EQ(images->ImageCount, int32_t(SampleSprites().size())) << v;
+    }
+  }
 }
