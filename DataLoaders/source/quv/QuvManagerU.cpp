@@ -160,14 +160,20 @@ void TQuvImages::LoadHeader(IFileReader& reader) {
 
   std::vector<uint8_t> offsets(4 * static_cast<size_t>(count));
   reader.ReadBuffer(offsets.data(), static_cast<int64_t>(offsets.size()));
+  // A file of garbage entries could make the collected text many times its own size: past the
+  // first messages, the others are only counted.
+  constexpr int32_t MaxCollected = 64;
   std::string collected;
+  int32_t failed = 0;
   for (int32_t i = 0; i < count; ++i) {
     try {
       LoadEntry(reader, GetU32(&offsets[4 * static_cast<size_t>(i)]));
     } catch (const EQuvFileError& e) {
-      collected += e.what();
+      if (++failed <= MaxCollected) collected += e.what();
     }
   }
+  if (failed > MaxCollected)
+    collected += Format(" (and %d more entries that could not be read)", failed - MaxCollected);
   if (!collected.empty()) throw EQuvFileError(collected);
 }
 

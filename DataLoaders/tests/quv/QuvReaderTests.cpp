@@ -394,7 +394,25 @@ TEST_F(QuvReaderTest, EntriesSharingAFrameTableCannotBeReadOverAndOver) {
                        "can hold"),
             std::string::npos)
       << error;
+  // 39 entries failed: the first 64 messages would be kept, so all are there.
+  size_t messages = 0;
+  for (size_t at = error.find("has more frames"); at != std::string::npos;
+       at = error.find("has more frames", at + 1))
+    ++messages;
+  EXPECT_EQ(messages, 39u);
   EXPECT_EQ(Partial()->ImageCount, 1);
+}
+
+TEST_F(QuvReaderTest, ManyBadEntriesAreCountedBeyondTheFirstMessages) {
+  TByteWriter w;
+  w.U32(0, 0x00010100);
+  w.U32(4, 100);
+  for (uint32_t i = 0; i < 100; ++i) w.U32(12 + 4 * i, 4);  // every entry inside the header
+  const std::string error = LoadPartly(w.Data);
+  const std::string one = "In file \"test.quv\" : Quv entry offset 4 is invalid";
+  std::string expected;
+  for (int i = 0; i < 64; ++i) expected += one;
+  EXPECT_EQ(error, expected + " (and 36 more entries that could not be read)");
 }
 
 }  // namespace
