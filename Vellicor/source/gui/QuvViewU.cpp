@@ -1,0 +1,1317 @@
+#include "QuvViewU.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+
+#include "DialogsU.h"
+#include "FileSystemU.h"
+#include "FrameExportU.h"
+#include "Hpi_Zeta_LoaderU.h"
+#include "ImageLoaderU.h"
+#include "MainU.h"
+#include "PaintBoxU.h"
+#include "QuvManagerU.h"
+#include "StringUtilsU.h"
+
+namespace {
+
+// The hourglass for the life of a scope.
+class TWaitCursor {
+ public:
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+// The Image Manipulation items are shared by every view: the view that bound them last owns
+// them, and only that view may take them away again.
+TQuvView* GMenuOwner = nullptr;
+QMetaObject::Connection GItemLinks[11][2];
+
+QString FromStd(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::string ToStd(const QString& text) {
+  return text.toStdString();
+}
+
+// Everything from the last "." of the name part is replaced by extension; a name without one
+// gets the extension appended.
+std::string ReplaceExtension(const std::string& name, const std::string& extension) {
+  const size_t dot = name.find_last_of('.');
+  const size_t part = name.find_last_of("/\\:");
+  if (dot != std::string::npos && (part == std::string::npos || dot > part))
+    return name.substr(0, dot) + extension;
+  return name + extension;
+}
+
+QString StripAmpersands(QString text) {
+  return text.remove(QLatin1Char('&'));
+}
+
+constexpr int DefaultAnimationSpeed = 67;
+// The platform timer never fires faster than this; a smaller speed would only spin the CPU.
+constexpr int MinimumTimerInterval = 10;
+
+}  // namespace
+
+// ---- TQuvImageListItem ----
+
+bool TQuvImageListItem::operator<(const QTreeWidgetItem& other) const {
+  QWidget* owner = treeWidget();
+  while (owner && !qobject_cast<TQuvView*>(owner)) owner = owner->parentWidget();
+  if (auto* view = qobject_cast<TQuvView*>(owner))
+    return view->QuvImageListCompare(this, &other) < 0;
+  return QTreeWidgetItem::operator<(other);
+}
+
+// ---- Creation and destruction ----
+
+TQuvView::TQuvView(TMainForm* mainForm) : QWidget(nullptr), MainForm(mainForm) {
+  if (!MainForm) MainForm = TMainForm::Instance();
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("Vellicor"));
+  resize(729, 550);
+  CreateActions();
+  CreateControls();
+  CreateMenus();
+
+  if (MainForm->SeperatorWidth >= 0) SetListWidth(MainForm->SeperatorWidth);
+  if (MainForm->ImageNameWidth >= 0) QuvImageList->setColumnWidth(0, MainForm->ImageNameWidth);
+  if (MainForm->AnimatedWidth >= 0) QuvImageList->setColumnWidth(1, MainForm->AnimatedWidth);
+  if (MainForm->FrameWidth >= 0) QuvImageList->setColumnWidth(2, MainForm->FrameWidth);
+
+  Timer = new QTimer(this);
+  SetTimerInterval(MainForm->AnimationSpeed);
+  connect(Timer, &QTimer::timeout, this, &TQuvView::TimerTimer);
+
+  FFileSystem = std::make_unique<TFileSystem>();
+  FFileSystem->Initialize();
+  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
+  FManager = std::make_unique<TQuvManager>();
+  FManager->FileSystem = FFileSystem.get();
+  FManager->SetTrueColour(true);
+  FManager->Palette = Palette;
+  FManager->TransparentIndex = TransparentIndex;
+  FManager->Initialize();
+
+  if (!MainForm->LoadingQuvs) CreateWindowMenuEntry();
+}
+
+TQuvView::~TQuvView() {
+  Timer->stop();
+  RemoveFromPendingWindowMenu();
+  if (WindowMenuEntry) {
+    if (MainForm && MainForm->WindowMenu) MainForm->WindowMenu->removeAction(WindowMenuEntry);
+    delete WindowMenuEntry;
+    WindowMenuEntry = nullptr;
+  }
+  FSelectHandlerAttached = false;
+  if (MainForm) ClearImage();
+  if (GMenuOwner == this) GMenuOwner = nullptr;
+  FImages.Clear();
+  FFrontEnd.reset();
+  if (Collection) Collection->Release();
+  Collection = nullptr;
+  FManager->Finalize();
+  FManager.reset();
+  FFileSystem->Finalize();
+  FFileSystem.reset();
+}
+
+void TQuvView::CreateActions() {
+  auto make = [this](const char* caption, const char* hint, void (TQuvView::*handler)()) {
+    auto* action = new QAction(QString::fromUtf8(caption), this);
+    action->setStatusTip(QString::fromUtf8(hint));
+    action->setToolTip(QString::fromUtf8(hint));
+    action->setVisible(false);
+    if (handler) connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
+  acExportFrames = make("Export image frames", "Exports frames for the current frame",
+                        &TQuvView::acExportFramesExecute);
+  acExportSubFrames = make("Export frames", "Exports subframes for the current frame",
+                           &TQuvView::acExportSubFramesExecute);
+  acExportImageSubFrames = make("Export image subframes", "Exports subframes for the current image",
+                                &TQuvView::acExportImageSubFramesExecute);
+  acExportFrame =
+      make("Export frame", "Exports the current frame", &TQuvView::acExportFrameExecute);
+  acExportSubFrame = make("Export frame subframe", "Exports the current subframe",
+                          &TQuvView::acExportSubFrameExecute);
+  acExportAll = make("Export all Images", "Exports all images for all the images in the quv file",
+                     &TQuvView::acExportAllExecute);
+  acExportSelected =
+      make("Export Selected", "Exports the selected images", &TQuvView::acExportSelectedExecute);
+  acExportFrameData = make("Export Frame Data", "Exports Frame data for the current frame",
+                           &TQuvView::acExportFrameDataExecute);
+  acExportFramesData = make("Export Frames Data", "Exports Frame data for the current image",
+                            &TQuvView::acExportFramesDataExecute);
+  acExportSelectedFramesData =
+      make("Export Frames Data for selected images", "Exports frames data for the selected images",
+           &TQuvView::acExportSelectedFramesDataExecute);
+  acExportAllFramesData =
+      make("Export Frames Data for all images", "Exports frames data for the all images",
+           &TQuvView::acExportAllFramesDataExecute);
+  // The export dialog is not part of this window yet.
+  acExportGeneric = make("Export ...", "Export", nullptr);
+  acExportGeneric->setEnabled(false);
+}
+
+QList<QAction*> TQuvView::ExportActions() const {
+  return {acExportFrames,         acExportSubFrames,
+          acExportImageSubFrames, acExportFrame,
+          acExportSubFrame,       acExportAll,
+          acExportSelected,       acExportFrameData,
+          acExportFramesData,     acExportSelectedFramesData,
+          acExportAllFramesData,  acExportGeneric};
+}
+
+QCheckBox* TQuvView::BoundCheckBox(QAction* action) {
+  auto* box = new QCheckBox(this);
+  if (!action) {
+    box->setEnabled(false);
+    return box;
+  }
+  auto mirror = [box, action] {
+    box->setText(StripAmpersands(action->text()));
+    box->setToolTip(action->toolTip());
+    box->setStatusTip(action->statusTip());
+    box->setEnabled(action->isEnabled());
+    const QSignalBlocker blocker(box);
+    box->setChecked(action->isChecked());
+  };
+  mirror();
+  connect(action, &QAction::changed, box, mirror);
+  connect(action, &QAction::toggled, box, mirror);
+  // The action decides the new state; the box only follows it.
+  connect(box, &QCheckBox::clicked, action, [action, mirror] {
+    action->trigger();
+    mirror();
+  });
+  return box;
+}
+
+void TQuvView::CreateControls() {
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
+
+  Splitter1 = new QSplitter(Qt::Horizontal, this);
+  Splitter1->setHandleWidth(5);
+  Splitter1->setChildrenCollapsible(false);
+  root->addWidget(Splitter1, 1);
+
+  QuvImageList = new QTreeWidget(Splitter1);
+  QuvImageList->setColumnCount(3);
+  QuvImageList->setHeaderLabels(
+      {QStringLiteral("Image Name"), QStringLiteral("Animated"), QStringLiteral("Frames")});
+  QuvImageList->setRootIsDecorated(false);
+  QuvImageList->setItemsExpandable(false);
+  QuvImageList->setUniformRowHeights(true);
+  QuvImageList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  QuvImageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  QuvImageList->setDragEnabled(true);
+  QuvImageList->setSortingEnabled(false);
+  QuvImageList->header()->setSectionsClickable(true);
+  QuvImageList->header()->setSortIndicatorShown(false);
+  QuvImageList->header()->setStretchLastSection(false);
+  // Columns may be dragged down to one pixel; the main window's timer keeps them at least that.
+  QuvImageList->header()->setMinimumSectionSize(1);
+  QuvImageList->setColumnWidth(0, 80);
+  QuvImageList->setColumnWidth(1, 60);
+  QuvImageList->setToolTip(QStringLiteral(
+      "Select the image from the QUV you wish to view. Right click for a popup menu."));
+  QuvImageList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(QuvImageList->header(), &QHeaderView::sectionClicked, this,
+          &TQuvView::QuvImageListColumnClick);
+  connect(QuvImageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TQuvView::OnSelectionChanged);
+  connect(QuvImageList, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { ShowPopup(ListPopupMenu, QuvImageList->viewport(), pos); });
+
+  Panel1 = new QWidget(Splitter1);
+  auto* panelLayout = new QVBoxLayout(Panel1);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->setSpacing(0);
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({225, 499});
+  connect(Splitter1, &QSplitter::splitterMoved, this, [this] {
+    if (FSplitterHandlerAttached) Splitter1Moved();
+  });
+
+  ImageAttributesPanel = new QWidget(Panel1);
+  ImageAttributesPanel->setFixedHeight(136);
+  ImageAttributesPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+  panelLayout->addWidget(ImageAttributesPanel);
+  auto* attributesLayout = new QHBoxLayout(ImageAttributesPanel);
+  attributesLayout->setContentsMargins(4, 4, 4, 4);
+
+  ImageAttributes = new QWidget(ImageAttributesPanel);
+  ImageAttributes->setContextMenuPolicy(Qt::CustomContextMenu);
+  attributesLayout->addWidget(ImageAttributes, 1);
+  auto* grid = new QGridLayout(ImageAttributes);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setVerticalSpacing(1);
+  auto value = [this] { return new QLabel(QStringLiteral("-1"), ImageAttributes); };
+  auto addPair = [&](int row, int column, const char* caption, QLabel* valueLabel) {
+    auto* captionLabel = new QLabel(QString::fromUtf8(caption), ImageAttributes);
+    grid->addWidget(captionLabel, row, column);
+    grid->addWidget(valueLabel, row, column + 1);
+    return captionLabel;
+  };
+  FrameCount = value();
+  CurrentFrame = value();
+  SubFrameCount = value();
+  CurrentSubFrame = value();
+  ImageWidth = value();
+  ImageHeight = value();
+  XOffSet = value();
+  YOffSet = value();
+  addPair(0, 0, "Frame count", FrameCount);
+  addPair(1, 0, "Current Frame", CurrentFrame);
+  addPair(2, 0, "Subframe Count", SubFrameCount);
+  CurrentSubFrameLabel = addPair(3, 0, "Current Subframe", CurrentSubFrame);
+  addPair(0, 2, "Width", ImageWidth);
+  addPair(1, 2, "Height", ImageHeight);
+  addPair(2, 2, "XOffset", XOffSet);
+  addPair(3, 2, "YOffset", YOffSet);
+  CurrentSubFrameLabel->hide();
+  CurrentSubFrame->hide();
+  TransparentCheck = BoundCheckBox(MainForm->acTransparent);
+  AnimateCheck = BoundCheckBox(MainForm->acAnimate);
+  ViewSubFramesCheck = BoundCheckBox(MainForm->acViewSubFrames);
+  AutoCentreCheck = BoundCheckBox(MainForm->acAutoCentre);
+  grid->addWidget(TransparentCheck, 4, 0, 1, 2);
+  grid->addWidget(AnimateCheck, 4, 2, 1, 2);
+  grid->addWidget(ViewSubFramesCheck, 5, 0, 1, 2);
+  grid->addWidget(AutoCentreCheck, 5, 2, 1, 2);
+  grid->setRowStretch(6, 1);
+
+  AnimationPanel = new QWidget(ImageAttributesPanel);
+  AnimationPanel->setFixedWidth(268);
+  AnimationPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+  attributesLayout->addWidget(AnimationPanel);
+  auto* animationLayout = new QVBoxLayout(AnimationPanel);
+  animationLayout->setContentsMargins(0, 0, 0, 0);
+  auto makeTrackBar = [this] {
+    auto* bar = new QSlider(Qt::Horizontal, AnimationPanel);
+    bar->setMinimum(1);
+    bar->setMaximum(1);
+    bar->setPageStep(1);
+    bar->setSingleStep(1);
+    bar->setTickPosition(QSlider::TicksBelow);
+    bar->setTickInterval(1);
+    bar->setContextMenuPolicy(Qt::CustomContextMenu);
+    return bar;
+  };
+  FrameTrackBar = makeTrackBar();
+  SubFrameTrackBar = makeTrackBar();
+  SubFrameTrackBar->hide();
+  animationLayout->addWidget(FrameTrackBar);
+  animationLayout->addWidget(SubFrameTrackBar);
+  animationLayout->addWidget(new QLabel(QStringLiteral("Animation Speed"), AnimationPanel));
+  AnimationSpeedSelector = new QSpinBox(AnimationPanel);
+  // No limits: the change handler decides what text counts.
+  AnimationSpeedSelector->setRange(std::numeric_limits<int>::min(),
+                                   std::numeric_limits<int>::max());
+  AnimationSpeedSelector->setValue(MainForm->AnimationSpeed);
+  AnimationSpeedSelector->setToolTip(QStringLiteral("Allows the animation speed to be changed"));
+  animationLayout->addWidget(AnimationSpeedSelector);
+  animationLayout->addStretch(1);
+  connect(FrameTrackBar, &QSlider::valueChanged, this,
+          [this] { Guarded([this] { FrameTrackBarChange(); }); });
+  connect(SubFrameTrackBar, &QSlider::valueChanged, this,
+          [this] { Guarded([this] { SubFrameTrackBarChange(); }); });
+  connect(AnimationSpeedSelector, &QSpinBox::textChanged, this,
+          [this] { Guarded([this] { AnimationSpeedSelectorChange(); }); });
+  ImageAttributesPanel->hide();
+
+  PaintBox = new TPaintBox(Panel1);
+  PaintBox->setToolTip(QStringLiteral(
+      "This is the area were the QUV image is rendered to.  Right click for a popup menu."));
+  PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
+  PaintBox->OnCanvasReset = [this] { PaintBoxPaint(); };
+  panelLayout->addWidget(PaintBox, 1);
+
+  StatusBar = new QStatusBar(this);
+  StatusBar->setSizeGripEnabled(false);
+  auto* statusLabel = new QLabel(StatusBar);
+  statusLabel->setObjectName(QStringLiteral("StatusText"));
+  StatusBar->addWidget(statusLabel, 1);
+  root->addWidget(StatusBar);
+}
+
+void TQuvView::CreateMenus() {
+  PopUpMenu_Selection = new QMenu(this);
+  PopUpMenu_Selection->addActions(
+      {acExportFrames, acExportImageSubFrames, acExportFramesData, acExportGeneric});
+  PopUpMenu_Selection->addSeparator();
+  PopUpMenu_Selection->addActions({acExportAll, acExportAllFramesData});
+
+  PopUpMenu_MultiSelected = new QMenu(this);
+  PopUpMenu_MultiSelected->addActions(
+      {acExportSelected, acExportSelectedFramesData, acExportAll, acExportAllFramesData});
+
+  PopupMenu_Image = new QMenu(this);
+  PopupMenu_Image->addActions({acExportFrame, acExportFrames, acExportSubFrame, acExportSubFrames,
+                               acExportImageSubFrames, acExportFrameData, acExportFramesData,
+                               acExportGeneric});
+
+  PopupMenu_ImageAttributes = new QMenu(this);
+  for (QAction* action : {MainForm->acAnimate, MainForm->acViewSubFrames, MainForm->acAutoCentre,
+                          MainForm->acTransparent, MainForm->acPreLoad})
+    if (action) PopupMenu_ImageAttributes->addAction(action);
+
+  ListPopupMenu = PopUpMenu_Selection;
+  connect(PaintBox, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { ShowPopup(PopupMenu_Image, PaintBox, pos); });
+  for (QWidget* widget :
+       {static_cast<QWidget*>(ImageAttributesPanel), ImageAttributes, AnimationPanel,
+        static_cast<QWidget*>(FrameTrackBar), static_cast<QWidget*>(SubFrameTrackBar)})
+    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& pos) {
+      ShowPopup(PopupMenu_ImageAttributes, widget, pos);
+    });
+}
+
+void TQuvView::ShowPopup(QMenu* menu, QWidget* widget, const QPoint& pos) {
+  const QList<QAction*> actions = menu->actions();
+  const bool anyVisible = std::any_of(actions.begin(), actions.end(), [](QAction* action) {
+    return action->isVisible() && !action->isSeparator();
+  });
+  if (anyVisible) menu->popup(widget->mapToGlobal(pos));
+}
+
+// ---- Loading ----
+
+bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
+  if (FLoaded) return Collection != nullptr;
+  FLoaded = true;
+  QString shownName = fileName;
+  try {
+    // Paths are kept relative to the program's folder where they stay below it.
+    const QString programFolder = MainForm->ProgramFolder();
+    QDir::setCurrent(programFolder);
+    const QDir programDir(programFolder);
+    QString name = QDir::cleanPath(programDir.relativeFilePath(fileName));
+    if (name == QLatin1String("..") || name.startsWith(QLatin1String("../")) ||
+        name.contains(QLatin1String("/../")))
+      name = QDir::cleanPath(programDir.absoluteFilePath(fileName));
+    FileName = name;
+    ArchiveSource = archiveSource;
+    shownName = FileName;
+
+    QString folder = QFileInfo(FileName).path();
+    if (folder == QLatin1String(".")) folder.clear();
+    QString archiveFile, innerPath;
+    std::string openName;
+    if (MainForm->ResolveArchivePath(folder, FileName, archiveFile, innerPath)) {
+      QString archiveFolder = QFileInfo(archiveFile).path();
+      if (archiveFolder == QLatin1String(".")) archiveFolder.clear();
+      FFileSystem->AddSearchPath(
+          "", ToStd(archiveFolder), sdCheckUsable,
+          {TFileMaskInfo{ToStd(QFileInfo(archiveFile).fileName()), 1, true}});
+      openName = ToStd(innerPath);
+      shownName = innerPath;
+    } else {
+      FFileSystem->AddSearchPath("", ToStd(folder), sdCheckUsable,
+                                 {TFileMaskInfo{ToStd(QFileInfo(FileName).fileName()), 1, false}});
+      openName = ToStd(QFileInfo(FileName).fileName());
+    }
+    FFileSystem->Rescan(true);
+
+    TWaitCursor wait;
+    SetStatusText(QStringLiteral("Trying to load \"%1\".").arg(shownName));
+    Collection = FManager->GetClass(openName);
+    if (!Collection) throw EImageFileError(Format("Could not find %s", openName.c_str()));
+  } catch (const std::exception& error) {
+    LastError = QString::fromStdString(error.what());
+    if (MainForm) MainForm->SetStatusText(LastError);
+    CloseAfterFailure();
+    return false;
+  }
+
+  MainForm->AddToHistory(FileName);
+  if (WindowMenuEntry) WindowMenuEntry->setText(FileName);
+  setWindowTitle(FileName);
+  BaseCaption = FileName;
+  FFrontEnd = std::make_unique<TFrontEndImages>(Collection);
+  if (MainForm->acAutoPad) FFrontEnd->AutoPad = MainForm->acAutoPad->isChecked();
+  if (MainForm->acAutoPadUsingSelectedFrames)
+    FFrontEnd->AutoPadUsingSelectedFrames = MainForm->acAutoPadUsingSelectedFrames->isChecked();
+  FFrontEnd->ExportPixelFormat = MainForm->ExportBitDepth;
+  if (MainForm->acExportFrameWhenExportFrameData)
+    FFrontEnd->ExportFrameWhenExportFrameData =
+        MainForm->acExportFrameWhenExportFrameData->isChecked();
+  const int dataType = MainForm->FrameDataExportType;
+  FFrontEnd->FrameDataExportType = dataType >= 0 && dataType <= 2 ? uint8_t(dataType) : 0;
+
+  SortColumn = 0;
+  SortDirection = 0;
+  AddRows();
+
+  FSelectHandlerAttached = true;
+  if (!MainForm->LoadingQuvs) MergeMenus(true);
+  if (MainForm->acAutoSelect1stImage && MainForm->acAutoSelect1stImage->isChecked() &&
+      QuvImageList->topLevelItemCount() > 0) {
+    QTreeWidgetItem* first = QuvImageList->topLevelItem(0);
+    QuvImageList->setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
+    first->setSelected(true);
+  }
+  SetStatusText(QStringLiteral("Loaded \"%1\".").arg(shownName));
+  return true;
+}
+
+void TQuvView::CloseAfterFailure() {
+  Timer->stop();
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->close();
+  } else {
+    close();  // deletes on close
+  }
+}
+
+void TQuvView::AddRows() {
+  QuvImageList->clear();
+  ImageNames.clear();
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(qsizetype(Collection->Images.size()));
+  for (const auto& image : Collection->Images) {
+    const QString name = FromStd(image->Name);
+    auto* row = new TQuvImageListItem(
+        QStringList{name, image->FrameCount >= 2 ? QStringLiteral("True") : QStringLiteral("False"),
+                    QString::number(image->FrameCount)});
+    row->setData(0, Qt::UserRole, int(ImageNames.size()));
+    row->setData(0, Qt::UserRole + 1, QByteArray::fromStdString(image->Name));
+    ImageNames.append(name);
+    rows.append(row);
+  }
+  QuvImageList->addTopLevelItems(rows);
+}
+
+// ---- Window menu, menus and activation ----
+
+void TQuvView::CreateWindowMenuEntry() {
+  if (WindowMenuEntry || !MainForm || !MainForm->WindowMenu) return;
+  QMenu* menu = MainForm->WindowMenu;
+  WindowMenuEntry = new QAction(FileName, menu);
+  connect(WindowMenuEntry, &QAction::triggered, this, [this] {
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (sub && MainForm->MdiArea) {
+      if (sub->isMinimized()) sub->showNormal();
+      MainForm->MdiArea->setActiveSubWindow(sub);
+    } else {
+      activateWindow();
+    }
+  });
+  const QList<QAction*> actions = menu->actions();
+  if (!actions.isEmpty() && actions.last() == MainForm->WindowMenuEndMarker) menu->addSeparator();
+  menu->addAction(WindowMenuEntry);
+}
+
+void TQuvView::RemoveFromPendingWindowMenu() {
+  if (!MainForm) return;
+  auto& queue = MainForm->PendingWindowMenu;
+  queue.erase(std::remove(queue.begin(), queue.end(), this), queue.end());
+}
+
+void TQuvView::Activate() {
+  if (MainForm && !MainForm->LoadingQuvs) MergeMenus(true);
+}
+
+void TQuvView::UnbindItems() {
+  for (int i = 0; i < 11; ++i) {
+    QObject::disconnect(GItemLinks[i][0]);
+    QObject::disconnect(GItemLinks[i][1]);
+    QAction* item = MainForm->ImageManipulationItems[i];
+    if (!item) continue;
+    item->setSeparator(false);
+    item->setText(QString());
+    item->setStatusTip(QString());
+    item->setVisible(false);
+  }
+}
+
+void TQuvView::BindItem(int index, QAction* action) {
+  QAction* item = MainForm->ImageManipulationItems[index];
+  if (!item) return;
+  if (!action) {
+    item->setText(QStringLiteral("-"));
+    item->setSeparator(true);
+    item->setVisible(true);
+    return;
+  }
+  auto follow = [item, action] {
+    item->setText(action->text());
+    item->setStatusTip(action->statusTip());
+    item->setToolTip(action->toolTip());
+    item->setEnabled(action->isEnabled());
+    item->setVisible(action->isVisible());
+  };
+  follow();
+  GItemLinks[index][0] = connect(item, &QAction::triggered, action, &QAction::trigger);
+  GItemLinks[index][1] = connect(action, &QAction::changed, item, follow);
+}
+
+void TQuvView::MergeMenus(bool on) {
+  if (!MainForm || !MainForm->ImageManipulationMenu) return;
+  // Another view's binding stays until that view gives it up.
+  if (!on && GMenuOwner && GMenuOwner != this) return;
+  for (QAction* action : ExportActions()) action->setVisible(false);
+  UnbindItems();
+  QAction* menu = MainForm->ImageManipulationMenu->menuAction();
+  if (!on || !Collection || Collection->ImageCount < 1) {
+    menu->setVisible(false);
+    if (GMenuOwner == this) GMenuOwner = nullptr;
+    return;
+  }
+  GMenuOwner = this;
+  menu->setVisible(true);
+  if (MultiSelectMode) {
+    const QList<QAction*> multi = {acExportSelected, acExportSelectedFramesData, acExportAll,
+                                   acExportAllFramesData};
+    for (int i = 0; i < multi.size(); ++i) {
+      multi[i]->setVisible(true);
+      BindItem(i, multi[i]);
+    }
+  } else if (CurrentImage) {
+    for (QAction* action : ExportActions())
+      if (action != acExportSelected && action != acExportSelectedFramesData)
+        action->setVisible(true);
+    // A sub-frame can only be exported while sub-frames are viewed.
+    acExportSubFrame->setVisible(SubFrameMode);
+    const QList<QAction*> items = {acExportAll,        acExportAllFramesData,  nullptr,
+                                   acExportFrame,      acExportFrames,         acExportSubFrame,
+                                   acExportSubFrames,  acExportImageSubFrames, acExportFrameData,
+                                   acExportFramesData, acExportGeneric};
+    for (int i = 0; i < items.size(); ++i) BindItem(i, items[i]);
+  }
+}
+
+// ---- Selection ----
+
+TQuvImageListItem* TQuvView::FindRow(const QString& name) const {
+  for (int i = 0; i < QuvImageList->topLevelItemCount(); ++i) {
+    auto* row = static_cast<TQuvImageListItem*>(QuvImageList->topLevelItem(i));
+    if (row->text(0) == name) return row;
+  }
+  return nullptr;
+}
+
+TFrontEndImage* TQuvView::RowImage(QTreeWidgetItem* row) {
+  auto* item = static_cast<TQuvImageListItem*>(row);
+  if (!item->Image)
+    item->Image = FFrontEnd->GetImage(item->data(0, Qt::UserRole + 1).toByteArray().toStdString());
+  return item->Image;
+}
+
+int TQuvView::SelectedRowCount() const {
+  return int(QuvImageList->selectedItems().size());
+}
+
+void TQuvView::OnSelectionChanged(const QItemSelection&, const QItemSelection&) {
+  if (!FSelectHandlerAttached) return;
+  // Qt reports a click as one change of the whole selection; the resulting set decides.
+  Guarded([this] {
+    const QList<QTreeWidgetItem*> rows = QuvImageList->selectedItems();
+    if (rows.size() >= 2) {
+      SetMultiSelect(true);
+      return;
+    }
+    // Narrowed to one row out of several: that row is the one to show again.
+    if (rows.size() == 1 && MultiSelectMode) LastSelectedName = rows.first()->text(0);
+    SetMultiSelect(false);
+    const QList<QTreeWidgetItem*> now = QuvImageList->selectedItems();
+    if (now.size() == 1) QuvImageListSelectItem(now.first(), true);
+  });
+}
+
+void TQuvView::QuvImageListSelectItem(QTreeWidgetItem* item, bool selected) {
+  if (!item) return;
+  const int count = SelectedRowCount();
+  if (!selected) {
+    if (count <= 1) SetMultiSelect(false);
+    return;
+  }
+  if (count >= 2) {
+    SetMultiSelect(true);
+    return;
+  }
+  if (count == 0) {
+    SetMultiSelect(false);
+    return;
+  }
+  SetMultiSelect(false);
+  const QString caption = item->text(0);
+  if (CurrentImage && FromStd(CurrentImage->Name) == caption) return;
+  LastSelectedName = caption;
+  TWaitCursor wait;
+  const bool attached = FSelectHandlerAttached;
+  FSelectHandlerAttached = false;
+  struct TReattach {
+    bool& Flag;
+    bool Value;
+    ~TReattach() { Flag = Value; }
+  } reattach{FSelectHandlerAttached, attached};
+  const QString collection = FromStd(Collection->Name);
+  SetStatusText(QStringLiteral("Loading image \"%1\" from \"%2\".").arg(caption, collection));
+  SelectImage(caption);
+  SetStatusText(QStringLiteral("Image \"%1\" from \"%2\".").arg(caption, collection));
+}
+
+void TQuvView::SetMultiSelect(bool on) {
+  if (on == MultiSelectMode) return;
+  MultiSelectMode = on;
+  if (on) {
+    if (CurrentImage) LastSelectedName = FromStd(CurrentImage->Name);
+    ClearImage();
+    ListPopupMenu = PopUpMenu_MultiSelected;
+    MergeMenus(true);
+    return;
+  }
+  ListPopupMenu = PopUpMenu_Selection;
+  if (LastSelectedName.isEmpty()) return;
+  const bool attached = FSelectHandlerAttached;
+  FSelectHandlerAttached = false;
+  for (int i = 0; i < QuvImageList->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = QuvImageList->topLevelItem(i);
+    if (row->text(0) == LastSelectedName) {
+      row->setSelected(true);
+      QuvImageList->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
+      LastSelectedName.clear();
+    } else {
+      row->setSelected(false);
+    }
+  }
+  FSelectHandlerAttached = attached;
+}
+
+void TQuvView::SelectImage(const QString& name) {
+  TQuvImageListItem* row = FindRow(name);
+  TFrontEndImage* image = row ? RowImage(row) : FFrontEnd->GetImage(ToStd(name));
+  CurrentImage = image;
+  if (row) {
+    row->setSelected(true);
+    QuvImageList->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
+    QuvImageList->scrollToItem(row);
+  }
+
+  ImageReady = false;
+  image->CurrentFrame = 0;
+  TFrontEndImageFrame* first = image->GetFrame(0);
+  CurrentFrameObject = DisplayedFrame = first;
+  if (!first) return;
+
+  const TBitmap& bitmap = first->GetBitmap();
+  ImageWidth->setText(QString::number(bitmap.Width()));
+  ImageHeight->setText(QString::number(bitmap.Height()));
+  SubFrameCount->setText(QString::number(first->SubFrameCount));
+  FrameCount->setText(QString::number(image->FrameCount));
+  CurrentFrame->setText(QStringLiteral("1"));
+  setWindowTitle(BaseCaption + QStringLiteral(" - ") + name);
+
+  AnimationPanel->setVisible(image->FrameCount >= 2);
+  ImageAttributesPanel->setVisible(true);
+  if (!MainForm->LoadingQuvs) MergeMenus(true);
+
+  SetAnimationSpeedSelector(MainForm->AnimationSpeed);
+  LastTrackPosition = -1;
+  SetSubFrameMode(MainForm->acViewSubFrames && MainForm->acViewSubFrames->isChecked() &&
+                  first->SubFrameCount >= 1);
+  FrameTrackBar->setMaximum(std::max(1, image->FrameCount));
+  ImageReady = true;
+
+  if (MainForm->acPreLoad && MainForm->acPreLoad->isChecked()) PreloadFrames(true);
+  PaintBox->Clear(ColorFromSetting(MainForm->BackGroundColor));
+  ShowFrame(0);
+  Timer->start();
+}
+
+void TQuvView::ClearImage() {
+  Timer->stop();
+  CurrentFrameObject = nullptr;
+  DisplayedFrame = nullptr;
+  CurrentImage = nullptr;
+  MergeMenus(false);
+  SetStatusText(QString());
+  ImageReady = false;
+  setWindowTitle(BaseCaption.isEmpty() ? QStringLiteral("Vellicor") : BaseCaption);
+  ImageAttributesPanel->hide();
+  PaintBoxPaint();
+}
+
+// ---- Frames ----
+
+void TQuvView::SetSubFrameMode(bool on) {
+  if (on == SubFrameMode || !CurrentImage) return;
+  TFrontEndImageFrame* current = CurrentImage->GetFrame(CurrentImage->CurrentFrame);
+  if (on && current && current->SubFrameCount > 0) {
+    SubFrameMode = true;
+    SubFrameTrackBar->show();
+    CurrentSubFrameLabel->show();
+    CurrentSubFrame->show();
+    CurrentFrameObject = current;
+    if (current->CurrentSubFrame < 0 || current->CurrentSubFrame >= current->SubFrameCount)
+      current->CurrentSubFrame = 0;
+    DisplayedFrame = current->GetSubFrame(current->CurrentSubFrame);
+    acExportSubFrame->setVisible(true);
+    return;
+  }
+  SubFrameMode = false;
+  acExportSubFrame->setVisible(false);
+  SubFrameTrackBar->hide();
+  CurrentSubFrameLabel->hide();
+  CurrentSubFrame->hide();
+  SubFrameCount->setText(QStringLiteral("0"));
+  DisplayedFrame = current;
+}
+
+void TQuvView::ShowFrame(int index) {
+  if (!ImageReady || !CurrentImage) return;
+  // Moving a track bar runs its handler, which may show the frame itself (or switch to the
+  // frame's sub-frames); then this call has nothing left to do.
+  const uint64_t serial = ++FShowSerial;
+  if (SubFrameMode && CurrentFrameObject) {
+    if (index < 0 || index >= CurrentFrameObject->SubFrameCount) index = 0;
+    CurrentSubFrame->setText(QString::number(index + 1));
+    SubFrameTrackBar->setMaximum(std::max(1, CurrentFrameObject->SubFrameCount));
+    if (SubFrameTrackBar->value() != index + 1) {
+      SubFrameTrackBar->setValue(index + 1);
+      if (FShowSerial != serial) return;
+    }
+    EraseFrame(DisplayedFrame);
+    CurrentFrameObject->CurrentSubFrame = index;
+    DisplayedFrame = CurrentFrameObject->GetSubFrame(index);
+  } else {
+    if (index < 0 || index >= CurrentImage->FrameCount) index = 0;
+    if (FrameTrackBar->value() != index + 1) {
+      FrameTrackBar->setValue(index + 1);
+      if (FShowSerial != serial) return;
+    }
+    EraseFrame(DisplayedFrame);
+    CurrentImage->CurrentFrame = index;
+    DisplayedFrame = CurrentImage->GetFrame(index);
+    if (!DisplayedFrame) return;
+    SubFrameCount->setText(QString::number(DisplayedFrame->SubFrameCount));
+  }
+  DrawFrame(DisplayedFrame);
+  CurrentFrame->setText(QString::number(FrameTrackBar->value()));
+  if (CurrentFrameObject)
+    SubFrameTrackBar->setMaximum(std::max(1, CurrentFrameObject->SubFrameCount));
+  UpdateFrameLabels(DisplayedFrame);
+}
+
+void TQuvView::ShowCurrentFrame() {
+  if (!ImageReady || !CurrentImage) return;
+  if (SubFrameMode && CurrentFrameObject)
+    ShowFrame(CurrentFrameObject->CurrentSubFrame);
+  else
+    ShowFrame(CurrentImage->CurrentFrame);
+}
+
+void TQuvView::UpdateFrameLabels(TFrontEndImageFrame* frame) {
+  if (!frame || !frame->Frame) return;
+  ImageWidth->setText(QString::number(frame->Frame->Width));
+  ImageHeight->setText(QString::number(frame->Frame->Height));
+  XOffSet->setText(QString::number(frame->Frame->XOffset));
+  YOffSet->setText(QString::number(frame->Frame->YOffset));
+}
+
+QPoint TQuvView::FramePlacement(TFrontEndImageFrame* frame) const {
+  const TImageFrame* data = frame->Frame;
+  if (MainForm->acAutoCentre && MainForm->acAutoCentre->isChecked())
+    return QPoint((PaintBox->width() - data->Width) / 2, (PaintBox->height() - data->Height) / 2);
+  if (data->ParentFrame)
+    return QPoint(data->ParentFrame->MaxSubXOffset - data->XOffset,
+                  data->ParentFrame->MaxSubYOffset - data->YOffset);
+  return QPoint(data->Image->MaxXOffset - data->XOffset, data->Image->MaxYOffset - data->YOffset);
+}
+
+void TQuvView::DrawFrame(TFrontEndImageFrame* frame) {
+  if (!frame || !frame->Frame) return;
+  const TBitmap& bitmap = frame->GetBitmap();
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
+  const bool transparent =
+      MainForm->acTransparent && MainForm->acTransparent->isChecked() && bitmap.Transparent;
+  PaintBox->DrawImage(FramePlacement(frame),
+                      transparent ? FImages.Transparent(frame) : FImages.Opaque(frame));
+}
+
+void TQuvView::EraseFrame(TFrontEndImageFrame* frame) {
+  if (!frame || !frame->Frame) return;
+  PaintBox->FillRect(QRect(FramePlacement(frame), QSize(frame->Frame->Width, frame->Frame->Height)),
+                     ColorFromSetting(MainForm->BackGroundColor));
+}
+
+void TQuvView::PaintBoxPaint() {
+  PaintBox->Clear(ColorFromSetting(MainForm->BackGroundColor));
+  if (ImageReady && DisplayedFrame) DrawFrame(DisplayedFrame);
+}
+
+void TQuvView::RepaintImage() {
+  Guarded([this] { PaintBoxPaint(); });
+}
+
+void TQuvView::TimerTimer() {
+  Guarded([this] {
+    if (MainForm->acAnimate && MainForm->acAnimate->isChecked() && DisplayedFrame)
+      ShowFrame(DisplayedFrame->NextIndex);
+  });
+}
+
+void TQuvView::FrameTrackBarChange() {
+  if (!ImageReady || !CurrentImage || CurrentImage->FrameCount <= 1) return;
+  const int position = FrameTrackBar->value();
+  if (position == LastTrackPosition) return;
+  LastTrackPosition = position;
+  if (MainForm->acViewSubFrames && MainForm->acViewSubFrames->isChecked()) {
+    CurrentImage->CurrentFrame = position - 1;
+    SetSubFrameMode(false);
+    TFrontEndImageFrame* frame = CurrentImage->GetFrame(position - 1);
+    SetSubFrameMode(frame && frame->SubFrameCount > 1);
+  }
+  if (SubFrameMode) {
+    PaintBox->Clear(ColorFromSetting(MainForm->BackGroundColor));
+    ShowFrame(0);
+  } else {
+    ShowFrame(position - 1);
+  }
+  if (MainForm->acPreLoad && MainForm->acPreLoad->isChecked()) PreloadFrames(true);
+}
+
+void TQuvView::SubFrameTrackBarChange() {
+  // Only a shown sub-frame bar steps sub-frames; its range changing in frame mode must not
+  // move the frames.
+  if (!SubFrameMode || !CurrentFrameObject || CurrentFrameObject->SubFrameCount <= 1) return;
+  ShowFrame(SubFrameTrackBar->value() - 1);
+}
+
+void TQuvView::PreloadFrames(bool on) {
+  if (!on || !CurrentImage) return;
+  const int first = CurrentImage->CurrentFrame;
+  const int count = CurrentImage->FrameCount;
+  if (first < 0 || first >= count) return;
+  const int64_t last =
+      std::min<int64_t>(int64_t(first) + MainForm->PreLoadCount - 1, int64_t(count) - 1);
+  bool all = true;
+  for (int64_t i = first; i <= last && all; ++i) all = CurrentImage->IsFrameCreated(int32_t(i));
+  if (all) return;
+  TWaitCursor wait;
+  for (int64_t i = first; i <= last; ++i) CurrentImage->GetFrame(int32_t(i));
+}
+
+// ---- Speed, splitter, sorting ----
+
+void TQuvView::SetTimerInterval(int speed) {
+  Timer->setInterval(std::max(speed, MinimumTimerInterval));
+}
+
+void TQuvView::SetAnimationSpeedSelector(int speed) {
+  AnimationSpeedSelector->setValue(speed);
+  // Every view animates at the one speed the setting holds.
+  if (speed >= 0) SetTimerInterval(speed);
+}
+
+void TQuvView::AnimationSpeedSelectorChange() {
+  static const QRegularExpression number(QStringLiteral("^-?[0-9]+$"));
+  const QString text = AnimationSpeedSelector->text();
+  if (!number.match(text).hasMatch()) return;
+  bool ok = false;
+  const int value = text.toInt(&ok);
+  if (!ok) return;  // beyond the integer range: not a speed
+  if (value == MainForm->AnimationSpeed) return;
+  if (value < 0) {
+    if (auto* edit = AnimationSpeedSelector->findChild<QLineEdit*>())
+      edit->setText(QString::number(DefaultAnimationSpeed));
+    else
+      AnimationSpeedSelector->setValue(DefaultAnimationSpeed);
+    return;
+  }
+  MainForm->SetAnimationSpeed(value);
+  SetTimerInterval(value);
+  TimerTimer();
+}
+
+void TQuvView::SetListWidth(int width) {
+  const bool attached = FSplitterHandlerAttached;
+  FSplitterHandlerAttached = false;
+  const int total = std::max(Splitter1->width(), width + 1) - Splitter1->handleWidth();
+  Splitter1->setSizes({width, std::max(1, total - width)});
+  FSplitterHandlerAttached = attached;
+}
+
+int TQuvView::ListWidth() const {
+  return Splitter1->sizes().value(0);
+}
+
+void TQuvView::Splitter1Moved() {
+  const int width = std::max(1, ListWidth());
+  if (width == MainForm->SeperatorWidth) return;
+  MainForm->SeperatorWidth = width;
+  MainForm->SaveSettings();
+  for (TQuvView* view : MainForm->Views())
+    if (view && view != this) view->SetListWidth(width);
+}
+
+void TQuvView::QuvImageListColumnClick(int column) {
+  SortDirection = (SortDirection + 1) % 3;
+  SortColumn = SortDirection == 0 ? 0 : column + 1;
+  const bool attached = FSelectHandlerAttached;
+  FSelectHandlerAttached = false;
+  QuvImageList->sortItems(0, Qt::AscendingOrder);
+  FSelectHandlerAttached = attached;
+}
+
+int TQuvView::QuvImageListCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {
+  auto sign = [](int64_t v) { return v < 0 ? -1 : v > 0 ? 1 : 0; };
+  if (SortDirection == 0)
+    return sign(int64_t(a->data(0, Qt::UserRole).toInt()) - b->data(0, Qt::UserRole).toInt());
+  int result = 0;
+  switch (SortColumn) {
+    case 1:
+      result = sign(AnsiCompareText(ToStd(a->text(0)), ToStd(b->text(0))));
+      break;
+    case 2:
+      result = sign(AnsiCompareText(ToStd(a->text(1)), ToStd(b->text(1))));
+      break;
+    case 3:
+      result = sign(int64_t(a->text(2).toInt()) - b->text(2).toInt());
+      break;
+    default:
+      break;
+  }
+  return SortDirection == 2 ? -result : result;
+}
+
+// ---- Status, errors, events ----
+
+QString TQuvView::StatusText() const {
+  auto* label = StatusBar->findChild<QLabel*>(QStringLiteral("StatusText"));
+  return label ? label->text() : QString();
+}
+
+void TQuvView::SetStatusText(const QString& text) {
+  if (auto* label = StatusBar->findChild<QLabel*>(QStringLiteral("StatusText")))
+    label->setText(text);
+}
+
+void TQuvView::Guarded(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const std::exception& error) {
+    ReportError(error);
+  }
+}
+
+void TQuvView::ReportError(const std::exception& error) {
+  // A modal error box must not be met by more timer ticks failing the same way.
+  const bool running = Timer->isActive();
+  Timer->stop();
+  if (MainForm) MainForm->ApplicationException(error);
+  if (running && ImageReady) Timer->start();
+}
+
+void TQuvView::RequestNextChild() {
+  MainForm->NextChildRequested = true;
+  QMetaObject::invokeMethod(
+      MainForm, [main = MainForm] { main->ProcessChildSwitchRequest(); }, Qt::QueuedConnection);
+}
+
+void TQuvView::RequestPreviousChild() {
+  MainForm->PreviousChildRequested = true;
+  QMetaObject::invokeMethod(
+      MainForm, [main = MainForm] { main->ProcessChildSwitchRequest(); }, Qt::QueuedConnection);
+}
+
+bool TQuvView::event(QEvent* event) {
+  // Ctrl+F6 and Ctrl+Shift+F6 are this window's next- and previous-window commands; Ctrl+Tab is
+  // taken by the main window before it reaches a child.
+  if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F6 && (key->modifiers() & Qt::ControlModifier)) {
+      if (event->type() == QEvent::KeyPress) {
+        if (key->modifiers() & Qt::ShiftModifier)
+          RequestPreviousChild();
+        else
+          RequestNextChild();
+      }
+      event->accept();
+      return true;
+    }
+  }
+  return QWidget::event(event);
+}
+
+void TQuvView::closeEvent(QCloseEvent* event) {
+  Timer->stop();
+  event->accept();
+}
+
+// ---- Exports ----
+
+bool TQuvView::AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
+                           QString& chosen) {
+  chosen = Dialogs().GetSaveFileName(this, title, MainForm->SaveLastDir, proposedName, filter);
+  if (chosen.isEmpty()) return false;
+  MainForm->SaveLastDir = QDir::cleanPath(QFileInfo(chosen).absolutePath());
+  return true;
+}
+
+bool TQuvView::AskFolder(QString& chosen) {
+  chosen = Dialogs().GetFolder(this, QStringLiteral("Select folder:"), MainForm->SaveLastDir);
+  if (chosen.isEmpty()) return false;
+  chosen = QDir::cleanPath(chosen);
+  MainForm->SaveLastDir = chosen;
+  return true;
+}
+
+void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
+                         const std::function<QString()>& message,
+                         const std::function<void()>& routine) {
+  QAction* animate = MainForm->acAnimate;
+  const bool wasAnimating = animate && animate->isChecked();
+  MainForm->Updating = true;
+  if (animate) animate->setChecked(false);
+  std::exception_ptr failure;
+  try {
+    const QString currentDir = QDir::currentPath();
+    const bool chosen = askNames();
+    QDir::setCurrent(currentDir);
+    if (chosen) {
+      TWaitCursor wait;
+      action->setEnabled(false);
+      const QString previousStatus = StatusText();
+      SetStatusText(message());
+      try {
+        routine();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      action->setEnabled(true);
+      SetStatusText(previousStatus);
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (animate) animate->setChecked(wasAnimating);
+  MainForm->Updating = false;
+  MainForm->SaveSettings();
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+      ReportError(error);
+    }
+  }
+}
+
+QList<QTreeWidgetItem*> TQuvView::SelectedRowsInListOrder() const {
+  QList<QTreeWidgetItem*> rows;
+  for (int i = 0; i < QuvImageList->topLevelItemCount(); ++i)
+    if (QuvImageList->topLevelItem(i)->isSelected()) rows.append(QuvImageList->topLevelItem(i));
+  return rows;
+}
+
+QList<QTreeWidgetItem*> TQuvView::AllRowsInListOrder() const {
+  QList<QTreeWidgetItem*> rows;
+  for (int i = 0; i < QuvImageList->topLevelItemCount(); ++i)
+    rows.append(QuvImageList->topLevelItem(i));
+  return rows;
+}
+
+void TQuvView::acExportFrameExecute() {
+  if (!CurrentImage) return;
+  QString file;
+  RunExport(
+      acExportFrame,
+      [&] {
+        return AskSaveFile(QStringLiteral("Save Image..."), QStringLiteral("Bitmap|*.bmp"),
+                           FromStd(CurrentImage->FrameFileName(CurrentImage->CurrentFrame, -1)),
+                           file);
+      },
+      [&] {
+        return QStringLiteral("Exporting frame %1 image:\"%2\".")
+            .arg(CurrentImage->CurrentFrame)
+            .arg(FromStd(CurrentImage->Name));
+      },
+      [&] { CurrentImage->ExportCurrentFrame(ToStd(file)); });
+}
+
+void TQuvView::acExportFramesExecute() {
+  if (!CurrentImage) return;
+  QString folder;
+  RunExport(
+      acExportFrames, [&] { return AskFolder(folder); },
+      [&] { return QStringLiteral("Exporting image:\"%1\".").arg(FromStd(CurrentImage->Name)); },
+      [&] {
+        CurrentImage->ExportFrameRange(0, CurrentImage->FrameCount, FrameNameFormat,
+                                       ToStd(MainForm->SaveLastDir));
+      });
+}
+
+void TQuvView::acExportSubFrameExecute() {
+  if (!CurrentImage || !SubFrameMode || !CurrentFrameObject ||
+      CurrentFrameObject->SubFrameCount < 1)
+    return;
+  QString file;
+  const int subFrame = CurrentFrameObject->CurrentSubFrame;
+  RunExport(
+      acExportSubFrame,
+      [&] {
+        return AskSaveFile(
+            QStringLiteral("Save Image..."), QStringLiteral("Bitmap|*.bmp"),
+            FromStd(CurrentImage->FrameFileName(CurrentImage->CurrentFrame, subFrame)), file);
+      },
+      [&] {
+        return QStringLiteral("Exporting Subframe %1 from Frame %2, Image \"%3\".")
+            .arg(subFrame)
+            .arg(CurrentImage->CurrentFrame)
+            .arg(FromStd(CurrentImage->Name));
+      },
+      [&] { CurrentImage->ExportCurrentSubFrame(subFrame, ToStd(file)); });
+}
+
+void TQuvView::acExportSubFramesExecute() {
+  if (!CurrentImage) return;
+  TFrontEndImageFrame* frame = CurrentImage->GetFrame(CurrentImage->CurrentFrame);
+  if (!frame) return;
+  QString folder;
+  RunExport(
+      acExportSubFrames, [&] { return AskFolder(folder); },
+      [&] {
+        return QStringLiteral("Exporting Subframes from frame %1, Image:\"%2\".")
+            .arg(CurrentImage->CurrentFrame)
+            .arg(FromStd(CurrentImage->Name));
+      },
+      [&] {
+        CurrentImage->ExportSubFrameRange(0, frame->SubFrameCount - 1, SubFrameNameFormat,
+                                          ToStd(MainForm->SaveLastDir));
+      });
+}
+
+void TQuvView::acExportImageSubFramesExecute() {
+  if (!CurrentImage) return;
+  QString folder;
+  RunExport(
+      acExportImageSubFrames, [&] { return AskFolder(folder); },
+      [&] {
+        return QStringLiteral("Exporting Subframes from Image:\"%1\".")
+            .arg(FromStd(CurrentImage->Name));
+      },
+      [&] {
+        CurrentImage->ExportImageSubFrameRange(0, CurrentImage->FrameCount, SubFrameNameFormat,
+                                               ToStd(MainForm->SaveLastDir), 0, 2147483647);
+      });
+}
+
+void TQuvView::acExportAllExecute() {
+  if (!FFrontEnd) return;
+  QString folder;
+  RunExport(
+      acExportAll, [&] { return AskFolder(folder); },
+      [] { return QStringLiteral("Exporting all images."); },
+      [&] { FFrontEnd->ExportAllImages(ToStd(MainForm->SaveLastDir), FrameNameFormat); });
+}
+
+void TQuvView::acExportSelectedExecute() {
+  if (!FFrontEnd) return;
+  QString folder;
+  RunExport(
+      acExportSelected, [&] { return AskFolder(folder); },
+      [] { return QStringLiteral("Exporting selected images."); },
+      [&] {
+        for (QTreeWidgetItem* row : SelectedRowsInListOrder()) {
+          TFrontEndImage* image = RowImage(row);
+          image->ExportFrameRange(0, image->FrameCount - 1, FrameNameFormat,
+                                  ToStd(MainForm->SaveLastDir));
+        }
+      });
+}
+
+void TQuvView::acExportFrameDataExecute() {
+  if (!CurrentImage) return;
+  QString file, folder;
+  RunExport(
+      acExportFrameData,
+      [&] {
+        return AskSaveFile(QStringLiteral("Save frame data..."), QStringLiteral("Text file|*.txt"),
+                           FromStd(FileNamePart(CurrentImage->Name)) + QStringLiteral("_Data.txt"),
+                           file) &&
+               (!FFrontEnd->ExportFrameWhenExportFrameData || AskFolder(folder));
+      },
+      [&] {
+        return QStringLiteral("Exporting frame data for Image: \"%1\", Frame: %2.")
+            .arg(FromStd(CurrentImage->Name))
+            .arg(CurrentImage->CurrentFrame);
+      },
+      [&] {
+        CurrentImage->WriteFrameData(ToStd(file), ToStd(MainForm->SaveLastDir),
+                                     CurrentImage->DefaultNameSource(), CurrentImage->CurrentFrame);
+      });
+}
+
+void TQuvView::acExportFramesDataExecute() {
+  if (!CurrentImage) return;
+  QString file, folder;
+  RunExport(
+      acExportFramesData,
+      [&] {
+        return AskSaveFile(QStringLiteral("Save frame data..."), QStringLiteral("Text file|*.txt"),
+                           FromStd(FileNamePart(CurrentImage->Name)) + QStringLiteral("_Data.txt"),
+                           file) &&
+               (!FFrontEnd->ExportFrameWhenExportFrameData || AskFolder(folder));
+      },
+      [&] {
+        return QStringLiteral("Exporting frame data for Image: \"%1\".")
+            .arg(FromStd(CurrentImage->Name));
+      },
+      [&] {
+        CurrentImage->WriteFramesData(0, CurrentImage->FrameCount,
+                                      CurrentImage->DefaultNameSource(),
+                                      ToStd(MainForm->SaveLastDir), ToStd(file));
+      });
+}
+
+void TQuvView::ExportDataOfRows(const QList<QTreeWidgetItem*>& rows) {
+  const std::string folder = ToStd(MainForm->SaveLastDir);
+  for (QTreeWidgetItem* row : rows) {
+    TFrontEndImage* image = RowImage(row);
+    SetStatusText(
+        QStringLiteral("Exporting frame data for Image: \"%1\".").arg(FromStd(image->Name)));
+    const std::string file =
+        JoinPath(folder, ReplaceExtension(FileNamePart(image->Name), ".txt"), PathDelim);
+    image->WriteFramesData(0, image->FrameCount - 1, image->DefaultNameSource(), folder, file);
+  }
+}
+
+void TQuvView::acExportSelectedFramesDataExecute() {
+  if (!FFrontEnd) return;
+  QString folder;
+  RunExport(
+      acExportSelectedFramesData, [&] { return AskFolder(folder); }, [] { return QString(); },
+      [&] { ExportDataOfRows(SelectedRowsInListOrder()); });
+}
+
+void TQuvView::acExportAllFramesDataExecute() {
+  if (!FFrontEnd) return;
+  QString folder;
+  RunExport(
+      acExportAllFramesData, [&] { return AskFolder(folder); }, [] { return QString(); },
+      [&] { ExportDataOfRows(AllRowsInListOrder()); });
+}

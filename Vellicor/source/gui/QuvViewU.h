@@ -1,0 +1,197 @@
+#pragma once
+// The window of one open Quv file (an MDI child of TMainForm): its own file system and image
+// manager, the list of the file's named images, the attributes and animation panels, the paint
+// area that shows the current frame at its hot spot (or centred), and the export actions.
+//
+// Interface used by TMainForm: additive changes only.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWidget>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+#include "BitmapImageU.h"
+
+class TMainForm;
+class TPaintBox;
+class TFileSystem;
+class TQuvManager;
+class TImageClass;
+class TFrontEndImages;
+class TFrontEndImage;
+class TFrontEndImageFrame;
+
+// A row of the image list; it keeps the image object made for it.
+class TQuvImageListItem : public QTreeWidgetItem {
+ public:
+  using QTreeWidgetItem::QTreeWidgetItem;
+  bool operator<(const QTreeWidgetItem& other) const override;
+  TFrontEndImage* Image = nullptr;
+};
+
+class TQuvView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TQuvView(TMainForm* mainForm);  // FormCreate
+  ~TQuvView() override;                    // FormDestroy
+
+  // Loads one file (on disk, or inside an archive through the main window's archive path rule).
+  // False: the window has closed itself and will be freed; LastError says why.
+  bool LoadQuv(const QString& fileName, const QString& archiveSource);
+  void CreateWindowMenuEntry();
+  void MergeMenus(bool on);
+  void SetSubFrameMode(bool on);
+  void ShowFrame(int index);
+  // Shows the frame (or, viewing sub-frames, the sub-frame) the view is at.
+  void ShowCurrentFrame();
+  void PreloadFrames(bool on);
+  void RepaintImage();  // draws the paint area anew
+  void SetAnimationSpeedSelector(int speed);
+  TFrontEndImages* FrontEnd() const { return FFrontEnd.get(); }
+  QTreeWidget* ImageList() const { return QuvImageList; }
+  void SetListWidth(int width);
+  int ListWidth() const;
+  void Activate();  // FormActivate
+  void RemoveFromPendingWindowMenu();
+
+  // ---- Handlers (public so the main window and tests can drive them) ----
+  void SelectImage(const QString& name);
+  void ClearImage();
+  void SetMultiSelect(bool on);
+  void QuvImageListSelectItem(QTreeWidgetItem* item, bool selected);
+  void QuvImageListColumnClick(int column);
+  int QuvImageListCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const;
+  void PaintBoxPaint();
+  void TimerTimer();
+  void FrameTrackBarChange();
+  void SubFrameTrackBarChange();
+  void AnimationSpeedSelectorChange();
+  void Splitter1Moved();
+  // The next- and previous-window commands: the main window does the switching.
+  void RequestNextChild();
+  void RequestPreviousChild();
+  // Where a frame or sub-frame object lands in the paint area.
+  QPoint FramePlacement(TFrontEndImageFrame* frame) const;
+  QString StatusText() const;
+  void SetStatusText(const QString& text);
+
+  // ---- State ----
+  TMainForm* MainForm;
+  QString FileName;
+  QString ArchiveSource;
+  QString BaseCaption;
+  QString LastError;  // message of the last failed load
+  TImageClass* Collection = nullptr;
+  TFrontEndImage* CurrentImage = nullptr;
+  TFrontEndImageFrame* CurrentFrameObject = nullptr;
+  TFrontEndImageFrame* DisplayedFrame = nullptr;
+  bool MultiSelectMode = false;
+  QString LastSelectedName;
+  bool ImageReady = false;
+  bool SubFrameMode = false;
+  int LastTrackPosition = -1;
+  QStringList ImageNames;
+  int SortColumn = 0;
+  int SortDirection = 0;
+  QAction* WindowMenuEntry = nullptr;
+
+  // ---- Controls ----
+  QSplitter* Splitter1;
+  QTreeWidget* QuvImageList;
+  QStatusBar* StatusBar;
+  QWidget* Panel1;
+  QWidget* ImageAttributesPanel;
+  QWidget* ImageAttributes;
+  QWidget* AnimationPanel;
+  QLabel *FrameCount, *CurrentFrame, *SubFrameCount, *CurrentSubFrame, *CurrentSubFrameLabel,
+      *ImageWidth, *ImageHeight, *XOffSet, *YOffSet;
+  QCheckBox *TransparentCheck, *AnimateCheck, *ViewSubFramesCheck, *AutoCentreCheck;
+  QSlider* FrameTrackBar;
+  QSlider* SubFrameTrackBar;
+  QSpinBox* AnimationSpeedSelector;
+  TPaintBox* PaintBox;
+  QTimer* Timer;
+
+  // ---- Menus and actions ----
+  QMenu* PopUpMenu_Selection;
+  QMenu* PopUpMenu_MultiSelected;
+  QMenu* PopupMenu_Image;
+  QMenu* PopupMenu_ImageAttributes;
+  QMenu* ListPopupMenu;  // the list's current right-click menu
+  QAction *acExportFrames, *acExportSubFrames, *acExportImageSubFrames, *acExportFrame,
+      *acExportSubFrame, *acExportAll, *acExportSelected, *acExportFrameData, *acExportFramesData,
+      *acExportSelectedFramesData, *acExportAllFramesData, *acExportGeneric;
+  QList<QAction*> ExportActions() const;
+
+  // ---- Export action handlers ----
+  void acExportFrameExecute();
+  void acExportFramesExecute();
+  void acExportSubFrameExecute();
+  void acExportSubFramesExecute();
+  void acExportImageSubFramesExecute();
+  void acExportAllExecute();
+  void acExportSelectedExecute();
+  void acExportFrameDataExecute();
+  void acExportFramesDataExecute();
+  void acExportSelectedFramesDataExecute();
+  void acExportAllFramesDataExecute();
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateActions();
+  void CreateMenus();
+  QCheckBox* BoundCheckBox(QAction* action);
+  void ShowPopup(QMenu* menu, QWidget* widget, const QPoint& pos);
+  void CloseAfterFailure();
+  void AddRows();
+  void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+  TQuvImageListItem* FindRow(const QString& name) const;
+  TFrontEndImage* RowImage(QTreeWidgetItem* row);
+  int SelectedRowCount() const;
+  void DrawFrame(TFrontEndImageFrame* frame);
+  void EraseFrame(TFrontEndImageFrame* frame);
+  void UpdateFrameLabels(TFrontEndImageFrame* frame);
+  void SetTimerInterval(int speed);
+  void BindItem(int index, QAction* action);
+  void UnbindItems();
+  // Runs f; an error goes to the main window's error dialog with the animation stopped.
+  void Guarded(const std::function<void()>& f);
+  void ReportError(const std::exception& error);
+
+  // The frame of every export action: animation paused, dialogs asked (askNames returns false
+  // when cancelled), the routine run with the hourglass and the action's status message.
+  void RunExport(QAction* action, const std::function<bool()>& askNames,
+                 const std::function<QString()>& message, const std::function<void()>& routine);
+  bool AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
+                   QString& chosen);
+  bool AskFolder(QString& chosen);
+  void ExportDataOfRows(const QList<QTreeWidgetItem*>& rows);
+  QList<QTreeWidgetItem*> SelectedRowsInListOrder() const;
+  QList<QTreeWidgetItem*> AllRowsInListOrder() const;
+
+  std::unique_ptr<TFileSystem> FFileSystem;
+  std::unique_ptr<TQuvManager> FManager;
+  std::unique_ptr<TFrontEndImages> FFrontEnd;
+  TFrameImageCache FImages;
+  bool FSelectHandlerAttached = false;
+  bool FSplitterHandlerAttached = true;
+  bool FLoaded = false;
+  uint64_t FShowSerial = 0;  // counts ShowFrame calls, to notice one run by a track bar handler
+  QMetaObject::Connection FItemLinks[11][2];
+};
