@@ -1,5 +1,6 @@
 // Mounts the fuzz input as an HPI archive and reads every file in it: no input may crash, hang
 // or exhaust memory; errors are the expected answer to damaged archives.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,16 +12,22 @@
 
 namespace {
 
-void ReadEvery(TDirEntry& dir) {
+// A small archive may rightly hold files that inflate a thousandfold, and every file keeps its
+// decoded bytes; reading stops after this much so one input cannot take the run's memory.
+constexpr int64_t ReadBudget = int64_t(256) << 20;
+
+void ReadEvery(TDirEntry& dir, int64_t& budget) {
   for (const auto& [name, node] : dir.SortedIndex()) {
+    if (budget <= 0) return;
     if (node->IsDirectory()) {
-      ReadEvery(static_cast<TDirEntry&>(*node));
+      ReadEvery(static_cast<TDirEntry&>(*node), budget);
       continue;
     }
     try {
       IFileReaderRef reader = static_cast<TFileEntry*>(node)->OpenReader(fmRead);
       if (!reader) continue;
       uint8_t buffer[4096];
+      budget -= std::max<int64_t>(reader->GetSize(), 0);
       while (reader->Read(buffer, sizeof buffer) > 0) {
       }
       reader->Seek(0, soBeginning);
@@ -45,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hpi->Load(reader, "fuzz.hpi", 0);
   } catch (const std::exception&) {
   }
-  if (TDirEntry* root = fileSystem.Root()) ReadEvery(*root);
+  int64_t budget = ReadBudget;
+  if (TDirEntry* root = fileSystem.Root()) ReadEvery(*root, budget);
   return 0;
 }
