@@ -34,14 +34,10 @@ TEST(Lz77, CompressorOutputDecodesToTheInput) {
   // Long runs use overlapping references, including ones that start near window slot 0.
   std::vector<uint8_t> zeros(20000, 0);
   EXPECT_EQ(Lz77RoundTrip(zeros), zeros);
+  EXPECT_LT(CompressLZ77(zeros.data(), zeros.size()).size(), zeros.size() / 7);
   std::vector<uint8_t> periodic(70000);
   for (size_t i = 0; i < periodic.size(); ++i) periodic[i] = uint8_t(i % 4099);
   EXPECT_EQ(Lz77RoundTrip(periodic), periodic);
-}
-
-TEST(Lz77, CompressorShrinksRepetitiveData) {
-  std::vector<uint8_t> data(65536, 'a');
-  EXPECT_LT(CompressLZ77(data.data(), data.size()).size(), data.size() / 7);
 }
 
 TEST(Lz77, EndMarkerFirstYieldsNoBytes) {
