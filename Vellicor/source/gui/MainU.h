@@ -53,6 +53,7 @@ class TMainForm : public QMainWindow {
   bool LoadingQuvs = false;
   bool NextChildRequested = false;
   bool PreviousChildRequested = false;
+  bool Terminating = false;  // set once the user chose to end the program
   std::deque<TQuvView*> PendingWindowMenu;
 
   // settings read by views (values; setters below change them)
@@ -133,8 +134,12 @@ class TMainForm : public QMainWindow {
   TQuvLoader* QuvLoader();
   TQuvCloser* QuvCloser();
 
-  // Rebuilt by SaveSettings' caller: the key/value text last written (for tests and diagnostics).
+  // True when the settings file did not exist when the window was made.
   bool FirstRun() const { return FFirstRun; }
+  // The key events Ctrl+Tab and Ctrl+Shift+Tab switch children here rather than in QMdiArea.
+  bool HandleSwitchKey(QEvent* event);
+  // Ends the program in order: views closed, settings written, the event loop stopped.
+  void Terminate();
 
  signals:
   void ViewOpened(TQuvView* view);
@@ -162,6 +167,11 @@ class TMainForm : public QMainWindow {
   void RemoveOldestHistoryItem();
   void WindowSaveSettings(Qt::WindowStates state);
   void FreshLoader();
+  void InsertHistoryItem(const QString& name);
+  void MoveHistoryItemToTop(size_t fromIndex);
+  void WindowTile(bool horizontal);
+  void WindowArrangeIcons();
+  void ActivateChild(QMdiSubWindow* child);
   QList<QMdiSubWindow*> ChildWindows() const;
 
   QString FSettingsFile;
@@ -169,6 +179,8 @@ class TMainForm : public QMainWindow {
   bool FActivationDone = false;
   bool FClosing = false;
   std::unique_ptr<TFileSystem> FFileSystem;
+  class TConsole* FOwnConsole = nullptr;
+  QLabel* FStatusLabel = nullptr;
   std::unique_ptr<THistoryList> FHistory;
   QList<TMyMenuItem*> FHistoryItems;  // most recent first
   QAction* FHistorySeparator = nullptr;

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "ApplicationU.h"
 
 TScriptedDialogs::~TScriptedDialogs() = default;
 
@@ -74,7 +74,7 @@ class TResetDialogs : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   SetDialogs(&GuiTestDialogs());
   ::testing::UnitTest::GetInstance()->listeners().Append(new TResetDialogs);

@@ -1,0 +1,101 @@
+#include "AboutU.h"
+
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "AssertU.h"
+#include "VersionInfo.h"
+
+namespace {
+
+// The libraries the viewer stands on.
+const char* const HomePageUrl = "https://www.qt.io";
+const char* const ZlibUrl = "https://zlib.net";
+
+// The program's picture: a sprite-like tile in the viewer's colours.
+QPixmap ProgramPicture() {
+  QPixmap pixmap(48, 48);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(60, 100, 180));
+  painter.setPen(Qt::NoPen);
+  painter.drawRoundedRect(2, 2, 44, 44, 8, 8);
+  painter.setBrush(QColor(250, 210, 60));
+  painter.drawEllipse(12, 10, 24, 24);
+  painter.setBrush(QColor(40, 40, 40));
+  painter.drawRect(10, 36, 28, 4);
+  return pixmap;
+}
+
+}  // namespace
+
+QString AboutAcknowledgements() {
+  return QStringLiteral(
+      "Vellicor shows the palette-indexed, multi-frame sprites of Quv files and the files "
+      "kept inside compressed HPI archives, and exports them as BMP pictures and frame-data "
+      "text.\n\n"
+      "Thanks to everyone in the game's modding community who documented the Quv and HPI "
+      "formats, tested early builds and sent in files that broke them.\n\n"
+      "Built with Qt and zlib.");
+}
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("About Vellicor"));
+  resize(378, 393);
+  auto* layout = new QVBoxLayout(this);
+
+  TVersionInfoResource info;
+  info.Load(ProgramFilePath());
+  const QString product = QString::fromStdString(info.GetString(7));
+  const QString version = QString::fromStdString(info.FixedInfo().FileVersion.ToString());
+
+  auto* top = new QHBoxLayout();
+  auto* picture = new QPushButton(this);
+  picture->setFlat(true);
+  picture->setIcon(ProgramPicture());
+  picture->setIconSize(QSize(48, 48));
+  picture->setCursor(Qt::PointingHandCursor);
+  picture->setToolTip(QString::fromLatin1(HomePageUrl));
+  connect(picture, &QPushButton::clicked, this,
+          [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageUrl))); });
+  top->addWidget(picture);
+  auto* names = new QVBoxLayout();
+  ProductName = new QLabel(product.isEmpty() ? QStringLiteral("Vellicor") : product, this);
+  QFont bold = ProductName->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.4);
+  ProductName->setFont(bold);
+  names->addWidget(ProductName);
+  Version = new QLabel(QStringLiteral("Version : %1").arg(version), this);
+  names->addWidget(Version);
+  top->addLayout(names, 1);
+  layout->addLayout(top);
+
+  Comments = new QTextBrowser(this);
+  Comments->setPlainText(AboutAcknowledgements());
+  layout->addWidget(Comments, 1);
+
+  HomePage = new QLabel(QStringLiteral("<a href=\"%1\">%1</a> &nbsp; <a href=\"%2\">%2</a>")
+                            .arg(QString::fromLatin1(HomePageUrl), QString::fromLatin1(ZlibUrl)),
+                        this);
+  HomePage->setTextFormat(Qt::RichText);
+  HomePage->setTextInteractionFlags(Qt::TextBrowserInteraction);
+  // Links go to the desktop's browser through the one call tests can observe.
+  HomePage->setOpenExternalLinks(false);
+  connect(HomePage, &QLabel::linkActivated, this,
+          [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
+  layout->addWidget(HomePage);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  layout->addWidget(buttons);
+}

@@ -1,0 +1,59 @@
+#include "AssertDialogU.h"
+
+#include <QApplication>
+#include <QFile>
+#include <csignal>
+#include <cstdlib>
+
+#include "AssertU.h"
+#include "ConsoleU.h"
+#include "DialogsU.h"
+#include "LowLevelIO.h"
+#include "MainU.h"
+
+const char* const AssertionButtonHelp =
+    "Press Abort to break into the debugger\nPress Retry to continue program execution\nPress "
+    "Ignore to disable any further assertion failures.\n";
+
+bool DebuggerAttached() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return false;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("TracerPid:")) return line.mid(10).trimmed().toInt() != 0;
+  return false;
+}
+
+namespace {
+void EndProgramInOrder() {
+  ConsoleLog(10, "BreakPoint Encountered");
+  if (TMainForm* main = TMainForm::Instance()) {
+    main->Terminating = true;
+    main->SaveSettings();
+  }
+  std::exit(3);
+}
+}  // namespace
+
+std::function<void()> AssertionBreakHandler = EndProgramInOrder;
+
+void AssertDialogHandler(bool condition, const std::string& message, const TSourceLocation& where) {
+  if (condition || AssertionsSuppressed()) return;
+  const std::string body = AssertionBody(where, message);
+  const auto answer = Dialogs().Message(
+      QApplication::activeWindow(), QStringLiteral("Assertion Failure"),
+      QString::fromStdString(body + "\n\n\n" + AssertionButtonHelp), QMessageBox::Critical,
+      QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
+  const bool breakNow = answer == QMessageBox::Abort;
+  if (answer == QMessageBox::Ignore) AssertionsSuppressed() = true;
+  if (Console) Console->Log(breakNow ? 10 : 7, "Assertion Failure\n" + body);
+  if (!breakNow) return;
+  if (DebuggerAttached()) {
+    std::raise(SIGTRAP);
+    return;
+  }
+  if (AssertionBreakHandler) AssertionBreakHandler();
+}
+
+void InstallAssertDialog() {
+  Platform().AssertionHandler = AssertDialogHandler;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The "Assertion Failure" dialog of the viewer: Abort breaks into the debugger (or ends the
+// program in order when none is attached), Retry continues, Ignore silences further reports.
+#include <functional>
+#include <string>
+
+#include "SourceLocationU.h"
+
+// The platform table's assertion handler for the viewer.
+void AssertDialogHandler(bool condition, const std::string& message, const TSourceLocation& where);
+// Puts AssertDialogHandler into the platform table.
+void InstallAssertDialog();
+// The text under the report.
+extern const char* const AssertionButtonHelp;
+// What Abort does without a debugger (tests replace it; the default saves and exits).
+extern std::function<void()> AssertionBreakHandler;
+bool DebuggerAttached();

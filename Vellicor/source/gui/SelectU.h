@@ -1,0 +1,96 @@
+#pragma once
+// "Select file:": the inside of one HPI archive as a folder tree and a file list, from which
+// the user picks one or more files. The archive is mounted into a private file system of the
+// dialog's own, so nothing of it stays mounted after the dialog closes.
+#include <QDialog>
+#include <QSet>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ExceptionsU.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TDirEntry;
+class TFileEntry;
+class TFileSystem;
+
+// The chosen file is a plain file, not an archive any loader takes.
+class ENotArchiveFile : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Per folder node: its folder, the listing order of its files and its sort state.
+struct TSortInfo {
+  TDirEntry* Entry = nullptr;
+  std::vector<std::string> Names;  // listing order
+  uint8_t SortColumn = 0;          // 0 none, 1 name, 2 size, 3 type
+  uint8_t SortOrder = 0;           // 0 listing order, 1 ascending, 2 descending
+};
+
+class TSelectFileInHpi : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TSelectFileInHpi(QWidget* parent = nullptr);
+  ~TSelectFileInHpi() override;
+
+  QString ArchiveName;
+  QString Filter;
+  QStringList Results;
+  bool Accepted = false;
+  bool MultipleSelection = false;
+
+  // The activation work of one show (mount and fill); false when the file is not an archive
+  // (the dialog then closes itself).
+  bool FormActivate();
+  // Re-arms the activation for the next show.
+  void Arm() { FArmed = true; }
+
+  // Handlers, public so tests can drive them.
+  void DirViewClick(QTreeWidgetItem* node);
+  void DirViewExpanding(QTreeWidgetItem* node);
+  void FileViewColumnClick(int column);
+  void SearchFilterChange();
+  int Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const;
+  TSortInfo* CurrentSortInfo() const { return FCurrentSortInfo; }
+  TFileEntry* RowEntry(const QTreeWidgetItem* row) const;
+
+  QTreeWidget* DirView;
+  QTreeWidget* FileView;
+  QLineEdit* SearchFilter;
+  QPushButton* OkButton;
+  QPushButton* CancelButton;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void done(int result) override;
+
+ private:
+  void FillFolderNode(QTreeWidgetItem* node, TDirEntry* folder);
+  void FillFileList(TDirEntry* folder);
+  void ClearFileList();
+  void FileViewSelectionChanged();
+  void OnClose();
+
+  std::unique_ptr<TFileSystem> FFileSystem;
+  std::map<QTreeWidgetItem*, std::unique_ptr<TSortInfo>> FNodeInfo;
+  TSortInfo* FCurrentSortInfo = nullptr;
+  QSet<QTreeWidgetItem*> FSelectedRows;
+  bool FSelectConnected = false;
+  bool FArmed = false;
+};
+
+// Shows the picker for one archive (the dialog is made on first use and kept). True when files
+// were chosen: `results` then holds their paths inside the archive and `filter` the search
+// filter as the user left it; otherwise both stay untouched.
+bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& archiveName,
+                      bool multipleSelection);
+// The picker SelectFilesInHpi uses (made on first use).
+TSelectFileInHpi* SelectFileInHpiDialog();

@@ -1,0 +1,467 @@
+// The main window: settings file, history list and its menu, toggles, status bar, errors,
+// Window-menu entries, child switching, loading and closing batches.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include "AppSettingsU.h"
+#include "ExceptionsU.h"
+#include "FileSystemU.h"
+#include "GuiTestMain.h"
+#include "IniFileU.h"
+#include "MainU.h"
+#include "MemoryStatusU.h"
+#include "QuvCloseU.h"
+#include "QuvLoadU.h"
+#include "QuvSamplesU.h"
+#include "QuvViewU.h"
+
+namespace {
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    IniName = Dir.filePath("Vellicor.ini");
+  }
+  std::unique_ptr<TMainForm> MakeForm() { return std::make_unique<TMainForm>(IniName); }
+  QStringList IniLines() const {
+    QFile file(IniName);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+  }
+  QStringList IniKeys() const {
+    QStringList keys;
+    for (const QString& line : IniLines())
+      keys << (line.startsWith('[') ? line.trimmed() : line.section('=', 0, 0));
+    return keys;
+  }
+  void WriteIni(const QString& text) {
+    QFile file(IniName);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+  }
+  QString WriteSample(const QString& name) {
+    const auto data = MakeSampleQuv();
+    const QString path = Dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(data.data()), qint64(data.size()));
+    return path;
+  }
+  QStringList MenuTexts(QMenu* menu) const {
+    QStringList texts;
+    for (QAction* action : menu->actions())
+      texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+  }
+
+  QTemporaryDir Dir;
+  QString IniName;
+};
+
+TEST_F(MainFormTest, SettingsAreWrittenInKeyOrderAndReadBack) {
+  {
+    auto form = MakeForm();
+    EXPECT_TRUE(form->FirstRun());
+    form->FirstActivation({});
+    form->acAutoCentre->trigger();  // a change writes at once
+    ASSERT_TRUE(QFile::exists(IniName));
+    const QStringList expected = {"[WindowPos]",
+                                  "Top",
+                                  "Left",
+                                  "Width",
+                                  "Height",
+                                  "WindowState",
+                                  "SeperatorWidth",
+                                  "ImageNameWidth",
+                                  "FrameWidth",
+                                  "AnimatedWidth",
+                                  "[Settings]",
+                                  "Animated",
+                                  "AnimationSpeed",
+                                  "AutoCentre",
+                                  "AutoSelect1stImage",
+                                  "ViewSubFrames",
+                                  "Transparent",
+                                  "BackGroundColor",
+                                  "ExportFrameWhenExportFrameData",
+                                  "AutoPad",
+                                  "AutoPadAll",
+                                  "RememberExportSettings",
+                                  "ExportImageBitDepth",
+                                  "FrameDataExportType",
+                                  "ArchiveSearchFilter",
+                                  "Filter",
+                                  "FilterIndex",
+                                  "PreLoad",
+                                  "PreLoadCount",
+                                  "SaveLastDir",
+                                  "LoadLastDir",
+                                  "[HistoryList]",
+                                  "MaxHistoryListSize",
+                                  "HistoryList"};
+    EXPECT_EQ(IniKeys(), expected);
+    EXPECT_TRUE(IniLines().contains("AutoCentre=1"));
+    EXPECT_TRUE(IniLines().contains("BackGroundColor=clWhite"));
+    form->SetAnimationSpeed(120);
+    form->SetExportBitDepth(pf8bit);
+    form->SetFrameDataExportType(2);
+    form->SetBackGroundColor(0x00123456);
+    form->ArchiveSearchFilter = "*.quv;*.gaf";
+    form->SaveSettings();
+  }
+  auto form = MakeForm();
+  EXPECT_FALSE(form->FirstRun());
+  form->FirstActivation({});
+  EXPECT_TRUE(form->acAutoCentre->isChecked());
+  EXPECT_EQ(form->AnimationSpeed, 120);
+  EXPECT_EQ(form->ExportBitDepth, pf8bit);
+  EXPECT_EQ(form->FrameDataExportType, 2);
+  EXPECT_EQ(form->BackGroundColor, 0x00123456u);
+  EXPECT_EQ(form->ArchiveSearchFilter, "*.quv;*.gaf");
+}
+
+TEST_F(MainFormTest, OutOfRangeValuesReadAsDefaultsAndHexIsAccepted) {
+  WriteIni(
+      "[Settings]\nExportImageBitDepth=12\nFrameDataExportType=7\nAnimationSpeed=0x20\n"
+      "Animated=5\nPreLoadCount=abc\nSaveLastDir=/tmp/x/\n");
+  auto form = MakeForm();
+  form->FirstActivation({});
+  EXPECT_EQ(form->ExportBitDepth, pf24bit);
+  EXPECT_EQ(form->FrameDataExportType, 0);
+  EXPECT_EQ(form->AnimationSpeed, 32);
+  EXPECT_TRUE(form->acAnimate->isChecked());
+  EXPECT_EQ(form->PreLoadCount, 5);
+  EXPECT_EQ(form->SaveLastDir, "/tmp/x");
+}
+
+TEST_F(MainFormTest, MaximizedWindowSavesOnlyItsStateAndKeepsNormalBounds) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  form->setGeometry(100, 120, 640, 480);
+  form->SaveSettings(Qt::WindowNoState, true);
+  EXPECT_TRUE(IniLines().contains("Width=640"));
+  form->resize(700, 500);
+  form->SaveSettings(Qt::WindowMaximized, true);
+  EXPECT_TRUE(IniLines().contains("WindowState=2"));
+  EXPECT_TRUE(IniLines().contains("Width=640"));  // the last normal bounds stay
+  EXPECT_FALSE(IniLines().contains("Width=700"));
+}
+
+TEST_F(MainFormTest, StoredHistoryPutsFirstPieceOnTopAndSavesItBackInOrder) {
+  const QString a = Dir.filePath("a.quv"), b = Dir.filePath("b.quv");
+  WriteIni(QStringLiteral("[HistoryList]\nHistoryList=%1;%2;\n").arg(a, b));
+  auto form = MakeForm();
+  form->FirstActivation({});
+  EXPECT_EQ(form->HistoryEntries(), QStringList({a, b}));
+  ASSERT_EQ(form->HistoryMenuItems().size(), 2);
+  EXPECT_EQ(form->HistoryMenuItems()[0]->FileName, a);
+  form->SaveSettings();
+  EXPECT_TRUE(IniLines().contains(QStringLiteral("HistoryList=%1;%2;").arg(a, b)));
+}
+
+TEST_F(MainFormTest, HistoryMenuMirrorsTheListBetweenTwoSeparatorsAboveExit) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const int fixed = int(form->FileMenu->actions().size());
+  form->AddToHistory("one.quv");
+  form->AddToHistory("two.quv");
+  form->AddToHistory("ONE.QUV");  // another letter case moves the entry, the list keeps size
+  EXPECT_EQ(form->HistoryEntries(), QStringList({"one.quv", "two.quv"}));
+  const QStringList texts = MenuTexts(form->FileMenu);
+  ASSERT_EQ(texts.size(), fixed + 3);  // a history separator and two entries
+  EXPECT_EQ(texts.mid(texts.size() - 5), QStringList({"-", "one.quv", "two.quv", "-", "E&xit"}));
+}
+
+TEST_F(MainFormTest, FullHistoryDropsTheOldestAndLoweringTheLimitKeepsTheNewest) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  form->SetMaxHistoryListSize(3);
+  for (const char* name : {"1.quv", "2.quv", "3.quv", "4.quv"}) form->AddToHistory(name);
+  EXPECT_EQ(form->HistoryEntries(), QStringList({"4.quv", "3.quv", "2.quv"}));
+  EXPECT_EQ(form->HistoryMenuItems().size(), 3);
+
+  form->SetMaxHistoryListSize(5);
+  for (const char* name : {"5.quv", "6.quv"}) form->AddToHistory(name);
+  ASSERT_EQ(form->HistoryEntries().size(), 5);
+  form->SetMaxHistoryListSize(2);
+  EXPECT_EQ(form->HistoryEntries(), QStringList({"6.quv", "5.quv"}));
+  QStringList menu;
+  for (TMyMenuItem* item : form->HistoryMenuItems()) menu << item->FileName;
+  EXPECT_EQ(menu, QStringList({"6.quv", "5.quv"}));
+  EXPECT_TRUE(IniLines().contains("MaxHistoryListSize=2"));
+
+  form->SetMaxHistoryListSize(0);
+  form->AddToHistory("7.quv");
+  EXPECT_TRUE(form->HistoryEntries().isEmpty());
+  EXPECT_TRUE(form->HistoryMenuItems().isEmpty());
+}
+
+TEST_F(MainFormTest, TogglesDoNothingWhileUpdating) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  form->SaveSettings();
+  const QStringList before = IniLines();
+  form->Updating = true;
+  for (QAction* action :
+       {form->acAnimate, form->acAutoCentre, form->acTransparent, form->acViewSubFrames,
+        form->acPreLoad, form->acAutoPad, form->acAutoSelect1stImage,
+        form->acAutoPadUsingSelectedFrames, form->acExportFrameWhenExportFrameData}) {
+    const bool checked = action->isChecked();
+    action->trigger();
+    EXPECT_EQ(action->isChecked(), checked) << action->text().toStdString();
+  }
+  form->Updating = false;
+  EXPECT_EQ(IniLines(), before);
+  form->acTransparent->trigger();
+  EXPECT_FALSE(form->acTransparent->isChecked());
+  EXPECT_TRUE(IniLines().contains("Transparent=0"));
+}
+
+TEST_F(MainFormTest, ActionsCarryTheirCaptionsShortcutsAndHints) {
+  auto form = MakeForm();
+  EXPECT_EQ(form->acOpenQuv->text(), "&Open Quv");
+  EXPECT_EQ(form->acOpenQuv->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(form->acOpenQuv->statusTip(), "Open a file");
+  EXPECT_EQ(form->WindowClose1->shortcut(), QKeySequence("Ctrl+Q"));
+  EXPECT_EQ(form->acAbout->shortcut(), QKeySequence("Ctrl+A"));
+  EXPECT_EQ(form->acAutoSelect1stImage->statusTip(),
+            "Auto selects the 1st image  when a quv is loaded");
+  EXPECT_FALSE(form->acNewQuv->isVisible());
+  EXPECT_FALSE(form->acSave->isEnabled());
+  EXPECT_FALSE(form->ImageManipulationMenu->menuAction()->isVisible());
+  QStringList menus;
+  for (QAction* action : form->menuBar()->actions()) menus << action->text();
+  EXPECT_EQ(menus, QStringList({"&File", "Settings", "Image Manipulation", "&Window", "&Help"}));
+  EXPECT_EQ(form->WindowMenu->actions().size(), 7);
+  EXPECT_FALSE(form->WindowMenuEndMarker->isVisible());
+}
+
+TEST_F(MainFormTest, StatusBarShowsTheAllocatorFigure) {
+  auto form = MakeForm();
+  form->TimerTimer();
+  EXPECT_TRUE(form->StatusText().startsWith("Memory used: ")) << form->StatusText().toStdString();
+  EXPECT_EQ(FormatMemorySize(512), "512bytes");
+  EXPECT_EQ(FormatMemorySize(1536), "1.5kb");
+  EXPECT_EQ(FormatMemorySize(1024), "1.02E+003bytes");
+}
+
+TEST_F(MainFormTest, ErrorDialogNamesTheRaisingLocationAndAsksToTerminate) {
+  auto form = MakeForm();
+  try {
+    throw EConvertError("'x' is not a valid integer value");
+  } catch (const std::exception& error) {
+    form->ApplicationException(error);
+  }
+  ASSERT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  const auto& message = GuiTestDialogs().Messages[0];
+  EXPECT_EQ(message.Caption, "Error at:");
+  EXPECT_TRUE(message.Text.startsWith("Program: ")) << message.Text.toStdString();
+  EXPECT_TRUE(message.Text.contains("File: MainFormTest.cpp")) << message.Text.toStdString();
+  EXPECT_TRUE(message.Text.endsWith(
+      "\nError message:\n\"'x' is not a valid integer value\"\n\nTerminate application?"));
+  EXPECT_EQ(message.Buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_FALSE(form->Terminating);  // answered No
+}
+
+// An object whose event handler fails.
+class TFailingObject : public QObject {
+ public:
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::User) throw EAppError("Test", "boom");
+    return QObject::event(event);
+  }
+};
+
+TEST_F(MainFormTest, ExceptionEscapingAnEventHandlerReachesTheErrorDialog) {
+  auto form = MakeForm();
+  TFailingObject failing;
+  QEvent event(QEvent::User);
+  EXPECT_FALSE(QCoreApplication::sendEvent(&failing, &event));
+  ASSERT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  EXPECT_TRUE(GuiTestDialogs().Messages[0].Text.contains("\"boom\""));
+}
+
+TEST_F(MainFormTest, OpeningAFileThatFailsReportsItAndStillReturnsTheView) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const QString missing = Dir.filePath("nothing.quv");
+  QFile file(missing);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("not a quv file at all");
+  file.close();
+  TQuvView* view = form->OpenQuvFile(QString(), missing);
+  EXPECT_NE(view, nullptr);
+  EXPECT_FALSE(form->Updating);
+  ASSERT_FALSE(GuiTestDialogs().Messages.empty());
+  EXPECT_EQ(GuiTestDialogs().Messages.back().Caption, "Error");
+  EXPECT_EQ(GuiTestDialogs().Messages.back().Text, "Could not open quv " + missing);
+}
+
+TEST_F(MainFormTest, PendingWindowMenuEntriesComeInBatchesOfSix) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const QString sample = WriteSample("sample.quv");
+  form->LoadingQuvs = true;  // as during a load batch: views wait for their entry
+  for (int i = 0; i < 8; ++i) form->PendingWindowMenu.push_back(form->OpenQuvFile({}, sample));
+  form->LoadingQuvs = false;
+  const int before = int(form->WindowMenu->actions().size());
+  form->ProcessPendingWindowMenu(5);
+  EXPECT_EQ(form->PendingWindowMenu.size(), 2u);
+  // A separator after the end marker and six entries.
+  EXPECT_EQ(int(form->WindowMenu->actions().size()), before + 1 + 6);
+  EXPECT_TRUE(form->WindowMenu->actions()[before]->isSeparator());
+  form->ProcessPendingWindowMenu(5);
+  EXPECT_TRUE(form->PendingWindowMenu.empty());
+  EXPECT_EQ(int(form->WindowMenu->actions().size()), before + 1 + 8);
+}
+
+TEST_F(MainFormTest, NarrowColumnsAreWidenedAndCopiedToOtherViews) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const QString sample = WriteSample("sample.quv");
+  TQuvView* first = form->OpenQuvFile({}, sample);
+  TQuvView* second = form->OpenQuvFile({}, sample);
+  form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(second->parentWidget()));
+  ASSERT_EQ(form->ActiveView(), second);
+  second->ImageList()->setColumnWidth(1, 0);
+  second->ImageList()->setColumnWidth(0, 133);
+  form->TimerTimer();
+  EXPECT_EQ(second->ImageList()->columnWidth(1), 1);
+  EXPECT_EQ(form->AnimatedWidth, 1);
+  EXPECT_EQ(form->ImageNameWidth, 133);
+  EXPECT_EQ(first->ImageList()->columnWidth(0), 133);
+  EXPECT_EQ(first->ImageList()->columnWidth(1), 1);
+  EXPECT_TRUE(IniLines().contains("ImageNameWidth=133"));
+}
+
+TEST_F(MainFormTest, ArchivesAreReleasedWhenNoViewIsOpen) {
+  auto form = MakeForm();
+  form->FileSystem()->GetRoot();  // something mounted
+  ASSERT_NE(form->FileSystem()->Root(), nullptr);
+  form->TimerTimer();
+  EXPECT_EQ(form->FileSystem()->Root(), nullptr);
+  EXPECT_EQ(form->FileSystem()->Loaders().size(), 1u);  // a fresh archive loader
+}
+
+TEST_F(MainFormTest, NextAndPreviousChildSwitching) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  form->SwitchToNextChild();  // fewer than two: only a beep
+  const QString sample = WriteSample("sample.quv");
+  QStringList captions;
+  for (int i = 0; i < 3; ++i) {
+    TQuvView* view = form->OpenQuvFile({}, sample);
+    view->parentWidget()->setWindowTitle(QStringLiteral("w%1").arg(i));
+  }
+  auto activeCaption = [&] { return form->MdiArea->currentSubWindow()->windowTitle(); };
+  form->MdiArea->setActiveSubWindow(form->MdiArea->subWindowList()[2]);
+  ASSERT_EQ(activeCaption(), "w2");
+  form->MdiArea->currentSubWindow()->showMaximized();
+  form->SwitchToNextChild();
+  const QString afterNext = activeCaption();
+  EXPECT_NE(afterNext, "w2");
+  EXPECT_TRUE(form->MdiArea->currentSubWindow()->isMaximized());
+  form->SwitchToPreviousChild();
+  EXPECT_EQ(activeCaption(), "w2");
+  EXPECT_TRUE(form->MdiArea->currentSubWindow()->isMaximized());
+
+  // Ctrl+Tab goes to the main window's switching, not to QMdiArea's own.
+  form->show();
+  form->activateWindow();
+  QApplication::setActiveWindow(form.get());
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_TRUE(form->HandleSwitchKey(&press));
+  EXPECT_EQ(activeCaption(), afterNext);
+  EXPECT_FALSE(form->NextChildRequested);
+}
+
+TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  QStringList names;
+  for (int i = 0; i < 5; ++i) names << WriteSample(QStringLiteral("s%1.quv").arg(i));
+  TQuvLoader* loader = form->QuvLoader();
+  loader->OnFileOpened = [loader](int opened) {
+    if (opened == 2) loader->AbortButton->click();
+  };
+  loader->Run(names, 1);
+  loader->OnFileOpened = nullptr;
+  const QList<TQuvView*> views = form->Views();
+  ASSERT_EQ(views.size(), 2);
+  EXPECT_TRUE(views[0]->FileName.endsWith("s0.quv")) << views[0]->FileName.toStdString();
+  EXPECT_TRUE(views[1]->FileName.endsWith("s1.quv"));
+  EXPECT_FALSE(form->LoadingQuvs);
+  EXPECT_TRUE(form->PendingWindowMenu.empty());  // both got their Window-menu entry
+  EXPECT_TRUE(loader->FileList.isEmpty());
+
+  loader->Run(names.mid(0, 3), 1);
+  EXPECT_EQ(form->Views().size(), 5);
+  EXPECT_EQ(loader->ProgressBar->maximum(), 3);
+  EXPECT_EQ(loader->ProgressBar->value(), 3);
+}
+
+TEST_F(MainFormTest, LoaderHandsArchivesToThePickerAndGrowsTheMaximum) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const QString sample = WriteSample("inner.quv");
+  TQuvLoader* loader = form->QuvLoader();
+  QStringList archives;
+  int maximumSeen = 0;
+  loader->PickFiles = [&](QString& filter, QStringList& results, const QString& archive,
+                          bool multi) {
+    archives << archive;
+    EXPECT_TRUE(multi);
+    if (archive.endsWith("skip.hpi")) return false;
+    filter = "*.quv;*.x";
+    results = {"a\\one.quv", "two.quv", "three.quv", "four.quv"};
+    return true;
+  };
+  QStringList opened;
+  QObject::connect(form.get(), &TMainForm::ViewOpened, [&](TQuvView* view) {
+    opened << view->windowTitle();
+    maximumSeen = loader->ProgressBar->maximum();
+  });
+  loader->Run({Dir.filePath("skip.hpi"), Dir.filePath("pack.hpi")}, 2);
+  EXPECT_EQ(archives.size(), 2);
+  EXPECT_EQ(maximumSeen, 2 + 4 - 1);
+  EXPECT_EQ(opened, QStringList({"one.quv", "two.quv", "three.quv", "four.quv"}));
+  EXPECT_EQ(form->ArchiveSearchFilter, "*.quv;*.x");
+  EXPECT_EQ(loader->ProgressBar->value(), 4);
+  (void)sample;
+}
+
+TEST_F(MainFormTest, CloseAllClosesFromTheLastWindowToTheFirst) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const QString sample = WriteSample("sample.quv");
+  for (int i = 0; i < 6; ++i) {
+    TQuvView* view = form->OpenQuvFile({}, sample);
+    view->parentWidget()->setWindowTitle(QString::number(i));
+  }
+  QStringList closedOrder;
+  for (TQuvView* view : form->Views()) {
+    const QString caption = view->parentWidget()->windowTitle();
+    QObject::connect(view, &QObject::destroyed,
+                     [&closedOrder, caption] { closedOrder << caption; });
+  }
+  TQuvCloser* closer = form->QuvCloser();
+  form->WindowCloseAll1->trigger();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(closedOrder, QStringList({"5", "4", "3", "2", "1", "0"}));
+  EXPECT_EQ(closer->ProgressBar->value(), 6);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(form->Views().isEmpty());
+}
+
+}  // namespace

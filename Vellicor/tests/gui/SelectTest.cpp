@@ -1,0 +1,203 @@
+// The archive picker on archives made by the builder, and the assertion dialog.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "AssertDialogU.h"
+#include "AssertU.h"
+#include "ConsoleU.h"
+#include "GuiTestMain.h"
+#include "HpiBuilderU.h"
+#include "LowLevelIO.h"
+#include "SelectU.h"
+
+namespace {
+
+std::vector<uint8_t> Bytes(size_t count) {
+  return std::vector<uint8_t>(count, 0x5A);
+}
+
+class SelectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    THpiBuilder builder;
+    builder.HeaderKey = 0x7D;
+    builder.AddFile("units/b.quv", Bytes(300));
+    builder.AddFile("units/a.quv", Bytes(1000));
+    builder.AddFile("units/c.gaf", Bytes(20));
+    builder.AddFile("units/d.quv", Bytes(9));
+    builder.AddFile("top.quv", Bytes(50));
+    builder.AddFile("deep/er/x.quv", Bytes(5));
+    Archive = Dir.filePath("pack.hpi");
+    builder.WriteFile(Archive.toStdString());
+    Dialog = std::make_unique<TSelectFileInHpi>();
+    Dialog->ArchiveName = Archive;
+    Dialog->Filter = "*.quv";
+  }
+
+  QTreeWidgetItem* Node(const QString& caption) {
+    auto found = Dialog->DirView->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.front();
+  }
+  QStringList Column(int column) {
+    QStringList texts;
+    for (int i = 0; i < Dialog->FileView->topLevelItemCount(); ++i)
+      texts << Dialog->FileView->topLevelItem(i)->text(column);
+    return texts;
+  }
+  QTreeWidgetItem* Row(const QString& name) {
+    auto found = Dialog->FileView->findItems(name, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.front();
+  }
+  void OpenUnits() {
+    ASSERT_TRUE(Dialog->FormActivate());
+    EXPECT_EQ(Dialog->FileView->topLevelItemCount(), 0);  // nothing listed before a click
+    ASSERT_NE(Node("units"), nullptr);
+    Dialog->DirViewClick(Node("units"));
+  }
+
+  QTemporaryDir Dir;
+  QString Archive;
+  std::unique_ptr<TSelectFileInHpi> Dialog;
+};
+
+TEST_F(SelectTest, TreeIsFilledOneLevelAtATimeAndListShowsMatchingFiles) {
+  ASSERT_TRUE(Dialog->FormActivate());
+  QTreeWidgetItem* root = Dialog->DirView->topLevelItem(0);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->text(0), "pack.hpi");
+  EXPECT_EQ(root->childCount(), 2);  // deep, units
+  QTreeWidgetItem* deep = Node("deep");
+  ASSERT_NE(deep, nullptr);
+  EXPECT_EQ(deep->childCount(), 0);
+  Dialog->DirViewExpanding(deep);
+  EXPECT_EQ(deep->childCount(), 1);
+  Dialog->DirViewClick(root);
+  EXPECT_EQ(Column(0), QStringList({"top.quv"}));
+  Dialog->DirViewClick(Node("units"));
+  EXPECT_EQ(Column(0), QStringList({"a.quv", "b.quv", "d.quv"}));
+  EXPECT_EQ(Column(1), QStringList({"1000", "300", "9"}));
+  EXPECT_EQ(Column(2), QStringList({"QUV", "QUV", "QUV"}));
+}
+
+TEST_F(SelectTest, SizeHeaderCyclesAscendingDescendingAndListingOrder) {
+  OpenUnits();
+  Dialog->FileViewColumnClick(1);
+  EXPECT_EQ(Column(1), QStringList({"9", "300", "1000"}));  // numeric, not text order
+  Dialog->FileViewColumnClick(1);
+  EXPECT_EQ(Column(1), QStringList({"1000", "300", "9"}));
+  Dialog->FileViewColumnClick(1);
+  EXPECT_EQ(Column(0), QStringList({"a.quv", "b.quv", "d.quv"}));
+  EXPECT_EQ(Dialog->CurrentSortInfo()->SortColumn, 0);
+  Dialog->FileViewColumnClick(1);  // ascending by size, then a click on "Type": descending
+  Dialog->FileViewColumnClick(2);
+  EXPECT_EQ(Dialog->CurrentSortInfo()->SortOrder, 2);
+  EXPECT_EQ(Dialog->CurrentSortInfo()->SortColumn, 3);
+}
+
+TEST_F(SelectTest, SingleSelectionReplacesTheChosenFile) {
+  Dialog->MultipleSelection = false;
+  OpenUnits();
+  EXPECT_FALSE(Dialog->OkButton->isEnabled());
+  Row("a.quv")->setSelected(true);
+  EXPECT_EQ(Dialog->Results, QStringList({"units\\a.quv"}));
+  Dialog->FileView->clearSelection();
+  Row("b.quv")->setSelected(true);
+  EXPECT_EQ(Dialog->Results, QStringList({"units\\b.quv"}));
+  EXPECT_TRUE(Dialog->OkButton->isEnabled());
+}
+
+TEST_F(SelectTest, MultipleSelectionAddsAndRemovesAndFilterChangeKeepsResults) {
+  Dialog->MultipleSelection = true;
+  OpenUnits();
+  for (const char* name : {"a.quv", "b.quv", "d.quv"}) Row(name)->setSelected(true);
+  EXPECT_EQ(Dialog->Results.size(), 3);
+  Row("b.quv")->setSelected(false);
+  EXPECT_EQ(Dialog->Results, QStringList({"units\\a.quv", "units\\d.quv"}));
+  EXPECT_TRUE(Dialog->OkButton->isEnabled());
+
+  Dialog->DirView->setCurrentItem(Node("units"));
+  Dialog->SearchFilter->setText("*.gaf");
+  Dialog->SearchFilterChange();
+  EXPECT_EQ(Column(0), QStringList({"c.gaf"}));
+  EXPECT_EQ(Dialog->Results, QStringList({"units\\a.quv", "units\\d.quv"}));
+  Dialog->SearchFilter->setText("*.gaf; *.QUV");  // several masks, letter case ignored
+  Dialog->SearchFilterChange();
+  EXPECT_EQ(Column(0).size(), 4);
+}
+
+TEST_F(SelectTest, EntryOperationReturnsChosenPathsAndTheChangedFilter) {
+  QString filter = "*.quv";
+  QStringList results = {"stale"};
+  QTimer::singleShot(50, [] {
+    TSelectFileInHpi* dialog = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* picker = qobject_cast<TSelectFileInHpi*>(widget); picker && picker->isVisible())
+        dialog = picker;
+    ASSERT_NE(dialog, nullptr);
+    dialog->SearchFilter->setText("*.quv;*.gaf");
+    dialog->SearchFilterChange();
+    dialog->DirViewClick(dialog->DirView->topLevelItem(0));
+    ASSERT_EQ(dialog->FileView->topLevelItemCount(), 1);
+    dialog->FileView->topLevelItem(0)->setSelected(true);
+    dialog->OkButton->click();
+  });
+  EXPECT_TRUE(SelectFilesInHpi(filter, results, Archive, false));
+  EXPECT_EQ(results, QStringList({"top.quv"}));
+  EXPECT_EQ(filter, "*.quv;*.gaf");
+
+  QTimer::singleShot(50, [] {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* picker = qobject_cast<TSelectFileInHpi*>(widget); picker && picker->isVisible())
+        picker->CancelButton->click();
+  });
+  QString unchanged = "*.x";
+  EXPECT_FALSE(SelectFilesInHpi(unchanged, results, Archive, false));
+  EXPECT_EQ(unchanged, "*.x");
+  EXPECT_EQ(results, QStringList({"top.quv"}));
+}
+
+TEST_F(SelectTest, PlainFileIsNotAnArchiveAndClosesThePicker) {
+  const QString plain = Dir.filePath("plain.quv");
+  QFile file(plain);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("QUV? no");
+  file.close();
+  Dialog->ArchiveName = plain;
+  EXPECT_FALSE(Dialog->FormActivate());
+
+  QString filter = "*.quv";
+  QStringList results;
+  EXPECT_FALSE(SelectFilesInHpi(filter, results, plain, true));  // returns without a click
+  EXPECT_TRUE(results.isEmpty());
+}
+
+TEST(AssertDialog, IgnoreSuppressesFurtherReportsAndRetryContinues) {
+  auto saved = Platform().AssertionHandler;
+  InstallAssertDialog();
+  AssertionsSuppressed() = false;
+  GuiTestDialogs().MessageAnswers = {QMessageBox::Retry, QMessageBox::Ignore};
+  VASSERT_MSG(false, "first");
+  ASSERT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  const auto& report = GuiTestDialogs().Messages[0];
+  EXPECT_EQ(report.Caption, "Assertion Failure");
+  EXPECT_TRUE(report.Text.contains("\nAssertion Failed\nfirst\n\n\nPress Abort to break"));
+  EXPECT_TRUE(report.Text.endsWith("to disable any further assertion failures.\n"));
+  EXPECT_FALSE(AssertionsSuppressed());
+  VASSERT_MSG(false, "second");
+  EXPECT_TRUE(AssertionsSuppressed());
+  VASSERT_MSG(false, "third");
+  EXPECT_EQ(GuiTestDialogs().Messages.size(), 2u);
+  AssertionsSuppressed() = false;
+  Platform().AssertionHandler = saved;
+}
+
+}  // namespace
