@@ -20,12 +20,6 @@ bool IsSeparator(char c) {
   return c == '/' || c == '\\';
 }
 
-// Lookup key of a tree name: equal keys are exactly the names AnsiCompareText calls equal (the
-// ones differing only in the case of the letters a to z).
-std::string FoldName(std::string_view name) {
-  return UpperCase(name);
-}
-
 std::string ClassName(const std::type_info& type) {
   int status = 0;
   char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
@@ -142,13 +136,30 @@ TEntry* TDirEntry::AddChild(std::unique_ptr<TEntry> node) {
   return raw;
 }
 
+std::pair<TDirEntry::TLookup::iterator, TDirEntry::TLookup::iterator> TDirEntry::Range(
+    std::string_view name) {
+  char buffer[256];
+  std::string longName;
+  std::string_view folded;
+  if (name.size() <= sizeof buffer) {
+    for (size_t i = 0; i < name.size(); ++i) buffer[i] = AsciiUpper(name[i]);
+    folded = std::string_view(buffer, name.size());
+  } else {
+    longName = UpperCase(name);
+    folded = longName;
+  }
+  return FLookup.equal_range(TProbe{std::hash<std::string_view>{}(folded), folded});
+}
+
 void TDirEntry::IndexAdd(TEntry* node) {
-  FLookup.emplace(FoldName(node->Name), node);
+  std::string folded = UpperCase(node->Name);
+  const size_t hash = std::hash<std::string_view>{}(folded);
+  FLookup.emplace(TKey{hash, std::move(folded), node->IsDirectory()}, node);
   NeedsSort = true;
 }
 
 void TDirEntry::IndexReplace(TEntry* oldNode, TEntry* newNode) {
-  auto range = FLookup.equal_range(FoldName(oldNode->Name));
+  auto range = Range(oldNode->Name);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second != oldNode) continue;
     FLookup.erase(it);
@@ -158,7 +169,7 @@ void TDirEntry::IndexReplace(TEntry* oldNode, TEntry* newNode) {
 }
 
 void TDirEntry::IndexRemove(TEntry* node) {
-  auto range = FLookup.equal_range(FoldName(node->Name));
+  auto range = Range(node->Name);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second != node) continue;
     FLookup.erase(it);
@@ -168,28 +179,28 @@ void TDirEntry::IndexRemove(TEntry* node) {
 }
 
 TEntry* TDirEntry::FindChild(std::string_view name) {
-  auto range = FLookup.equal_range(FoldName(name));
+  auto range = Range(name);
   TEntry* found = nullptr;
   // A directory wins over a file of the same name, as it does when files are added.
   for (auto it = range.first; it != range.second; ++it) {
-    if (it->second->IsDirectory()) return it->second;
+    if (it->first.IsDirectory) return it->second;
     if (!found) found = it->second;
   }
   return found;
 }
 
 TDirEntry* TDirEntry::FindChildDir(std::string_view name) {
-  auto range = FLookup.equal_range(FoldName(name));
+  auto range = Range(name);
   for (auto it = range.first; it != range.second; ++it) {
-    if (it->second->IsDirectory()) return static_cast<TDirEntry*>(it->second);
+    if (it->first.IsDirectory) return static_cast<TDirEntry*>(it->second);
   }
   return nullptr;
 }
 
 TFileEntry* TDirEntry::FindChildFile(std::string_view name) {
-  auto range = FLookup.equal_range(FoldName(name));
+  auto range = Range(name);
   for (auto it = range.first; it != range.second; ++it) {
-    if (!it->second->IsDirectory()) return static_cast<TFileEntry*>(it->second);
+    if (!it->first.IsDirectory) return static_cast<TFileEntry*>(it->second);
   }
   return nullptr;
 }
@@ -733,22 +744,31 @@ enum class TWant { Any, File, Directory };
 
 TEntry* WalkTree(TDirEntry* start, std::string_view path, TWant want) {
   if (!start) return nullptr;
-  const std::vector<std::string_view> parts = SplitTreePath(path);
-  if (parts.empty()) return want == TWant::File ? nullptr : start;
+  // Empty parts (leading, doubled or trailing separators) are skipped.
   TDirEntry* dir = start;
-  for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    dir = dir->FindChildDir(parts[i]);
-    if (!dir) return nullptr;
+  std::string_view last;
+  size_t begin = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !IsSeparator(path[i])) continue;
+    if (i > begin) {
+      if (!last.empty()) {
+        dir = dir->FindChildDir(last);
+        if (!dir) return nullptr;
+      }
+      last = path.substr(begin, i - begin);
+    }
+    begin = i + 1;
   }
+  if (last.empty()) return want == TWant::File ? nullptr : dir;
   switch (want) {
     case TWant::File:
-      return dir->FindChildFile(parts.back());
+      return dir->FindChildFile(last);
     case TWant::Directory:
-      return dir->FindChildDir(parts.back());
+      return dir->FindChildDir(last);
     case TWant::Any:
       break;
   }
-  return dir->FindChild(parts.back());
+  return dir->FindChild(last);
 }
 }  // namespace
 

@@ -90,8 +90,33 @@ class TDirEntry : public TEntry {
   void IndexReplace(TEntry* oldNode, TEntry* newNode);
   void IndexRemove(TEntry* node);
 
-  // Folded (upper-cased a to z) name -> the standing nodes of that name.
-  std::unordered_multimap<std::string, TEntry*> FLookup;
+  // Keys are the names with a to z upper-cased: names equal under that folding are exactly the
+  // names AnsiCompareText calls equal. A key carries its hash, so walking a bucket touches no
+  // other name; lookups fold into a stack buffer and allocate nothing for ordinary names.
+  struct TKey {
+    size_t Hash;
+    std::string Name;
+    bool IsDirectory;  // kept here so that a lookup by kind needs no visit to the node
+  };
+  struct TProbe {
+    size_t Hash;
+    std::string_view Name;
+  };
+  struct TKeyHash {
+    using is_transparent = void;
+    size_t operator()(const TKey& key) const noexcept { return key.Hash; }
+    size_t operator()(const TProbe& key) const noexcept { return key.Hash; }
+  };
+  struct TKeyEqual {
+    using is_transparent = void;
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const noexcept {
+      return a.Hash == b.Hash && a.Name == b.Name;
+    }
+  };
+  using TLookup = std::unordered_multimap<TKey, TEntry*, TKeyHash, TKeyEqual>;
+  std::pair<TLookup::iterator, TLookup::iterator> Range(std::string_view name);
+  TLookup FLookup;
 };
 
 class TFileEntry : public TEntry {
