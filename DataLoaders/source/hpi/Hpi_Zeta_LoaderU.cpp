@@ -10,6 +10,7 @@ namespace {
 
 const char* const DirectoryReadError = "Error reading and decrypting Zeta Hpi central directory";
 constexpr uint32_t HpiMaxField = 0x80000000u;
+constexpr uint32_t NoNameEnd = 0xffffffffu;
 
 uint32_t LoadU32(const uint8_t* p) {
   return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -71,6 +72,7 @@ bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, i
       Self.Priority = 0;
       Self.FVisited = {};
       Self.FEntryVisited = {};
+      Self.FNameEnd = {};
     }
   } clearLoadState{*this};
 
@@ -102,6 +104,14 @@ bool THpiLoader_Zeta::ReadDirectory(TDirEntry* parent, const std::vector<uint8_t
                                     uint32_t recordOffset, uint32_t key) {
   FVisited.assign(dir.size(), false);
   FEntryVisited.assign(dir.size(), false);
+  // Where the name starting at each offset ends, found in one pass: scanning per entry would
+  // let many entries pointing into one long unterminated run cost the square of its length.
+  FNameEnd.resize(dir.size());
+  uint32_t end = NoNameEnd;
+  for (size_t i = dir.size(); i-- > 0;) {
+    if (dir[i] == 0) end = uint32_t(i);
+    FNameEnd[i] = end;
+  }
   return WalkDirectory(parent, dir, recordOffset, key, 0);
 }
 
@@ -137,11 +147,11 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
     const uint32_t dataOffset = LoadU32(entry + 4);
     const uint8_t kind = entry[8];
     CheckInside(dir, nameOffset, 1, "entry name");
-    const uint8_t* nameStart = &dir[nameOffset];
-    const void* nameEnd = std::memchr(nameStart, 0, dir.size() - nameOffset);
-    if (!nameEnd) CheckInside(dir, dir.size(), 1, "entry name end");
-    const std::string name(reinterpret_cast<const char*>(nameStart),
-                           static_cast<const uint8_t*>(nameEnd) - nameStart);
+    const uint32_t nameEnd = FNameEnd[nameOffset];
+    if (nameEnd == NoNameEnd)
+      throw ERangeError(
+          Format("HPI entry name at offset %u runs past the end of the directory", nameOffset));
+    const std::string name(reinterpret_cast<const char*>(&dir[nameOffset]), nameEnd - nameOffset);
     if (name.empty())
       RaiseLogged<EZetaHpiLoadError>(
           8, Format("Corrupted Entry in the Zeta hpi file:\"%s\".\n Entry does not have a name",

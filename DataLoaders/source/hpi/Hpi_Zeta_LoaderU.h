@@ -76,6 +76,7 @@ class THpiLoader_Zeta : public THpiLoaderImp {
   // directory reaches each of them once, which bounds the walk by the directory's size.
   std::vector<bool> FVisited;
   std::vector<bool> FEntryVisited;
+  std::vector<uint32_t> FNameEnd;  // offset of the 0 that ends a name starting at each offset
 };
 
 class THpiLoader : public TLibLoader {

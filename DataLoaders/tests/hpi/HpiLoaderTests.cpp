@@ -232,6 +232,9 @@ TEST_F(HpiLoader, OffsetsOutsideTheDirectoryAreRangeErrors) {
   std::vector<uint8_t> archive = good;
   SetU32(archive, layout.Entries["d/a.bin"], layout.DirectorySize);  // name offset
   ExpectMountError<ERangeError>(archive, "");
+  archive[layout.DirectorySize - 1] = 'x';  // a name that never ends
+  SetU32(archive, layout.Entries["d/a.bin"], layout.DirectorySize - 1);
+  ExpectMountError<ERangeError>(archive, "");
   archive = good;
   SetU32(archive, layout.Entries["d/a.bin"] + 4, layout.DirectorySize - 4);  // file record
   ExpectMountError<ERangeError>(archive, "");
