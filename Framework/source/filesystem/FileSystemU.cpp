@@ -57,7 +57,7 @@ size_t CharLength(std::string_view text, size_t pos) {
     extra = 2;
   else if (lead >= 0xF0 && lead < 0xF8)
     extra = 3;
-  if (pos + extra >= text.size() + (extra == 0 ? 1 : 0)) return 1;
+  if (extra == 0 || pos + extra >= text.size()) return 1;
   for (size_t i = 1; i <= extra; ++i) {
     if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80) return 1;
   }
