@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "FrontendTestUtilsU.h"
+#include "HpiBuilderU.h"
 #include "QuvSamplesU.h"
 
 namespace {
@@ -157,4 +158,18 @@ TEST_F(CliExport, FrameDataWritesTheTextAndOptionallyTheSubFrames) {
   const std::vector<uint8_t> last = ReadFileBytes(Dir.File("t0.txt"));
   EXPECT_EQ(std::string(last.begin(), last.end()),
             "Extended=0\r\nXOffset,YOffset\r\n0,0,2,5,5,1\r\n");
+}
+
+TEST_F(CliExport, QuvInsideAnArchiveExportsLikeTheFileOnDisk) {
+  THpiBuilder builder;
+  builder.AddFile("sprites/sample.quv", ReadFileBytes(Dir.File("sample.quv")));
+  builder.WriteFile(Dir.File("pack.hpi"));
+  TRun run = Run("export pack.hpi/sprites/sample.quv --out packed --bits 8");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Out, "28 files written to packed\n");
+  ASSERT_EQ(Run("export sample.quv --out plain --bits 8").ExitCode, 0);
+  for (const auto& entry : fs::directory_iterator(Dir.File("plain")))
+    EXPECT_EQ(ReadFileBytes(Dir.File("packed/" + entry.path().filename().string())),
+              ReadFileBytes(entry.path().string()))
+        << entry.path();
 }
