@@ -19,6 +19,8 @@ namespace {
 const char* const HomePageUrl = "https://www.qt.io";
 const char* const ZlibUrl = "https://zlib.net";
 
+}  // namespace
+
 // The program's picture: a sprite-like tile in the viewer's colours.
 QPixmap ProgramPicture() {
   QPixmap pixmap(48, 48);
@@ -34,8 +36,6 @@ QPixmap ProgramPicture() {
   painter.drawRect(10, 36, 28, 4);
   return pixmap;
 }
-
-}  // namespace
 
 QString AboutAcknowledgements() {
   return QStringLiteral(

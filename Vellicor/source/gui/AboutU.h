@@ -2,6 +2,7 @@
 // "About Vellicor": product name and version from the program's version information, the
 // acknowledgements, and links that open in the desktop's browser.
 #include <QDialog>
+#include <QPixmap>
 
 class QLabel;
 class QTextBrowser;
@@ -17,5 +18,7 @@ class TAboutBox : public QDialog {
   QTextBrowser* Comments;
 };
 
+// The program's picture (about box, window icons).
+QPixmap ProgramPicture();
 // The acknowledgements shown in the box.
 QString AboutAcknowledgements();

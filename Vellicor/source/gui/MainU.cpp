@@ -95,6 +95,8 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent)
   TheMainForm = this;
   // The application-wide handler is TApplication::notify, which calls ApplicationException.
   setWindowTitle(QStringLiteral("Vellicor"));
+  // Child windows take the application's icon.
+  QApplication::setWindowIcon(QIcon(ProgramPicture()));
   QApplication::setApplicationDisplayName(QString());
   resize(735, 494);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

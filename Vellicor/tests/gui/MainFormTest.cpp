@@ -465,3 +465,41 @@ TEST_F(MainFormTest, CloseAllClosesFromTheLastWindowToTheFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainFormTest, OpenCommandLoadsChosenFilesAndRemembersFolderAndFilter) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const QString a = WriteSample("a.quv"), b = WriteSample("b.quv");
+  GuiTestDialogs().OpenAnswers.push_back({{a, b}, 1});
+  form->acOpenQuv->trigger();
+  EXPECT_EQ(GuiTestDialogs().LastFilter,
+            "Quv Files|*.quv|Hpi Files(Can contain quvs)|*.hpi;*.ufo;*.gp3;*.gpf;*.ccx|All "
+            "Files|*.*");
+  EXPECT_EQ(form->Views().size(), 2);
+  EXPECT_EQ(form->LoadLastDir, QDir(Dir.path()).absolutePath());
+  EXPECT_TRUE(form->acAnimate->isChecked());  // paused only while the dialog ran
+  EXPECT_FALSE(form->Updating);
+  EXPECT_TRUE(IniLines().contains("FilterIndex=1"));
+
+  GuiTestDialogs().OpenAnswers.push_back({{}, 0});  // cancelled: nothing happens
+  form->acOpenQuv->trigger();
+  EXPECT_EQ(form->Views().size(), 2);
+}
+
+TEST_F(MainFormTest, ArchivePathThroughAMissingNameIsAnError) {
+  auto form = MakeForm();
+  QString archive, inner;
+  const QString folder = Dir.filePath("missing/deeper");
+  try {
+    form->ResolveArchivePath(folder, folder + "/x.quv", archive, inner);
+    FAIL() << "no error";
+  } catch (const std::exception& error) {
+    EXPECT_EQ(QString::fromUtf8(error.what()),
+              QStringLiteral("Can not find file path \"%1\".").arg(folder));
+  }
+  EXPECT_FALSE(form->ResolveArchivePath(Dir.path(), Dir.filePath("x.quv"), archive, inner));
+}
+
+}  // namespace
