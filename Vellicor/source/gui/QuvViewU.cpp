@@ -110,6 +110,10 @@ TQuvView::TQuvView(TMainForm* mainForm) : QWidget(nullptr), MainForm(mainForm) {
   FManager->TransparentIndex = TransparentIndex;
   FManager->Initialize();
 
+  if (MainForm->MdiArea)
+    connect(MainForm->MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+      if (sub && sub->widget() == this) Activate();
+    });
   if (!MainForm->LoadingQuvs) CreateWindowMenuEntry();
 }
 

@@ -1,0 +1,573 @@
+// The image view window: loading from disk and from archives, the list, frame stepping,
+// sub-frames, placement and drawing, menus, exports and failures.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "GuiTestMain.h"
+#include "HpiBuilderU.h"
+#include "ImageLoaderU.h"
+#include "MainU.h"
+#include "PaintBoxU.h"
+#include "QuvSamplesU.h"
+#include "QuvViewU.h"
+
+namespace {
+
+TSampleFrame Solid(int32_t width, int32_t height, int32_t x, int32_t y, uint8_t colour) {
+  TSampleFrame frame;
+  frame.Width = width;
+  frame.Height = height;
+  frame.XOffset = x;
+  frame.YOffset = y;
+  frame.Pixels.assign(size_t(width) * size_t(height), colour);
+  return frame;
+}
+
+TSampleImage Frames(const std::string& name, int count, int32_t size = 4) {
+  TSampleImage image{name, {}};
+  for (int i = 0; i < count; ++i) image.Frames.push_back(Solid(size, size, i % 3, 1, 16 + i));
+  return image;
+}
+
+// beta (10 frames), Alpha (9), gamma (1), arm.fire (2): names, counts and letter case chosen so
+// that every sort order differs.
+std::vector<TSampleImage> SortImages() {
+  return {Frames("beta", 10), Frames("Alpha", 9), Frames("gamma", 1), Frames("arm.fire", 2)};
+}
+
+class QuvViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    Palette = BuiltInPalette();
+    TransparentIndex = SampleTransparentIndex;
+    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
+    // Animation never ticks by itself in these tests: steps are driven through TimerTimer.
+    Main->AnimationSpeed = 100000000;
+    Main->SaveLastDir = Dir.path();
+    Main->show();
+  }
+
+  void TearDown() override {
+    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
+    QApplication::processEvents();
+    Main.reset();
+  }
+
+  QString Write(const QString& name, const std::vector<uint8_t>& bytes) {
+    const QString path = Dir.filePath(name);
+    QFileInfo(path).dir().mkpath(QStringLiteral("."));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    return path;
+  }
+
+  TQuvView* Open(const QString& path, const QString& source = QString()) {
+    TQuvView* view = Main->OpenQuvFile(source, path);
+    QApplication::processEvents();
+    return view;
+  }
+
+  TQuvView* OpenSample() { return Open(Write(QStringLiteral("sample.quv"), MakeSampleQuv())); }
+
+  static QTreeWidgetItem* Row(TQuvView* view, const QString& name) {
+    const auto rows = view->QuvImageList->findItems(name, Qt::MatchExactly, 0);
+    return rows.isEmpty() ? nullptr : rows.first();
+  }
+
+  static void Select(TQuvView* view, const QString& name) {
+    view->QuvImageList->setCurrentItem(Row(view, name));
+  }
+
+  static QStringList Captions(TQuvView* view) {
+    QStringList names;
+    for (int i = 0; i < view->QuvImageList->topLevelItemCount(); ++i)
+      names << view->QuvImageList->topLevelItem(i)->text(0);
+    return names;
+  }
+
+  static QString CurrentName(TQuvView* view) {
+    return view->CurrentImage ? QString::fromStdString(view->CurrentImage->Name) : QString();
+  }
+
+  QTemporaryDir Dir;
+  std::unique_ptr<TMainForm> Main;
+};
+
+TEST_F(QuvViewTest, LoadListsImagesInFileOrderAndShowsTheFirst) {
+  TQuvView* view = OpenSample();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(Captions(view), (QStringList{"ball", "windmill", "tank", "light", "walker"}));
+  QTreeWidgetItem* ball = Row(view, "ball");
+  EXPECT_EQ(ball->text(1), "True");
+  EXPECT_EQ(ball->text(2), "8");
+  EXPECT_TRUE(view->StatusText().startsWith("Loaded \""));
+  EXPECT_TRUE(view->StatusText().endsWith("sample.quv\"."));
+  EXPECT_EQ(view->windowTitle(), view->BaseCaption + " - ball");
+  EXPECT_EQ(view->BaseCaption, view->FileName);
+  EXPECT_TRUE(view->ImageReady);
+  EXPECT_FALSE(view->ImageAttributesPanel->isHidden());
+  EXPECT_EQ(view->FrameCount->text(), "8");
+  EXPECT_EQ(view->CurrentFrame->text(), "1");
+  EXPECT_TRUE(view->Timer->isActive());
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
+TEST_F(QuvViewTest, TimerStepsFramesAndWrapsOnlyWhileAnimating) {
+  TQuvView* view = OpenSample();
+  for (int i = 1; i <= 7; ++i) view->TimerTimer();
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 7);
+  EXPECT_EQ(view->CurrentFrame->text(), "8");
+  EXPECT_EQ(view->FrameTrackBar->value(), 8);
+  view->TimerTimer();
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(0));
+
+  Main->acAnimate->setChecked(false);
+  view->TimerTimer();
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+}
+
+TEST_F(QuvViewTest, FrameTrackBarShowsTheChosenFrame) {
+  TQuvView* view = OpenSample();
+  view->FrameTrackBar->setValue(5);
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 4);
+  EXPECT_EQ(view->LastTrackPosition, 5);
+  TImageFrame* frame = view->CurrentImage->Image->GetFrame(4);
+  EXPECT_EQ(view->XOffSet->text(), QString::number(frame->XOffset));
+  EXPECT_EQ(view->ImageWidth->text(), QString::number(frame->Width));
+}
+
+TEST_F(QuvViewTest, OneFrameImageHidesAnimationPanelAndRedrawsTheSameFrame) {
+  TQuvView* view = Open(Write("sort.quv", BuildQuvFile(SortImages())));
+  EXPECT_EQ(Row(view, "gamma")->text(1), "False");
+  EXPECT_EQ(Row(view, "beta")->text(1), "True");
+  Select(view, "gamma");
+  EXPECT_EQ(CurrentName(view), "gamma");
+  EXPECT_TRUE(view->AnimationPanel->isHidden());
+  TFrontEndImageFrame* only = view->DisplayedFrame;
+  view->TimerTimer();
+  view->TimerTimer();
+  EXPECT_EQ(view->DisplayedFrame, only);
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+}
+
+TEST_F(QuvViewTest, SortCycleIsSharedByAllColumnsAndFramesSortNumerically) {
+  TQuvView* view = Open(Write("sort.quv", BuildQuvFile(SortImages())));
+  view->QuvImageListColumnClick(2);
+  EXPECT_EQ(Captions(view), (QStringList{"gamma", "arm.fire", "Alpha", "beta"}));
+  view->QuvImageListColumnClick(0);  // second click: descending, whatever the column
+  EXPECT_EQ(view->SortColumn, 1);
+  EXPECT_EQ(view->SortDirection, 2);
+  EXPECT_EQ(Captions(view), (QStringList{"gamma", "beta", "arm.fire", "Alpha"}));
+  view->QuvImageListColumnClick(1);  // third click: file order
+  EXPECT_EQ(view->SortColumn, 0);
+  EXPECT_EQ(Captions(view), (QStringList{"beta", "Alpha", "gamma", "arm.fire"}));
+  view->QuvImageListColumnClick(0);
+  EXPECT_EQ(Captions(view), (QStringList{"Alpha", "arm.fire", "beta", "gamma"}));
+  // Sorting keeps the shown image selected and shown.
+  EXPECT_EQ(CurrentName(view), "beta");
+  EXPECT_TRUE(Row(view, "beta")->isSelected());
+}
+
+TEST_F(QuvViewTest, MultiSelectionHidesImageAndGoingBackReselectsIt) {
+  TQuvView* view = OpenSample();
+  ASSERT_EQ(CurrentName(view), "ball");
+  Row(view, "tank")->setSelected(true);
+  EXPECT_TRUE(view->MultiSelectMode);
+  EXPECT_EQ(view->CurrentImage, nullptr);
+  EXPECT_FALSE(view->ImageReady);
+  EXPECT_TRUE(view->ImageAttributesPanel->isHidden());
+  EXPECT_EQ(view->ListPopupMenu, view->PopUpMenu_MultiSelected);
+  EXPECT_EQ(Main->ImageManipulationItems[0]->text(), "Export Selected");
+  EXPECT_EQ(Main->ImageManipulationItems[1]->text(), "Export Frames Data for selected images");
+  EXPECT_EQ(Main->ImageManipulationItems[2]->text(), "Export all Images");
+  EXPECT_EQ(Main->ImageManipulationItems[3]->text(), "Export Frames Data for all images");
+  EXPECT_FALSE(Main->ImageManipulationItems[4]->isVisible());
+
+  Row(view, "tank")->setSelected(false);
+  EXPECT_FALSE(view->MultiSelectMode);
+  EXPECT_EQ(view->ListPopupMenu, view->PopUpMenu_Selection);
+  EXPECT_EQ(CurrentName(view), "ball");
+  EXPECT_TRUE(view->ImageReady);
+
+  // Selecting the shown image again changes nothing.
+  view->TimerTimer();
+  Select(view, "ball");
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 1);
+}
+
+TEST_F(QuvViewTest, ImageManipulationItemsFollowTheShownImage) {
+  TQuvView* view = OpenSample();
+  const QStringList expected = {"Export all Images",
+                                "Export Frames Data for all images",
+                                "-",
+                                "Export frame",
+                                "Export image frames",
+                                "Export frame subframe",
+                                "Export frames",
+                                "Export image subframes",
+                                "Export Frame Data",
+                                "Export Frames Data",
+                                "Export ..."};
+  for (int i = 0; i < 11; ++i) EXPECT_EQ(Main->ImageManipulationItems[i]->text(), expected[i]);
+  EXPECT_TRUE(Main->ImageManipulationItems[2]->isSeparator());
+  EXPECT_TRUE(Main->ImageManipulationMenu->menuAction()->isVisible());
+  // Sub-frame export shows only while sub-frames are viewed; the generic export is off.
+  EXPECT_FALSE(Main->ImageManipulationItems[5]->isVisible());
+  EXPECT_FALSE(view->acExportGeneric->isEnabled());
+
+  view->ClearImage();
+  EXPECT_FALSE(Main->ImageManipulationMenu->menuAction()->isVisible());
+  EXPECT_FALSE(Main->ImageManipulationItems[0]->isVisible());
+}
+
+TEST_F(QuvViewTest, SubFrameModeStepsTheSubFramesOfOneFrame) {
+  Main->acViewSubFrames->setChecked(true);
+  TQuvView* view = OpenSample();
+  Select(view, "tank");
+  ASSERT_TRUE(view->SubFrameMode);
+  EXPECT_FALSE(view->SubFrameTrackBar->isHidden());
+  EXPECT_FALSE(view->CurrentSubFrame->isHidden());
+  TFrontEndImageFrame* frame0 = view->CurrentImage->GetFrame(0);
+  EXPECT_EQ(view->CurrentFrameObject, frame0);
+  EXPECT_EQ(view->DisplayedFrame, frame0->GetSubFrame(0));
+  EXPECT_TRUE(Main->ImageManipulationItems[5]->isVisible());  // "Export frame subframe"
+  view->TimerTimer();
+  EXPECT_EQ(view->DisplayedFrame, frame0->GetSubFrame(1));
+  EXPECT_EQ(view->CurrentSubFrame->text(), "2");
+  view->TimerTimer();
+  EXPECT_EQ(view->DisplayedFrame, frame0->GetSubFrame(0));
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+
+  // Another frame through the track bar: its sub-frames from the first.
+  view->FrameTrackBar->setValue(3);
+  EXPECT_EQ(view->CurrentImage->CurrentFrame, 2);
+  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(2)->GetSubFrame(0));
+
+  view->SetSubFrameMode(false);
+  EXPECT_TRUE(view->SubFrameTrackBar->isHidden());
+  EXPECT_EQ(view->SubFrameCount->text(), "0");
+  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(2));
+}
+
+TEST_F(QuvViewTest, SingleSubFrameModeStartsOnSelectionButNotOnTrackBarMoves) {
+  TSampleImage solo{"solo", {}};
+  for (int i = 0; i < 2; ++i) {
+    TSampleFrame frame = Solid(4, 4, 0, 0, 9);
+    frame.SubFrames.push_back(Solid(4, 4, 0, 0, 20));
+    solo.Frames.push_back(frame);
+  }
+  Main->acViewSubFrames->setChecked(true);
+  TQuvView* view = Open(Write("solo.quv", BuildQuvFile({solo})));
+  ASSERT_EQ(CurrentName(view), "solo");
+  EXPECT_TRUE(view->SubFrameMode);
+  view->FrameTrackBar->setValue(2);
+  EXPECT_FALSE(view->SubFrameMode);
+  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(1));
+}
+
+TEST_F(QuvViewTest, PlacementUsesHotSpotOrCentresRoundingTowardZero) {
+  TSampleImage wide{"wide", {Solid(1001, 3, 7, 2, 20), Solid(5, 5, 3, 9, 21)}};
+  TQuvView* view = Open(Write("wide.quv", BuildQuvFile({wide})));
+  TFrontEndImageFrame* first = view->CurrentImage->GetFrame(0);
+  TFrontEndImageFrame* second = view->CurrentImage->GetFrame(1);
+  EXPECT_EQ(view->FramePlacement(first), QPoint(0, 7));  // MaxXOffset 7, MaxYOffset 9
+  EXPECT_EQ(view->FramePlacement(second), QPoint(4, 0));
+
+  view->PaintBox->setFixedSize(400, 200);
+  QApplication::processEvents();
+  ASSERT_EQ(view->PaintBox->width(), 400);
+  Main->acAutoCentre->setChecked(true);
+  // (400 - 1001) / 2 = -300.5 becomes -300, not -301.
+  EXPECT_EQ(view->FramePlacement(first), QPoint(-300, 98));
+}
+
+TEST_F(QuvViewTest, DrawsWithAndWithoutTransparencyOverTheBackground) {
+  TSampleFrame dot = Solid(3, 1, 0, 0, 1);
+  dot.Pixels[0] = SampleTransparentIndex;
+  TQuvView* view = Open(Write("dot.quv", BuildQuvFile({{"dot", {dot}}})));
+  Main->BackGroundColor = 0x0000FF00;  // green
+  view->RepaintImage();
+  const QImage& canvas = view->PaintBox->Canvas();
+  EXPECT_EQ(canvas.pixel(0, 0), qRgb(0, 255, 0));
+  EXPECT_EQ(canvas.pixel(1, 0), qRgb(0x80, 0, 0));
+  EXPECT_EQ(canvas.pixel(5, 5), qRgb(0, 255, 0));
+
+  Main->acTransparent->setChecked(false);
+  view->RepaintImage();
+  EXPECT_EQ(view->PaintBox->Canvas().pixel(0, 0), qRgb(0x54, 0x54, 0xFC));
+}
+
+TEST_F(QuvViewTest, AnimationStepErasesThePreviousFrame) {
+  TSampleImage grow{"grow", {Solid(6, 6, 0, 0, 1), Solid(2, 2, 0, 0, 2)}};
+  TQuvView* view = Open(Write("grow.quv", BuildQuvFile({grow})));
+  EXPECT_EQ(view->PaintBox->Canvas().pixel(4, 4), qRgb(0x80, 0, 0));
+  view->TimerTimer();
+  EXPECT_EQ(view->PaintBox->Canvas().pixel(4, 4), qRgb(255, 255, 255));
+  EXPECT_EQ(view->PaintBox->Canvas().pixel(1, 1), qRgb(0, 0x80, 0));
+}
+
+TEST_F(QuvViewTest, PreloadStopsAtPreloadCountAndAtTheLastFrame) {
+  Main->PreLoadCount = 3;
+  TQuvView* view = Open(Write("many.quv", BuildQuvFile({Frames("many", 12)})));
+  TFrontEndImage* image = view->CurrentImage;
+  ASSERT_NE(image, nullptr);
+  EXPECT_TRUE(image->IsFrameCreated(2));
+  EXPECT_FALSE(image->IsFrameCreated(3));
+  Main->PreLoadCount = 100;
+  image->CurrentFrame = 10;
+  view->PreloadFrames(true);
+  EXPECT_TRUE(image->IsFrameCreated(11));
+  EXPECT_FALSE(image->IsFrameCreated(9));
+  view->PreloadFrames(false);  // off does nothing
+}
+
+TEST_F(QuvViewTest, AnimationSpeedTextRules) {
+  TQuvView* view = OpenSample();
+  Main->AnimationSpeed = 67;
+  auto* edit = view->AnimationSpeedSelector->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr);
+  edit->setText("12a");
+  edit->setText("-");
+  EXPECT_EQ(Main->AnimationSpeed, 67);
+  edit->setText("-5");
+  EXPECT_EQ(view->AnimationSpeedSelector->text(), "67");
+  EXPECT_EQ(Main->AnimationSpeed, 67);
+  edit->setText("250");
+  EXPECT_EQ(Main->AnimationSpeed, 250);
+  EXPECT_EQ(view->Timer->interval(), 250);
+}
+
+TEST_F(QuvViewTest, ExportFrameAsksForTheProposedNameAndRestoresState) {
+  TQuvView* view = OpenSample();
+  const QString out = Dir.filePath("out");
+  QDir().mkpath(out);
+  GuiTestDialogs().SaveAnswers.push_back(out + "/first.bmp");
+  view->TimerTimer();  // frame 1
+  const QString status = view->StatusText();
+  Main->ImageManipulationItems[3]->trigger();  // "Export frame"
+  EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"save:Save Image..."});
+  EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_1.bmp");
+  EXPECT_EQ(GuiTestDialogs().LastFilter, "Bitmap|*.bmp");
+  EXPECT_TRUE(QFileInfo::exists(out + "/first.bmp"));
+  EXPECT_EQ(Main->SaveLastDir, out);
+  EXPECT_TRUE(Main->acAnimate->isChecked());
+  EXPECT_FALSE(Main->Updating);
+  EXPECT_TRUE(view->acExportFrame->isEnabled());
+  EXPECT_EQ(view->StatusText(), status);
+
+  // Cancelled: nothing written.
+  view->acExportFrame->trigger();
+  EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 1);
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
+TEST_F(QuvViewTest, FolderExportsWriteEveryFrameAndSubFrame) {
+  TQuvView* view = OpenSample();
+  const QString out = Dir.filePath("frames");
+  QDir().mkpath(out);
+  GuiTestDialogs().FolderAnswers.push_back(out);
+  view->acExportFrames->trigger();
+  EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"folder:Select folder:"});
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(QFileInfo::exists(out + QString("/ball_%1.bmp").arg(i)));
+
+  Select(view, "tank");
+  const QString subs = Dir.filePath("subs");
+  QDir().mkpath(subs);
+  GuiTestDialogs().FolderAnswers.push_back(subs);
+  view->acExportImageSubFrames->trigger();
+  EXPECT_TRUE(QFileInfo::exists(subs + "/tank_0_0.bmp"));
+  EXPECT_TRUE(QFileInfo::exists(subs + "/tank_7_1.bmp"));
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
+TEST_F(QuvViewTest, DataExportsNameTextFilesAfterTheImages) {
+  TQuvView* view = Open(Write("sort.quv", BuildQuvFile(SortImages())));
+  const QString out = Dir.filePath("data");
+  QDir().mkpath(out);
+  GuiTestDialogs().SaveAnswers.push_back(out + "/beta.txt");
+  view->acExportFramesData->trigger();
+  EXPECT_EQ(GuiTestDialogs().LastProposedName, "beta_Data.txt");
+  EXPECT_EQ(GuiTestDialogs().LastFilter, "Text file|*.txt");
+  QFile data(out + "/beta.txt");
+  ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+  EXPECT_EQ(data.readAll().count('\n'), 12);  // "Extended=", header, ten frames
+
+  Row(view, "arm.fire")->setSelected(true);
+  ASSERT_TRUE(view->MultiSelectMode);
+  const QString selected = Dir.filePath("selected");
+  QDir().mkpath(selected);
+  GuiTestDialogs().FolderAnswers.push_back(selected);
+  view->acExportSelectedFramesData->trigger();
+  EXPECT_EQ(QDir(selected).entryList(QDir::Files), (QStringList{"arm.txt", "beta.txt"}));
+
+  const QString all = Dir.filePath("all");
+  QDir().mkpath(all);
+  GuiTestDialogs().FolderAnswers.push_back(all);
+  view->acExportAll->trigger();
+  EXPECT_TRUE(QFileInfo::exists(all + "/beta_09.bmp"));
+  EXPECT_TRUE(QFileInfo::exists(all + "/Alpha_8.bmp"));
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
+TEST_F(QuvViewTest, OpensQuvFileInsideAnArchive) {
+  THpiBuilder builder;
+  builder.AddFile("art/sample.quv", MakeSampleQuv());
+  Write("pack.hpi", builder.Build());
+  TQuvView* view = Open(Dir.filePath("pack.hpi/art/sample.quv"));
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+  EXPECT_EQ(Captions(view).size(), 5);
+  EXPECT_EQ(CurrentName(view), "ball");
+  EXPECT_NE(view->PaintBox->Canvas().pixel(0, 0), 0u);
+}
+
+TEST_F(QuvViewTest, BadFileClosesTheViewAndReportsTheMessage) {
+  const QString path = Write("broken.quv", std::vector<uint8_t>(40, 0xAB));
+  QPointer<TQuvView> view = Main->OpenQuvFile(QString(), path);
+  const QString error = view ? view->LastError : QString();
+  EXPECT_EQ(Main->StatusText(), error);
+  QApplication::processEvents();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(view.isNull());
+  EXPECT_FALSE(error.isEmpty());
+  ASSERT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  EXPECT_TRUE(GuiTestDialogs().Messages[0].Text.startsWith("Could not open quv"));
+  EXPECT_TRUE(Main->MdiArea->subWindowList().isEmpty());
+
+  // A folder that does not exist fails the same way.
+  QPointer<TQuvView> missing = Main->OpenQuvFile(QString(), Dir.filePath("nowhere/x.quv"));
+  EXPECT_TRUE(!missing || !missing->LastError.isEmpty());
+}
+
+TEST_F(QuvViewTest, WindowMenuEntryFollowsTheView) {
+  QPointer<TQuvView> view = OpenSample();
+  const QList<QAction*> actions = Main->WindowMenu->actions();
+  const qsizetype marker = actions.indexOf(Main->WindowMenuEndMarker);
+  ASSERT_GE(marker, 0);
+  ASSERT_EQ(actions.size(), marker + 3);
+  EXPECT_TRUE(actions[marker + 1]->isSeparator());
+  EXPECT_EQ(actions[marker + 2], view->WindowMenuEntry);
+  EXPECT_EQ(view->WindowMenuEntry->text(), view->FileName);
+
+  Main->PendingWindowMenu.push_back(view);
+  delete view->parentWidget();
+  EXPECT_TRUE(Main->PendingWindowMenu.empty());
+  EXPECT_EQ(Main->WindowMenu->actions().size(), marker + 2);
+}
+
+TEST_F(QuvViewTest, NextAndPreviousWindowKeysRaiseTheMainWindowRequests) {
+  TQuvView* view = OpenSample();
+  QKeyEvent next(QEvent::KeyPress, Qt::Key_F6, Qt::ControlModifier);
+  QApplication::sendEvent(view, &next);
+  EXPECT_TRUE(Main->NextChildRequested);
+  QKeyEvent previous(QEvent::KeyPress, Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+  QApplication::sendEvent(view, &previous);
+  EXPECT_TRUE(Main->PreviousChildRequested);
+  QApplication::processEvents();
+  EXPECT_FALSE(Main->NextChildRequested);
+  EXPECT_FALSE(Main->PreviousChildRequested);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(QuvViewTest, ListWidthAndColumnWidthsAreSharedThroughTheMainWindow) {
+  Main->ImageNameWidth = 111;
+  Main->SeperatorWidth = 180;
+  TQuvView* first = OpenSample();
+  TQuvView* second = OpenSample();
+  EXPECT_EQ(first->ImageList()->columnWidth(0), 111);
+  EXPECT_EQ(first->ListWidth(), 180);
+  second->SetListWidth(150);
+  second->Splitter1Moved();
+  EXPECT_EQ(Main->SeperatorWidth, 150);
+  EXPECT_EQ(first->ListWidth(), 150);
+}
+
+TEST_F(QuvViewTest, ActivatingAViewBindsItsOwnActions) {
+  TQuvView* first = OpenSample();
+  TQuvView* second = OpenSample();
+  Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+  GuiTestDialogs().SaveAnswers.push_back(Dir.filePath("one.bmp"));
+  first->TimerTimer();
+  Main->ImageManipulationItems[3]->trigger();  // "Export frame" of the first view: frame 1
+  EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_1.bmp");
+  Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(second->parentWidget()));
+  Main->ImageManipulationItems[3]->trigger();
+  EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_0.bmp");
+  // Closing a view in the background leaves the active view's menu alone.
+  delete first->parentWidget();
+  EXPECT_TRUE(Main->ImageManipulationMenu->menuAction()->isVisible());
+  EXPECT_TRUE(Main->ImageManipulationItems[0]->isVisible());
+}
+
+TEST_F(QuvViewTest, AttributeCheckBoxesMirrorAndTriggerTheMainActions) {
+  TQuvView* view = OpenSample();
+  EXPECT_EQ(view->TransparentCheck->text(), "Transparent");
+  EXPECT_TRUE(view->TransparentCheck->isChecked());
+  view->TransparentCheck->click();
+  EXPECT_FALSE(Main->acTransparent->isChecked());
+  EXPECT_FALSE(view->TransparentCheck->isChecked());
+  Main->acAutoCentre->setChecked(true);
+  EXPECT_TRUE(view->AutoCentreCheck->isChecked());
+}
+
+TEST(BitmapImage, WrapsTheBitmapRowsWithoutCopyingAndMasksTheTransparentColour) {
+  TBitmap bitmap(3, 2);
+  bitmap.SetPixel(0, 0, {1, 2, 3});
+  bitmap.SetPixel(2, 1, {200, 100, 50});
+  bitmap.TransparentColor = {1, 2, 3};
+  const QImage image = BitmapImage(bitmap);
+  EXPECT_EQ(image.constBits(), bitmap.ScanLine(0));
+  EXPECT_EQ(image.pixel(2, 1), qRgb(200, 100, 50));
+  const QImage masked = TransparentBitmapImage(bitmap);
+  EXPECT_EQ(qAlpha(masked.pixel(0, 0)), 0);
+  EXPECT_EQ(masked.pixel(2, 1), qRgb(200, 100, 50));
+
+  TBitmap indexed = bitmap;
+  indexed.SetPixelFormat(pf8bit);
+  EXPECT_EQ(BitmapImage(indexed).pixel(2, 1), qRgb(200, 100, 50));
+  EXPECT_TRUE(BitmapImage(TBitmap(0, 5)).isNull());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(QuvViewTest, FrameThatFailsToLoadReachesTheErrorDialogAndTheViewStays) {
+  TSampleFrame big = Solid(40, 40, 0, 0, 30);
+  big.Compression = 0;
+  std::vector<uint8_t> bytes = BuildQuvFile({{"big", {big}}, {"small", {Solid(2, 2, 0, 0, 31)}}});
+  // The first frame's data is moved to 10 bytes before the end, so its rows run past it.
+  auto u32 = [&](size_t at) {
+    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+           uint32_t(bytes[at + 3]) << 24;
+  };
+  const size_t header = u32(u32(12) + 40);
+  const uint32_t moved = uint32_t(bytes.size() - 10);
+  for (int i = 0; i < 4; ++i) bytes[header + 16 + i] = uint8_t(moved >> (8 * i));
+  QPointer<TQuvView> view = Open(Write("cut.quv", bytes));
+  ASSERT_FALSE(view.isNull());
+  ASSERT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  EXPECT_EQ(GuiTestDialogs().Messages[0].Caption, "Error at:");
+  EXPECT_FALSE(view->ImageReady);
+  view->TimerTimer();
+  view->RepaintImage();
+  EXPECT_EQ(GuiTestDialogs().Messages.size(), 1u);
+}
+
+}  // namespace
