@@ -49,8 +49,8 @@ std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
   Put16(p, format == pf15bit ? 16 : uint32_t(PixelFormatBits(format)));
   Put32(p, masks ? BI_BITFIELDS : BI_RGB);
   Put32(p, imageSize);
-  Put32(p, 0);  // horizontal resolution: unspecified
-  Put32(p, 0);  // vertical resolution: unspecified
+  Put32(p, 0);  // horizontal resolution: not given
+  Put32(p, 0);  // vertical resolution: not given
   Put32(p, tableEntries);
   Put32(p, 0);  // every colour is important
 

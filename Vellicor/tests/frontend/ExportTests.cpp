@@ -16,15 +16,15 @@ TRGBColor EntryColor(int index) {
   return {Palette[index][0], Palette[index][1], Palette[index][2]};
 }
 
-TFrameSpec Solid(int32_t width, int32_t height, int32_t xOffset, int32_t yOffset,
+TFrameDesc Solid(int32_t width, int32_t height, int32_t xOffset, int32_t yOffset,
                  uint8_t index = 100) {
-  TFrameSpec spec{width, height, xOffset, yOffset};
-  spec.Index = [index](int32_t, int32_t) { return index; };
-  return spec;
+  TFrameDesc desc{width, height, xOffset, yOffset};
+  desc.Index = [index](int32_t, int32_t) { return index; };
+  return desc;
 }
 
-std::vector<TFrameSpec> Frames(int count) {
-  return std::vector<TFrameSpec>(size_t(count), Solid(2, 2, 0, 0));
+std::vector<TFrameDesc> Frames(int count) {
+  return std::vector<TFrameDesc>(size_t(count), Solid(2, 2, 0, 0));
 }
 
 std::string ReadText(const std::string& fileName) {
@@ -49,7 +49,7 @@ class Export : public ::testing::Test {
   // The "arm" image: 12 frames; frame 3 is 20 x 30 at (10, 25) with sub-frames 5 x 6 at (1, 2)
   // and 7 x 8 at (3, 4).
   TFrontEndImage* Arm() {
-    std::vector<TFrameSpec> frames = Frames(12);
+    std::vector<TFrameDesc> frames = Frames(12);
     frames[3] = Solid(20, 30, 10, 25);
     frames[3].SubFrames = {Solid(5, 6, 1, 2), Solid(7, 8, 3, 4)};
     File->AddImage("arm", frames);
@@ -241,10 +241,10 @@ TEST_F(Export, TwentyFourBitExportWritesTheCachedPictureWithoutConverting) {
 
 TEST_F(Export, EveryDepthIsReadBackWithTheFramesColours) {
   // Colours that every depth can hold exactly: black, white and pure red, green and blue.
-  TFrameSpec spec{5, 3, 2, 1};
+  TFrameDesc desc{5, 3, 2, 1};
   const uint8_t indexes[5] = {0, 255, 249, 250, 252};
-  spec.Index = [indexes](int32_t x, int32_t y) { return indexes[(x + y) % 5]; };
-  File->AddImage("a", {spec});
+  desc.Index = [indexes](int32_t x, int32_t y) { return indexes[(x + y) % 5]; };
+  File->AddImage("a", {desc});
   TFrontEndImage* image = FrontEnd().GetImage("a");
   FrontEnd().AutoPad = false;
   for (TPixelFormat format : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
@@ -279,7 +279,7 @@ TEST_F(Export, PaddedEightBitExportKeepsTheTransparentColourInItsTable) {
 }
 
 TEST_F(Export, FailedExportLeavesFinishedFilesAndNoPartialOne) {
-  std::vector<TFrameSpec> frames = Frames(4);
+  std::vector<TFrameDesc> frames = Frames(4);
   frames[2].Corrupt = true;
   File->AddImage("a", frames);
   WriteFileBytes(Dir.File("a_2.bmp"), {'o', 'l', 'd'});

@@ -106,7 +106,7 @@ TEST(PaletteTest, LoadPaletteFindsTheFileThroughTheFileSystem) {
 
 TEST_F(FrontEndImages, TransparentColourIsThatOfTheTransparentEntry) {
   TMemoryFile file;
-  file.AddImage("a", {TFrameSpec{}});
+  file.AddImage("a", {TFrameDesc{}});
   TFrontEndImages images(file.Images.get());
   EXPECT_EQ(images.GetImage("a")->GetFrame(0)->GetBitmap().TransparentColor, Rgb(0x5454FC));
   EXPECT_TRUE(images.GetImage("a")->GetFrame(0)->GetBitmap().Transparent);
@@ -114,7 +114,7 @@ TEST_F(FrontEndImages, TransparentColourIsThatOfTheTransparentEntry) {
   Palette[0] = {1, 2, 3, 0};
   TransparentIndex = 0;
   TMemoryFile other;
-  other.AddImage("a", {TFrameSpec{}});
+  other.AddImage("a", {TFrameDesc{}});
   TFrontEndImages otherImages(other.Images.get());
   EXPECT_EQ(otherImages.GetImage("a")->GetFrame(0)->GetBitmap().TransparentColor,
             (TRGBColor{1, 2, 3}));
@@ -122,10 +122,10 @@ TEST_F(FrontEndImages, TransparentColourIsThatOfTheTransparentEntry) {
 
 TEST_F(FrontEndImages, NextIndexWrapsToZero) {
   TMemoryFile file;
-  TFrameSpec withSubFrames;
-  withSubFrames.SubFrames = {TFrameSpec{}, TFrameSpec{}, TFrameSpec{}};
-  file.AddImage("three", {TFrameSpec{}, withSubFrames, TFrameSpec{}});
-  file.AddImage("one", {TFrameSpec{}});
+  TFrameDesc withSubFrames;
+  withSubFrames.SubFrames = {TFrameDesc{}, TFrameDesc{}, TFrameDesc{}};
+  file.AddImage("three", {TFrameDesc{}, withSubFrames, TFrameDesc{}});
+  file.AddImage("one", {TFrameDesc{}});
   TFrontEndImages images(file.Images.get());
   TFrontEndImage* three = images.GetImage("three");
   EXPECT_EQ(three->GetFrame(0)->NextIndex, 1);
@@ -140,9 +140,9 @@ TEST_F(FrontEndImages, NextIndexWrapsToZero) {
 
 TEST_F(FrontEndImages, IndexesOutsideTheImageGiveNothingOrIndexOutOfBounds) {
   TMemoryFile file;
-  TFrameSpec withSubFrames;
-  withSubFrames.SubFrames = {TFrameSpec{}, TFrameSpec{}};
-  file.AddImage("a", {TFrameSpec{}, withSubFrames});
+  TFrameDesc withSubFrames;
+  withSubFrames.SubFrames = {TFrameDesc{}, TFrameDesc{}};
+  file.AddImage("a", {TFrameDesc{}, withSubFrames});
   TFrontEndImages images(file.Images.get());
   TFrontEndImage* image = images.GetImage("a");
   EXPECT_EQ(image->GetFrame(2), nullptr);
@@ -166,8 +166,8 @@ TEST_F(FrontEndImages, IndexesOutsideTheImageGiveNothingOrIndexOutOfBounds) {
 
 TEST_F(FrontEndImages, SameNameGivesSameObjectAndUnknownNameCreatesNothing) {
   TMemoryFile file("units.quv");
-  file.AddImage("arm", {TFrameSpec{}});
-  file.AddImage("leg", {TFrameSpec{}});
+  file.AddImage("arm", {TFrameDesc{}});
+  file.AddImage("leg", {TFrameDesc{}});
   TFrontEndImages images(file.Images.get());
   EXPECT_EQ(images.ImageCount, 2);
   TFrontEndImage* arm = images.GetImage("arm");
@@ -189,11 +189,11 @@ TEST_F(FrontEndImages, SameNameGivesSameObjectAndUnknownNameCreatesNothing) {
 
 TEST_F(FrontEndImages, BitmapIsUnmirroredBuiltOnceAndHandlesThinFrames) {
   TMemoryFile file;
-  TFrameSpec asymmetric;
+  TFrameDesc asymmetric;
   asymmetric.Width = 3;
   asymmetric.Height = 2;
   asymmetric.Index = [](int32_t x, int32_t y) { return uint8_t(16 + x + 3 * y); };
-  TFrameSpec column{1, 5}, row{6, 1};
+  TFrameDesc column{1, 5}, row{6, 1};
   column.Index = [](int32_t, int32_t y) { return uint8_t(32 + y); };
   row.Index = [](int32_t x, int32_t) { return uint8_t(48 + x); };
   file.AddImage("a", {asymmetric, column, row});
@@ -222,7 +222,7 @@ TEST_F(FrontEndImages, BitmapIsUnmirroredBuiltOnceAndHandlesThinFrames) {
 TEST_F(FrontEndImages, FrameLeftInPaletteIndexesIsDrawnThroughTheCollectionsPalette) {
   TMemoryFile file;
   file.Manager.Palette[5] = {10, 20, 30, 0};
-  TImage* image = file.AddImage("a", {TFrameSpec{}});
+  TImage* image = file.AddImage("a", {TFrameDesc{}});
   TImageFrame* frame = image->Frames[0].get();
   auto rows = std::make_shared<TPixelRows>(TPixelRows{{5, 9}});
   frame->SetImageData({2, 1, 1, 2, rows});  // one byte per pixel, never converted
@@ -234,9 +234,9 @@ TEST_F(FrontEndImages, FrameLeftInPaletteIndexesIsDrawnThroughTheCollectionsPale
 
 TEST_F(FrontEndImages, CorruptFrameFailsOnFetchAndThenShowsEmpty) {
   TMemoryFile file;
-  TFrameSpec corrupt{2, 2};
+  TFrameDesc corrupt{2, 2};
   corrupt.Corrupt = true;
-  file.AddImage("a", {TFrameSpec{}, corrupt});
+  file.AddImage("a", {TFrameDesc{}, corrupt});
   TFrontEndImages images(file.Images.get());
   TFrontEndImage* image = images.GetImage("a");
   EXPECT_THROW(image->GetFrame(1), EImageFileError);

@@ -6,17 +6,17 @@
 
 namespace {
 
-void FillFrame(TImageFrame& frame, const TFrameSpec& spec) {
-  frame.Width = spec.Width;
-  frame.Height = spec.Height;
-  frame.XOffset = spec.XOffset;
-  frame.YOffset = spec.YOffset;
-  frame.SubFrameCount = int32_t(spec.SubFrames.size());
-  if (spec.Corrupt) return;
+void FillFrame(TImageFrame& frame, const TFrameDesc& desc) {
+  frame.Width = desc.Width;
+  frame.Height = desc.Height;
+  frame.XOffset = desc.XOffset;
+  frame.YOffset = desc.YOffset;
+  frame.SubFrameCount = int32_t(desc.SubFrames.size());
+  if (desc.Corrupt) return;
   auto rows = std::make_shared<TPixelRows>();
-  for (int32_t y = 0; y < spec.Height; ++y) {
-    TPixelRow row(size_t(spec.Width));
-    for (int32_t x = 0; x < spec.Width; ++x) row[size_t(x)] = spec.Index(x, y);
+  for (int32_t y = 0; y < desc.Height; ++y) {
+    TPixelRow row(size_t(desc.Width));
+    for (int32_t x = 0; x < desc.Width; ++x) row[size_t(x)] = desc.Index(x, y);
     rows->push_back(std::move(row));
   }
   // As a format's load leaves a frame: index rows that the model turns into colours on demand.
@@ -26,12 +26,12 @@ void FillFrame(TImageFrame& frame, const TFrameSpec& spec) {
   frame.Converted = false;
   frame.WantTrueColour = true;
   frame.BytesPerPixel = 4;
-  frame.RowBytes = 4 * spec.Width;
-  for (size_t j = 0; j < spec.SubFrames.size(); ++j) {
+  frame.RowBytes = 4 * desc.Width;
+  for (size_t j = 0; j < desc.SubFrames.size(); ++j) {
     frame.SubFrames.push_back(frame.CreateSubFrame(int32_t(j)));
-    FillFrame(*frame.SubFrames.back(), spec.SubFrames[j]);
-    frame.MaxSubXOffset = std::max(frame.MaxSubXOffset, spec.SubFrames[j].XOffset);
-    frame.MaxSubYOffset = std::max(frame.MaxSubYOffset, spec.SubFrames[j].YOffset);
+    FillFrame(*frame.SubFrames.back(), desc.SubFrames[j]);
+    frame.MaxSubXOffset = std::max(frame.MaxSubXOffset, desc.SubFrames[j].XOffset);
+    frame.MaxSubYOffset = std::max(frame.MaxSubYOffset, desc.SubFrames[j].YOffset);
   }
 }
 
@@ -44,7 +44,7 @@ TMemoryFile::TMemoryFile(const std::string& name) {
   Images = Manager.CreateClass(name);
 }
 
-TImage* TMemoryFile::AddImage(const std::string& name, const std::vector<TFrameSpec>& frames) {
+TImage* TMemoryFile::AddImage(const std::string& name, const std::vector<TFrameDesc>& frames) {
   TImage* image = Images->AddImage(name, int32_t(frames.size()));
   for (size_t i = 0; i < frames.size(); ++i) {
     image->Frames.push_back(image->CreateFrame(int32_t(i)));

@@ -52,13 +52,13 @@ class TMemoryManager : public TImageManager {
 };
 
 // One frame or sub-frame to build. Pixel (x, y) gets palette index Index(x, y).
-struct TFrameSpec {
+struct TFrameDesc {
   int32_t Width = 1;
   int32_t Height = 1;
   int32_t XOffset = 0;
   int32_t YOffset = 0;
   std::function<uint8_t(int32_t x, int32_t y)> Index = [](int32_t, int32_t) { return 1; };
-  std::vector<TFrameSpec> SubFrames;
+  std::vector<TFrameDesc> SubFrames;
   bool Corrupt = false;  // stays unloaded; its fetch fails
 };
 
@@ -66,7 +66,7 @@ struct TFrameSpec {
 class TMemoryFile {
  public:
   explicit TMemoryFile(const std::string& name = "test.quv");
-  TImage* AddImage(const std::string& name, const std::vector<TFrameSpec>& frames);
+  TImage* AddImage(const std::string& name, const std::vector<TFrameDesc>& frames);
 
   TMemoryManager Manager;
   std::unique_ptr<TImageClass> Images;
