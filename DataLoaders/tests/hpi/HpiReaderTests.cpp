@@ -69,6 +69,8 @@ TEST_F(HpiReader, ChunkCountFollowsTheFileSize) {
   const uint32_t firstSize = GetU32(plain, start);
   EXPECT_EQ(GetU32(plain, start + 8 + 11), 65536u);
   EXPECT_EQ(GetU32(plain, start + 8 + firstSize + 11), 1u);
+  // That file's data is the archive's last: its last chunk ends exactly at the end of the file.
+  EXPECT_EQ(start + 8 + firstSize + GetU32(plain, start + 4), archive.size());
 
   auto fs = MakeFileSystem();
   Mount(*fs, path);
