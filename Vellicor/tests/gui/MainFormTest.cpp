@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "AboutU.h"
 #include "AppSettingsU.h"
 #include "ExceptionsU.h"
 #include "FileSystemU.h"
@@ -24,6 +26,7 @@
 #include "QuvLoadU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "VellicorVersion.h"
 
 namespace {
 
@@ -500,6 +503,17 @@ TEST_F(MainFormTest, ArchivePathThroughAMissingNameIsAnError) {
               QStringLiteral("Can not find file path \"%1\".").arg(folder));
   }
   EXPECT_FALSE(form->ResolveArchivePath(Dir.path(), Dir.filePath("x.quv"), archive, inner));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AboutBox, ShowsProductNameAndTheProgramVersion) {
+  TAboutBox box;
+  EXPECT_EQ(box.windowTitle(), "About Vellicor");
+  EXPECT_EQ(box.Version->text(), QStringLiteral("Version : ") + VELLICOR_VERSION_STRING);
+  EXPECT_FALSE(box.ProductName->text().isEmpty());
 }
 
 }  // namespace

@@ -201,3 +201,43 @@ TEST(AssertDialog, IgnoreSuppressesFurtherReportsAndRetryContinues) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SelectTest, ArchiveWhoseNameLooksLikeAMaskIsStillMounted) {
+  const QString odd = Dir.filePath("pack[1].hpi");
+  ASSERT_TRUE(QFile::copy(Archive, odd));
+  Dialog->ArchiveName = odd;
+  ASSERT_TRUE(Dialog->FormActivate());
+  EXPECT_EQ(Dialog->DirView->topLevelItem(0)->text(0), "pack[1].hpi");
+  EXPECT_EQ(Dialog->DirView->topLevelItem(0)->childCount(), 2);
+}
+
+TEST(AssertDialog, AbortLogsAtLevelTenAndEndsTheProgramWithoutADebugger) {
+  auto saved = Platform().AssertionHandler;
+  auto savedBreak = AssertionBreakHandler;
+  InstallAssertDialog();
+  AssertionsSuppressed() = false;
+  TConsole console;
+  console.LevelMask = 0;
+  console.Initialize();
+  TConsole* previous = Console;
+  Console = &console;
+  int ended = 0;
+  AssertionBreakHandler = [&] { ++ended; };
+  std::vector<uint8_t> levels;
+  console.OnLog = [&](const std::string&, uint8_t level) { levels.push_back(level); };
+  GuiTestDialogs().MessageAnswers = {QMessageBox::Abort, QMessageBox::Retry};
+  VASSERT_MSG(false, "broken");
+  VASSERT(false);
+  EXPECT_EQ(ended, DebuggerAttached() ? 0 : 1);
+  ASSERT_EQ(levels.size(), 2u);
+  EXPECT_EQ(levels[0], 10);
+  EXPECT_EQ(levels[1], 7);
+  Console = previous;
+  console.Finalize();
+  AssertionBreakHandler = savedBreak;
+  Platform().AssertionHandler = saved;
+}
+
+}  // namespace
