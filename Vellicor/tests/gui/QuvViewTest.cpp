@@ -202,6 +202,15 @@ TEST_F(QuvViewTest, MultiSelectionHidesImageAndGoingBackReselectsIt) {
   EXPECT_EQ(CurrentName(view), "ball");
   EXPECT_TRUE(view->ImageReady);
 
+  // A plain click on a third row out of a multi-selection shows that row.
+  Row(view, "tank")->setSelected(true);
+  ASSERT_TRUE(view->MultiSelectMode);
+  Select(view, "light");
+  EXPECT_FALSE(view->MultiSelectMode);
+  EXPECT_EQ(CurrentName(view), "light");
+  EXPECT_EQ(view->QuvImageList->selectedItems().size(), 1);
+  Select(view, "ball");
+
   // Selecting the shown image again changes nothing.
   view->TimerTimer();
   Select(view, "ball");
