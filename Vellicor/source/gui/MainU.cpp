@@ -901,6 +901,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   FClosing = true;
   Activated = false;
   CloseAllViews();
+  // A load batch running underneath stops instead of opening files into a closing window.
+  Terminating = true;
   PendingWindowMenu.clear();
   SaveSettings();
   event->accept();
@@ -970,7 +972,7 @@ void TMainForm::ApplicationException(const std::exception& error) {
 }
 
 void TMainForm::Terminate() {
+  close();  // views closed and settings written first
   Terminating = true;
-  close();
   QCoreApplication::exit(0);
 }

@@ -517,3 +517,21 @@ TEST(AboutBox, ShowsProductNameAndTheProgramVersion) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainFormTest, ClosingTheMainWindowClosesEveryViewAndWritesTheSettings) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  const QString sample = WriteSample("sample.quv");
+  for (int i = 0; i < 3; ++i) form->OpenQuvFile({}, sample);
+  QFile::remove(IniName);
+  EXPECT_TRUE(form->close());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(form->Views().isEmpty());
+  EXPECT_TRUE(form->Terminating);
+  EXPECT_FALSE(form->Activated);
+  EXPECT_TRUE(QFile::exists(IniName));
+}
+
+}  // namespace
