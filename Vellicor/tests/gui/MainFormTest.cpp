@@ -13,12 +13,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include "AboutU.h"
 #include "AppSettingsU.h"
 #include "ExceptionsU.h"
 #include "FileSystemU.h"
 #include "GuiTestMain.h"
+#include "HpiBuilderU.h"
 #include "IniFileU.h"
 #include "MainU.h"
 #include "MemoryStatusU.h"
@@ -26,6 +29,7 @@
 #include "QuvLoadU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "SelectU.h"
 #include "VellicorVersion.h"
 
 namespace {
@@ -532,6 +536,41 @@ TEST_F(MainFormTest, ClosingTheMainWindowClosesEveryViewAndWritesTheSettings) {
   EXPECT_TRUE(form->Terminating);
   EXPECT_FALSE(form->Activated);
   EXPECT_TRUE(QFile::exists(IniName));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainFormTest, FilesPickedInsideAnArchiveOpenInViewsOfTheirOwn) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  THpiBuilder builder;
+  builder.AddFile("units/a.quv", MakeSampleQuv());
+  builder.AddFile("units/b.quv", MakeSampleQuv());
+  builder.AddFile("units/notes.txt", {1, 2, 3});
+  const QString archive = Dir.filePath("pack.hpi");
+  builder.WriteFile(archive.toStdString());
+
+  QTimer::singleShot(50, [] {
+    TSelectFileInHpi* picker = SelectFileInHpiDialog();
+    ASSERT_TRUE(picker->isVisible());
+    auto units = picker->DirView->findItems("units", Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(units.size(), 1);
+    picker->DirViewClick(units.front());
+    ASSERT_EQ(picker->FileView->topLevelItemCount(), 2);  // the text file does not match
+    for (int i = 0; i < 2; ++i) picker->FileView->topLevelItem(i)->setSelected(true);
+    picker->OkButton->click();
+  });
+  form->LoadFiles({archive}, 2);
+  const QList<TQuvView*> views = form->Views();
+  ASSERT_EQ(views.size(), 2);
+  EXPECT_TRUE(views[0]->Collection != nullptr);
+  EXPECT_TRUE(views[0]->windowTitle().contains("a.quv")) << views[0]->windowTitle().toStdString();
+  EXPECT_TRUE(views[1]->windowTitle().contains("b.quv"));
+  EXPECT_EQ(views[0]->ArchiveSource, archive);
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+  EXPECT_EQ(form->QuvLoader()->ProgressBar->maximum(), 2);
 }
 
 }  // namespace
