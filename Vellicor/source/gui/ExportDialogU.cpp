@@ -1,0 +1,397 @@
+#include "ExportDialogU.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+
+#include "AppSettingsU.h"
+#include "DialogsU.h"
+#include "FrameExportU.h"
+#include "ImageLoaderU.h"
+#include "MainU.h"
+#include "QuvViewU.h"
+
+namespace {
+
+const TPixelFormat BitDepthFormats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit};
+
+QString FromStd(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::string ToStd(const QString& text) {
+  return text.toStdString();
+}
+
+// The hourglass and the current folder for the life of a scope.
+class TExportScope {
+ public:
+  TExportScope() : FDir(QDir::currentPath()) { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TExportScope() {
+    QApplication::restoreOverrideCursor();
+    QDir::setCurrent(FDir);
+  }
+  TExportScope(const TExportScope&) = delete;
+  TExportScope& operator=(const TExportScope&) = delete;
+
+ private:
+  QString FDir;
+};
+
+}  // namespace
+
+int TExportDialog::BitDepthIndex(TPixelFormat format) {
+  for (int i = 0; i < 7; ++i)
+    if (BitDepthFormats[i] == format) return i;
+  return 5;
+}
+
+TPixelFormat TExportDialog::BitDepthFormat(int index) {
+  return index >= 0 && index < 7 ? BitDepthFormats[index] : pf24bit;
+}
+
+TExportDialog::TExportDialog(TQuvView* view, QWidget* parent)
+    : QDialog(parent ? parent : static_cast<QWidget*>(TMainForm::Instance())), View(view) {
+  setWindowTitle(QStringLiteral("Export ..."));
+  setFixedSize(309, 397);
+
+  ExportFrames = new QRadioButton(QStringLiteral("Export frames"), this);
+  ExportSubframes = new QRadioButton(QStringLiteral("Export subframes"), this);
+  ExportFramesData = new QRadioButton(QStringLiteral("Export frames data"), this);
+
+  auto spin = [this] {
+    auto* box = new QSpinBox(this);
+    box->setRange(1, 1);
+    return box;
+  };
+  StartFrameIndexLbl = new QLabel(QStringLiteral("Start Frame Index"), this);
+  StartFrameIndex = spin();
+  EndFrameIndexLbl = new QLabel(QStringLiteral("End Frame index"), this);
+  EndFrameIndex = spin();
+  StartSubframeIndexLbl = new QLabel(QStringLiteral("Start Subframe Index"), this);
+  StartSubframeIndex = spin();
+  EndSubframeIndexLbl = new QLabel(QStringLiteral("End Subframe index"), this);
+  EndSubframeIndex = spin();
+
+  FrameDataExportTypeLbl = new QLabel(QStringLiteral("Frame Data export type"), this);
+  FrameDataExportType = new QComboBox(this);
+  FrameDataExportType->addItems({QStringLiteral("Offsets"), QStringLiteral("Offsets + size data"),
+                                 QStringLiteral("Offsets + size data + image filename")});
+  ImageBitDepthLbl = new QLabel(QStringLiteral("Export image bit depth"), this);
+  ImageBitDepth = new QComboBox(this);
+  ImageBitDepth->addItems({QStringLiteral("1 Bit"), QStringLiteral("4 Bit"),
+                           QStringLiteral("8 Bit"), QStringLiteral("15 bit"),
+                           QStringLiteral("16 bit"), QStringLiteral("24 bit"),
+                           QStringLiteral("32 Bit")});
+  ImageBitDepth->setCurrentIndex(5);
+
+  ExportFrameWhenExportFrameData =
+      new QCheckBox(QStringLiteral("Export Frames when exporting frame data"), this);
+  AutoPadExportedFrames = new QCheckBox(QStringLiteral("AutoPad exported frames"), this);
+  AutoPadExportedFrames->setToolTip(
+      QStringLiteral("Causes exported frames to all have the same size"));
+  AutoPadExportedFrames->setChecked(true);
+  AutoPadUsingSelectedFrames = new QCheckBox(this);
+  if (TMainForm* main = TMainForm::Instance()) {
+    AutoPadUsingSelectedFrames->setText(main->acAutoPadUsingSelectedFrames->text());
+    AutoPadUsingSelectedFrames->setToolTip(main->acAutoPadUsingSelectedFrames->toolTip());
+    AutoPadUsingSelectedFrames->setChecked(main->acAutoPadUsingSelectedFrames->isChecked());
+  }
+  RememberSettings = new QCheckBox(QStringLiteral("Remember these options"), this);
+
+  ExportBtn = new QPushButton(QStringLiteral("Export"), this);
+  ExportBtn->setDefault(true);
+  ExportBtn->setEnabled(false);
+  CloseBtn = new QPushButton(QStringLiteral("Close"), this);
+  CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(ExportFrames);
+  layout->addWidget(ExportSubframes);
+  layout->addWidget(ExportFramesData);
+  auto* grid = new QGridLayout;
+  grid->addWidget(StartFrameIndexLbl, 0, 0);
+  grid->addWidget(StartFrameIndex, 0, 1);
+  grid->addWidget(EndFrameIndexLbl, 1, 0);
+  grid->addWidget(EndFrameIndex, 1, 1);
+  grid->addWidget(StartSubframeIndexLbl, 2, 0);
+  grid->addWidget(StartSubframeIndex, 2, 1);
+  grid->addWidget(EndSubframeIndexLbl, 3, 0);
+  grid->addWidget(EndSubframeIndex, 3, 1);
+  grid->addWidget(FrameDataExportTypeLbl, 4, 0);
+  grid->addWidget(FrameDataExportType, 4, 1);
+  grid->addWidget(ImageBitDepthLbl, 5, 0);
+  grid->addWidget(ImageBitDepth, 5, 1);
+  layout->addLayout(grid);
+  layout->addWidget(ExportFrameWhenExportFrameData);
+  layout->addStretch(1);
+  layout->addWidget(AutoPadExportedFrames);
+  layout->addWidget(AutoPadUsingSelectedFrames);
+  layout->addWidget(RememberSettings);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(ExportBtn);
+  buttons->addWidget(CloseBtn);
+  buttons->addWidget(CancelBtn);
+  layout->addLayout(buttons);
+
+  HideOptionalControls();
+
+  connect(ExportFrames, &QRadioButton::clicked, this, [this] { ExportFramesClick(); });
+  connect(ExportSubframes, &QRadioButton::clicked, this, [this] { ExportSubframesClick(); });
+  connect(ExportFramesData, &QRadioButton::clicked, this, [this] { ExportFramesDataClick(); });
+  connect(ExportFrameWhenExportFrameData, &QCheckBox::clicked, this,
+          [this] { ExportFrameWhenExportFrameDataClick(); });
+  connect(ExportBtn, &QPushButton::clicked, this, [this] { ExportBtnClick(); });
+  connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
+}
+
+void TExportDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return;
+  if (QWidget* owner = parentWidget()) {
+    const QRect area = owner->frameGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  if (!FActivated) {
+    FActivated = true;
+    FormActivate();
+  }
+}
+
+void TExportDialog::closeEvent(QCloseEvent* event) {
+  FActivated = false;  // FormClose: the next showing loads the controls again
+  QDialog::closeEvent(event);
+}
+
+void TExportDialog::done(int result) {
+  FActivated = false;
+  QDialog::done(result);
+}
+
+void TExportDialog::FormActivate() {
+  if (!View || !View->CurrentImage || !View->FrontEnd()) {
+    RememberSettings->setChecked(false);
+    QTimer::singleShot(0, this, [this] { reject(); });
+    return;
+  }
+  TMainForm* main = View->MainForm;
+  RememberSettings->setChecked(main->RememberExportSettings);
+  ExportFrameWhenExportFrameData->setChecked(main->acExportFrameWhenExportFrameData->isChecked());
+  ImageBitDepth->setCurrentIndex(BitDepthIndex(main->ExportBitDepth));
+  FrameDataExportType->setCurrentIndex(NormalizeFrameDataExportType(main->FrameDataExportType));
+  AutoPadExportedFrames->setChecked(main->acAutoPad->isChecked());
+  AutoPadUsingSelectedFrames->setChecked(main->acAutoPadUsingSelectedFrames->isChecked());
+
+  const int frames = std::max(View->CurrentImage->FrameCount, 1);
+  StartFrameIndex->setRange(1, frames);
+  EndFrameIndex->setRange(1, frames);
+  StartFrameIndex->setValue(1);
+  EndFrameIndex->setValue(frames);
+  // In sub-frame mode the view's frame sets the limit; otherwise frame 0 does.
+  TFrontEndImageFrame* frame = View->SubFrameMode && View->CurrentFrameObject
+                                   ? View->CurrentFrameObject
+                                   : View->CurrentImage->GetFrame(0);
+  const int subFrames = std::max(frame ? frame->SubFrameCount : 0, 1);
+  StartSubframeIndex->setRange(1, subFrames);
+  EndSubframeIndex->setRange(1, subFrames);
+  StartSubframeIndex->setValue(1);
+  EndSubframeIndex->setValue(subFrames);
+}
+
+void TExportDialog::HideOptionalControls() {
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           StartFrameIndexLbl, StartFrameIndex, EndFrameIndexLbl, EndFrameIndex,
+           StartSubframeIndexLbl, StartSubframeIndex, EndSubframeIndexLbl, EndSubframeIndex,
+           FrameDataExportTypeLbl, FrameDataExportType, ImageBitDepthLbl, ImageBitDepth,
+           ExportFrameWhenExportFrameData})
+    w->setVisible(false);
+}
+
+void TExportDialog::ExportFramesClick() {
+  HideOptionalControls();
+  ExportBtn->setEnabled(true);
+  ExportMode = 0;
+  ExportFrames->setChecked(true);
+  for (QWidget* w :
+       {static_cast<QWidget*>(StartFrameIndexLbl), static_cast<QWidget*>(StartFrameIndex),
+        static_cast<QWidget*>(EndFrameIndexLbl), static_cast<QWidget*>(EndFrameIndex),
+        static_cast<QWidget*>(ImageBitDepthLbl), static_cast<QWidget*>(ImageBitDepth)})
+    w->setVisible(true);
+  StartFrameIndex->setValue(1);
+  EndFrameIndex->setValue(EndFrameIndex->maximum());
+}
+
+void TExportDialog::ExportSubframesClick() {
+  HideOptionalControls();
+  ExportBtn->setEnabled(true);
+  ExportMode = 1;
+  ExportSubframes->setChecked(true);
+  for (QWidget* w :
+       {static_cast<QWidget*>(StartFrameIndexLbl), static_cast<QWidget*>(StartFrameIndex),
+        static_cast<QWidget*>(EndFrameIndexLbl), static_cast<QWidget*>(EndFrameIndex),
+        static_cast<QWidget*>(StartSubframeIndexLbl), static_cast<QWidget*>(StartSubframeIndex),
+        static_cast<QWidget*>(EndSubframeIndexLbl), static_cast<QWidget*>(EndSubframeIndex),
+        static_cast<QWidget*>(ImageBitDepthLbl), static_cast<QWidget*>(ImageBitDepth)})
+    w->setVisible(true);
+}
+
+void TExportDialog::ExportFramesDataClick() {
+  HideOptionalControls();
+  ExportBtn->setEnabled(true);
+  ExportMode = 2;
+  ExportFramesData->setChecked(true);
+  for (QWidget* w :
+       {static_cast<QWidget*>(StartFrameIndexLbl), static_cast<QWidget*>(StartFrameIndex),
+        static_cast<QWidget*>(EndFrameIndexLbl), static_cast<QWidget*>(EndFrameIndex),
+        static_cast<QWidget*>(FrameDataExportTypeLbl), static_cast<QWidget*>(FrameDataExportType),
+        static_cast<QWidget*>(ExportFrameWhenExportFrameData)})
+    w->setVisible(true);
+  ExportFrameWhenExportFrameDataClick();
+}
+
+void TExportDialog::ExportFrameWhenExportFrameDataClick() {
+  // isVisibleTo: the dialog itself may not be on screen yet.
+  if (!FrameDataExportType->isVisibleTo(this)) return;
+  const bool show = ExportFrameWhenExportFrameData->isChecked();
+  ImageBitDepthLbl->setVisible(show);
+  ImageBitDepth->setVisible(show);
+}
+
+void TExportDialog::PutOptionsBack() {
+  TFrontEndImages* front = View ? View->FrontEnd() : nullptr;
+  if (!front) return;
+  TMainForm* main = View->MainForm;
+  front->AutoPad = main->acAutoPad->isChecked();
+  front->AutoPadUsingSelectedFrames = main->acAutoPadUsingSelectedFrames->isChecked();
+  front->ExportPixelFormat = main->ExportBitDepth;
+  front->FrameDataExportType = uint8_t(NormalizeFrameDataExportType(main->FrameDataExportType));
+  front->ExportFrameWhenExportFrameData = main->acExportFrameWhenExportFrameData->isChecked();
+}
+
+void TExportDialog::ExportBtnClick() {
+  TFrontEndImages* front = View ? View->FrontEnd() : nullptr;
+  if (!front || !View->CurrentImage) return;
+  front->AutoPad = AutoPadExportedFrames->isChecked();
+  front->AutoPadUsingSelectedFrames = AutoPadUsingSelectedFrames->isChecked();
+  front->ExportFrameWhenExportFrameData = ExportFrameWhenExportFrameData->isChecked();
+  front->ExportPixelFormat = BitDepthFormat(ImageBitDepth->currentIndex());
+  front->FrameDataExportType =
+      uint8_t(NormalizeFrameDataExportType(FrameDataExportType->currentIndex()));
+  try {
+    RunExport();
+  } catch (const std::exception& error) {
+    // A failed export must not leave this export's options behind as the view's.
+    PutOptionsBack();
+    View->MainForm->ApplicationException(error);
+    return;
+  } catch (...) {
+    PutOptionsBack();
+    View->MainForm->ApplicationException(std::runtime_error("Unknown error while exporting"));
+    return;
+  }
+  PutOptionsBack();
+}
+
+void TExportDialog::RunExport() {
+  TMainForm* main = View->MainForm;
+  TFrontEndImage* image = View->CurrentImage;
+  const int first = StartFrameIndex->value() - 1;
+  const int last = EndFrameIndex->value() - 1;
+  const QString currentDir = QDir::currentPath();
+  auto askFolder = [&]() -> bool {
+    const QString folder = Dialogs().GetFolder(
+        this, QStringLiteral("Select folder(ignores filename):"), main->SaveLastDir);
+    QDir::setCurrent(currentDir);
+    if (folder.isEmpty()) return false;
+    main->SaveLastDir = folder;
+    return true;
+  };
+  switch (ExportMode) {
+    case 0: {
+      if (!askFolder()) return;
+      TExportScope scope;
+      image->ExportFrameRange(first, last, "%s_%s.bmp", ToStd(main->SaveLastDir));
+      break;
+    }
+    case 1: {
+      if (!askFolder()) return;
+      TExportScope scope;
+      image->ExportImageSubFrameRange(first, last, "%s_%s_%s.bmp", ToStd(main->SaveLastDir),
+                                      StartSubframeIndex->value() - 1,
+                                      EndSubframeIndex->value() - 1);
+      break;
+    }
+    case 2: {
+      const QString proposed = QStringLiteral("%1_%2_%3")
+                                   .arg(FromStd(FileNamePart(image->Name)))
+                                   .arg(StartFrameIndex->value())
+                                   .arg(EndFrameIndex->value());
+      const QString file = Dialogs().GetSaveFileName(
+          this, QStringLiteral("Save As"), main->SaveLastDir, proposed,
+          QStringLiteral("Text file|*.txt|Comma delemited text file|*.csv|Any file|*.*"));
+      QDir::setCurrent(currentDir);
+      if (file.isEmpty()) return;
+      main->SaveLastDir = QDir::cleanPath(QFileInfo(file).absolutePath());
+      if (ExportFrameWhenExportFrameData->isChecked() && !askFolder()) return;
+      TExportScope scope;
+      image->WriteFramesData(first, last, image->DefaultNameSource(), ToStd(main->SaveLastDir),
+                             ToStd(file));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TExportDialog::CloseBtnClick() {
+  TMainForm* main = View ? View->MainForm : TMainForm::Instance();
+  if (main) {
+    main->RememberExportSettings = RememberSettings->isChecked();
+    if (main->acAutoPadUsingSelectedFrames->isChecked() != AutoPadUsingSelectedFrames->isChecked())
+      main->acAutoPadUsingSelectedFrames->setChecked(AutoPadUsingSelectedFrames->isChecked());
+    if (RememberSettings->isChecked()) {
+      main->SetExportBitDepth(BitDepthFormat(ImageBitDepth->currentIndex()));
+      main->SetFrameDataExportType(FrameDataExportType->currentIndex());
+      // Through the toggle commands, so every view gets the value and it is saved.
+      if (main->acExportFrameWhenExportFrameData->isChecked() !=
+          ExportFrameWhenExportFrameData->isChecked())
+        main->acExportFrameWhenExportFrameData->trigger();
+      if (main->acAutoPad->isChecked() != AutoPadExportedFrames->isChecked())
+        main->acAutoPad->trigger();
+    }
+    main->SaveSettings();
+  }
+  accept();
+}
+
+void ShowExportDialog(TQuvView* view) {
+  if (!view) return;
+  TMainForm* main = view->MainForm;
+  QAction* animate = main ? main->acAnimate : nullptr;
+  const bool wasAnimating = animate && animate->isChecked();
+  const QString status = main ? main->StatusText() : QString();
+  if (animate && wasAnimating) {
+    main->Updating = true;
+    animate->setChecked(false);
+    main->Updating = false;
+  }
+  {
+    TExportDialog dialog(view, main);
+    dialog.exec();
+  }
+  if (animate && wasAnimating) {
+    main->Updating = true;
+    animate->setChecked(true);
+    main->Updating = false;
+  }
+  if (main) main->SetStatusText(status);
+}

@@ -1,0 +1,243 @@
+#include "SettingsU.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+#include "AppSettingsU.h"
+#include "AssertU.h"
+#include "ColorPickerButtonU.h"
+#include "DialogsU.h"
+#include "ExportDialogU.h"
+#include "MainU.h"
+
+namespace {
+
+constexpr int DefaultHistoryLimit = 5;
+constexpr uint32_t DefaultBackground = 0x00FFFFFF;
+constexpr int DefaultPreloadCount = 5;
+constexpr int DefaultBitDepthIndex = 5;  // "24 bit"
+
+QLabel* HintedLabel(const QString& caption, const QString& hint, QWidget* parent) {
+  auto* label = new QLabel(caption, parent);
+  label->setToolTip(hint);
+  return label;
+}
+
+}  // namespace
+
+TSettingsDialog::TSettingsDialog(TMainForm* mainForm, IRegistry* registry,
+                                 IDesktopIntegration* desktop)
+    : QDialog(mainForm), MainForm(mainForm), FRegistry(registry), FDesktop(desktop) {
+  setWindowTitle(QStringLiteral("Settings"));
+  setFixedSize(320, 408);
+
+  MaxHistoryListSizeLbl = HintedLabel(
+      QStringLiteral("Max history list size:"),
+      QStringLiteral(
+          "The Max size the history list will grow to before items are dropped of the end."),
+      this);
+  MaxHistoryListSize = new QSpinBox(this);
+  MaxHistoryListSize->setRange(0, 255);
+  MaxHistoryListSize->setToolTip(
+      QStringLiteral("Allows the max size of the history list to be changed"));
+
+  BackgroundColorLbl =
+      HintedLabel(QStringLiteral("Background color"),
+                  QStringLiteral("The background color on which the images are rendered on"), this);
+  ColorPickerButton1 = new TColorPickerButton(this);
+  ColorPickerButton1->setToolTip(
+      QStringLiteral("Allows the selection of the background color on which the images are "
+                     "rendered on. Choose from prefined colors or select a color."));
+
+  ArchiveSearchFilterLbl =
+      HintedLabel(QStringLiteral("Archive search filter"),
+                  QStringLiteral("The search filter to use when search archive files"), this);
+  ArchiveSearchFilter = new QLineEdit(this);
+  ArchiveSearchFilter->setToolTip(
+      QStringLiteral("Allows the search filter when search archive files to be changed. "
+                     "Seperate entires are seperated by a ';'"));
+
+  PreLoadFrameCountLbl = new QLabel(QStringLiteral("Preload frame count :"), this);
+  PreLoadFrameCount = new QSpinBox(this);
+  PreLoadFrameCount->setRange(INT_MIN, INT_MAX);
+  PreLoadFrameCount->setToolTip(
+      QStringLiteral("The number of frames to load before they are used"));
+
+  ImageBitDepthLbl = new QLabel(QStringLiteral("Export image bit depth"), this);
+  ImageBitDepth = new QComboBox(this);
+  ImageBitDepth->addItems({QStringLiteral("1 Bit"), QStringLiteral("4 Bit"),
+                           QStringLiteral("8 Bit"), QStringLiteral("15 bit"),
+                           QStringLiteral("16 bit"), QStringLiteral("24 bit"),
+                           QStringLiteral("32 Bit")});
+  ImageBitDepth->setToolTip(QStringLiteral("The bitdepth to export images as"));
+
+  FrameDataExportTypeLbl = new QLabel(QStringLiteral("Frame Data export type"), this);
+  FrameDataExportType = new QComboBox(this);
+  FrameDataExportType->addItems({QStringLiteral("Offsets"), QStringLiteral("Offsets + size data"),
+                                 QStringLiteral("Offsets + size data + image filename")});
+  FrameDataExportType->setToolTip(
+      QStringLiteral("The amount of information to include in export frame data"));
+
+  // Bound to the menu command: a click changes the setting at once.
+  QAction* bound = MainForm->acExportFrameWhenExportFrameData;
+  CheckBox1 = new QCheckBox(bound->text(), this);
+  CheckBox1->setToolTip(bound->toolTip());
+  CheckBox1->setChecked(bound->isChecked());
+  connect(bound, &QAction::toggled, CheckBox1, [this](bool on) {
+    const QSignalBlocker block(CheckBox1);
+    CheckBox1->setChecked(on);
+  });
+  connect(CheckBox1, &QCheckBox::clicked, this, [this, bound](bool on) {
+    if (bound->isChecked() != on) bound->trigger();
+  });
+
+  RegQuvs = new QCheckBox(QStringLiteral("Register Quvs with Vellicor"), this);
+  RegQuvs->setToolTip(
+      QStringLiteral("Registers quv files with the windows shell to be opened with Vellicor"));
+
+  ClearHistory = new QPushButton(QStringLiteral("Clear History"), this);
+  ClearHistory->setToolTip(QStringLiteral("Clears the history, non reversable"));
+  OKBtn = new QPushButton(QStringLiteral("OK"), this);
+  OKBtn->setDefault(true);
+  CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+  ResetBtn = new QPushButton(QStringLiteral("Reset to current settings"), this);
+  DefaultBtn = new QPushButton(QStringLiteral("Reset to default settings"), this);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  int row = 0;
+  auto add = [&](QWidget* label, QWidget* field) {
+    grid->addWidget(label, row, 0);
+    grid->addWidget(field, row, 1);
+    ++row;
+  };
+  add(MaxHistoryListSizeLbl, MaxHistoryListSize);
+  add(BackgroundColorLbl, ColorPickerButton1);
+  add(ArchiveSearchFilterLbl, ArchiveSearchFilter);
+  add(PreLoadFrameCountLbl, PreLoadFrameCount);
+  add(ImageBitDepthLbl, ImageBitDepth);
+  add(FrameDataExportTypeLbl, FrameDataExportType);
+  layout->addLayout(grid);
+  layout->addWidget(CheckBox1);
+  layout->addWidget(RegQuvs);
+  layout->addWidget(ClearHistory);
+  layout->addStretch(1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(OKBtn);
+  buttons->addWidget(CancelBtn);
+  layout->addLayout(buttons);
+  layout->addWidget(ResetBtn);
+  layout->addWidget(DefaultBtn);
+
+  connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  connect(ResetBtn, &QPushButton::clicked, this, [this] { FormActivate(); });
+  connect(DefaultBtn, &QPushButton::clicked, this, [this] { DefaultBtnClick(); });
+  connect(ClearHistory, &QPushButton::clicked, this, [this] { ClearHistoryClick(); });
+}
+
+TSettingsDialog::~TSettingsDialog() {
+  FileAssociate.reset();  // it refers to the registry
+}
+
+IRegistry& TSettingsDialog::Registry() {
+  if (FRegistry) return *FRegistry;
+  if (!FOwnRegistry) FOwnRegistry = std::make_unique<TFileRegistry>(DefaultRegistryFileName());
+  return *FOwnRegistry;
+}
+
+void TSettingsDialog::PrepareFileAssociate() {
+  if (!FRegistry) {
+    // Read afresh: another copy of the program may have changed it meanwhile.
+    FileAssociate.reset();
+    FOwnRegistry.reset();
+  }
+  if (!FDesktop && !FOwnDesktop) FOwnDesktop = std::make_unique<TXdgDesktopIntegration>();
+  FileAssociate =
+      std::make_unique<TFileAssociate>(Registry(), FDesktop ? FDesktop : FOwnDesktop.get());
+  FileAssociate->KeyName = "QuvFile";
+  FileAssociate->ShellCmd = "Open";
+  FileAssociate->Shell = "&Open";
+  FileAssociate->OpenWith = ProgramFilePath();
+  FileAssociate->UseDDE = true;
+  FileAssociate->DDEMessage = "[Open(%1)]";
+  FileAssociate->DDETopic = "VellicorSeries";
+  FileAssociate->Global = false;
+}
+
+void TSettingsDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return;
+  if (QWidget* owner = parentWidget()) {
+    const QRect area = owner->frameGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  FormActivate();
+}
+
+void TSettingsDialog::FormActivate() {
+  PrepareFileAssociate();
+  MaxHistoryListSize->setMaximum(255);
+  MaxHistoryListSize->setValue(MainForm->MaxHistoryListSize);
+  ColorPickerButton1->SetColor(MainForm->BackGroundColor);
+  ArchiveSearchFilter->setText(MainForm->ArchiveSearchFilter);
+  PreLoadFrameCount->setValue(MainForm->PreLoadCount);
+  ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(MainForm->ExportBitDepth));
+  FrameDataExportType->setCurrentIndex(NormalizeFrameDataExportType(MainForm->FrameDataExportType));
+  if (!QFileInfo::exists(MainForm->SettingsFileName())) DefaultBtnClick();
+  RegQuvs->setChecked(IsFileTypeRegistered(Registry()));
+}
+
+void TSettingsDialog::DefaultBtnClick() {
+  RegQuvs->setChecked(false);
+  MaxHistoryListSize->setMaximum(255);
+  MaxHistoryListSize->setValue(DefaultHistoryLimit);
+  ColorPickerButton1->SetColor(DefaultBackground);
+  ArchiveSearchFilter->setText(QStringLiteral("*.quv"));
+  PreLoadFrameCount->setValue(DefaultPreloadCount);
+  ImageBitDepth->setCurrentIndex(DefaultBitDepthIndex);
+  FrameDataExportType->setCurrentIndex(0);
+}
+
+void TSettingsDialog::OKBtnClick() {
+  MainForm->SetMaxHistoryListSize(MaxHistoryListSize->value());
+  MainForm->SetBackGroundColor(ColorPickerButton1->Color());
+  MainForm->ArchiveSearchFilter = ArchiveSearchFilter->text();
+  MainForm->PreLoadCount = PreLoadFrameCount->value();
+  MainForm->SetExportBitDepth(TExportDialog::BitDepthFormat(ImageBitDepth->currentIndex()));
+  MainForm->SetFrameDataExportType(std::max(FrameDataExportType->currentIndex(), 0));
+  if (!FileAssociate) PrepareFileAssociate();
+  ApplyAssociation(RegQuvs->isChecked());
+  MainForm->SaveSettings();
+  accept();
+}
+
+void TSettingsDialog::ApplyAssociation(bool on) {
+  if (!FileAssociate) PrepareFileAssociate();
+  const bool registered = IsFileTypeRegistered(Registry());
+  if (!on) {
+    // Never registered by this program: the extension may well belong to another one, whose
+    // keys removing "ours" would delete.
+    if (!registered) return;
+    FileAssociate->UnregisterExtension(".QUV");
+    FileAssociate->UnregisterFileType();
+    return;
+  }
+  if (registered) ApplyAssociation(false);
+  if (FileAssociate->RegisterFileType() && FileAssociate->RegisterExtension(".QUV")) return;
+  Dialogs().Message(this, QStringLiteral("Error registering Quv file type"),
+                    QStringLiteral("Unable to register quv file extention"), QMessageBox::Critical,
+                    QMessageBox::Ok);
+}
+
+void TSettingsDialog::ClearHistoryClick() {
+  const int limit = MainForm->MaxHistoryListSize;
+  if (limit == 0) return;
+  MainForm->SetMaxHistoryListSize(0);
+  MainForm->SetMaxHistoryListSize(limit);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The settings that have no menu command of their own, clearing the history, and the desktop
+// association of Quv files with this program.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <memory>
+
+#include "DesktopIntegrationU.h"
+#include "FileAssociateU.h"
+#include "RegistryU.h"
+
+class TMainForm;
+class TColorPickerButton;
+
+class TSettingsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  // `registry` and `desktop` null: the per-user file-backed registry and the XDG desktop,
+  // looked up afresh at each showing (so a changed environment is followed).
+  explicit TSettingsDialog(TMainForm* mainForm, IRegistry* registry = nullptr,
+                           IDesktopIntegration* desktop = nullptr);
+  ~TSettingsDialog() override;
+
+  TMainForm* MainForm;
+  std::unique_ptr<TFileAssociate> FileAssociate;
+
+  QLabel* MaxHistoryListSizeLbl;
+  QSpinBox* MaxHistoryListSize;
+  QLabel* BackgroundColorLbl;
+  TColorPickerButton* ColorPickerButton1;
+  QLabel* ArchiveSearchFilterLbl;
+  QLineEdit* ArchiveSearchFilter;
+  QLabel* PreLoadFrameCountLbl;
+  QSpinBox* PreLoadFrameCount;
+  QLabel* ImageBitDepthLbl;
+  QComboBox* ImageBitDepth;
+  QLabel* FrameDataExportTypeLbl;
+  QComboBox* FrameDataExportType;
+  QCheckBox* CheckBox1;
+  QCheckBox* RegQuvs;
+  QPushButton *ClearHistory, *OKBtn, *CancelBtn, *ResetBtn, *DefaultBtn;
+
+  void FormActivate();  // also "Reset to current settings"
+  void DefaultBtnClick();
+  void OKBtnClick();
+  void ClearHistoryClick();
+  // Registers (on) or removes (off) the association; a failed registration is reported.
+  void ApplyAssociation(bool on);
+  IRegistry& Registry();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void PrepareFileAssociate();
+
+  IRegistry* FRegistry;
+  IDesktopIntegration* FDesktop;
+  std::unique_ptr<IRegistry> FOwnRegistry;
+  std::unique_ptr<IDesktopIntegration> FOwnDesktop;
+};

@@ -1,0 +1,117 @@
+#include "SingleInstanceServerU.h"
+
+#include <QLocalSocket>
+#include <QPointer>
+#include <memory>
+
+#include "MainU.h"
+#include "SingleInstanceU.h"
+
+void VellicorSeriesExecuteMacro(TMainForm* mainForm, const std::vector<std::string>& lines) {
+  if (!mainForm) return;
+  ExecuteOpenRequest(
+      lines,
+      [mainForm](const std::string& fileName) {
+        mainForm->OpenQuvFile(QString(), QString::fromStdString(fileName));
+      },
+      [mainForm](const std::exception& error) { mainForm->ApplicationException(error); });
+}
+
+TSingleInstanceServer::TSingleInstanceServer(QObject* parent)
+    : QObject(parent), FServer(new QLocalServer(this)) {
+  // Only this user may hand files over.
+  FServer->setSocketOptions(QLocalServer::UserAccessOption);
+  connect(FServer, &QLocalServer::newConnection, this, [this] { NewConnection(); });
+}
+
+TSingleInstanceServer::~TSingleInstanceServer() = default;
+
+QString TSingleInstanceServer::DefaultServerName() {
+  return QString::fromStdString(SingleInstanceServerName());
+}
+
+bool TSingleInstanceServer::Listen(const QString& name) {
+  const QString serverName = name.isEmpty() ? DefaultServerName() : name;
+  // Asked first: listening may replace the socket file of a live viewer without a word.
+  QLocalSocket probe;
+  probe.connectToServer(serverName);
+  if (probe.waitForConnected(1000)) {
+    probe.abort();
+    return false;
+  }
+  if (FServer->listen(serverName)) return true;
+  if (FServer->serverError() != QAbstractSocket::AddressInUseError) return false;
+  // Nobody answers: the socket file of a viewer that did not end cleanly.
+  QLocalServer::removeServer(serverName);
+  return FServer->listen(serverName);
+}
+
+bool TSingleInstanceServer::IsListening() const {
+  return FServer->isListening();
+}
+
+QString TSingleInstanceServer::FullServerName() const {
+  return FServer->fullServerName();
+}
+
+void TSingleInstanceServer::NewConnection() {
+  while (QLocalSocket* socket = FServer->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    auto buffer = std::make_shared<QByteArray>();
+    auto done = std::make_shared<bool>(false);
+    auto collect = [this, socket, buffer, done] {
+      if (*done) return;
+      buffer->append(socket->readAll());
+      if (qsizetype(buffer->size()) > qsizetype(MaxExecuteRequestSize)) {
+        *done = true;  // refused unread: nobody needs a request this large
+        socket->abort();
+        return;
+      }
+    };
+    connect(socket, &QLocalSocket::readyRead, this, collect);
+    // The sender ends its request by disconnecting.
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer, done, collect] {
+      collect();
+      if (*done) return;
+      *done = true;
+      Execute(*buffer);
+    });
+    if (socket->state() != QLocalSocket::ConnectedState) {
+      collect();
+      if (!*done) {
+        *done = true;
+        Execute(*buffer);
+      }
+    }
+  }
+}
+
+void TSingleInstanceServer::Execute(const QByteArray& request) {
+  if (request.isEmpty()) return;  // a start that only asked whether a viewer runs
+  const std::vector<std::string> lines =
+      SplitRequestLines(std::string_view(request.constData(), size_t(request.size())));
+  if (Open) {
+    ExecuteOpenRequest(
+        lines, Open, OnError ? OnError : [](const std::exception&) {});
+  } else {
+    VellicorSeriesExecuteMacro(TMainForm::Instance(), lines);
+  }
+  emit RequestExecuted();
+}
+
+bool TSingleInstanceServer::SendToRunning(const QStringList& fileNames, const QString& currentDir,
+                                          const QString& name, int timeoutMs) {
+  const QString serverName = name.isEmpty() ? DefaultServerName() : name;
+  QLocalSocket socket;
+  socket.connectToServer(serverName);
+  if (!socket.waitForConnected(timeoutMs)) return false;
+  std::vector<std::string> files;
+  for (const QString& file : fileNames) files.push_back(file.toStdString());
+  const std::string request = EncodeOpenRequest(files, currentDir.toStdString());
+  socket.write(request.data(), qint64(request.size()));
+  while (socket.bytesToWrite() > 0)
+    if (!socket.waitForBytesWritten(timeoutMs)) break;
+  socket.disconnectFromServer();
+  if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
+  return true;
+}

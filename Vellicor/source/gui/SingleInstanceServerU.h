@@ -1,0 +1,48 @@
+#pragma once
+// Single-instance open over a per-user local socket: the running viewer listens and opens the
+// files named by each request; a later start hands its files over and ends.
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TMainForm;
+
+class TSingleInstanceServer : public QObject {
+  Q_OBJECT
+ public:
+  // Open/OnError empty: the main window's OpenQuvFile (empty source) and ApplicationException.
+  explicit TSingleInstanceServer(QObject* parent = nullptr);
+  ~TSingleInstanceServer() override;
+
+  std::function<void(const std::string& fileName)> Open;
+  std::function<void(const std::exception& error)> OnError;
+
+  // Starts listening under `name` (empty: the program's own name). A socket file left behind
+  // by a viewer that crashed is removed; false when another viewer answers under the name.
+  bool Listen(const QString& name = QString());
+  bool IsListening() const;
+  QString FullServerName() const;
+  static QString DefaultServerName();
+
+  // A second start: sends one open line per file to the viewer listening under `name` and
+  // returns true, or returns false at once when none answers.
+  static bool SendToRunning(const QStringList& fileNames, const QString& currentDir,
+                            const QString& name = QString(), int timeoutMs = 3000);
+
+ signals:
+  void RequestExecuted();
+
+ private:
+  void NewConnection();
+  void Execute(const QByteArray& request);
+
+  QLocalServer* FServer;
+};
+
+// VellicorSeriesExecuteMacro: every line of a request, in order, through `mainForm`.
+void VellicorSeriesExecuteMacro(TMainForm* mainForm, const std::vector<std::string>& lines);

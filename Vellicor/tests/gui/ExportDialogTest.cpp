@@ -1,0 +1,231 @@
+// The "Export ..." dialog: modes and their controls, ranges from 1, the proposed data file name,
+// the options of one export against the remembered settings, and failures.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "ExportDialogU.h"
+#include "GuiTestMain.h"
+#include "ImageLoaderU.h"
+#include "MainU.h"
+#include "QuvSamplesU.h"
+#include "QuvViewU.h"
+
+namespace {
+
+TSampleImage TenFrames(const std::string& name) {
+  TSampleImage image{name, {}};
+  for (int i = 0; i < 10; ++i) {
+    TSampleFrame frame;
+    frame.Width = 3 + i % 2;
+    frame.Height = 4;
+    frame.XOffset = i % 3;
+    frame.YOffset = 1;
+    frame.Pixels.assign(size_t(frame.Width) * 4, uint8_t(16 + i));
+    image.Frames.push_back(frame);
+  }
+  return image;
+}
+
+class ExportDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    GuiTestDialogs().Reset();
+    Palette = BuiltInPalette();
+    TransparentIndex = SampleTransparentIndex;
+    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
+    Main->AnimationSpeed = 100000000;
+    Main->SaveLastDir = Dir.path();
+    Main->show();
+    const QString path = Dir.filePath(QStringLiteral("walk.quv"));
+    const std::vector<uint8_t> bytes = BuildQuvFile({TenFrames("walker")});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    file.close();
+    View = Main->OpenQuvFile(QString(), path);
+    QApplication::processEvents();
+    ASSERT_NE(View, nullptr);
+    View->SelectImage(QStringLiteral("walker"));
+    ASSERT_NE(View->CurrentImage, nullptr);
+  }
+
+  void TearDown() override {
+    Dialog.reset();
+    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
+    QApplication::processEvents();
+    Main.reset();
+    GuiTestDialogs().Reset();
+  }
+
+  TExportDialog& Show() {
+    Dialog = std::make_unique<TExportDialog>(View, Main.get());
+    Dialog->show();
+    QApplication::processEvents();
+    return *Dialog;
+  }
+
+  QString Folder(const QString& name) {
+    const QString path = Dir.filePath(name);
+    QDir().mkpath(path);
+    return path;
+  }
+
+  QTemporaryDir Dir;
+  std::unique_ptr<TMainForm> Main;
+  TQuvView* View = nullptr;
+  std::unique_ptr<TExportDialog> Dialog;
+};
+
+TEST_F(ExportDialogTest, ExportStaysDisabledUntilAModeIsChosenAndModesShowTheirControls) {
+  TExportDialog& d = Show();
+  EXPECT_EQ(d.windowTitle(), "Export ...");
+  EXPECT_FALSE(d.ExportBtn->isEnabled());
+  EXPECT_FALSE(d.StartFrameIndex->isVisible());
+  EXPECT_FALSE(d.ImageBitDepth->isVisible());
+  EXPECT_FALSE(d.ExportFrameWhenExportFrameData->isVisible());
+  EXPECT_TRUE(d.AutoPadExportedFrames->isChecked());
+  EXPECT_EQ(d.StartFrameIndex->value(), 1);
+  EXPECT_EQ(d.EndFrameIndex->value(), 10);
+  EXPECT_EQ(d.EndFrameIndex->maximum(), 10);
+  EXPECT_EQ(d.StartFrameIndex->minimum(), 1);
+
+  d.ExportSubframes->click();
+  EXPECT_TRUE(d.ExportBtn->isEnabled());
+  EXPECT_EQ(d.ExportMode, 1);
+  EXPECT_TRUE(d.StartSubframeIndex->isVisible());
+  EXPECT_TRUE(d.ImageBitDepth->isVisible());
+
+  d.ExportFrames->click();
+  EXPECT_EQ(d.ExportMode, 0);
+  EXPECT_FALSE(d.StartSubframeIndex->isVisible());
+  EXPECT_TRUE(d.EndFrameIndex->isVisible());
+  EXPECT_FALSE(d.FrameDataExportType->isVisible());
+}
+
+TEST_F(ExportDialogTest, BitDepthPairFollowsTheExportFramesCheckBoxInDataMode) {
+  TExportDialog& d = Show();
+  d.ExportFramesData->click();
+  EXPECT_EQ(d.ExportMode, 2);
+  EXPECT_TRUE(d.FrameDataExportType->isVisible());
+  EXPECT_FALSE(d.ImageBitDepth->isVisible());
+  EXPECT_FALSE(d.ImageBitDepthLbl->isVisible());
+  d.ExportFrameWhenExportFrameData->click();
+  EXPECT_TRUE(d.ImageBitDepth->isVisible());
+  EXPECT_TRUE(d.ImageBitDepthLbl->isVisible());
+  d.ExportFrameWhenExportFrameData->click();
+  EXPECT_FALSE(d.ImageBitDepth->isVisible());
+}
+
+TEST_F(ExportDialogTest, FrameRangeTwoToFourWritesFramesOneToThree) {
+  TExportDialog& d = Show();
+  d.ExportFrames->click();
+  d.StartFrameIndex->setValue(2);
+  d.EndFrameIndex->setValue(4);
+  const QString out = Folder("range");
+  GuiTestDialogs().FolderAnswers.push_back(out);
+  d.ExportBtn->click();
+  EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"folder:Select folder(ignores filename):"});
+  EXPECT_EQ(QDir(out).entryList(QDir::Files),
+            (QStringList{"walker_01.bmp", "walker_02.bmp", "walker_03.bmp"}));
+  EXPECT_EQ(Main->SaveLastDir, out);
+  EXPECT_TRUE(d.isVisible());  // stays open for further exports
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
+TEST_F(ExportDialogTest, DataModeProposesNameWithTheRangeFromOneAndWritesTheFile) {
+  TExportDialog& d = Show();
+  d.ExportFramesData->click();
+  const QString out = Folder("data");
+  GuiTestDialogs().SaveAnswers.push_back(out + "/walker.txt");
+  d.ExportBtn->click();
+  EXPECT_EQ(GuiTestDialogs().LastProposedName, "walker_1_10");
+  EXPECT_EQ(GuiTestDialogs().LastFilter,
+            "Text file|*.txt|Comma delemited text file|*.csv|Any file|*.*");
+  QFile data(out + "/walker.txt");
+  ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+  EXPECT_EQ(data.readAll().count('\n'), 12);  // two first lines, ten frames
+
+  // Cancelling the save dialog ends only that export.
+  d.ExportBtn->click();
+  EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(ExportDialogTest, OptionsOfOneExportAreForgottenUnlessRemembered) {
+  ASSERT_EQ(Main->ExportBitDepth, pf24bit);
+  ASSERT_TRUE(Main->acAutoPad->isChecked());
+  TExportDialog& d = Show();
+  d.ExportFrames->click();
+  d.ImageBitDepth->setCurrentIndex(2);  // "8 Bit"
+  d.AutoPadExportedFrames->setChecked(false);
+  GuiTestDialogs().FolderAnswers.push_back(Folder("once"));
+  d.ExportBtn->click();
+  EXPECT_EQ(View->FrontEnd()->ExportPixelFormat, pf24bit);
+  EXPECT_TRUE(View->FrontEnd()->AutoPad);
+  d.CloseBtn->click();
+  EXPECT_EQ(Main->ExportBitDepth, pf24bit);
+  EXPECT_TRUE(Main->acAutoPad->isChecked());
+  EXPECT_FALSE(Main->RememberExportSettings);
+
+  TExportDialog& again = Show();
+  again.ImageBitDepth->setCurrentIndex(2);
+  again.AutoPadExportedFrames->setChecked(false);
+  again.FrameDataExportType->setCurrentIndex(2);
+  again.RememberSettings->setChecked(true);
+  again.CloseBtn->click();
+  EXPECT_EQ(Main->ExportBitDepth, pf8bit);
+  EXPECT_EQ(Main->FrameDataExportType, 2);
+  EXPECT_FALSE(Main->acAutoPad->isChecked());
+  EXPECT_TRUE(Main->RememberExportSettings);
+  EXPECT_EQ(View->FrontEnd()->ExportPixelFormat, pf8bit);
+  EXPECT_FALSE(View->FrontEnd()->AutoPad);
+
+  // Cancel stores nothing.
+  TExportDialog& third = Show();
+  EXPECT_TRUE(third.RememberSettings->isChecked());
+  EXPECT_EQ(third.ImageBitDepth->currentIndex(), 2);
+  third.ImageBitDepth->setCurrentIndex(6);
+  third.CancelBtn->click();
+  EXPECT_EQ(Main->ExportBitDepth, pf8bit);
+}
+
+TEST_F(ExportDialogTest, FailingExportReportsTheErrorAndPutsTheOptionsBack) {
+  TExportDialog& d = Show();
+  d.ExportFrames->click();
+  d.ImageBitDepth->setCurrentIndex(0);
+  d.AutoPadExportedFrames->setChecked(false);
+  GuiTestDialogs().FolderAnswers.push_back(Dir.filePath("no/such/folder"));
+  d.ExportBtn->click();
+  EXPECT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  EXPECT_EQ(View->FrontEnd()->ExportPixelFormat, pf24bit);
+  EXPECT_TRUE(View->FrontEnd()->AutoPad);
+  EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(ExportDialogTest, ClosesItselfWhenTheViewShowsNoImage) {
+  View->ClearImage();
+  ASSERT_EQ(View->CurrentImage, nullptr);
+  TExportDialog& d = Show();
+  QApplication::processEvents();
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_FALSE(d.RememberSettings->isChecked());
+}
+
+TEST_F(ExportDialogTest, BitDepthListMapsPositionsAndFallsBackTo24Bits) {
+  EXPECT_EQ(TExportDialog::BitDepthFormat(0), pf1bit);
+  EXPECT_EQ(TExportDialog::BitDepthFormat(3), pf15bit);
+  EXPECT_EQ(TExportDialog::BitDepthFormat(6), pf32bit);
+  EXPECT_EQ(TExportDialog::BitDepthFormat(-1), pf24bit);
+  EXPECT_EQ(TExportDialog::BitDepthFormat(7), pf24bit);
+  EXPECT_EQ(TExportDialog::BitDepthIndex(pf16bit), 4);
+  EXPECT_EQ(TExportDialog::BitDepthIndex(TPixelFormat(99)), 5);
+}
+
+}  // namespace
