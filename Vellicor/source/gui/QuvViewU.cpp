@@ -22,6 +22,7 @@
 #include "Hpi_Zeta_LoaderU.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
+#include "ExportDialogU.h"
 #include "PaintBoxU.h"
 #include "QuvManagerU.h"
 #include "StringUtilsU.h"
@@ -171,9 +172,8 @@ void TQuvView::CreateActions() {
   acExportAllFramesData =
       make("Export Frames Data for all images", "Exports frames data for the all images",
            &TQuvView::acExportAllFramesDataExecute);
-  // The export dialog is not part of this window yet.
   acExportGeneric = make("Export ...", "Export", nullptr);
-  acExportGeneric->setEnabled(false);
+  connect(acExportGeneric, &QAction::triggered, this, [this] { ShowExportDialog(this); });
 }
 
 QList<QAction*> TQuvView::ExportActions() const {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 #include "ExportDialogU.h"
@@ -216,6 +217,23 @@ TEST_F(ExportDialogTest, ClosesItselfWhenTheViewShowsNoImage) {
   QApplication::processEvents();
   EXPECT_FALSE(d.isVisible());
   EXPECT_FALSE(d.RememberSettings->isChecked());
+}
+
+TEST_F(ExportDialogTest, ExportCommandShowsTheDialogModallyWithAnimationPaused) {
+  Main->acAnimate->setChecked(true);
+  Main->SetStatusText(QStringLiteral("before"));
+  bool sawDialog = false, animatingMeanwhile = true;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<TExportDialog*>(QApplication::activeModalWidget());
+    sawDialog = dialog != nullptr;
+    animatingMeanwhile = Main->acAnimate->isChecked();
+    if (dialog) dialog->CancelBtn->click();
+  });
+  View->acExportGeneric->trigger();
+  EXPECT_TRUE(sawDialog);
+  EXPECT_FALSE(animatingMeanwhile);
+  EXPECT_TRUE(Main->acAnimate->isChecked());
+  EXPECT_EQ(Main->StatusText(), "before");
 }
 
 TEST_F(ExportDialogTest, BitDepthListMapsPositionsAndFallsBackTo24Bits) {
