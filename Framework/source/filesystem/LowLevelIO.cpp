@@ -84,12 +84,14 @@ TWin32FileHandle::TWin32FileHandle(const std::string& path, uint8_t flags) {
     throw EInOutError(Format("Unable to open file \"%s\":%s", path.c_str(), std::strerror(error)));
 }
 
-int64_t TWin32FileHandle::Read(void* buffer, int64_t count) {
+// read(2) and write(2) may move fewer bytes than asked or be interrupted: loop until all of it
+// moved, the end was met, or an error came (reporting what moved before the error).
+template <class TBytes, class TTransfer>
+static int64_t TransferAll(TBytes* bytes, int64_t count, TTransfer transfer) {
   if (count < 0) return -1;
-  auto* out = static_cast<uint8_t*>(buffer);
   int64_t total = 0;
   while (total < count) {
-    const ssize_t n = ::read(FHandle, out + total, static_cast<size_t>(count - total));
+    const ssize_t n = transfer(bytes + total, static_cast<size_t>(count - total));
     if (n < 0) {
       if (errno == EINTR) continue;
       return total > 0 ? total : -1;
@@ -100,20 +102,14 @@ int64_t TWin32FileHandle::Read(void* buffer, int64_t count) {
   return total;
 }
 
+int64_t TWin32FileHandle::Read(void* buffer, int64_t count) {
+  return TransferAll(static_cast<uint8_t*>(buffer), count,
+                     [this](uint8_t* at, size_t n) { return ::read(FHandle, at, n); });
+}
+
 int64_t TWin32FileHandle::Write(const void* buffer, int64_t count) {
-  if (count < 0) return -1;
-  const auto* in = static_cast<const uint8_t*>(buffer);
-  int64_t total = 0;
-  while (total < count) {
-    const ssize_t n = ::write(FHandle, in + total, static_cast<size_t>(count - total));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return total > 0 ? total : -1;
-    }
-    if (n == 0) break;
-    total += n;
-  }
-  return total;
+  return TransferAll(static_cast<const uint8_t*>(buffer), count,
+                     [this](const uint8_t* at, size_t n) { return ::write(FHandle, at, n); });
 }
 
 // A running folder search; the folder stays open until the handle is released.
