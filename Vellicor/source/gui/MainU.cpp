@@ -20,6 +20,7 @@
 #include "AssertU.h"
 #include "ConsoleU.h"
 #include "DialogsU.h"
+#include "FileAssociateU.h"
 #include "FileSystemU.h"
 #include "HistoryListU.h"
 #include "Hpi_Zeta_LoaderU.h"
@@ -30,6 +31,10 @@
 #include "QuvCloseU.h"
 #include "QuvLoadU.h"
 #include "QuvViewU.h"
+#include "RegistryU.h"
+#include "SettingsU.h"
+#include "SingleInstanceServerU.h"
+#include "SingleInstanceU.h"
 
 namespace {
 
@@ -513,7 +518,10 @@ void TMainForm::acOpenQuvExecute() {
 }
 
 void TMainForm::ShowSettingsDialog() {
-  // The settings dialog comes with the file-association work; nothing to show yet.
+  // Made on first use and kept for the program's life.
+  auto* dialog = findChild<TSettingsDialog*>(QString(), Qt::FindDirectChildrenOnly);
+  if (!dialog) dialog = new TSettingsDialog(this);
+  dialog->exec();
 }
 
 void TMainForm::ShowAboutBox() {
@@ -864,8 +872,26 @@ void TMainForm::FirstActivation(const QStringList& commandLineFiles) {
   FActivationDone = true;
   LoadSettings();
   Activated = true;
-  // Without a shell registration there is nobody else to deliver the files.
-  for (const QString& file : commandLineFiles) OpenQuvFile(QString(), file);
+  // With Quv files registered the desktop starts the program with the file as its argument, so
+  // the files take the path of a request a second start hands over (each failure reported,
+  // then the next file).
+  bool registered = false;
+  if (!commandLineFiles.isEmpty()) {
+    try {
+      const TFileRegistry registry(DefaultRegistryFileName());
+      registered = IsFileTypeRegistered(registry);
+    } catch (const std::exception&) {
+      registered = false;
+    }
+  }
+  if (registered) {
+    std::vector<std::string> names;
+    for (const QString& file : commandLineFiles) names.push_back(ToStd(file));
+    VellicorSeriesExecuteMacro(
+        this, SplitRequestLines(EncodeOpenRequest(names, ToStd(QDir::currentPath()))));
+  } else {
+    for (const QString& file : commandLineFiles) OpenQuvFile(QString(), file);
+  }
   ProcessPendingWindowMenu(5);
 }
 

@@ -14,6 +14,7 @@
 #include "Hpi_Zeta_LoaderU.h"
 #include "MainU.h"
 #include "QuvViewU.h"
+#include "SingleInstanceServerU.h"
 
 namespace {
 
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
       files << argument;
   }
 
+  // A viewer of this user already running opens the files itself.
+  if (!files.isEmpty() && TSingleInstanceServer::SendToRunning(files, QDir::currentPath()))
+    return 0;
+
   TMainForm form(settings);
   InstallAssertDialog();
   if (files.isEmpty() && sample) files = SampleFiles(form.ProgramFolder());
@@ -95,8 +100,10 @@ int main(int argc, char** argv) {
   }
   form.show();
   // First activation once the window is up, as the event loop starts.
-  QTimer::singleShot(0, &form, [&form, files, select, tile] {
+  TSingleInstanceServer server;
+  QTimer::singleShot(0, &form, [&form, &server, files, select, tile] {
     form.FirstActivation(files);
+    server.Listen();  // later starts hand their files to this one
     if (tile) form.WindowTileVertical1->trigger();
     if (!select.isEmpty())
       if (TQuvView* view = form.ActiveView()) view->SelectImage(select);

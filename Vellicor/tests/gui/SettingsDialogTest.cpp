@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 #include "ColorPickerButtonU.h"
@@ -250,6 +251,28 @@ TEST_F(SettingsDialogTest, AssociationRoundTripInATemporaryHome) {
     else
       qputenv(names[i], saved[i]);
   }
+}
+
+TEST_F(SettingsDialogTest, SettingsCommandShowsOneKeptDialogModally) {
+  QTemporaryDir config;
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  QList<QWidget*> shown;
+  for (int i = 0; i < 2; ++i) {
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<TSettingsDialog*>(QApplication::activeModalWidget());
+      shown << dialog;
+      if (dialog) dialog->CancelBtn->click();
+    });
+    Main->acSettings->trigger();
+  }
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_NE(shown[0], nullptr);
+  EXPECT_EQ(shown[0], shown[1]);
+  if (saved.isNull())
+    qunsetenv("XDG_CONFIG_HOME");
+  else
+    qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST_F(SettingsDialogTest, ColorPickerOffersNamedSystemAndCustomColours) {
