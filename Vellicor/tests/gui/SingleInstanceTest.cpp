@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
 #include "SingleInstanceServerU.h"
+#include "SingleInstanceU.h"
 
 namespace {
 
@@ -132,6 +134,30 @@ TEST_F(SingleInstanceTest, OversizedRequestIsRefusedUnexecuted) {
   QApplication::processEvents();
   EXPECT_FALSE(executed.wait(300));
   EXPECT_TRUE(Opened.isEmpty());
+}
+
+// The program itself as the second start: it finds this "viewer", hands over and ends with 0.
+TEST_F(SingleInstanceTest, SecondProgramStartHandsItsFilesOverAndExits) {
+  const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/vellicor");
+  if (!QFileInfo(program).isExecutable()) GTEST_SKIP() << "vellicor not built beside the tests";
+  const QString name =
+      QString::fromStdString(SingleInstanceServerName(program.toStdString(), unsigned(::getuid())));
+  auto server = RecordingServer();
+  if (!server->Listen(name)) GTEST_SKIP() << "a viewer of this user is running";
+  QSignalSpy executed(server.get(), &TSingleInstanceServer::RequestExecuted);
+  QProcess second;
+  second.setWorkingDirectory(Dir.path());
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  second.setProcessEnvironment(environment);
+  second.start(program, {QStringLiteral("one.quv"), QStringLiteral("sub/two.quv")});
+  ASSERT_TRUE(second.waitForStarted(10000));
+  while (executed.isEmpty() && second.state() != QProcess::NotRunning) executed.wait(100);
+  if (executed.isEmpty()) executed.wait(1000);
+  ASSERT_TRUE(second.waitForFinished(20000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(Opened, (QStringList{Dir.filePath("one.quv"), Dir.filePath("sub/two.quv")}));
 }
 
 TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
