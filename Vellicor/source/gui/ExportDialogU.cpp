@@ -356,8 +356,10 @@ void TExportDialog::CloseBtnClick() {
   TMainForm* main = View ? View->MainForm : TMainForm::Instance();
   if (main) {
     main->RememberExportSettings = RememberSettings->isChecked();
+    // Through the toggle command: setting the state alone would leave the open views exporting
+    // with the former value.
     if (main->acAutoPadUsingSelectedFrames->isChecked() != AutoPadUsingSelectedFrames->isChecked())
-      main->acAutoPadUsingSelectedFrames->setChecked(AutoPadUsingSelectedFrames->isChecked());
+      main->acAutoPadUsingSelectedFrames->trigger();
     if (RememberSettings->isChecked()) {
       main->SetExportBitDepth(BitDepthFormat(ImageBitDepth->currentIndex()));
       main->SetFrameDataExportType(FrameDataExportType->currentIndex());

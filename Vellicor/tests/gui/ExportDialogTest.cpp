@@ -188,9 +188,19 @@ TEST_F(ExportDialogTest, OptionsOfOneExportAreForgottenUnlessRemembered) {
   EXPECT_EQ(View->FrontEnd()->ExportPixelFormat, pf8bit);
   EXPECT_FALSE(View->FrontEnd()->AutoPad);
 
+  // The selected-frames padding is kept whether remembered or not, and reaches the views.
+  const bool selectedOnly = Main->acAutoPadUsingSelectedFrames->isChecked();
+  TExportDialog& fourth = Show();
+  fourth.RememberSettings->setChecked(false);
+  fourth.AutoPadUsingSelectedFrames->setChecked(!selectedOnly);
+  fourth.CloseBtn->click();
+  EXPECT_EQ(Main->acAutoPadUsingSelectedFrames->isChecked(), !selectedOnly);
+  EXPECT_EQ(View->FrontEnd()->AutoPadUsingSelectedFrames, !selectedOnly);
+  EXPECT_EQ(Main->ExportBitDepth, pf8bit);
+
   // Cancel stores nothing.
   TExportDialog& third = Show();
-  EXPECT_TRUE(third.RememberSettings->isChecked());
+  EXPECT_FALSE(third.RememberSettings->isChecked());  // as the last Close left it
   EXPECT_EQ(third.ImageBitDepth->currentIndex(), 2);
   third.ImageBitDepth->setCurrentIndex(6);
   third.CancelBtn->click();
