@@ -17,12 +17,12 @@
 #include <limits>
 
 #include "DialogsU.h"
+#include "ExportDialogU.h"
 #include "FileSystemU.h"
 #include "FrameExportU.h"
 #include "Hpi_Zeta_LoaderU.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
-#include "ExportDialogU.h"
 #include "PaintBoxU.h"
 #include "QuvManagerU.h"
 #include "StringUtilsU.h"
