@@ -14,9 +14,9 @@ mkdir -p docs
 # A settings file of its own, so the screenshot neither depends on nor changes the user's.
 config="$(mktemp -d)"
 trap 'rm -rf "$config"' EXIT
-printf '[WindowPos]\nTop=0\nLeft=0\nWidth=1024\nHeight=700\nWindowState=0\n' > "$config/Vellicor.ini"
+printf '[WindowPos]\nTop=0\nLeft=0\nWidth=1280\nHeight=800\nWindowState=0\n' > "$config/Vellicor.ini"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
-xvfb-run -a -s "-screen 0 1024x700x24" bash -c '
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   "$1" --sample --tile --select="$2" --settings="$4" &
   pid=$!
   sleep 4

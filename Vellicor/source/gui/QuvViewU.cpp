@@ -267,6 +267,8 @@ void TQuvView::CreateControls() {
   attributesLayout->setContentsMargins(4, 4, 4, 4);
 
   ImageAttributes = new QWidget(ImageAttributesPanel);
+  // The captions and values never shrink below their text; the animation panel gives way first.
+  ImageAttributes->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
   ImageAttributes->setContextMenuPolicy(Qt::CustomContextMenu);
   attributesLayout->addWidget(ImageAttributes, 1);
   auto* grid = new QGridLayout(ImageAttributes);
@@ -308,7 +310,9 @@ void TQuvView::CreateControls() {
   grid->setRowStretch(6, 1);
 
   AnimationPanel = new QWidget(ImageAttributesPanel);
-  AnimationPanel->setFixedWidth(268);
+  AnimationPanel->setMinimumWidth(120);
+  AnimationPanel->setMaximumWidth(268);
+  AnimationPanel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   AnimationPanel->setContextMenuPolicy(Qt::CustomContextMenu);
   attributesLayout->addWidget(AnimationPanel);
   auto* animationLayout = new QVBoxLayout(AnimationPanel);
