@@ -227,3 +227,16 @@ TEST_F(FileSystemScan, MacrosScanTheCurrentFolderAndEveryOpticalDrive) {
   EXPECT_EQ(fs.Root(), nullptr);
   EXPECT_TRUE(fs.Loaders().empty());
 }
+
+TEST_F(FileSystemScan, FileNameMaskMountsNamesHoldingMaskCharacters) {
+  dir.Write("tank[1].quv", "x");
+  dir.Write("star*.quv", "y");
+  dir.Write("tank1.quv", "z");
+  EXPECT_EQ(FileNameMask("tank[1].quv"), "tank?1?.quv");
+  fs.AddSearchPath("", dir.Path(), sdCheckUsable, {{FileNameMask("tank[1].quv"), 1, false}});
+  fs.AddSearchPath("", dir.Path(), sdCheckUsable, {{FileNameMask("star*.quv"), 1, false}});
+  fs.Rescan(true);
+  EXPECT_NE(fs.FindFile("tank[1].quv"), nullptr);
+  EXPECT_NE(fs.FindFile("star*.quv"), nullptr);
+  EXPECT_EQ(fs.FindFile("tank1.quv"), nullptr);
+}

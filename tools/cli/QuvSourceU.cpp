@@ -30,9 +30,10 @@ TQuvSource OpenQuvSource(const std::string& path, uint8_t transparentIndex) {
   if (inArchive) {
     source.FileName = innerPath;
     source.FileSystem->AddSearchPath("", folder, sdCheckUsable,
-                                     {{ExtractFileName(archiveFile), 1, true}});
+                                     {{FileNameMask(ExtractFileName(archiveFile)), 1, true}});
   } else {
-    source.FileSystem->AddSearchPath("", folder, sdCheckUsable, {{source.FileName, 1, false}});
+    source.FileSystem->AddSearchPath("", folder, sdCheckUsable,
+                                     {{FileNameMask(source.FileName), 1, false}});
   }
   source.FileSystem->Rescan(true);
 

@@ -838,3 +838,10 @@ TFileEntry* TFileSystem::AddFile(std::unique_ptr<TFileEntry>& node, TDirEntry* p
   if (added->Reader && added->Reader->GetEntry() != added) added->Reader->SetEntry(added);
   return added;
 }
+
+std::string FileNameMask(const std::string& fileName) {
+  std::string mask = fileName;
+  for (char& c : mask)
+    if (c == '[' || c == ']' || c == '*' || c == '\\') c = '?';
+  return mask;
+}

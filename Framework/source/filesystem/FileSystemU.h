@@ -334,3 +334,7 @@ extern TFileSystem* DefaultFileSystem;
 
 // The system's own mask matcher (see TMask). Raises EMaskException for an invalid mask.
 bool MatchesMask(const std::string& name, const std::string& mask);
+
+// A mask that finds one file by its name: characters the mask language gives a meaning stand
+// for themselves only as "any one character", so a name like "tank[1].quv" still mounts.
+std::string FileNameMask(const std::string& fileName);

@@ -446,10 +446,12 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
     SaveSettings();
     throw;
   }
-  if (!loaded)
-    Dialogs().Message(this, QStringLiteral("Error"),
-                      QStringLiteral("Could not open quv %1").arg(fileName), QMessageBox::Warning,
-                      QMessageBox::Ok);
+  if (!loaded) {
+    // The window that knew why has closed: the reason goes into the box below the message.
+    QString text = QStringLiteral("Could not open quv %1").arg(fileName);
+    if (!view->LastError.isEmpty()) text += QStringLiteral("\n\n") + view->LastError;
+    Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Warning, QMessageBox::Ok);
+  }
   Updating = false;
   SaveSettings();
   return view;

@@ -433,12 +433,13 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
       if (archiveFolder == QLatin1String(".")) archiveFolder.clear();
       FFileSystem->AddSearchPath(
           "", ToStd(archiveFolder), sdCheckUsable,
-          {TFileMaskInfo{ToStd(QFileInfo(archiveFile).fileName()), 1, true}});
+          {TFileMaskInfo{FileNameMask(ToStd(QFileInfo(archiveFile).fileName())), 1, true}});
       openName = ToStd(innerPath);
       shownName = innerPath;
     } else {
-      FFileSystem->AddSearchPath("", ToStd(folder), sdCheckUsable,
-                                 {TFileMaskInfo{ToStd(QFileInfo(FileName).fileName()), 1, false}});
+      FFileSystem->AddSearchPath(
+          "", ToStd(folder), sdCheckUsable,
+          {TFileMaskInfo{FileNameMask(ToStd(QFileInfo(FileName).fileName())), 1, false}});
       openName = ToStd(QFileInfo(FileName).fileName());
     }
     FFileSystem->Rescan(true);

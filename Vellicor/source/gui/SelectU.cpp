@@ -159,13 +159,10 @@ bool TSelectFileInHpi::FormActivate() {
 
   const QFileInfo archive(ArchiveName);
   ArchiveName = archive.absoluteFilePath();
-  // The file name serves as the mount mask: characters the mask language gives a meaning
-  // stand for themselves only as "any one character".
-  QString mask = archive.fileName();
-  for (QChar special : {QChar('['), QChar(']'), QChar('*')}) mask.replace(special, QChar('?'));
   try {
-    FFileSystem->AddSearchPath("", archive.absolutePath().toStdString(), sdCheckUsable,
-                               {TFileMaskInfo{mask.toStdString(), 1, true}});
+    FFileSystem->AddSearchPath(
+        "", archive.absolutePath().toStdString(), sdCheckUsable,
+        {TFileMaskInfo{FileNameMask(archive.fileName().toStdString()), 1, true}});
     FFileSystem->Rescan(true);
   } catch (const ENotArchiveFile&) {
     FFileSystem->Clear();

@@ -26,7 +26,7 @@ QString FirstQuvInArchive(const QString& archive) {
     fileSystem.RegisterLoader(std::make_unique<THpiLoader>(&fileSystem));
     const QFileInfo info(archive);
     fileSystem.AddSearchPath("", info.absolutePath().toStdString(), sdCheckUsable,
-                             {TFileMaskInfo{info.fileName().toStdString(), 1, true}});
+                             {TFileMaskInfo{FileNameMask(info.fileName().toStdString()), 1, true}});
     fileSystem.Rescan(true);
     if (!fileSystem.Root()) return {};
     std::function<std::string(TDirEntry*, int)> find = [&](TDirEntry* dir, int depth) {
