@@ -255,7 +255,9 @@ TEST_F(Export, EveryDepthIsReadBackWithTheFramesColours) {
     const std::vector<uint8_t> bytes = ReadFileBytes(fileName);
     ASSERT_GT(bytes.size(), 54u);
     EXPECT_EQ(Le16(bytes, 28), format == pf15bit ? 16 : PixelFormatBits(format));
-    if (format == pf8bit) EXPECT_EQ(Le32(bytes, 46), 5u);  // a table of the colours used
+    if (format == pf8bit) {
+      EXPECT_EQ(Le32(bytes, 46), 5u);  // a table of the colours used
+    }
     const TDecodedImage decoded = DecodeWithMagick(fileName);
     ASSERT_EQ(decoded.Width, 5);
     for (int32_t y = 0; y < 3; ++y)

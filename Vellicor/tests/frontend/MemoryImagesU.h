@@ -53,6 +53,8 @@ class TMemoryManager : public TImageManager {
 
 // One frame or sub-frame to build. Pixel (x, y) gets palette index Index(x, y).
 struct TFrameDesc {
+  TFrameDesc(int32_t width = 1, int32_t height = 1, int32_t xOffset = 0, int32_t yOffset = 0)
+      : Width(width), Height(height), XOffset(xOffset), YOffset(yOffset) {}
   int32_t Width = 1;
   int32_t Height = 1;
   int32_t XOffset = 0;
