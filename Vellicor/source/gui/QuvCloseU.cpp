@@ -12,47 +12,14 @@
 #include "MainU.h"
 #include "QuvViewU.h"
 
-TQuvCloser::TQuvCloser(TMainForm* mainForm) : QDialog(mainForm), FMainForm(mainForm) {
-  setWindowTitle(QStringLiteral("Closing Quvs..."));
-  setModal(true);
-  resize(258, 147);
-  auto* grid = new QGridLayout(this);
-  ProgressBar = new QProgressBar(this);
-  ProgressBar->setMinimum(0);
-  ProgressBar->setTextVisible(false);
-  grid->addWidget(ProgressBar, 0, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Current Quv Index"), this), 1, 0);
-  CurrentQuvIndex = new QLabel(this);
-  grid->addWidget(CurrentQuvIndex, 1, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Max Quv Index"), this), 2, 0);
-  MaxQuvIndex = new QLabel(this);
-  grid->addWidget(MaxQuvIndex, 2, 1);
+TQuvCloser::TQuvCloser(TMainForm* mainForm)
+    : TQuvProgressDialog(mainForm, QStringLiteral("Closing Quvs...")) {
   // Stopping works through closing the dialog, which the button does.
-  AbortButton = new QPushButton(QStringLiteral("Abort"), this);
-  grid->addWidget(AbortButton, 3, 0, 1, 2, Qt::AlignHCenter);
   connect(AbortButton, &QPushButton::clicked, this, [this] { close(); });
 }
 
 int TQuvCloser::Run() {
-  FArmed = true;
-  return exec();
-}
-
-void TQuvCloser::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  if (!FArmed) return;
-  FArmed = false;
-  QTimer::singleShot(0, this, [this] { FormActivate(); });
-}
-
-void TQuvCloser::closeEvent(QCloseEvent* event) {
-  Aborted = true;
-  QDialog::closeEvent(event);
-}
-
-void TQuvCloser::reject() {
-  Aborted = true;
-  QDialog::reject();
+  return RunBatch();
 }
 
 void TQuvCloser::FormActivate() {

@@ -13,26 +13,9 @@
 #include "QuvViewU.h"
 #include "SelectU.h"
 
-TQuvLoader::TQuvLoader(TMainForm* mainForm) : QDialog(mainForm), FMainForm(mainForm) {
-  setWindowTitle(QStringLiteral("Loading Quvs..."));
-  setModal(true);
-  resize(258, 147);
-  auto* grid = new QGridLayout(this);
-  ProgressBar = new QProgressBar(this);
-  ProgressBar->setMinimum(0);
-  ProgressBar->setTextVisible(false);
-  grid->addWidget(ProgressBar, 0, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Current Quv Index"), this), 1, 0);
-  CurrentQuvIndex = new QLabel(this);
-  grid->addWidget(CurrentQuvIndex, 1, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Max Quv Index"), this), 2, 0);
-  MaxQuvIndex = new QLabel(this);
-  grid->addWidget(MaxQuvIndex, 2, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Current quv:"), this), 3, 0);
-  CurrentQuv = new QLabel(this);
-  grid->addWidget(CurrentQuv, 3, 1);
-  AbortButton = new QPushButton(QStringLiteral("Abort"), this);
-  grid->addWidget(AbortButton, 4, 0, 1, 2, Qt::AlignHCenter);
+TQuvLoader::TQuvLoader(TMainForm* mainForm)
+    : TQuvProgressDialog(mainForm, QStringLiteral("Loading Quvs...")) {
+  CurrentQuv = AddValueRow(QStringLiteral("Current quv:"));
   connect(AbortButton, &QPushButton::clicked, this, [this] {
     Aborted = true;
     QMetaObject::invokeMethod(
@@ -46,27 +29,12 @@ TQuvLoader::TQuvLoader(TMainForm* mainForm) : QDialog(mainForm), FMainForm(mainF
 int TQuvLoader::Run(const QStringList& names, int filterIndex) {
   FileList = names;
   FilterIndex = filterIndex;
-  FArmed = true;
-  return exec();
+  return RunBatch();
 }
 
-void TQuvLoader::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  if (!FArmed) return;
-  FArmed = false;  // once per show
-  QTimer::singleShot(0, this, [this] { FormActivate(); });
-}
-
-void TQuvLoader::closeEvent(QCloseEvent* event) {
+void TQuvLoader::Stop() {
   Aborted = true;
   FileList.clear();
-  QDialog::closeEvent(event);
-}
-
-void TQuvLoader::reject() {
-  Aborted = true;
-  FileList.clear();
-  QDialog::reject();
 }
 
 bool TQuvLoader::Stopping() const {

@@ -2,17 +2,16 @@
 // "Loading Quvs...": opens every file chosen in the open dialog one after another, searching
 // archives through the archive picker, while the event loop keeps serving timers and input (and
 // the Abort button) between files.
-#include <QDialog>
 #include <QStringList>
 #include <functional>
 
+#include "QuvProgressU.h"
+
 class QLabel;
-class QProgressBar;
-class QPushButton;
 class TMainForm;
 class TQuvView;
 
-class TQuvLoader : public QDialog {
+class TQuvLoader : public TQuvProgressDialog {
   Q_OBJECT
  public:
   explicit TQuvLoader(TMainForm* mainForm);
@@ -23,7 +22,6 @@ class TQuvLoader : public QDialog {
 
   QStringList FileList;
   int FilterIndex = 1;
-  bool Aborted = false;
 
   // The archive picker (replaceable by tests): (filter in/out, results, archive, multiple).
   std::function<bool(QString& filter, QStringList& results, const QString& archiveName,
@@ -32,21 +30,15 @@ class TQuvLoader : public QDialog {
   // Told after every file opened, with the number opened so far (tests abort from here).
   std::function<void(int opened)> OnFileOpened;
 
-  QProgressBar* ProgressBar;
-  QLabel *CurrentQuvIndex, *MaxQuvIndex, *CurrentQuv;
-  QPushButton* AbortButton;
+  QLabel* CurrentQuv;
 
  protected:
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void reject() override;
+  void FormActivate() override;
+  void Stop() override;
 
  private:
-  void FormActivate();
   bool Open(const QString& source, const QString& fileName);  // false: stop the batch
   bool Stopping() const;
 
-  TMainForm* FMainForm;
-  bool FArmed = false;
   int FOpened = 0;
 };

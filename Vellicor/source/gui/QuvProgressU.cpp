@@ -1,0 +1,59 @@
+#include "QuvProgressU.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "MainU.h"
+
+TQuvProgressDialog::TQuvProgressDialog(TMainForm* mainForm, const QString& caption)
+    : QDialog(mainForm), FMainForm(mainForm) {
+  setWindowTitle(caption);
+  setModal(true);
+  resize(258, 147);
+  FGrid = new QGridLayout(this);
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setMinimum(0);
+  ProgressBar->setTextVisible(false);
+  FGrid->addWidget(ProgressBar, 0, 0, 1, 2);
+  CurrentQuvIndex = AddValueRow(QStringLiteral("Current Quv Index"));
+  MaxQuvIndex = AddValueRow(QStringLiteral("Max Quv Index"));
+  AbortButton = new QPushButton(QStringLiteral("Abort"), this);
+  FGrid->addWidget(AbortButton, FNextRow, 0, 1, 2, Qt::AlignHCenter);
+}
+
+QLabel* TQuvProgressDialog::AddValueRow(const QString& caption) {
+  const int row = FNextRow++;
+  FGrid->addWidget(new QLabel(caption, this), row, 0);
+  auto* value = new QLabel(this);
+  FGrid->addWidget(value, row, 1);
+  if (AbortButton) {  // the Abort button stays the last row
+    FGrid->removeWidget(AbortButton);
+    FGrid->addWidget(AbortButton, FNextRow, 0, 1, 2, Qt::AlignHCenter);
+  }
+  return value;
+}
+
+int TQuvProgressDialog::RunBatch() {
+  FArmed = true;
+  return exec();
+}
+
+void TQuvProgressDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!FArmed) return;
+  FArmed = false;  // once per show
+  QTimer::singleShot(0, this, [this] { FormActivate(); });
+}
+
+void TQuvProgressDialog::closeEvent(QCloseEvent* event) {
+  Stop();
+  QDialog::closeEvent(event);
+}
+
+void TQuvProgressDialog::reject() {
+  Stop();
+  QDialog::reject();
+}
