@@ -1253,17 +1253,20 @@ void TQuvView::acExportSelectedExecute() {
       });
 }
 
+// The data file, then (when sub-frame bitmaps go with the data) the folder for them.
+bool TQuvView::AskFrameDataFile(QString& file, QString& folder) {
+  return AskSaveFile(QStringLiteral("Save frame data..."), QStringLiteral("Text file|*.txt"),
+                     FromStd(FileNamePart(CurrentImage->Name)) + QStringLiteral("_Data.txt"),
+                     file) &&
+         (!FFrontEnd->ExportFrameWhenExportFrameData || AskFolder(folder));
+}
+
 void TQuvView::acExportFrameDataExecute() {
   if (!CurrentImage) return;
   QString file, folder;
   RunExport(
       acExportFrameData,
-      [&] {
-        return AskSaveFile(QStringLiteral("Save frame data..."), QStringLiteral("Text file|*.txt"),
-                           FromStd(FileNamePart(CurrentImage->Name)) + QStringLiteral("_Data.txt"),
-                           file) &&
-               (!FFrontEnd->ExportFrameWhenExportFrameData || AskFolder(folder));
-      },
+      [&] { return AskFrameDataFile(file, folder); },
       [&] {
         return QStringLiteral("Exporting frame data for Image: \"%1\", Frame: %2.")
             .arg(FromStd(CurrentImage->Name))
@@ -1280,12 +1283,7 @@ void TQuvView::acExportFramesDataExecute() {
   QString file, folder;
   RunExport(
       acExportFramesData,
-      [&] {
-        return AskSaveFile(QStringLiteral("Save frame data..."), QStringLiteral("Text file|*.txt"),
-                           FromStd(FileNamePart(CurrentImage->Name)) + QStringLiteral("_Data.txt"),
-                           file) &&
-               (!FFrontEnd->ExportFrameWhenExportFrameData || AskFolder(folder));
-      },
+      [&] { return AskFrameDataFile(file, folder); },
       [&] {
         return QStringLiteral("Exporting frame data for Image: \"%1\".")
             .arg(FromStd(CurrentImage->Name));

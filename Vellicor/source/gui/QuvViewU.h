@@ -181,6 +181,7 @@ class TQuvView : public QWidget {
   bool AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
                    QString& chosen);
   bool AskFolder(QString& chosen);
+  bool AskFrameDataFile(QString& file, QString& folder);
   void ExportDataOfRows(const QList<QTreeWidgetItem*>& rows);
   QList<QTreeWidgetItem*> SelectedRowsInListOrder() const;
   QList<QTreeWidgetItem*> AllRowsInListOrder() const;
