@@ -14,6 +14,7 @@
 
 #include "AppSettingsU.h"
 #include "DialogsU.h"
+#include "ExportOptionListsU.h"
 #include "FrameExportU.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
@@ -83,14 +84,10 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent)
 
   FrameDataExportTypeLbl = new QLabel(QStringLiteral("Frame Data export type"), this);
   FrameDataExportType = new QComboBox(this);
-  FrameDataExportType->addItems({QStringLiteral("Offsets"), QStringLiteral("Offsets + size data"),
-                                 QStringLiteral("Offsets + size data + image filename")});
+  FrameDataExportType->addItems(FrameDataTypeItems());
   ImageBitDepthLbl = new QLabel(QStringLiteral("Export image bit depth"), this);
   ImageBitDepth = new QComboBox(this);
-  ImageBitDepth->addItems({QStringLiteral("1 Bit"), QStringLiteral("4 Bit"),
-                           QStringLiteral("8 Bit"), QStringLiteral("15 bit"),
-                           QStringLiteral("16 bit"), QStringLiteral("24 bit"),
-                           QStringLiteral("32 Bit")});
+  ImageBitDepth->addItems(BitDepthItems());
   ImageBitDepth->setCurrentIndex(5);
 
   ExportFrameWhenExportFrameData =

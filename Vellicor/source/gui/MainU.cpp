@@ -573,19 +573,28 @@ void TMainForm::ActivateChild(QMdiSubWindow* child) {
   child->raise();
 }
 
-void TMainForm::SwitchToNextChild() {
-  QList<QMdiSubWindow*> order = MdiArea->subWindowList(QMdiArea::StackingOrder);
+// Common start of both switches: fewer than two children only beep; otherwise drawing is held
+// and a maximized active child is restored for the switch. Returns the active child, or null.
+QMdiSubWindow* TMainForm::BeginChildSwitch(QList<QMdiSubWindow*>& order) {
+  order = MdiArea->subWindowList(QMdiArea::StackingOrder);
   if (order.size() < 2) {
     QApplication::beep();
-    return;
+    return nullptr;
   }
   setUpdatesEnabled(false);
   QMdiSubWindow* active = MdiArea->currentSubWindow() ? MdiArea->currentSubWindow() : order.back();
-  FBeforeCaption = active->windowTitle();
   if (active->isMaximized()) {
     FMaximizeRestore = true;
     active->showNormal();
   }
+  return active;
+}
+
+void TMainForm::SwitchToNextChild() {
+  QList<QMdiSubWindow*> order;
+  QMdiSubWindow* active = BeginChildSwitch(order);
+  if (!active) return;
+  FBeforeCaption = active->windowTitle();
   // Stacking order runs back to front: the child directly behind the active one.
   order.removeAll(active);
   QMdiSubWindow* next = order.back();
@@ -599,17 +608,9 @@ void TMainForm::SwitchToNextChild() {
 }
 
 void TMainForm::SwitchToPreviousChild() {
-  QList<QMdiSubWindow*> order = MdiArea->subWindowList(QMdiArea::StackingOrder);
-  if (order.size() < 2) {
-    QApplication::beep();
-    return;
-  }
-  setUpdatesEnabled(false);
-  QMdiSubWindow* active = MdiArea->currentSubWindow() ? MdiArea->currentSubWindow() : order.back();
-  if (active->isMaximized()) {
-    FMaximizeRestore = true;
-    active->showNormal();
-  }
+  QList<QMdiSubWindow*> order;
+  QMdiSubWindow* active = BeginChildSwitch(order);
+  if (!active) return;
   // Undo the last switch: the window left then comes back to the front. Without such a
   // window (or when it is the active one) the bottom-most child comes forward, so repeated
   // presses walk the windows backwards.

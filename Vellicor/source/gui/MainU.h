@@ -172,6 +172,7 @@ class TMainForm : public QMainWindow {
   void WindowTile(bool horizontal);
   void WindowArrangeIcons();
   void ActivateChild(QMdiSubWindow* child);
+  QMdiSubWindow* BeginChildSwitch(QList<QMdiSubWindow*>& order);
   QList<QMdiSubWindow*> ChildWindows() const;
 
   QString FSettingsFile;

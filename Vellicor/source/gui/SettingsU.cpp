@@ -13,6 +13,7 @@
 #include "ColorPickerButtonU.h"
 #include "DialogsU.h"
 #include "ExportDialogU.h"
+#include "ExportOptionListsU.h"
 #include "MainU.h"
 
 namespace {
@@ -70,16 +71,12 @@ TSettingsDialog::TSettingsDialog(TMainForm* mainForm, IRegistry* registry,
 
   ImageBitDepthLbl = new QLabel(QStringLiteral("Export image bit depth"), this);
   ImageBitDepth = new QComboBox(this);
-  ImageBitDepth->addItems({QStringLiteral("1 Bit"), QStringLiteral("4 Bit"),
-                           QStringLiteral("8 Bit"), QStringLiteral("15 bit"),
-                           QStringLiteral("16 bit"), QStringLiteral("24 bit"),
-                           QStringLiteral("32 Bit")});
+  ImageBitDepth->addItems(BitDepthItems());
   ImageBitDepth->setToolTip(QStringLiteral("The bitdepth to export images as"));
 
   FrameDataExportTypeLbl = new QLabel(QStringLiteral("Frame Data export type"), this);
   FrameDataExportType = new QComboBox(this);
-  FrameDataExportType->addItems({QStringLiteral("Offsets"), QStringLiteral("Offsets + size data"),
-                                 QStringLiteral("Offsets + size data + image filename")});
+  FrameDataExportType->addItems(FrameDataTypeItems());
   FrameDataExportType->setToolTip(
       QStringLiteral("The amount of information to include in export frame data"));
 
