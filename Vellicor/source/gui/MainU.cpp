@@ -435,7 +435,10 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
   caption = caption.mid(std::max(caption.lastIndexOf('/'), caption.lastIndexOf('\\')) + 1);
   view->setWindowTitle(caption);
   child->setWindowTitle(caption);
-  child->resize(729, 550);
+  // The window's own size, but never larger than the space the main window offers for it.
+  const QSize room = MdiArea->viewport()->size();
+  child->resize(std::min(729, std::max(room.width(), 200)),
+                std::min(550, std::max(room.height(), 150)));
   child->show();
   emit ViewOpened(view);
   bool loaded = false;
