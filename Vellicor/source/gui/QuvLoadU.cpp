@@ -1,28 +1,26 @@
 #include "QuvLoadU.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
+#include <QScopeGuard>
 
-#include "MainU.h"
 #include "QuvViewU.h"
 #include "SelectU.h"
+#include "SettingsModelU.h"
 
-TQuvLoader::TQuvLoader(TMainForm* mainForm)
-    : TQuvProgressDialog(mainForm, QStringLiteral("Loading Quvs...")) {
+TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* owner)
+    : TQuvProgressDialog(host, owner, QStringLiteral("Loading Quvs...")), FSettings(settings) {
   CurrentQuv = AddValueRow(QStringLiteral("Current quv:"));
   connect(AbortButton, &QPushButton::clicked, this, [this] {
     Aborted = true;
     QMetaObject::invokeMethod(
         this, [this] { close(); }, Qt::QueuedConnection);
   });
-  PickFiles = [](QString& filter, QStringList& results, const QString& archive, bool multi) {
-    return SelectFilesInHpi(filter, results, archive, multi);
+  PickFiles = [this](QString& filter, QStringList& results, const QString& archive, bool multi) {
+    return SelectFilesInHpi(filter, results, archive, multi, parentWidget());
   };
 }
 
@@ -37,39 +35,55 @@ void TQuvLoader::Stop() {
   FileList.clear();
 }
 
-bool TQuvLoader::Stopping() const {
-  return FMainForm->Terminating || Aborted;
-}
-
-bool TQuvLoader::Open(const QString& source, const QString& fileName) {
-  TQuvView* view = FMainForm->OpenQuvFile(source, fileName);
-  FMainForm->PendingWindowMenu.push_back(view);
+void TQuvLoader::Open(const QString& source, const QString& fileName) {
+  FHost->QueueWindowMenuEntry(FHost->OpenQuvFile(source, fileName));
   ++FOpened;
   if (OnFileOpened) OnFileOpened(FOpened);
+}
+
+bool TQuvLoader::Continue() {
+  QCoreApplication::processEvents();
+  FTerminated = FHost->IsTerminating();
+  return !FTerminated && !Aborted;
+}
+
+bool TQuvLoader::OpenFromArchive(const QString& archive) {
+  QString filter = FSettings->ArchiveSearchFilter();
+  QStringList results;
+  if (!PickFiles(filter, results, archive, true)) return true;
+  FSettings->SetArchiveSearchFilter(filter);  // the picker may have changed it
+  ProgressBar->setMaximum(ProgressBar->maximum() + int(results.size()) - 1);
+  MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
+  for (const QString& inner : results) {
+    CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
+    QString innerPath = inner;
+    innerPath.replace('\\', '/');
+    CurrentQuv->setText(innerPath.mid(innerPath.lastIndexOf('/') + 1));
+    Open(archive, archive + '/' + innerPath);
+    ProgressBar->setValue(ProgressBar->value() + 1);
+    if (!Continue()) return false;
+  }
   return true;
 }
 
 void TQuvLoader::FormActivate() {
   Aborted = false;
   FOpened = 0;
+  FTerminated = false;
   ProgressBar->setMaximum(int(FileList.size()));
   ProgressBar->setValue(0);
   MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
   CurrentQuvIndex->clear();
   CurrentQuv->clear();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  FMainForm->LoadingQuvs = true;
-  bool terminated = false;
-  // Clean-up that also runs when an open raises an error.
-  struct TCleanUp {
-    TQuvLoader* Self;
-    ~TCleanUp() {
-      Self->FMainForm->LoadingQuvs = false;
-      QApplication::restoreOverrideCursor();
-      QMetaObject::invokeMethod(
-          Self, [s = Self] { s->accept(); }, Qt::QueuedConnection);
-    }
-  } cleanUp{this};
+  FHost->SetLoadingQuvs(true);
+  // Also when an open raises an error.
+  const auto cleanUp = qScopeGuard([this] {
+    FHost->SetLoadingQuvs(false);
+    QApplication::restoreOverrideCursor();
+    QMetaObject::invokeMethod(
+        this, [this] { accept(); }, Qt::QueuedConnection);
+  });
 
   const QStringList names = FileList;  // closing the dialog empties the list
   for (const QString& entry : names) {
@@ -80,46 +94,15 @@ void TQuvLoader::FormActivate() {
       CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
       CurrentQuv->setText(QFileInfo(name).fileName());
       Open(QString(), name);
-    } else {
-      QStringList results;
-      if (PickFiles(FMainForm->ArchiveSearchFilter, results, name, true)) {
-        FMainForm->SaveSettings();  // the picker may have changed the filter
-        ProgressBar->setMaximum(ProgressBar->maximum() + int(results.size()) - 1);
-        MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
-        bool stop = false;
-        for (const QString& inner : results) {
-          CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
-          QString innerPath = inner;
-          innerPath.replace('\\', '/');
-          CurrentQuv->setText(innerPath.mid(innerPath.lastIndexOf('/') + 1));
-          Open(name, name + '/' + innerPath);
-          ProgressBar->setValue(ProgressBar->value() + 1);
-          QCoreApplication::processEvents();
-          if (FMainForm->Terminating) {
-            terminated = true;
-            stop = true;
-            break;
-          }
-          if (Aborted) {
-            stop = true;
-            break;
-          }
-        }
-        if (terminated) break;
-        if (stop) break;
-      }
-    }
-    QCoreApplication::processEvents();
-    if (FMainForm->Terminating) {
-      terminated = true;
+    } else if (!OpenFromArchive(name)) {
       break;
     }
-    if (Aborted) break;
+    if (FTerminated || !Continue()) break;
   }
-  if (terminated) return;
-  FMainForm->ProcessPendingWindowMenu(5);
-  if (TQuvView* view = FMainForm->ActiveView()) {
-    FMainForm->LoadingQuvs = false;
+  if (FTerminated) return;
+  FHost->ProcessPendingWindowMenu(5);
+  if (TQuvView* view = FHost->ActiveView()) {
+    FHost->SetLoadingQuvs(false);
     view->Activate();
   }
 }

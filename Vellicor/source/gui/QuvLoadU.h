@@ -8,13 +8,13 @@
 #include "QuvProgressU.h"
 
 class QLabel;
-class TMainForm;
-class TQuvView;
+class TSettingsModel;
 
 class TQuvLoader : public TQuvProgressDialog {
   Q_OBJECT
  public:
-  explicit TQuvLoader(TMainForm* mainForm);
+  // The picker's search filter is the setting in `settings`.
+  TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* owner);
 
   // Shows the dialog modally and runs the batch for these names; filter index 1 means Quv
   // files, any other value means each name is an archive to search.
@@ -37,8 +37,13 @@ class TQuvLoader : public TQuvProgressDialog {
   void Stop() override;
 
  private:
-  bool Open(const QString& source, const QString& fileName);  // false: stop the batch
-  bool Stopping() const;
+  void Open(const QString& source, const QString& fileName);
+  // The files chosen inside one archive; false when the batch is to stop.
+  bool OpenFromArchive(const QString& archive);
+  // Lets the event loop run; false when the batch is to stop (FTerminated: the program ends).
+  bool Continue();
 
+  TSettingsModel* FSettings;
   int FOpened = 0;
+  bool FTerminated = false;
 };

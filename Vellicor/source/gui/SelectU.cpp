@@ -16,7 +16,6 @@
 
 #include "FileSystemU.h"
 #include "Hpi_Zeta_LoaderU.h"
-#include "MainU.h"
 
 namespace {
 
@@ -349,18 +348,17 @@ void TSelectFileInHpi::done(int result) {
   QDialog::done(Accepted ? QDialog::Accepted : result);
 }
 
-TSelectFileInHpi* SelectFileInHpiDialog() {
+TSelectFileInHpi* SelectFileInHpiDialog(QWidget* owner) {
   static QPointer<TSelectFileInHpi> dialog;
-  if (!dialog) dialog = new TSelectFileInHpi(TMainForm::Instance());
+  if (!dialog && owner) dialog = new TSelectFileInHpi(owner);
   return dialog;
 }
 
 bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& archiveName,
-                      bool multipleSelection) {
-  // Without a main window to own a kept dialog, a dialog lives for this one call.
+                      bool multipleSelection, QWidget* owner) {
   std::unique_ptr<TSelectFileInHpi> local;
-  if (!TMainForm::Instance()) local = std::make_unique<TSelectFileInHpi>();
-  TSelectFileInHpi* dialog = local ? local.get() : SelectFileInHpiDialog();
+  if (!owner) local = std::make_unique<TSelectFileInHpi>();
+  TSelectFileInHpi* dialog = local ? local.get() : SelectFileInHpiDialog(owner);
   dialog->ArchiveName = archiveName;
   dialog->Filter = filter;
   dialog->MultipleSelection = multipleSelection;

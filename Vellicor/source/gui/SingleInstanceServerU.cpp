@@ -4,18 +4,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "MainU.h"
 #include "SingleInstanceU.h"
-
-void VellicorSeriesExecuteMacro(TMainForm* mainForm, const std::vector<std::string>& lines) {
-  if (!mainForm) return;
-  ExecuteOpenRequest(
-      lines,
-      [mainForm](const std::string& fileName) {
-        mainForm->OpenQuvFile(QString(), QString::fromStdString(fileName));
-      },
-      [mainForm](const std::exception& error) { mainForm->ApplicationException(error); });
-}
 
 TSingleInstanceServer::TSingleInstanceServer(QObject* parent)
     : QObject(parent), FServer(new QLocalServer(this)) {
@@ -90,12 +79,9 @@ void TSingleInstanceServer::Execute(const QByteArray& request) {
   if (request.isEmpty()) return;  // a start that only asked whether a viewer runs
   const std::vector<std::string> lines =
       SplitRequestLines(std::string_view(request.constData(), size_t(request.size())));
-  if (Open) {
+  if (Open)
     ExecuteOpenRequest(
         lines, Open, OnError ? OnError : [](const std::exception&) {});
-  } else {
-    VellicorSeriesExecuteMacro(TMainForm::Instance(), lines);
-  }
   emit RequestExecuted();
 }
 

@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
   form.show();
   // First activation once the window is up, as the event loop starts.
   TSingleInstanceServer server;
+  form.ServeRequests(server);
   QTimer::singleShot(0, &form, [&form, &server, files, select, tile] {
     form.FirstActivation(files);
     server.Listen();  // later starts hand their files to this one

@@ -164,7 +164,7 @@ TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
   Palette = BuiltInPalette();
   TransparentIndex = SampleTransparentIndex;
   TMainForm main(Dir.filePath(QStringLiteral("Vellicor.ini")));
-  main.AnimationSpeed = 100000000;
+  main.Settings()->SetAnimationSpeed(100000000);
   const QString good = Dir.filePath(QStringLiteral("good.quv"));
   const std::vector<uint8_t> bytes = MakeSampleQuv();
   QFile file(good);
@@ -172,7 +172,8 @@ TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
   file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
   file.close();
 
-  TSingleInstanceServer server;  // no hooks: the main window's own
+  TSingleInstanceServer server;
+  main.ServeRequests(server);  // the main window's own open and error report
   ASSERT_TRUE(server.Listen(Name));
   QSignalSpy executed(&server, &TSingleInstanceServer::RequestExecuted);
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning(
