@@ -41,7 +41,21 @@ TPixelFormat TExportDialog::BitDepthFormat(int index) {
 TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent), View(view) {
   setWindowTitle(QStringLiteral("Export ..."));
   setFixedSize(309, 397);
+  CreateControls();
+  LayOutControls();
+  HideOptionalControls();
 
+  connect(ExportFrames, &QRadioButton::clicked, this, [this] { ExportFramesClick(); });
+  connect(ExportSubframes, &QRadioButton::clicked, this, [this] { ExportSubframesClick(); });
+  connect(ExportFramesData, &QRadioButton::clicked, this, [this] { ExportFramesDataClick(); });
+  connect(ExportFrameWhenExportFrameData, &QCheckBox::clicked, this,
+          [this] { ExportFrameWhenExportFrameDataClick(); });
+  connect(ExportBtn, &QPushButton::clicked, this, [this] { ExportBtnClick(); });
+  connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
+}
+
+void TExportDialog::CreateControls() {
   ExportFrames = new QRadioButton(QStringLiteral("Export frames"), this);
   ExportSubframes = new QRadioButton(QStringLiteral("Export subframes"), this);
   ExportFramesData = new QRadioButton(QStringLiteral("Export frames data"), this);
@@ -85,7 +99,9 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent),
   ExportBtn->setEnabled(false);
   CloseBtn = new QPushButton(QStringLiteral("Close"), this);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+}
 
+void TExportDialog::LayOutControls() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ExportFrames);
   layout->addWidget(ExportSubframes);
@@ -114,17 +130,6 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent),
   buttons->addWidget(CloseBtn);
   buttons->addWidget(CancelBtn);
   layout->addLayout(buttons);
-
-  HideOptionalControls();
-
-  connect(ExportFrames, &QRadioButton::clicked, this, [this] { ExportFramesClick(); });
-  connect(ExportSubframes, &QRadioButton::clicked, this, [this] { ExportSubframesClick(); });
-  connect(ExportFramesData, &QRadioButton::clicked, this, [this] { ExportFramesDataClick(); });
-  connect(ExportFrameWhenExportFrameData, &QCheckBox::clicked, this,
-          [this] { ExportFrameWhenExportFrameDataClick(); });
-  connect(ExportBtn, &QPushButton::clicked, this, [this] { ExportBtnClick(); });
-  connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
 }
 
 void TExportDialog::showEvent(QShowEvent* event) {

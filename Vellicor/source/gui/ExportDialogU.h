@@ -52,6 +52,8 @@ class TExportDialog : public QDialog {
   void done(int result) override;
 
  private:
+  void CreateControls();
+  void LayOutControls();
   void HideOptionalControls();
   void PutOptionsBack();
   void RunExport();

@@ -63,6 +63,20 @@ bool MatchesAny(const std::string& name, const std::vector<std::string>& masks) 
 TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Select file:"));
   resize(539, 534);
+  CreateControls();
+  ConnectControls();
+
+  FFileSystem = std::make_unique<TFileSystem>();
+  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
+  FFileSystem->OnFileFound = [this](TFileSystem*, const std::string&, const std::string& diskPath) {
+    // Every plain file met while mounting: the chosen one means no loader took it.
+    const QString found = QFileInfo(QString::fromStdString(diskPath)).absoluteFilePath();
+    if (found.compare(QFileInfo(ArchiveName).absoluteFilePath(), Qt::CaseInsensitive) == 0)
+      throw ENotArchiveFile("\"" + diskPath + "\" is not an archive file");
+  };
+}
+
+void TSelectFileInHpi::CreateControls() {
   auto* layout = new QVBoxLayout(this);
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   DirView = new QTreeWidget(splitter);
@@ -98,7 +112,9 @@ TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
   bottom->addWidget(OkButton);
   bottom->addWidget(CancelButton);
   layout->addLayout(bottom);
+}
 
+void TSelectFileInHpi::ConnectControls() {
   connect(DirView, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* node) { DirViewClick(node); });
   connect(DirView, &QTreeWidget::itemActivated, this,
@@ -119,15 +135,6 @@ TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
     close();
   });
   connect(CancelButton, &QPushButton::clicked, this, [this] { close(); });
-
-  FFileSystem = std::make_unique<TFileSystem>();
-  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
-  FFileSystem->OnFileFound = [this](TFileSystem*, const std::string&, const std::string& diskPath) {
-    // Every plain file met while mounting: the chosen one means no loader took it.
-    const QString found = QFileInfo(QString::fromStdString(diskPath)).absoluteFilePath();
-    if (found.compare(QFileInfo(ArchiveName).absoluteFilePath(), Qt::CaseInsensitive) == 0)
-      throw ENotArchiveFile("\"" + diskPath + "\" is not an archive file");
-  };
 }
 
 TSelectFileInHpi::~TSelectFileInHpi() {

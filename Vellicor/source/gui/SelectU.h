@@ -73,6 +73,8 @@ class TSelectFileInHpi : public QDialog {
   void done(int result) override;
 
  private:
+  void CreateControls();
+  void ConnectControls();
   void FillFolderNode(QTreeWidgetItem* node, TDirEntry* folder);
   void FillFileList(TDirEntry* folder);
   void ClearFileList();

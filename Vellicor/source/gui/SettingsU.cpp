@@ -37,6 +37,7 @@ TSettingsDialog::TSettingsDialog(TSettingsModel* settings, QWidget* parent, IReg
   setWindowTitle(QStringLiteral("Settings"));
   setFixedSize(320, 408);
   CreateControls();
+  CreateOptionControls();
   LayOutControls();
   connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -71,7 +72,9 @@ void TSettingsDialog::CreateControls() {
   ArchiveSearchFilter->setToolTip(
       QStringLiteral("Allows the search filter when search archive files to be changed. "
                      "Seperate entires are seperated by a ';'"));
+}
 
+void TSettingsDialog::CreateOptionControls() {
   PreLoadFrameCountLbl = new QLabel(QStringLiteral("Preload frame count :"), this);
   PreLoadFrameCount = new QSpinBox(this);
   PreLoadFrameCount->setRange(INT_MIN, INT_MAX);

@@ -58,6 +58,7 @@ class TSettingsDialog : public QDialog {
 
  private:
   void CreateControls();
+  void CreateOptionControls();
   void LayOutControls();
   void PrepareFileAssociate();
 
