@@ -1,11 +1,14 @@
 #include "SingleInstanceServerU.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
+
+#include <cstdlib>
 #include <memory>
 
 #include "MainU.h"
@@ -33,13 +36,18 @@ TSingleInstanceServer::TSingleInstanceServer(QObject* parent)
 
 TSingleInstanceServer::~TSingleInstanceServer() = default;
 
-QString TSingleInstanceServer::ServerName(const QString& settingsFile) {
+QString TSingleInstanceServer::ServerName(const QString& settingsFile, const QString& programFile) {
   const QString display = qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
                               ? qEnvironmentVariable("WAYLAND_DISPLAY")
                               : qEnvironmentVariable("DISPLAY");
   const QString key = QFileInfo(settingsFile).absoluteFilePath() + '\n' +
                       QGuiApplication::platformName() + '\n' + display;
-  return QString::fromStdString(SingleInstanceServerName(key.toStdString()));
+  if (programFile.isEmpty())
+    return QString::fromStdString(SingleInstanceServerName(key.toStdString()));
+  const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+  return QString::fromStdString(
+      SingleInstanceServerName(programFile.toStdString(), unsigned(::getuid()),
+                               runtimeDir ? runtimeDir : "", key.toStdString()));
 }
 
 QString TSingleInstanceServer::DefaultServerName() {

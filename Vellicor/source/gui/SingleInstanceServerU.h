@@ -28,7 +28,8 @@ class TSingleInstanceServer : public QObject {
   bool IsListening() const;
   QString FullServerName() const;
   // The name of the instance that keeps its settings in `settingsFile` on this display.
-  static QString ServerName(const QString& settingsFile);
+  // `programFile` empty: the running program.
+  static QString ServerName(const QString& settingsFile, const QString& programFile = QString());
   static QString DefaultServerName();  // with the default settings file
 
   // A start of the program: with files, hands them to the viewer listening under `name` (empty:

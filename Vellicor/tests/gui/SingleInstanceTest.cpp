@@ -187,7 +187,7 @@ TEST_F(SingleInstanceTest, SecondProgramStartHandsItsFilesOverAndExits) {
   const QString runtime = Dir.filePath(QStringLiteral("run"));
   ASSERT_TRUE(QDir().mkpath(runtime));
   qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-  const QString name = TSingleInstanceServer::ServerName(settings);
+  const QString name = TSingleInstanceServer::ServerName(settings, program);
   qunsetenv("XDG_RUNTIME_DIR");
   EXPECT_TRUE(name.startsWith(runtime + '/')) << name.toStdString();
   auto server = RecordingServer();
