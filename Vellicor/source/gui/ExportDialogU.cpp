@@ -32,19 +32,13 @@ std::string ToStd(const QString& text) {
   return text.toStdString();
 }
 
-// The hourglass and the current folder for the life of a scope.
+// The hourglass for the life of a scope.
 class TExportScope {
  public:
-  TExportScope() : FDir(QDir::currentPath()) { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TExportScope() {
-    QApplication::restoreOverrideCursor();
-    QDir::setCurrent(FDir);
-  }
+  TExportScope() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TExportScope() { QApplication::restoreOverrideCursor(); }
   TExportScope(const TExportScope&) = delete;
   TExportScope& operator=(const TExportScope&) = delete;
-
- private:
-  QString FDir;
 };
 
 }  // namespace
@@ -303,11 +297,9 @@ void TExportDialog::RunExport() {
   TFrontEndImage* image = View->CurrentImage;
   const int first = StartFrameIndex->value() - 1;
   const int last = EndFrameIndex->value() - 1;
-  const QString currentDir = QDir::currentPath();
   auto askFolder = [&]() -> bool {
     const QString folder = Dialogs().GetFolder(
         this, QStringLiteral("Select folder(ignores filename):"), main->SaveLastDir);
-    QDir::setCurrent(currentDir);
     if (folder.isEmpty()) return false;
     main->SaveLastDir = folder;
     return true;
@@ -335,7 +327,6 @@ void TExportDialog::RunExport() {
       const QString file = Dialogs().GetSaveFileName(
           this, QStringLiteral("Save As"), main->SaveLastDir, proposed,
           QStringLiteral("Text file|*.txt|Comma delemited text file|*.csv|Any file|*.*"));
-      QDir::setCurrent(currentDir);
       if (file.isEmpty()) return;
       main->SaveLastDir = QDir::cleanPath(QFileInfo(file).absolutePath());
       if (ExportFrameWhenExportFrameData->isChecked() && !askFolder()) return;

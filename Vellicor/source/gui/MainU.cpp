@@ -131,6 +131,15 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent)
   statusBar()->addWidget(FStatusLabel, 1);
   statusBar()->setSizeGripEnabled(true);
 
+  // The window system reports a change as several events, in an order of its own (a maximize
+  // may resize before the state says maximized): the window is saved once they have settled.
+  FWindowSaveTimer = new QTimer(this);
+  FWindowSaveTimer->setSingleShot(true);
+  FWindowSaveTimer->setInterval(200);
+  connect(FWindowSaveTimer, &QTimer::timeout, this, [this] {
+    if (Activated && !Updating) SaveSettings(windowState(), true);
+  });
+
   Timer = new QTimer(this);
   Timer->setInterval(1000);
   connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
@@ -487,8 +496,28 @@ TQuvCloser* TMainForm::QuvCloser() {
   return FQuvCloser;
 }
 
-void TMainForm::LoadFiles(const QStringList& names, int filterIndex) {
-  QuvLoader()->Run(names, filterIndex);
+void TMainForm::LoadFiles(const QStringList& names) {
+  QuvLoader()->Run(names);
+}
+
+void TMainForm::OpenFiles(const QStringList& names) {
+  QStringList archives;
+  for (const QString& name : names) {
+    if (!IsHpiArchive(name))
+      OpenQuvFile(QString(), name);
+    else if (LoadingQuvs)
+      QuvLoader()->Add(name);
+    else
+      archives << name;
+  }
+  if (!archives.isEmpty()) LoadFiles(archives);
+}
+
+void TMainForm::BringToFront() {
+  if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
 }
 
 void TMainForm::acOpenQuvExecute() {
@@ -504,10 +533,10 @@ void TMainForm::acOpenQuvExecute() {
       // The folder of the chosen files is where the dialog opens next time.
       LoadLastDir =
           FromStd(WithoutTrailingSeparator(ToStd(QFileInfo(names.front()).absolutePath())));
-      OpenFilterIndex = filterIndex;
+      OpenFilterIndex = filterIndex;  // remembered for the dialog; the files' bytes decide
       Updating = false;
       SaveSettings();
-      LoadFiles(names, filterIndex);
+      LoadFiles(names);
     }
   } catch (...) {
     Updating = true;
@@ -748,7 +777,8 @@ void TMainForm::SaveSettings(Qt::WindowStates state, bool useState) {
     stateValue = wsMaximized;
 
   TAppSettings s;
-  const QRect bounds = geometry();
+  // Written only for the normal state; the bounds that state has, whatever the window shows.
+  const QRect bounds = normalGeometry().isValid() ? normalGeometry() : geometry();
   s.Bounds = {bounds.top(), bounds.left(), bounds.width(), bounds.height()};
   s.WindowState = stateValue;
   s.SeperatorWidth = SeperatorWidth;
@@ -896,29 +926,29 @@ void TMainForm::FirstActivation(const QStringList& commandLineFiles) {
     VellicorSeriesExecuteMacro(
         this, SplitRequestLines(EncodeOpenRequest(names, ToStd(QDir::currentPath()))));
   } else {
-    for (const QString& file : commandLineFiles) OpenQuvFile(QString(), file);
+    OpenFiles(commandLineFiles);
   }
   ProcessPendingWindowMenu(5);
 }
 
-void TMainForm::WindowSaveSettings(Qt::WindowStates state) {
+void TMainForm::WindowSaveSettings() {
   if (!Activated || Updating) return;
-  SaveSettings(state, true);
+  FWindowSaveTimer->start();
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  WindowSaveSettings(windowState());
+  WindowSaveSettings();
 }
 
 void TMainForm::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  WindowSaveSettings(windowState());
+  WindowSaveSettings();
 }
 
 void TMainForm::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) WindowSaveSettings(windowState());
+  if (event->type() == QEvent::WindowStateChange) WindowSaveSettings();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

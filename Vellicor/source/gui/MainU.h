@@ -128,8 +128,14 @@ class TMainForm : public QMainWindow {
 
   void ShowSettingsDialog();  // acSettings
   void ShowAboutBox();        // acAbout
-  // The open flow after the dialog: the load progress dialog with these names.
-  void LoadFiles(const QStringList& names, int filterIndex);
+  // The open flow after the dialog: the load progress dialog with these names (archives
+  // through the archive picker first).
+  void LoadFiles(const QStringList& names);
+  // Files named on the command line or by a request: an archive goes to the picker and the
+  // load dialog (joining a batch already running), anything else opens at once.
+  void OpenFiles(const QStringList& names);
+  // Shows the main window in front, restored from the task bar, with the input focus.
+  void BringToFront();
   void CloseAllViews();  // WindowCloseAll1
   TQuvLoader* QuvLoader();
   TQuvCloser* QuvCloser();
@@ -165,7 +171,7 @@ class TMainForm : public QMainWindow {
   void CopyExportOptionsToViews();
   void acOpenQuvExecute();
   void RemoveOldestHistoryItem();
-  void WindowSaveSettings(Qt::WindowStates state);
+  void WindowSaveSettings();
   void FreshLoader();
   void InsertHistoryItem(const QString& name);
   void MoveHistoryItemToTop(size_t fromIndex);
@@ -190,7 +196,7 @@ class TMainForm : public QMainWindow {
   QString FBeforeCaption, FAfterCaption;
   bool FMaximizeRestore = false;
   uint64_t FLastMemory = UINT64_MAX;
-  QRect FNormalBounds;
+  QTimer* FWindowSaveTimer = nullptr;  // one write per move, resize or state change
   TAboutBox* FAboutBox = nullptr;
   TQuvLoader* FQuvLoader = nullptr;
   TQuvCloser* FQuvCloser = nullptr;

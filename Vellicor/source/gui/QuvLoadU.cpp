@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -26,15 +27,41 @@ TQuvLoader::TQuvLoader(TMainForm* mainForm)
   };
 }
 
-int TQuvLoader::Run(const QStringList& names, int filterIndex) {
-  FileList = names;
-  FilterIndex = filterIndex;
+bool IsHpiArchive(const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  return file.read(4) == QByteArrayLiteral("HAPI");
+}
+
+int TQuvLoader::Run(const QStringList& names) {
+  Items.clear();
+  for (const QString& name : names) Add(name);
+  if (Items.isEmpty()) return QDialog::Rejected;
   return RunBatch();
+}
+
+void TQuvLoader::Add(const QString& entry) {
+  // Full paths: a view resolves relative names against the program's folder.
+  const QString name = QFileInfo(entry).absoluteFilePath();
+  if (!IsHpiArchive(name)) {
+    Items.append({QString(), name});
+  } else {
+    QStringList results;
+    if (!PickFiles(FMainForm->ArchiveSearchFilter, results, name, true)) return;
+    FMainForm->SaveSettings();  // the picker may have changed the filter
+    for (QString inner : results) Items.append({name, name + '/' + inner.replace('\\', '/')});
+  }
+  ShowMaximum();
+}
+
+void TQuvLoader::ShowMaximum() {
+  ProgressBar->setMaximum(int(Items.size()));
+  MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
 }
 
 void TQuvLoader::Stop() {
   Aborted = true;
-  FileList.clear();
+  Items.clear();
 }
 
 bool TQuvLoader::Stopping() const {
@@ -52,14 +79,12 @@ bool TQuvLoader::Open(const QString& source, const QString& fileName) {
 void TQuvLoader::FormActivate() {
   Aborted = false;
   FOpened = 0;
-  ProgressBar->setMaximum(int(FileList.size()));
+  ShowMaximum();
   ProgressBar->setValue(0);
-  MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
   CurrentQuvIndex->clear();
   CurrentQuv->clear();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   FMainForm->LoadingQuvs = true;
-  bool terminated = false;
   // Clean-up that also runs when an open raises an error.
   struct TCleanUp {
     TQuvLoader* Self;
@@ -71,52 +96,18 @@ void TQuvLoader::FormActivate() {
     }
   } cleanUp{this};
 
-  const QStringList names = FileList;  // closing the dialog empties the list
-  for (const QString& entry : names) {
-    // Full paths: a view resolves relative names against the program's folder.
-    const QString name = QFileInfo(entry).absoluteFilePath();
-    if (FilterIndex == 1) {
-      ProgressBar->setValue(ProgressBar->value() + 1);
-      CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
-      CurrentQuv->setText(QFileInfo(name).fileName());
-      Open(QString(), name);
-    } else {
-      QStringList results;
-      if (PickFiles(FMainForm->ArchiveSearchFilter, results, name, true)) {
-        FMainForm->SaveSettings();  // the picker may have changed the filter
-        ProgressBar->setMaximum(ProgressBar->maximum() + int(results.size()) - 1);
-        MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
-        bool stop = false;
-        for (const QString& inner : results) {
-          CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
-          QString innerPath = inner;
-          innerPath.replace('\\', '/');
-          CurrentQuv->setText(innerPath.mid(innerPath.lastIndexOf('/') + 1));
-          Open(name, name + '/' + innerPath);
-          ProgressBar->setValue(ProgressBar->value() + 1);
-          QCoreApplication::processEvents();
-          if (FMainForm->Terminating) {
-            terminated = true;
-            stop = true;
-            break;
-          }
-          if (Aborted) {
-            stop = true;
-            break;
-          }
-        }
-        if (terminated) break;
-        if (stop) break;
-      }
-    }
+  // By index: requests served between files may add to the list, closing the dialog empties it.
+  for (qsizetype i = 0; i < Items.size(); ++i) {
+    const TItem item = Items[i];
+    ProgressBar->setValue(int(i) + 1);
+    CurrentQuvIndex->setText(QString::number(i + 1));
+    CurrentQuv->setText(item.FileName.mid(item.FileName.lastIndexOf('/') + 1));
+    Open(item.Source, item.FileName);
     QCoreApplication::processEvents();
-    if (FMainForm->Terminating) {
-      terminated = true;
-      break;
-    }
+    if (FMainForm->Terminating) return;
     if (Aborted) break;
   }
-  if (terminated) return;
+  Items.clear();
   FMainForm->ProcessPendingWindowMenu(5);
   if (TQuvView* view = FMainForm->ActiveView()) {
     FMainForm->LoadingQuvs = false;

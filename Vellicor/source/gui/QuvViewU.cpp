@@ -412,35 +412,34 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   FLoaded = true;
   QString shownName = fileName;
   try {
-    // Paths are kept relative to the program's folder where they stay below it.
-    const QString programFolder = MainForm->ProgramFolder();
-    QDir::setCurrent(programFolder);
-    const QDir programDir(programFolder);
-    QString name = QDir::cleanPath(programDir.relativeFilePath(fileName));
+    // Names are kept relative to the program's folder where they stay below it (as the history
+    // stores them), and a relative name means one there; every path handed on is absolute, so
+    // the process's current folder plays no part.
+    const QDir programDir(MainForm->ProgramFolder());
+    const QString fullName = QDir::cleanPath(programDir.absoluteFilePath(fileName));
+    QString name = QDir::cleanPath(programDir.relativeFilePath(fullName));
     if (name == QLatin1String("..") || name.startsWith(QLatin1String("../")) ||
-        name.contains(QLatin1String("/../")))
-      name = QDir::cleanPath(programDir.absoluteFilePath(fileName));
+        QFileInfo(name).isAbsolute())
+      name = fullName;
     FileName = name;
     ArchiveSource = archiveSource;
     shownName = FileName;
 
-    QString folder = QFileInfo(FileName).path();
-    if (folder == QLatin1String(".")) folder.clear();
     QString archiveFile, innerPath;
     std::string openName;
-    if (MainForm->ResolveArchivePath(folder, FileName, archiveFile, innerPath)) {
-      QString archiveFolder = QFileInfo(archiveFile).path();
-      if (archiveFolder == QLatin1String(".")) archiveFolder.clear();
-      FFileSystem->AddSearchPath(
-          "", ToStd(archiveFolder), sdCheckUsable,
-          {TFileMaskInfo{FileNameMask(ToStd(QFileInfo(archiveFile).fileName())), 1, true}});
+    if (MainForm->ResolveArchivePath(QFileInfo(fullName).path(), fullName, archiveFile,
+                                     innerPath)) {
+      const QFileInfo archive(archiveFile);
+      FFileSystem->AddSearchPath("", ToStd(archive.absolutePath()), sdCheckUsable,
+                                 {TFileMaskInfo{FileNameMask(ToStd(archive.fileName())), 1, true}});
       openName = ToStd(innerPath);
-      shownName = innerPath;
+      // The user sees the inner path as any other path; the file system keeps its own form.
+      shownName = QString(innerPath).replace('\\', '/');
     } else {
-      FFileSystem->AddSearchPath(
-          "", ToStd(folder), sdCheckUsable,
-          {TFileMaskInfo{FileNameMask(ToStd(QFileInfo(FileName).fileName())), 1, false}});
-      openName = ToStd(QFileInfo(FileName).fileName());
+      const QFileInfo file(fullName);
+      FFileSystem->AddSearchPath("", ToStd(file.absolutePath()), sdCheckUsable,
+                                 {TFileMaskInfo{FileNameMask(ToStd(file.fileName())), 1, false}});
+      openName = ToStd(file.fileName());
     }
     FFileSystem->Rescan(true);
 
@@ -1099,10 +1098,7 @@ void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
   if (animate) animate->setChecked(false);
   std::exception_ptr failure;
   try {
-    const QString currentDir = QDir::currentPath();
-    const bool chosen = askNames();
-    QDir::setCurrent(currentDir);
-    if (chosen) {
+    if (askNames()) {
       TWaitCursor wait;
       action->setEnabled(false);
       const QString previousStatus = StatusText();
@@ -1265,8 +1261,7 @@ void TQuvView::acExportFrameDataExecute() {
   if (!CurrentImage) return;
   QString file, folder;
   RunExport(
-      acExportFrameData,
-      [&] { return AskFrameDataFile(file, folder); },
+      acExportFrameData, [&] { return AskFrameDataFile(file, folder); },
       [&] {
         return QStringLiteral("Exporting frame data for Image: \"%1\", Frame: %2.")
             .arg(FromStd(CurrentImage->Name))
@@ -1282,8 +1277,7 @@ void TQuvView::acExportFramesDataExecute() {
   if (!CurrentImage) return;
   QString file, folder;
   RunExport(
-      acExportFramesData,
-      [&] { return AskFrameDataFile(file, folder); },
+      acExportFramesData, [&] { return AskFrameDataFile(file, folder); },
       [&] {
         return QStringLiteral("Exporting frame data for Image: \"%1\".")
             .arg(FromStd(CurrentImage->Name));

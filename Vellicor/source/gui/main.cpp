@@ -13,6 +13,7 @@
 #include "FileSystemU.h"
 #include "Hpi_Zeta_LoaderU.h"
 #include "MainU.h"
+#include "ProgramPathsU.h"
 #include "QuvViewU.h"
 #include "SingleInstanceServerU.h"
 
@@ -87,8 +88,20 @@ int main(int argc, char** argv) {
       files << argument;
   }
 
-  // A viewer of this user already running opens the files itself.
-  if (!files.isEmpty() && TSingleInstanceServer::SendToRunning(files, QDir::currentPath()))
+  // Names are taken against the folder the user started from, before anything else runs.
+  for (QString& file : files) file = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+  if (!settings.isEmpty())
+    settings = QDir::cleanPath(QDir::current().absoluteFilePath(settings));
+  else
+    settings = QString::fromStdString(SettingsFileName(ProgramDir()));
+
+  // The viewer of this instance already running opens the files itself. Otherwise this one
+  // listens at once, before any dialog or load, and opens what later starts hand over once its
+  // own start-up is done.
+  TSingleInstanceServer server;
+  server.Hold();
+  if (server.Start(files, QDir::currentPath(), TSingleInstanceServer::ServerName(settings)) ==
+      TSingleInstanceServer::srHandedOver)
     return 0;
 
   TMainForm form(settings);
@@ -100,10 +113,9 @@ int main(int argc, char** argv) {
   }
   form.show();
   // First activation once the window is up, as the event loop starts.
-  TSingleInstanceServer server;
   QTimer::singleShot(0, &form, [&form, &server, files, select, tile] {
     form.FirstActivation(files);
-    server.Listen();  // later starts hand their files to this one
+    server.Release();
     if (tile) form.WindowTileVertical1->trigger();
     if (!select.isEmpty())
       if (TQuvView* view = form.ActiveView()) view->SelectImage(select);

@@ -190,7 +190,7 @@ bool TXdgDesktopIntegration::InstallApplication(const TDesktopApplication& appli
   const std::string fileName = DesktopFileName(application.Id);
   std::string mimeTypes = TIniFile(fileName).ReadString(KDesktopEntry, "MimeType", "");
   std::string text = "[Desktop Entry]\nType=Application\nName=" + application.Name +
-                     "\nExec=" + exec + " %f\nTerminal=false\nCategories=Graphics;Viewer;\n";
+                     "\nExec=" + exec + " %F\nTerminal=false\nCategories=Graphics;Viewer;\n";
   if (!mimeTypes.empty()) text += "MimeType=" + mimeTypes + "\n";
   return WriteFileAtomically(fileName, text);
 }

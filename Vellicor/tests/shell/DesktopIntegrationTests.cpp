@@ -41,7 +41,7 @@ TEST(DesktopIntegration, RegisteringMakesTheAssociationRealAndRemovalUndoesIt) {
   const std::string entry = home.Dir / "data/applications/vellicor.desktop";
   const std::string package = home.Dir / "data/mime/packages/vellicor-quv.xml";
   std::string text = ReadText(entry);
-  EXPECT_NE(text.find("Exec=\"/opt/my apps/vellicor\" %f\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Exec=\"/opt/my apps/vellicor\" %F\n"), std::string::npos) << text;
   EXPECT_NE(text.find("MimeType=application/x-quv;\n"), std::string::npos) << text;
   std::string xml = ReadText(package);
   EXPECT_NE(xml.find("<mime-type type=\"application/x-quv\">"), std::string::npos) << xml;
