@@ -16,6 +16,7 @@
 
 #include "FrameExportU.h"
 #include "FrontendTestUtilsU.h"
+#include "HpiBuilderU.h"
 #include "ImageLoaderU.h"
 #include "QuvSamplesU.h"
 
@@ -396,4 +397,24 @@ TEST_F(ImageFormats, ConvertMirrorsAFolderWritesTheGoodFilesAndNamesTheBadOne) {
   EXPECT_TRUE(fs::exists(Dir.File("flat/art/sample/ball.gif")));
   EXPECT_TRUE(fs::exists(Dir.File("flat/sample/ball.gif")));
   EXPECT_FALSE(fs::exists(Dir.File("flat/art/units")));
+}
+
+TEST_F(ImageFormats, ConvertTakesWholeArchivesAndArchivePathsAndMirrorsTheirFolders) {
+  THpiBuilder builder;
+  builder.AddFile("sprites/sample.quv", ReadFileBytes(Dir.File("sample.quv")));
+  builder.AddFile("sprites/units/tank.quv", ReadFileBytes(Dir.File("tank.quv")));
+  builder.AddFile("readme.txt", {'h', 'i'});
+  builder.WriteFile(Dir.File("pack.hpi"));
+  std::string err;
+  EXPECT_EQ(Run("convert pack.hpi --out all --format sheet --jobs 1", &err), 0) << err;
+  EXPECT_TRUE(fs::exists(Dir.File("all/pack.hpi/sprites/sample/ball_sheet.json")));
+  EXPECT_TRUE(fs::exists(Dir.File("all/pack.hpi/sprites/units/tank/tank_sheet.png")));
+  EXPECT_NE(Out.find("2 sources converted"), std::string::npos) << Out;
+
+  EXPECT_EQ(Run("convert pack.hpi/sprites/units/tank.quv pack.hpi/missing.quv --out one "
+                "--format apng",
+                &err),
+            1);
+  EXPECT_TRUE(fs::exists(Dir.File("one/pack.hpi/sprites/units/tank/tank.apng")));
+  EXPECT_NE(err.find("pack.hpi/missing.quv"), std::string::npos) << err;
 }
