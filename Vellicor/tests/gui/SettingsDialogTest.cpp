@@ -9,11 +9,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "ColorPickerButtonU.h"
 #include "GuiTestMain.h"
 #include "MainU.h"
 #include "SettingsU.h"
+#include "VellicorVersion.h"
 
 namespace {
 
@@ -31,9 +33,15 @@ class TRecordingDesktop : public IDesktopIntegration {
   bool AssociateExtension(const std::string&, const std::string&, const std::string&) override {
     return true;
   }
-  bool DissociateExtension(const std::string&, const std::string&) override { return true; }
+  bool DissociateExtension(const std::string&, const std::string&) override {
+    ++Dissociations;
+    Default = "";
+    return true;
+  }
   void NotifyAssociationsChanged() override {}
-  int Installs = 0, Removals = 0;
+  std::optional<std::string> DefaultApplication(const std::string&) override { return Default; }
+  int Installs = 0, Removals = 0, Dissociations = 0;
+  std::optional<std::string> Default;  // nothing: this desktop cannot tell
 };
 
 class SettingsDialogTest : public ::testing::Test {
@@ -166,6 +174,25 @@ TEST_F(SettingsDialogTest, RegisteringWritesTheTypeAndOkWhileRegisteredRewritesI
   EXPECT_EQ(Registry.Dump(), first);
   EXPECT_EQ(Desktop.Removals, 1);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
+TEST_F(SettingsDialogTest, CheckBoxShowsWhatTheDesktopSaysOpensQuvFiles) {
+  WriteSettingsFile();
+  Desktop.Default = std::string(VELLICOR_APP_ID) + ".desktop";  // chosen outside this program
+  TSettingsDialog& d = Show();
+  EXPECT_TRUE(d.RegQuvs->isChecked());
+  // Unticking makes the desktop forget the program, though it never registered the type.
+  d.RegQuvs->setChecked(false);
+  d.OKBtn->click();
+  EXPECT_EQ(Desktop.Dissociations, 1);
+  EXPECT_FALSE(Show().RegQuvs->isChecked());
+
+  // Registered here, but the user chose another program on the desktop since.
+  d.RegQuvs->setChecked(true);
+  d.OKBtn->click();
+  ASSERT_TRUE(IsFileTypeRegistered(Registry));
+  Desktop.Default = "other.desktop";
+  EXPECT_FALSE(Show().RegQuvs->isChecked());
 }
 
 TEST_F(SettingsDialogTest, ResetToDefaultsThenOkTurnsTheAssociationOff) {
