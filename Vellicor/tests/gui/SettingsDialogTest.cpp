@@ -240,16 +240,16 @@ TEST_F(SettingsDialogTest, FailedRegistrationIsReportedAndOtherSettingsStillAppl
 TEST_F(SettingsDialogTest, AssociationRoundTripInATemporaryHome) {
   QTemporaryDir home;
   ASSERT_TRUE(home.isValid());
-  const QByteArray saved[] = {qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME"),
-                              qgetenv("XDG_DATA_HOME")};
+  const QByteArray saved[] = {qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_DATA_HOME"),
+                              qgetenv("XDG_DATA_DIRS")};
   qputenv("HOME", home.path().toUtf8());
   qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
   qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+  // No installed copy of the program: the entry is written to the user's folder.
+  qputenv("XDG_DATA_DIRS", (home.path() + "/system").toUtf8());
   WriteSettingsFile();
-  // The desktop entry is named after the program file.
-  const QString entry = home.path() + "/data/applications/" +
-                        QFileInfo(QCoreApplication::applicationFilePath()).baseName().toLower() +
-                        ".desktop";
+  const QString entry =
+      home.path() + "/data/applications/" + QStringLiteral(VELLICOR_APP_ID) + ".desktop";
   {
     TSettingsDialog real(Main.get());
     real.show();
@@ -271,8 +271,8 @@ TEST_F(SettingsDialogTest, AssociationRoundTripInATemporaryHome) {
     real.CancelBtn->click();
   }
   EXPECT_FALSE(QFileInfo::exists(entry));
-  const char* names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"};
-  for (int i = 0; i < 3; ++i) {
+  const char* names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+  for (int i = 0; i < 4; ++i) {
     if (saved[i].isNull())
       qunsetenv(names[i]);
     else
