@@ -7,11 +7,12 @@ set(CPACK_PACKAGE_CONTACT "${VELLICOR_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for Quv sprite files and HPI archives")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Vellicor shows the palette-indexed, multi-frame sprite files (Quv files) of a classic\n\
-strategy game, animated or frame by frame, finds them inside the game's compressed HPI\n\
-archives, and exports frames as BMP files and their frame data as text. The package\n\
-holds the viewer, the command-line tool vellicor-cli, the desktop entry, the file types\n\
-(recognised by name and by content), icons, a thumbnailer, manual pages and completion.")
+  "Vellicor shows the palette-indexed, multi-frame sprite files (Quv files)\n\
+of a classic strategy game, animated or frame by frame, finds them inside\n\
+the game's compressed HPI archives, and exports frames as BMP files and\n\
+their frame data as text. The package holds the viewer, the command-line\n\
+tool vellicor-cli, the desktop entry, the file types (recognised by name\n\
+and by content), icons, a thumbnailer, manual pages and completion.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -32,7 +32,7 @@ for f in "applications/$id.desktop" "mime/packages/$id.xml" "metainfo/$id.metain
   "thumbnailers/$id.thumbnailer" "icons/hicolor/scalable/apps/$id.svg" \
   icons/hicolor/scalable/mimetypes/application-x-quv.svg \
   icons/hicolor/scalable/mimetypes/application-x-hpi.svg \
-  man/man1/vellicor.1 man/man1/vellicor-cli.1 bash-completion/completions/vellicor-cli \
+  man/man1/vellicor.1.gz man/man1/vellicor-cli.1.gz bash-completion/completions/vellicor-cli \
   doc/vellicor/copyright doc/vellicor/changelog.gz; do
   if [ -s "$share/$f" ]; then pass "$f installed"; else fail "$f missing"; fi
 done
@@ -87,7 +87,7 @@ else
 fi
 
 for page in vellicor vellicor-cli; do
-  file="$share/man/man1/$page.1"
+  file="$share/man/man1/$page.1.gz"
   warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>&1 > "$work/$page.txt")" || true
   if [ -z "$warnings" ] && grep -q "^NAME" "$work/$page.txt"; then
     pass "man -l $page.1"
