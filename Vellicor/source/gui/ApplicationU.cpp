@@ -5,9 +5,13 @@
 #include <stdexcept>
 
 #include "MainU.h"
+#include "VellicorVersion.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Vellicor"));
+  setApplicationVersion(QStringLiteral(VELLICOR_VERSION_STRING));
+  // Wayland and X11 match the windows to the installed desktop entry and its icon by this.
+  setDesktopFileName(QStringLiteral(VELLICOR_APP_ID));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -154,9 +154,7 @@ void TSettingsDialog::PrepareFileAssociate() {
     FileAssociate.reset();
     FOwnRegistry.reset();
   }
-  if (!FDesktop && !FOwnDesktop) FOwnDesktop = std::make_unique<TXdgDesktopIntegration>();
-  FileAssociate =
-      std::make_unique<TFileAssociate>(Registry(), FDesktop ? FDesktop : FOwnDesktop.get());
+  FileAssociate = std::make_unique<TFileAssociate>(Registry(), &Desktop());
   FileAssociate->KeyName = "QuvFile";
   FileAssociate->ShellCmd = "Open";
   FileAssociate->Shell = "&Open";
@@ -165,6 +163,20 @@ void TSettingsDialog::PrepareFileAssociate() {
   FileAssociate->DDEMessage = "[Open(%1)]";
   FileAssociate->DDETopic = "VellicorSeries";
   FileAssociate->Global = false;
+}
+
+IDesktopIntegration& TSettingsDialog::Desktop() {
+  if (FDesktop) return *FDesktop;
+  if (!FOwnDesktop) FOwnDesktop = std::make_unique<TXdgDesktopIntegration>();
+  return *FOwnDesktop;
+}
+
+bool TSettingsDialog::IsQuvAssociationShown() {
+  if (!FileAssociate) PrepareFileAssociate();
+  const std::optional<std::string> handler =
+      Desktop().DefaultApplication(MimeTypeForExtension(".QUV"));
+  if (!handler) return IsFileTypeRegistered(Registry());
+  return *handler == FileAssociate->DesktopId + ".desktop";
 }
 
 void TSettingsDialog::showEvent(QShowEvent* event) {
@@ -187,7 +199,7 @@ void TSettingsDialog::FormActivate() {
   ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(MainForm->ExportBitDepth));
   FrameDataExportType->setCurrentIndex(NormalizeFrameDataExportType(MainForm->FrameDataExportType));
   if (!QFileInfo::exists(MainForm->SettingsFileName())) DefaultBtnClick();
-  RegQuvs->setChecked(IsFileTypeRegistered(Registry()));
+  RegQuvs->setChecked(IsQuvAssociationShown());
 }
 
 void TSettingsDialog::DefaultBtnClick() {
@@ -220,7 +232,14 @@ void TSettingsDialog::ApplyAssociation(bool on) {
   if (!on) {
     // Never registered by this program: the extension may well belong to another one, whose
     // keys removing "ours" would delete.
-    if (!registered) return;
+    if (!registered) {
+      // The desktop may still name the program (an earlier install chose it): no longer.
+      if (IsQuvAssociationShown()) {
+        Desktop().DissociateExtension(FileAssociate->DesktopId, ".QUV");
+        Desktop().NotifyAssociationsChanged();
+      }
+      return;
+    }
     FileAssociate->UnregisterExtension(".QUV");
     FileAssociate->UnregisterFileType();
     return;
