@@ -4,9 +4,11 @@ set -euo pipefail
 packages=(
   build-essential cmake g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libpng-dev libgif-dev
   qt6-base-dev libgl-dev
-  imagemagick xvfb xauth x11-utils xdotool
+  imagemagick python3-pil xvfb xauth x11-utils xdotool
+  desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libglib2.0-bin
+  man-db bash-completion librsvg2-bin gzip file dpkg-dev fakeroot lintian
 )
 missing=()
 for p in "${packages[@]}"; do

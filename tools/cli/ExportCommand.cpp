@@ -1,16 +1,20 @@
-// vellicor-cli export PATH --out DIR ... and vellicor-cli framedata PATH --image NAME --out FILE
-// ...: the viewer's bitmap and frame-data exports without windows. The palette is --palette
-// FILE, else "palette.pal" in the current folder, else the built-in one.
+// vellicor-cli export PATH --out DIR ..., vellicor-cli convert INPUT... --out DIR ... and
+// vellicor-cli framedata PATH --image NAME --out FILE ...: the viewer's exports (BMP, PNG,
+// indexed PNG, GIF, APNG, sprite sheets) and frame-data files without windows. The palette is
+// --palette FILE, else "palette.pal" in the current folder, else the built-in one.
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "BatchConvertU.h"
 #include "CliCommandU.h"
 #include "FrameExportU.h"
+#include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "QuvSourceU.h"
 #include "StringUtilsU.h"
@@ -143,8 +147,8 @@ void ApplyOptions(const TCommonOptions& options, TFrontEndImages& frontEnd) {
   frontEnd.AutoPadUsingSelectedFrames = options.SelectedOrigin;
 }
 
-void AddCommonOptions(CLI::App* command, TCommonOptions& options) {
-  command->add_option("PATH", options.Path, "Quv file")->required();
+void AddCommonOptions(CLI::App* command, TCommonOptions& options, bool withPath = true) {
+  if (withPath) command->add_option("PATH", options.Path, "Quv file")->required();
   command->add_option("--frames", options.Frames,
                       "0-based inclusive frame range FIRST-LAST (default: all frames)");
   auto* autopad = command->add_flag("--autopad", options.AutoPad,
@@ -163,33 +167,102 @@ void AddCommonOptions(CLI::App* command, TCommonOptions& options) {
 struct TExportOptions : TCommonOptions {
   std::vector<std::string> ImageNames;
   bool SubFrames = false;
+  std::string Format = "bmp";
+  int32_t Scale = 1;
+  int32_t Columns = 0;
+  int32_t Speed = TExportFormatOptions::DefaultSpeed;
 };
+
+void AddFormatOptions(CLI::App* command, TExportOptions& options) {
+  command->add_option("--image", options.ImageNames, "image to export (repeatable; default all)");
+  command->add_flag("--subframes", options.SubFrames,
+                    "export the sub-frames of each frame in range instead of the frames (bmp, "
+                    "png, png8)");
+  command
+      ->add_option("--format", options.Format,
+                   "bmp, png (RGBA), png8 (indexed), gif, apng (one animation per image) or "
+                   "sheet (PNG sheet and JSON atlas per image); default bmp")
+      ->check(CLI::IsMember({"bmp", "png", "png8", "gif", "apng", "sheet"}, CLI::ignore_case));
+  command
+      ->add_option("--scale", options.Scale,
+                   "every pixel an N x N block, 1 to 16 (not for bmp; default 1)")
+      ->check(CLI::Range(1, TExportFormatOptions::MaxScale));
+  command
+      ->add_option("--columns", options.Columns, "columns of a sprite sheet (default near square)")
+      ->check(CLI::PositiveNumber);
+  command
+      ->add_option("--speed", options.Speed,
+                   "milliseconds per frame of animations and atlas durations (default 67)")
+      ->check(CLI::Range(1, 65535));
+}
+
+// The format options, checked against each other before anything is read.
+TExportFormatOptions FormatOptionsOf(const TExportOptions& options) {
+  TExportFormatOptions format;
+  ExportFormatFromName(options.Format, format.Format);
+  if (options.SubFrames && !IsFrameFormat(format.Format))
+    throw Exception(Format("--subframes works with bmp, png and png8, not %s",
+                           ExportFormatName(format.Format)));
+  if (format.Format == efBmp && options.Scale != 1)
+    throw Exception("--scale works with png, png8, gif, apng and sheet, not bmp");
+  format.Scale = options.Scale;
+  format.Columns = options.Columns;
+  format.SpeedMs = options.Speed;
+  return format;
+}
+
+// The --image names, or every image; every name is checked before the first file is written.
+std::vector<TFrontEndImage*> ChosenImages(const TExportOptions& options,
+                                          TFrontEndImages& frontEnd) {
+  std::vector<TFrontEndImage*> images;
+  if (options.ImageNames.empty())
+    for (int32_t i = 0; i < frontEnd.ImageCount; ++i) images.push_back(frontEnd.GetImage(i));
+  else
+    for (const std::string& name : options.ImageNames) images.push_back(frontEnd.GetImage(name));
+  return images;
+}
+
+// Exports the chosen images of one Quv file into out; tells onFile of every file written. The
+// palette is already installed.
+int64_t ExportQuvFile(const TExportOptions& options, const TRange& range, const std::string& path,
+                      const std::string& out,
+                      const std::function<void(const std::string&)>& onFile) {
+  TQuvSource quv = OpenQuv(path);
+  TFrontEndImages frontEnd(quv.Images);
+  ApplyOptions(options, frontEnd);
+  frontEnd.FormatOptions = FormatOptionsOf(options);
+  const std::vector<TFrontEndImage*> images = ChosenImages(options, frontEnd);
+  PrepareFolder(out);
+  int64_t written = 0;
+  frontEnd.OnFileWritten = [&](const std::string& name) {
+    ++written;
+    if (onFile) onFile(name);
+  };
+  for (TFrontEndImage* image : images)
+    ExportImageFiles(*image, range.First, range.Last, options.SubFrames, out);
+  return written;
+}
 
 void RunExport(const TExportOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
+  const TExportFormatOptions formatOptions = FormatOptionsOf(options);
   InstallPalette(options.PaletteFile);
   TQuvSource quv = OpenQuv(options.Path);
   TFrontEndImages frontEnd(quv.Images);
   ApplyOptions(options, frontEnd);
+  frontEnd.FormatOptions = formatOptions;
 
-  // Every name is checked before the first file is written.
-  std::vector<TFrontEndImage*> images;
-  if (options.ImageNames.empty())
-    for (int32_t i = 0; i < quv.Images->ImageCount; ++i) images.push_back(frontEnd.GetImage(i));
-  else
-    for (const std::string& name : options.ImageNames) images.push_back(frontEnd.GetImage(name));
+  const std::vector<TFrontEndImage*> images = ChosenImages(options, frontEnd);
   PrepareFolder(options.Out);
 
   int64_t files = 0;
-  for (TFrontEndImage* image : images) files += CountFiles(*image, range, options.SubFrames);
+  for (TFrontEndImage* image : images)
+    files += IsFrameFormat(formatOptions.Format) ? CountFiles(*image, range, options.SubFrames)
+                                                 : FilesPerImage(formatOptions.Format);
   TProgress progress(int32_t(images.size()), files);
   frontEnd.OnFileWritten = [&progress](const std::string&) { progress.FileDone(); };
   for (TFrontEndImage* image : images) {
-    if (options.SubFrames)
-      image->ExportImageSubFrameRange(range.First, range.Last, SubFrameNameFormat, options.Out, 0,
-                                      INT32_MAX);
-    else
-      image->ExportFrameRange(range.First, range.Last, FrameNameFormat, options.Out);
+    ExportImageFiles(*image, range.First, range.Last, options.SubFrames, options.Out);
     progress.ImageDone();
   }
   progress.Finish();
@@ -229,13 +302,12 @@ static TCliCommand exportCommand(40, [](CLI::App& app) {
   auto options = std::make_shared<TExportOptions>();
   CLI::App* command = app.add_subcommand(
       "export",
-      "Export frames (or sub-frames) of the named images, or of every image, as BMP files named "
-      "IMAGE_FRAME.bmp or IMAGE_FRAME_SUBFRAME.bmp");
+      "Export frames (or sub-frames) of the named images, or of every image, as files named "
+      "IMAGE_FRAME.bmp|png or IMAGE_FRAME_SUBFRAME.bmp|png, or as IMAGE.gif, IMAGE.apng or "
+      "IMAGE_sheet.png with IMAGE_sheet.json");
   AddCommonOptions(command, *options);
-  command->add_option("--out", options->Out, "folder for the BMP files")->required();
-  command->add_option("--image", options->ImageNames, "image to export (repeatable; default all)");
-  command->add_flag("--subframes", options->SubFrames,
-                    "export the sub-frames of each frame in range instead of the frames");
+  command->add_option("--out", options->Out, "folder for the files")->required();
+  AddFormatOptions(command, *options);
   command->callback([options] { RunExport(*options); });
 });
 
@@ -253,4 +325,45 @@ static TCliCommand frameDataCommand(41, [](CLI::App& app) {
   command->add_option("--write-subframes", options->SubFrameFolder,
                       "also write the sub-frame bitmaps into this folder");
   command->callback([options] { RunFrameData(*options); });
+});
+
+namespace {
+
+struct TConvertOptions : TExportOptions {
+  std::vector<std::string> Inputs;
+  bool Recursive = false;
+  int32_t Jobs = 0;
+};
+
+void RunConvert(const TConvertOptions& options) {
+  const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
+  FormatOptionsOf(options);
+  InstallPalette(options.PaletteFile);
+  PrepareFolder(options.Out);
+  const TConvertBatch batch = CollectConvertItems(options.Inputs, options.Recursive);
+  const TConvertReport report = RunConvertJobs(batch, options.Jobs, [&](const TConvertItem& item) {
+    const std::string out = (fs::path(options.Out) / item.OutFolder).string();
+    return ExportQuvFile(options, range, item.Source, out, nullptr);
+  });
+  PrintConvertReport(report, options.Out);
+  if (!report.Failures.empty()) CliExitCode() = 1;
+}
+
+}  // namespace
+
+static TCliCommand convertCommand(42, [](CLI::App& app) {
+  auto options = std::make_shared<TConvertOptions>();
+  CLI::App* command = app.add_subcommand(
+      "convert",
+      "Convert Quv files, folders of them, HPI archives or archive paths in one go, on every "
+      "core; the output mirrors the sources: DIR/<folder or archive>/<inner folders>/<file>/");
+  command->add_option("INPUT", options->Inputs, "Quv files, folders, HPI archives, archive paths")
+      ->required();
+  AddCommonOptions(command, *options, false);
+  command->add_option("--out", options->Out, "folder the mirrored output goes into")->required();
+  AddFormatOptions(command, *options);
+  command->add_flag("--recursive", options->Recursive, "take the sub-folders of folders too");
+  command->add_option("--jobs", options->Jobs, "files converted at once (default: the core count)")
+      ->check(CLI::PositiveNumber);
+  command->callback([options] { RunConvert(*options); });
 });

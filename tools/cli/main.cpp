@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "CliCommandU.h"
+#include "VellicorVersion.h"
 
 std::vector<TCliRegistration>& CliRegistrations() {
   static std::vector<TCliRegistration> registrations;
@@ -22,6 +23,7 @@ int& CliExitCode() {
 int main(int argc, char** argv) {
   CLI::App app{"vellicor-cli: list, unpack and export Quv sprite files and HPI archives"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "vellicor-cli " VELLICOR_VERSION_STRING);
   auto& registrations = CliRegistrations();
   std::stable_sort(registrations.begin(), registrations.end(),
                    [](const auto& a, const auto& b) { return a.Order < b.Order; });

@@ -13,6 +13,7 @@
 //   pf24bit - 3 bytes per pixel in the order B, G, R (a window can wrap it without copying,
 //             e.g. as QImage::Format_BGR888 with bytesPerLine = Stride())
 //   pf32bit - 4 bytes per pixel: B, G, R and an unused byte kept at 0
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -81,8 +82,8 @@ class TBitmap {
   bool Transparent = false;
 
   // How many pixel-format conversions have run in this process (lets tests see that a path
-  // converts nothing).
-  static inline int64_t ConversionCount = 0;
+  // converts nothing). Atomic because batch conversion exports on several threads.
+  static inline std::atomic<int64_t> ConversionCount = 0;
 
  private:
   uint32_t ColorIndex(TRGBColor color) const;   // nearest table entry

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "BmpWriterU.h"
+#include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "StringUtilsU.h"
 
@@ -140,6 +141,8 @@ TFrameNameSource TFrontEndImage::DefaultNameSource() const {
 
 void TFrontEndImage::ExportFrameBitmap(const std::string& fileName, TFrontEndImageFrame* frame,
                                        int32_t padX, int32_t padY) {
+  if (Owner->FormatOptions.Format == efPng || Owner->FormatOptions.Format == efPng8)
+    return ExportFramePicture(*this, fileName, frame, padX, padY);
   const TBitmap& picture = frame->GetBitmap();
   const TBitmap* output = &picture;
   TBitmap work;
@@ -186,6 +189,10 @@ void TFrontEndImage::FrameRangeOrigin(int32_t first, int32_t last, int32_t& padX
     padX = std::max(padX, frame->XOffset);
     padY = std::max(padY, frame->YOffset);
   }
+}
+
+void TFrontEndImage::ExportOrigin(int32_t first, int32_t last, int32_t& padX, int32_t& padY) const {
+  FrameRangeOrigin(first, last, padX, padY);
 }
 
 namespace {

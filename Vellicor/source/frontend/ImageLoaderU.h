@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BitmapU.h"
+#include "ExportFormatU.h"
 #include "ImageManagerU.h"
 
 class TFileSystem;
@@ -102,6 +103,8 @@ class TFrontEndImage {
                             const std::string& folder, bool writeBitmap,
                             const TFrameNameSource& nameSource, int32_t subFrameIndex,
                             int32_t frameIndex);
+  // The padding origin of frames first..last that every export shares.
+  void ExportOrigin(int32_t first, int32_t last, int32_t& padX, int32_t& padY) const;
 
   TFrontEndImages* Owner;
   TImage* Image;  // not owned
@@ -143,6 +146,8 @@ class TFrontEndImages {
   uint8_t FrameDataExportType = 0;
   bool AutoPad = false;
   bool AutoPadUsingSelectedFrames = false;
+  // The file format of the frame and image exports, with its scale, sheet columns and speed.
+  TExportFormatOptions FormatOptions;
   // Told the name of every file an export has finished (for progress displays).
   std::function<void(const std::string& fileName)> OnFileWritten;
 

@@ -4,8 +4,13 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "VellicorVersion.h"
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Vellicor"));
+  setApplicationVersion(QStringLiteral(VELLICOR_VERSION_STRING));
+  // Wayland and X11 match the windows to the installed desktop entry and its icon by this.
+  setDesktopFileName(QStringLiteral(VELLICOR_APP_ID));
 }
 
 TApplication* TApplication::Instance() {

@@ -40,7 +40,18 @@ QString TDialogs::GetSaveFileName(QWidget* parent, const QString& title, const Q
                                   const QString& proposedName, const QString& filter) {
   QString start = dir;
   if (!proposedName.isEmpty()) start = dir.isEmpty() ? proposedName : dir + '/' + proposedName;
-  return QFileDialog::getSaveFileName(parent, title, start, QtFilter(filter));
+  QFileDialog dialog(parent, title, start, QtFilter(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // A bare name gets the extension of the first filter ("Text file|*.txt" -> ".txt").
+  const QStringList parts = filter.split('|');
+  if (parts.size() >= 2) {
+    const QString mask = parts[1].section(';', 0, 0).trimmed();
+    if (mask.startsWith(QLatin1String("*.")) && mask.indexOf('*', 2) < 0 && !mask.contains('?'))
+      dialog.setDefaultSuffix(mask.mid(2));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
 }
 
 QString TDialogs::GetFolder(QWidget* parent, const QString& title, const QString& dir) {

@@ -130,6 +130,15 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
     FSettings->Save();
   };
 
+  // The window system reports a change as several events, in an order of its own (a maximize
+  // may resize before the state says maximized): the window is saved once they have settled.
+  FWindowSaveTimer = new QTimer(this);
+  FWindowSaveTimer->setSingleShot(true);
+  FWindowSaveTimer->setInterval(200);
+  connect(FWindowSaveTimer, &QTimer::timeout, this, [this] {
+    if (Activated && !FSettings->Updating()) FSettings->Save();
+  });
+
   Timer = new QTimer(this);
   Timer->setInterval(1000);
   connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
@@ -496,8 +505,28 @@ TQuvCloser* TMainForm::QuvCloser() {
   return FQuvCloser;
 }
 
-void TMainForm::LoadFiles(const QStringList& names, int filterIndex) {
-  QuvLoader()->Run(names, filterIndex);
+void TMainForm::LoadFiles(const QStringList& names) {
+  QuvLoader()->Run(names);
+}
+
+void TMainForm::OpenFiles(const QStringList& names) {
+  QStringList archives;
+  for (const QString& name : names) {
+    if (!IsHpiArchive(name))
+      OpenQuvFile(QString(), name);
+    else if (FLoadingQuvs)
+      QuvLoader()->Add(name);
+    else
+      archives << name;
+  }
+  if (!archives.isEmpty()) LoadFiles(archives);
+}
+
+void TMainForm::BringToFront() {
+  if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
 }
 
 void TMainForm::acOpenQuvExecute() {
@@ -517,10 +546,10 @@ void TMainForm::acOpenQuvExecute() {
   if (names.isEmpty()) return;
   // The folder of the chosen files is where the dialog opens next time.
   FSettings->SetLoadLastDir(QFileInfo(names.front()).absolutePath());
-  FSettings->SetOpenFilterIndex(filterIndex);
+  FSettings->SetOpenFilterIndex(filterIndex);  // remembered for the dialog; the files' bytes decide
   FSettings->SetUpdating(false);
   FSettings->Save();
-  LoadFiles(names, filterIndex);
+  LoadFiles(names);
 }
 
 void TMainForm::ShowSettingsDialog() {
@@ -727,7 +756,8 @@ QString TMainForm::SettingsFileName() const {
 }
 
 TWindowPlacement TMainForm::CurrentPlacement() const {
-  const QRect bounds = geometry();
+  // Written only for the normal state; the bounds that state has, whatever the window shows.
+  const QRect bounds = normalGeometry().isValid() ? normalGeometry() : geometry();
   TWindowPlacement placement;
   placement.Bounds = {bounds.top(), bounds.left(), bounds.width(), bounds.height()};
   const Qt::WindowStates state = windowState();
@@ -781,45 +811,44 @@ void TMainForm::FirstActivation(const QStringList& commandLineFiles) {
     VellicorSeriesExecuteMacro(
         SplitRequestLines(EncodeOpenRequest(names, ToStd(QDir::currentPath()))));
   } else {
-    for (const QString& file : commandLineFiles) OpenQuvFile(QString(), file);
+    OpenFiles(commandLineFiles);
   }
   ProcessPendingWindowMenu(5);
 }
 
 void TMainForm::VellicorSeriesExecuteMacro(const std::vector<std::string>& lines) {
   ExecuteOpenRequest(
-      lines, [this](const std::string& fileName) { OpenQuvFile(QString(), FromStd(fileName)); },
+      lines, [this](const std::string& fileName) { OpenFiles({FromStd(fileName)}); },
       [this](const std::exception& error) { ApplicationException(error); });
+  // The opened files must not appear behind the window the user works in.
+  BringToFront();
 }
 
 void TMainForm::ServeRequests(TSingleInstanceServer& server) {
-  server.Open = [this](const std::string& fileName) { OpenQuvFile(QString(), FromStd(fileName)); };
+  server.Open = [this](const std::string& fileName) { OpenFiles({FromStd(fileName)}); };
   server.OnError = [this](const std::exception& error) { ApplicationException(error); };
+  // The opened files must not appear behind the window the user works in.
+  connect(&server, &TSingleInstanceServer::RequestExecuted, this, [this] { BringToFront(); });
 }
 
-void TMainForm::WindowSaveSettings(Qt::WindowStates state) {
+void TMainForm::WindowSaveSettings() {
   if (!Activated || FSettings->Updating()) return;
-  int value = wsNormal;
-  if (state & Qt::WindowMinimized)
-    value = wsMinimized;
-  else if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
-    value = wsMaximized;
-  FSettings->Save(value);
+  FWindowSaveTimer->start();
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  WindowSaveSettings(windowState());
+  WindowSaveSettings();
 }
 
 void TMainForm::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  WindowSaveSettings(windowState());
+  WindowSaveSettings();
 }
 
 void TMainForm::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) WindowSaveSettings(windowState());
+  if (event->type() == QEvent::WindowStateChange) WindowSaveSettings();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

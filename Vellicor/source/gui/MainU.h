@@ -85,8 +85,9 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   TQuvView* OpenQuvFile(const QString& source, const QString& fileName) override;
   QList<TMyMenuItem*> HistoryMenuItems() const;  // in menu order
   void LoadSettings();
-  // A change of the window's size or state: written once the settings are loaded.
-  void WindowSaveSettings(Qt::WindowStates state);
+  // A change of the window's size or state: written once the settings are loaded and the
+  // change has settled.
+  void WindowSaveSettings();
   void ProcessPendingWindowMenu(int count) override;
   void CreateWindowMenuEntry(TQuvView* view);  // once per view
   QAction* WindowMenuEntry(TQuvView* view) const;
@@ -117,8 +118,14 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
 
   void ShowSettingsDialog();  // acSettings
   void ShowAboutBox();        // acAbout
-  // The open flow after the dialog: the load progress dialog with these names.
-  void LoadFiles(const QStringList& names, int filterIndex);
+  // The open flow after the dialog: the load progress dialog with these names (archives
+  // through the archive picker first).
+  void LoadFiles(const QStringList& names);
+  // Files named on the command line or by a request: an archive goes to the picker and the
+  // load dialog (joining a batch already running), anything else opens at once.
+  void OpenFiles(const QStringList& names);
+  // Shows the main window in front, restored from the task bar, with the input focus.
+  void BringToFront();
   void CloseAllViews();  // WindowCloseAll1
   TQuvLoader* QuvLoader();
   TQuvCloser* QuvCloser();
@@ -185,6 +192,7 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   QString FBeforeCaption, FAfterCaption;
   bool FMaximizeRestore = false;
   uint64_t FLastMemory = UINT64_MAX;
+  QTimer* FWindowSaveTimer = nullptr;  // one write per move, resize or state change
   TAboutBox* FAboutBox = nullptr;
   TQuvLoader* FQuvLoader = nullptr;
   TQuvCloser* FQuvCloser = nullptr;

@@ -1,11 +1,15 @@
 #include "QuvLoadU.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTimer>
 
 #include "QuvViewU.h"
 #include "SelectU.h"
@@ -24,15 +28,42 @@ TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* o
   };
 }
 
-int TQuvLoader::Run(const QStringList& names, int filterIndex) {
-  FileList = names;
-  FilterIndex = filterIndex;
+bool IsHpiArchive(const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  return file.read(4) == QByteArrayLiteral("HAPI");
+}
+
+int TQuvLoader::Run(const QStringList& names) {
+  Items.clear();
+  for (const QString& name : names) Add(name);
+  if (Items.isEmpty()) return QDialog::Rejected;
   return RunBatch();
+}
+
+void TQuvLoader::Add(const QString& entry) {
+  // Full paths: a view resolves relative names against the program's folder.
+  const QString name = QFileInfo(entry).absoluteFilePath();
+  if (!IsHpiArchive(name)) {
+    Items.append({QString(), name});
+  } else {
+    QString filter = FSettings->ArchiveSearchFilter();
+    QStringList results;
+    if (!PickFiles(filter, results, name, true)) return;
+    FSettings->SetArchiveSearchFilter(filter);  // the picker may have changed it
+    for (QString inner : results) Items.append({name, name + '/' + inner.replace('\\', '/')});
+  }
+  ShowMaximum();
+}
+
+void TQuvLoader::ShowMaximum() {
+  ProgressBar->setMaximum(int(Items.size()));
+  MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
 }
 
 void TQuvLoader::Stop() {
   Aborted = true;
-  FileList.clear();
+  Items.clear();
 }
 
 void TQuvLoader::Open(const QString& source, const QString& fileName) {
@@ -41,38 +72,11 @@ void TQuvLoader::Open(const QString& source, const QString& fileName) {
   if (OnFileOpened) OnFileOpened(FOpened);
 }
 
-bool TQuvLoader::Continue() {
-  QCoreApplication::processEvents();
-  FTerminated = FHost->IsTerminating();
-  return !FTerminated && !Aborted;
-}
-
-bool TQuvLoader::OpenFromArchive(const QString& archive) {
-  QString filter = FSettings->ArchiveSearchFilter();
-  QStringList results;
-  if (!PickFiles(filter, results, archive, true)) return true;
-  FSettings->SetArchiveSearchFilter(filter);  // the picker may have changed it
-  ProgressBar->setMaximum(ProgressBar->maximum() + int(results.size()) - 1);
-  MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
-  for (const QString& inner : results) {
-    CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
-    QString innerPath = inner;
-    innerPath.replace('\\', '/');
-    CurrentQuv->setText(innerPath.mid(innerPath.lastIndexOf('/') + 1));
-    Open(archive, archive + '/' + innerPath);
-    ProgressBar->setValue(ProgressBar->value() + 1);
-    if (!Continue()) return false;
-  }
-  return true;
-}
-
 void TQuvLoader::FormActivate() {
   Aborted = false;
   FOpened = 0;
-  FTerminated = false;
-  ProgressBar->setMaximum(int(FileList.size()));
+  ShowMaximum();
   ProgressBar->setValue(0);
-  MaxQuvIndex->setText(QString::number(ProgressBar->maximum()));
   CurrentQuvIndex->clear();
   CurrentQuv->clear();
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -85,21 +89,18 @@ void TQuvLoader::FormActivate() {
         this, [this] { accept(); }, Qt::QueuedConnection);
   });
 
-  const QStringList names = FileList;  // closing the dialog empties the list
-  for (const QString& entry : names) {
-    // Full paths: a view resolves relative names against the program's folder.
-    const QString name = QFileInfo(entry).absoluteFilePath();
-    if (FilterIndex == 1) {
-      ProgressBar->setValue(ProgressBar->value() + 1);
-      CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
-      CurrentQuv->setText(QFileInfo(name).fileName());
-      Open(QString(), name);
-    } else if (!OpenFromArchive(name)) {
-      break;
-    }
-    if (FTerminated || !Continue()) break;
+  // By index: requests served between files may add to the list, closing the dialog empties it.
+  for (qsizetype i = 0; i < Items.size(); ++i) {
+    const TItem item = Items[i];
+    ProgressBar->setValue(int(i) + 1);
+    CurrentQuvIndex->setText(QString::number(i + 1));
+    CurrentQuv->setText(item.FileName.mid(item.FileName.lastIndexOf('/') + 1));
+    Open(item.Source, item.FileName);
+    QCoreApplication::processEvents();
+    if (FHost->IsTerminating()) return;
+    if (Aborted) break;
   }
-  if (FTerminated) return;
+  Items.clear();
   FHost->ProcessPendingWindowMenu(5);
   if (TQuvView* view = FHost->ActiveView()) {
     FHost->SetLoadingQuvs(false);

@@ -1,7 +1,8 @@
 #pragma once
-// "Loading Quvs...": opens every file chosen in the open dialog one after another, searching
-// archives through the archive picker, while the event loop keeps serving timers and input (and
-// the Abort button) between files.
+// "Loading Quvs...": opens every file chosen in the open dialog one after another, while the
+// event loop keeps serving timers and input (and the Abort button) between files. Archives are
+// searched through the archive picker before the dialog shows the files it opens.
+#include <QList>
 #include <QStringList>
 #include <functional>
 
@@ -10,18 +11,28 @@
 class QLabel;
 class TSettingsModel;
 
+// A file whose first four bytes are "HAPI": an archive, whatever its name says.
+bool IsHpiArchive(const QString& fileName);
+
 class TQuvLoader : public TQuvProgressDialog {
   Q_OBJECT
  public:
   // The picker's search filter is the setting in `settings`.
   TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* owner);
 
-  // Shows the dialog modally and runs the batch for these names; filter index 1 means Quv
-  // files, any other value means each name is an archive to search.
-  int Run(const QStringList& names, int filterIndex);
+  // Runs the batch for these names: each archive goes to the picker, then the dialog shows
+  // modally and opens the files picked and every other name as a Quv file.
+  int Run(const QStringList& names);
+  // Adds a name to the batch (an archive: the files picked in it); while the batch runs they
+  // are opened after the files already listed.
+  void Add(const QString& name);
 
-  QStringList FileList;
-  int FilterIndex = 1;
+  // What the batch opens, in order: (archive source or empty, file name).
+  struct TItem {
+    QString Source;
+    QString FileName;
+  };
+  QList<TItem> Items;
 
   // The archive picker (replaceable by tests): (filter in/out, results, archive, multiple).
   std::function<bool(QString& filter, QStringList& results, const QString& archiveName,
@@ -38,12 +49,8 @@ class TQuvLoader : public TQuvProgressDialog {
 
  private:
   void Open(const QString& source, const QString& fileName);
-  // The files chosen inside one archive; false when the batch is to stop.
-  bool OpenFromArchive(const QString& archive);
-  // Lets the event loop run; false when the batch is to stop (FTerminated: the program ends).
-  bool Continue();
+  void ShowMaximum();
 
   TSettingsModel* FSettings;
   int FOpened = 0;
-  bool FTerminated = false;
 };

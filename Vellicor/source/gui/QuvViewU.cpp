@@ -411,18 +411,19 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   FLoaded = true;
   QString shownName = fileName;
   try {
-    // Paths are kept relative to the program's folder where they stay below it.
-    const QString programFolder = FSettings->ProgramFolder();
-    QDir::setCurrent(programFolder);
-    const QDir programDir(programFolder);
-    QString name = QDir::cleanPath(programDir.relativeFilePath(fileName));
+    // Names are kept relative to the program's folder where they stay below it (as the history
+    // stores them), and a relative name means one there; every path handed on is absolute, so
+    // the process's current folder plays no part.
+    const QDir programDir(FSettings->ProgramFolder());
+    const QString fullName = QDir::cleanPath(programDir.absoluteFilePath(fileName));
+    QString name = QDir::cleanPath(programDir.relativeFilePath(fullName));
     if (name == QLatin1String("..") || name.startsWith(QLatin1String("../")) ||
-        name.contains(QLatin1String("/../")))
-      name = QDir::cleanPath(programDir.absoluteFilePath(fileName));
+        QFileInfo(name).isAbsolute())
+      name = fullName;
     FileName = name;
     ArchiveSource = archiveSource;
     shownName = FileName;
-    Collection = OpenQuvDocument(shownName);
+    Collection = OpenQuvDocument(fullName, shownName);
   } catch (const std::exception& error) {
     LastError = QString::fromStdString(error.what());
     emit statusChanged(LastError);
@@ -451,23 +452,21 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   return true;
 }
 
-TImageClass* TQuvView::OpenQuvDocument(QString& shownName) {
-  QString folder = QFileInfo(FileName).path();
-  if (folder == QLatin1String(".")) folder.clear();
+TImageClass* TQuvView::OpenQuvDocument(const QString& fullName, QString& shownName) {
   std::string archiveFile, innerPath, openName;
-  if (ResolveArchivePath(ToStd(folder), ToStd(FileName), archiveFile, innerPath)) {
+  if (ResolveArchivePath(ToStd(QFileInfo(fullName).path()), ToStd(fullName), archiveFile,
+                         innerPath)) {
     const QFileInfo archive(FromStd(archiveFile));
-    QString archiveFolder = archive.path();
-    if (archiveFolder == QLatin1String(".")) archiveFolder.clear();
-    FFileSystem->AddSearchPath("", ToStd(archiveFolder), sdCheckUsable,
+    FFileSystem->AddSearchPath("", ToStd(archive.absolutePath()), sdCheckUsable,
                                {TFileMaskInfo{FileNameMask(ToStd(archive.fileName())), 1, true}});
     openName = innerPath;
-    shownName = FromStd(innerPath);
+    // The user sees the inner path as any other path; the file system keeps its own form.
+    shownName = FromStd(innerPath).replace('\\', '/');
   } else {
-    FFileSystem->AddSearchPath(
-        "", ToStd(folder), sdCheckUsable,
-        {TFileMaskInfo{FileNameMask(ToStd(QFileInfo(FileName).fileName())), 1, false}});
-    openName = ToStd(QFileInfo(FileName).fileName());
+    const QFileInfo file(fullName);
+    FFileSystem->AddSearchPath("", ToStd(file.absolutePath()), sdCheckUsable,
+                               {TFileMaskInfo{FileNameMask(ToStd(file.fileName())), 1, false}});
+    openName = ToStd(file.fileName());
   }
   FFileSystem->Rescan(true);
 

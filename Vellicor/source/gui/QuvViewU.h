@@ -179,9 +179,10 @@ class TQuvView : public QWidget {
   QWidget* CreateAttributesGrid(QWidget* parent);
   QWidget* CreateAnimationPanel(QWidget* parent);
   void ConnectSettings();
-  // Mounts the file's folder (or the archive that holds it) and opens the file by its path;
-  // the name shown in the status bar comes back in `shownName`.
-  TImageClass* OpenQuvDocument(QString& shownName);
+  // Opens a Quv file by its full path, on disk or inside an archive: mounts the file's folder
+  // (or the archive that holds it) and loads the file; the name shown in the status bar comes
+  // back in `shownName`.
+  TImageClass* OpenQuvDocument(const QString& fullName, QString& shownName);
   void CreateActions();
   void CreateMenus();
   QCheckBox* BoundCheckBox(QAction* action);

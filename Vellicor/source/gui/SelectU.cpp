@@ -115,8 +115,15 @@ void TSelectFileInHpi::CreateControls() {
 }
 
 void TSelectFileInHpi::ConnectControls() {
-  connect(DirView, &QTreeWidget::itemClicked, this,
-          [this](QTreeWidgetItem* node) { DirViewClick(node); });
+  // A click lists the folder, and so does moving to it with the keyboard; the node that is
+  // current when the tree is filled lists nothing until the user chooses it.
+  connect(DirView, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
+    if (node != FListedNode) DirViewClick(node);
+  });
+  connect(DirView, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+            if (current && previous) DirViewClick(current);
+          });
   connect(DirView, &QTreeWidget::itemActivated, this,
           [this](QTreeWidgetItem* node) { DirViewClick(node); });
   connect(DirView, &QTreeWidget::itemExpanded, this,
@@ -156,9 +163,13 @@ bool TSelectFileInHpi::FormActivate() {
                                                : QAbstractItemView::SingleSelection);
   Results.clear();
   OkButton->setEnabled(false);
-  DirView->clear();
+  {
+    QSignalBlocker block(DirView);
+    DirView->clear();
+  }
   FNodeInfo.clear();
   FCurrentSortInfo = nullptr;
+  FListedNode = nullptr;
   ClearFileList();
   Accepted = false;
   SearchFilter->setText(Filter);
@@ -219,6 +230,7 @@ void TSelectFileInHpi::ClearFileList() {
 
 void TSelectFileInHpi::DirViewClick(QTreeWidgetItem* node) {
   if (FileView->topLevelItemCount() > 0) ClearFileList();
+  FListedNode = node;
   if (!node) return;
   auto found = FNodeInfo.find(node);
   if (found == FNodeInfo.end()) return;
@@ -346,6 +358,7 @@ void TSelectFileInHpi::OnClose() {
   ClearFileList();
   FNodeInfo.clear();
   FCurrentSortInfo = nullptr;
+  FListedNode = nullptr;
   FFileSystem->Clear();
   if (!Accepted) Results.clear();
 }

@@ -84,6 +84,7 @@ class TSelectFileInHpi : public QDialog {
   std::unique_ptr<TFileSystem> FFileSystem;
   std::map<QTreeWidgetItem*, std::unique_ptr<TSortInfo>> FNodeInfo;
   TSortInfo* FCurrentSortInfo = nullptr;
+  QTreeWidgetItem* FListedNode = nullptr;  // the node whose files the list shows
   QSet<QTreeWidgetItem*> FSelectedRows;
   bool FSelectConnected = false;
   bool FArmed = false;

@@ -165,9 +165,7 @@ void TSettingsDialog::PrepareFileAssociate() {
     FileAssociate.reset();
     FOwnRegistry.reset();
   }
-  if (!FDesktop && !FOwnDesktop) FOwnDesktop = std::make_unique<TXdgDesktopIntegration>();
-  FileAssociate =
-      std::make_unique<TFileAssociate>(Registry(), FDesktop ? FDesktop : FOwnDesktop.get());
+  FileAssociate = std::make_unique<TFileAssociate>(Registry(), &Desktop());
   FileAssociate->KeyName = "QuvFile";
   FileAssociate->ShellCmd = "Open";
   FileAssociate->Shell = "&Open";
@@ -176,6 +174,20 @@ void TSettingsDialog::PrepareFileAssociate() {
   FileAssociate->DDEMessage = "[Open(%1)]";
   FileAssociate->DDETopic = "VellicorSeries";
   FileAssociate->Global = false;
+}
+
+IDesktopIntegration& TSettingsDialog::Desktop() {
+  if (FDesktop) return *FDesktop;
+  if (!FOwnDesktop) FOwnDesktop = std::make_unique<TXdgDesktopIntegration>();
+  return *FOwnDesktop;
+}
+
+bool TSettingsDialog::IsQuvAssociationShown() {
+  if (!FileAssociate) PrepareFileAssociate();
+  const std::optional<std::string> handler =
+      Desktop().DefaultApplication(MimeTypeForExtension(".QUV"));
+  if (!handler) return IsFileTypeRegistered(Registry());
+  return *handler == FileAssociate->DesktopId + ".desktop";
 }
 
 void TSettingsDialog::showEvent(QShowEvent* event) {
@@ -198,7 +210,7 @@ void TSettingsDialog::FormActivate() {
   ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(Settings->ExportBitDepth()));
   FrameDataExportType->setCurrentIndex(Settings->FrameDataExportType());
   if (!QFileInfo::exists(Settings->FileName())) DefaultBtnClick();
-  RegQuvs->setChecked(IsFileTypeRegistered(Registry()));
+  RegQuvs->setChecked(IsQuvAssociationShown());
 }
 
 void TSettingsDialog::DefaultBtnClick() {
@@ -231,7 +243,14 @@ void TSettingsDialog::ApplyAssociation(bool on) {
   if (!on) {
     // Never registered by this program: the extension may well belong to another one, whose
     // keys removing "ours" would delete.
-    if (!registered) return;
+    if (!registered) {
+      // The desktop may still name the program (an earlier install chose it): no longer.
+      if (IsQuvAssociationShown()) {
+        Desktop().DissociateExtension(FileAssociate->DesktopId, ".QUV");
+        Desktop().NotifyAssociationsChanged();
+      }
+      return;
+    }
     FileAssociate->UnregisterExtension(".QUV");
     FileAssociate->UnregisterFileType();
     return;

@@ -51,6 +51,9 @@ class TSettingsDialog : public QDialog {
   void ClearHistoryClick();
   // Registers (on) or removes (off) the association; a failed registration is reported.
   void ApplyAssociation(bool on);
+  // What the desktop says: the program opens Quv files by default. Where the desktop cannot
+  // tell, the file type's registration.
+  bool IsQuvAssociationShown();
   IRegistry& Registry();
 
  protected:
@@ -61,6 +64,7 @@ class TSettingsDialog : public QDialog {
   void CreateOptionControls();
   void LayOutControls();
   void PrepareFileAssociate();
+  IDesktopIntegration& Desktop();
 
   IRegistry* FRegistry;
   IDesktopIntegration* FDesktop;

@@ -1,9 +1,17 @@
 #include "SingleInstanceServerU.h"
 
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QPointer>
+
+#include <cstdlib>
 #include <memory>
 
+#include "ProgramPathsU.h"
 #include "SingleInstanceU.h"
 
 TSingleInstanceServer::TSingleInstanceServer(QObject* parent)
@@ -15,8 +23,47 @@ TSingleInstanceServer::TSingleInstanceServer(QObject* parent)
 
 TSingleInstanceServer::~TSingleInstanceServer() = default;
 
+QString TSingleInstanceServer::ServerName(const QString& settingsFile, const QString& programFile) {
+  const QString display = qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+                              ? qEnvironmentVariable("WAYLAND_DISPLAY")
+                              : qEnvironmentVariable("DISPLAY");
+  const QString key = QFileInfo(settingsFile).absoluteFilePath() + '\n' +
+                      QGuiApplication::platformName() + '\n' + display;
+  if (programFile.isEmpty())
+    return QString::fromStdString(SingleInstanceServerName(key.toStdString()));
+  const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+  return QString::fromStdString(
+      SingleInstanceServerName(programFile.toStdString(), unsigned(::getuid()),
+                               runtimeDir ? runtimeDir : "", key.toStdString()));
+}
+
 QString TSingleInstanceServer::DefaultServerName() {
-  return QString::fromStdString(SingleInstanceServerName());
+  return ServerName(QString::fromStdString(::SettingsFileName(ProgramDir())));
+}
+
+TSingleInstanceServer::TStartResult TSingleInstanceServer::Start(const QStringList& fileNames,
+                                                                 const QString& currentDir,
+                                                                 const QString& name,
+                                                                 int timeoutMs) {
+  const QString serverName = name.isEmpty() ? DefaultServerName() : name;
+  // A bare name lives in the temporary folder, as QLocalServer puts it there.
+  const QString socketPath =
+      QFileInfo(serverName).isAbsolute() ? serverName : QDir::tempPath() + '/' + serverName;
+  QLockFile lock(socketPath + QStringLiteral(".lock"));
+  // A lock whose holder died is taken over (QLockFile checks the process).
+  const bool locked = lock.tryLock(10000);  // without it: go on as before the lock existed
+  if (!fileNames.isEmpty() && SendToRunning(fileNames, currentDir, serverName, timeoutMs))
+    return srHandedOver;
+  const bool listening = Listen(serverName);
+  if (locked) lock.unlock();
+  return listening ? srListening : srNotListening;
+}
+
+void TSingleInstanceServer::Release() {
+  FHeld = false;
+  std::vector<QByteArray> requests;
+  requests.swap(FHeldRequests);
+  for (const QByteArray& request : requests) Execute(request);
 }
 
 bool TSingleInstanceServer::Listen(const QString& name) {
@@ -77,6 +124,10 @@ void TSingleInstanceServer::NewConnection() {
 
 void TSingleInstanceServer::Execute(const QByteArray& request) {
   if (request.isEmpty()) return;  // a start that only asked whether a viewer runs
+  if (FHeld) {
+    FHeldRequests.push_back(request);
+    return;
+  }
   const std::vector<std::string> lines =
       SplitRequestLines(std::string_view(request.constData(), size_t(request.size())));
   if (Open)

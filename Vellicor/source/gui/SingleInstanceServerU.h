@@ -26,7 +26,23 @@ class TSingleInstanceServer : public QObject {
   bool Listen(const QString& name = QString());
   bool IsListening() const;
   QString FullServerName() const;
-  static QString DefaultServerName();
+  // The name of the instance that keeps its settings in `settingsFile` on this display.
+  // `programFile` empty: the running program.
+  static QString ServerName(const QString& settingsFile, const QString& programFile = QString());
+  static QString DefaultServerName();  // with the default settings file
+
+  // A start of the program: with files, hands them to the viewer listening under `name` (empty:
+  // the default) if there is one; otherwise listens. A lock file beside the socket makes the
+  // two steps one, so that of several starts at the same moment exactly one listens and none
+  // removes another's socket.
+  enum TStartResult { srHandedOver, srListening, srNotListening };
+  TStartResult Start(const QStringList& fileNames, const QString& currentDir,
+                     const QString& name = QString(), int timeoutMs = 3000);
+
+  // While held, requests are kept and run in order on Release: the viewer listens at once but
+  // opens handed-over files only once its own start-up is done.
+  void Hold() { FHeld = true; }
+  void Release();
 
   // A second start: sends one open line per file to the viewer listening under `name` and
   // returns true, or returns false at once when none answers.
@@ -41,4 +57,6 @@ class TSingleInstanceServer : public QObject {
   void Execute(const QByteArray& request);
 
   QLocalServer* FServer;
+  bool FHeld = false;
+  std::vector<QByteArray> FHeldRequests;
 };

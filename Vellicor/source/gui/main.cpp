@@ -1,7 +1,8 @@
-// vellicor: the viewer. Options: --sample opens the bundled sample when no file is given (as
-// does the VELLICOR_SAMPLE environment variable); --select=NAME shows that image in the last
-// opened window; --tile tiles the windows once they are open; --settings=FILE keeps the
-// settings in FILE instead of "Vellicor.ini" beside the program.
+// vellicor: the viewer. Options (CommandLineU): --sample opens the bundled sample when no file
+// is given (as does the VELLICOR_SAMPLE environment variable); --select=NAME shows that image in
+// the last opened window; --tile tiles the windows once they are open; --settings=FILE keeps the
+// settings in FILE instead of the usual "Vellicor.ini"; --help, --version.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -10,11 +11,14 @@
 
 #include "ApplicationU.h"
 #include "AssertDialogU.h"
+#include "CommandLineU.h"
 #include "FileSystemU.h"
 #include "Hpi_Zeta_LoaderU.h"
 #include "MainU.h"
+#include "ProgramPathsU.h"
 #include "QuvViewU.h"
 #include "SingleInstanceServerU.h"
+#include "VellicorVersion.h"
 
 namespace {
 
@@ -50,10 +54,12 @@ QString FirstQuvInArchive(const QString& archive) {
   }
 }
 
-// The sample files the build writes next to the program's folder (build/<type>/samples).
+// The sample files the build writes next to the program's folder (build/<type>/samples), or
+// those installed with it (<prefix>/share/vellicor/samples).
 QStringList SampleFiles(const QString& programDir) {
   QStringList files;
-  const QDir samples(programDir + QStringLiteral("/../samples"));
+  QDir samples(programDir + QStringLiteral("/../samples"));
+  if (!samples.exists()) samples.setPath(programDir + QStringLiteral("/../share/vellicor/samples"));
   const QString quv = samples.absoluteFilePath(QStringLiteral("sample.quv"));
   if (QFileInfo::exists(quv)) files << QDir::cleanPath(quv);
   const QString hpi = QDir::cleanPath(samples.absoluteFilePath(QStringLiteral("sample.hpi")));
@@ -64,34 +70,47 @@ QStringList SampleFiles(const QString& programDir) {
   return files;
 }
 
+// Reads the command line before any window system is reached, so that --help, --version and
+// a wrong option answer in a terminal without a display; those end the program here.
+TCommandLine ParseCommandLine(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("vellicor"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(VELLICOR_VERSION_STRING));
+  QCommandLineParser parser;
+  AddViewerOptions(parser);
+  parser.process(application);
+  return ReadCommandLine(parser);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const TCommandLine line = ParseCommandLine(argc, argv);
   TApplication app(argc, argv);
-  QStringList files;
-  QString select;
-  QString settings;
-  bool sample = !qEnvironmentVariableIsEmpty("VELLICOR_SAMPLE");
-  bool tile = false;
-  const QStringList arguments = app.arguments().mid(1);
-  for (const QString& argument : arguments) {
-    if (argument == QStringLiteral("--sample"))
-      sample = true;
-    else if (argument.startsWith(QStringLiteral("--select=")))
-      select = argument.mid(9);
-    else if (argument.startsWith(QStringLiteral("--settings=")))
-      settings = argument.mid(11);
-    else if (argument == QStringLiteral("--tile"))
-      tile = true;
-    else
-      files << argument;
-  }
+  QStringList files = line.Files;
+  const QString select = line.Select;
+  QString settings = line.Settings;
+  const bool sample = line.Sample || !qEnvironmentVariableIsEmpty("VELLICOR_SAMPLE");
+  const bool tile = line.Tile;
 
-  // A viewer of this user already running opens the files itself.
-  if (!files.isEmpty() && TSingleInstanceServer::SendToRunning(files, QDir::currentPath()))
+  // Names are taken against the folder the user started from, before anything else runs.
+  for (QString& file : files) file = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+  if (!settings.isEmpty())
+    settings = QDir::cleanPath(QDir::current().absoluteFilePath(settings));
+  else
+    settings = QString::fromStdString(SettingsFileName(ProgramDir()));
+
+  // The viewer of this instance already running opens the files itself. Otherwise this one
+  // listens at once, before any dialog or load, and opens what later starts hand over once its
+  // own start-up is done.
+  TSingleInstanceServer server;
+  server.Hold();
+  if (server.Start(files, QDir::currentPath(), TSingleInstanceServer::ServerName(settings)) ==
+      TSingleInstanceServer::srHandedOver)
     return 0;
 
   TMainForm form(settings);
+  form.ServeRequests(server);
   InstallAssertDialog();
   if (files.isEmpty() && sample) files = SampleFiles(form.ProgramFolder());
   if (form.FirstRun()) {
@@ -100,11 +119,9 @@ int main(int argc, char** argv) {
   }
   form.show();
   // First activation once the window is up, as the event loop starts.
-  TSingleInstanceServer server;
-  form.ServeRequests(server);
   QTimer::singleShot(0, &form, [&form, &server, files, select, tile] {
     form.FirstActivation(files);
-    server.Listen();  // later starts hand their files to this one
+    server.Release();
     if (tile) form.WindowTileVertical1->trigger();
     if (!select.isEmpty())
       if (TQuvView* view = form.ActiveView()) view->SelectImage(select);

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "AtomicFileU.h"
 #include "IniFileU.h"
@@ -86,6 +88,68 @@ bool EditListValue(TIniFile& file, const char* section, const std::string& key,
   return true;
 }
 
+// The non-empty entries of a ":"-separated list of folders.
+std::vector<std::string> SplitPathList(const std::string& list) {
+  std::vector<std::string> dirs;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    if (end > start) dirs.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return dirs;
+}
+
+// The first $XDG_DATA_DIRS folder that holds `relative`, as a full path; empty when none does.
+// The user's own data folder does not count, even when the list names it.
+std::string FindInDataDirs(const std::string& relative) {
+  const std::filesystem::path home = std::filesystem::path(DataHome()).lexically_normal();
+  for (const std::string& dir : DataDirs()) {
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(dir).lexically_normal();
+    if (folder == home || folder == home / "") continue;
+    std::string candidate = (std::filesystem::path(dir) / relative).lexically_normal().string();
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+  }
+  return {};
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The user's MIME package for one extension: a glob only, since nothing more is known of it.
+bool WriteMimePackage(const std::string& fileName, const std::string& mimeType,
+                      const std::string& description) {
+  std::string suffix = mimeType.substr(std::string("application/x-").size());
+  std::string package =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+      "  <mime-type type=\"" +
+      mimeType +
+      "\">\n"
+      "    <comment>" +
+      XmlEscape(description) +
+      "</comment>\n"
+      "    <glob pattern=\"*." +
+      XmlEscape(suffix) +
+      "\"/>\n"
+      "  </mime-type>\n"
+      "</mime-info>\n";
+  return WriteFileAtomically(fileName, package);
+}
+
+// A MIME package file that declares the type (the installed one declares both of ours).
+bool DeclaresMimeType(const std::string& fileName, const std::string& mimeType) {
+  if (fileName.empty()) return false;
+  std::ifstream file(fileName);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  return text.find("type=\"" + mimeType + "\"") != std::string::npos;
+}
+
 bool RemoveFile(const std::string& fileName) {
   std::error_code ec;
   std::filesystem::remove(fileName, ec);
@@ -126,14 +190,7 @@ std::string DesktopExecArgument(const std::string& path) {
 std::string FindProgramInPath(const std::string& program) {
   if (program.find('/') != std::string::npos) return {};
   const char* path = std::getenv("PATH");
-  std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(':', start);
-    if (end == std::string::npos) end = list.size();
-    std::string dir = list.substr(start, end - start);
-    start = end + 1;
-    if (dir.empty()) continue;
+  for (const std::string& dir : SplitPathList(path ? path : "/usr/local/bin:/usr/bin:/bin")) {
     std::string candidate = dir + "/" + program;
     std::error_code ec;
     if (std::filesystem::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0)
@@ -142,20 +199,39 @@ std::string FindProgramInPath(const std::string& program) {
   return {};
 }
 
-bool RunProgram(const std::vector<std::string>& argv) {
+bool RunProgram(const std::vector<std::string>& argv, std::string* output) {
   if (argv.empty()) return false;
   std::vector<char*> arguments;
   for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
   arguments.push_back(nullptr);
 
+  int pipeEnds[2] = {-1, -1};
+  if (output && ::pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  if (output)
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+  else
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t child = 0;
   int error = ::posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  if (output) {
+    ::close(pipeEnds[1]);
+    if (error == 0) {
+      // Read to the end so the child never blocks on a full pipe; keep only what is useful.
+      char buffer[4096];
+      for (;;) {
+        ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        if (output->size() < 65536) output->append(buffer, static_cast<size_t>(got));
+      }
+    }
+    ::close(pipeEnds[0]);
+  }
   if (error != 0) return false;
   int status = 0;
   while (::waitpid(child, &status, 0) < 0)
@@ -163,7 +239,30 @@ bool RunProgram(const std::vector<std::string>& argv) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TXdgDesktopIntegration::TXdgDesktopIntegration() : RunCommand(RunProgram) {}
+std::vector<std::string> DataDirs() {
+  const char* value = std::getenv("XDG_DATA_DIRS");
+  std::vector<std::string> dirs;
+  for (const std::string& dir :
+       SplitPathList(value && *value ? value : "/usr/local/share/:/usr/share/"))
+    if (dir.starts_with("/")) dirs.push_back(dir);
+  return dirs;
+}
+
+TXdgDesktopIntegration::TXdgDesktopIntegration()
+    : RunCommand([](const std::vector<std::string>& argv) { return RunProgram(argv); }),
+      QueryCommand([](const std::vector<std::string>& argv) -> std::optional<std::string> {
+        std::string output;
+        if (!RunProgram(argv, &output)) return std::nullopt;
+        return output;
+      }) {}
+
+std::string TXdgDesktopIntegration::InstalledDesktopEntry(const std::string& applicationId) const {
+  return FindInDataDirs("applications/" + applicationId + ".desktop");
+}
+
+std::string TXdgDesktopIntegration::InstalledMimePackage(const std::string& applicationId) const {
+  return FindInDataDirs("mime/packages/" + applicationId + ".xml");
+}
 
 std::string TXdgDesktopIntegration::DesktopFileName(const std::string& applicationId) const {
   return DataHome() + "/applications/" + applicationId + ".desktop";
@@ -187,10 +286,12 @@ bool TXdgDesktopIntegration::RunIfPresent(const std::vector<std::string>& argv) 
 bool TXdgDesktopIntegration::InstallApplication(const TDesktopApplication& application) {
   std::string exec = DesktopExecArgument(application.Executable);
   if (application.Id.empty() || exec.empty()) return false;
+  // The installed entry serves; a second one of the same id would hide it.
+  if (!InstalledDesktopEntry(application.Id).empty()) return true;
   const std::string fileName = DesktopFileName(application.Id);
   std::string mimeTypes = TIniFile(fileName).ReadString(KDesktopEntry, "MimeType", "");
   std::string text = "[Desktop Entry]\nType=Application\nName=" + application.Name +
-                     "\nExec=" + exec + " %f\nTerminal=false\nCategories=Graphics;Viewer;\n";
+                     "\nExec=" + exec + " %F\nTerminal=false\nCategories=Graphics;Viewer;\n";
   if (!mimeTypes.empty()) text += "MimeType=" + mimeTypes + "\n";
   return WriteFileAtomically(fileName, text);
 }
@@ -204,22 +305,9 @@ bool TXdgDesktopIntegration::AssociateExtension(const std::string& applicationId
                                                 const std::string& description) {
   const std::string mimeType = MimeTypeForExtension(extension);
   if (applicationId.empty() || mimeType.empty()) return false;
-  std::string suffix = mimeType.substr(std::string("application/x-").size());
-  std::string package =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-      "  <mime-type type=\"" +
-      mimeType +
-      "\">\n"
-      "    <comment>" +
-      XmlEscape(description) +
-      "</comment>\n"
-      "    <glob pattern=\"*." +
-      XmlEscape(suffix) +
-      "\"/>\n"
-      "  </mime-type>\n"
-      "</mime-info>\n";
-  if (!WriteFileAtomically(MimePackageFileName(applicationId, extension), package)) return false;
+  if (!DeclaresMimeType(InstalledMimePackage(applicationId), mimeType) &&
+      !WriteMimePackage(MimePackageFileName(applicationId, extension), mimeType, description))
+    return false;
 
   const std::string desktopFile = DesktopFileName(applicationId);
   TIniFile entry(desktopFile);
@@ -264,4 +352,14 @@ void TXdgDesktopIntegration::NotifyAssociationsChanged() {
   const std::string applicationsDir = DataHome() + "/applications";
   if (std::filesystem::is_directory(applicationsDir, ec))
     RunIfPresent({"update-desktop-database", applicationsDir});
+}
+
+std::optional<std::string> TXdgDesktopIntegration::DefaultApplication(const std::string& mimeType) {
+  if (!FindProgramInPath("xdg-mime").empty() && QueryCommand) {
+    std::optional<std::string> answer = QueryCommand({"xdg-mime", "query", "default", mimeType});
+    if (answer) return Trimmed(*answer);
+  }
+  std::vector<std::string> defaults =
+      SplitList(TIniFile(MimeAppsFileName()).ReadString(KDefaultApplications, mimeType, ""));
+  return defaults.empty() ? std::string() : defaults.front();
 }

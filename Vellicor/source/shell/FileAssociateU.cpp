@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "ProgramPathsU.h"
+#include "VellicorVersion.h"
 
 namespace {
 
@@ -24,7 +25,10 @@ bool NamesAKey(const std::string& name) {
 }  // namespace
 
 TFileAssociate::TFileAssociate(IRegistry& registry, IDesktopIntegration* desktop)
-    : OpenWith(ProgramFilePath()), FRegistry(registry), FDesktop(desktop) {}
+    : OpenWith(ProgramFilePath()),
+      DesktopId(VELLICOR_APP_ID),
+      FRegistry(registry),
+      FDesktop(desktop) {}
 
 std::string TFileAssociate::NormalizeExtension(const std::string& extension) {
   size_t dot = extension.size() > 1 ? extension.find('.', 1) : std::string::npos;
@@ -46,15 +50,6 @@ std::string TFileAssociate::IconValue() const {
 
 std::string TFileAssociate::CommandValue() const {
   return "\"" + OpenWith + "\" \"%1\"";
-}
-
-std::string TFileAssociate::ApplicationId() const {
-  std::string id = std::filesystem::path(OpenWith).stem().string();
-  for (char& c : id) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_')) c = '-';
-  }
-  return id.empty() ? "vellicor" : id;
 }
 
 bool TFileAssociate::SetDefault(const std::string& key, const std::string& value) {
@@ -115,7 +110,7 @@ bool TFileAssociate::RegisterFileType() {
          SetDefault(ddeexec + "\\Topic", DDETopic);
   }
   ok = ok && WriteQuickView(KeyName);
-  if (ok && FDesktop) ok = FDesktop->InstallApplication({ApplicationId(), DesktopName, OpenWith});
+  if (ok && FDesktop) ok = FDesktop->InstallApplication({DesktopId, DesktopName, OpenWith});
   AssociationChanged();
   return FRegistry.Flush() && ok;
 }
@@ -144,7 +139,7 @@ bool TFileAssociate::RegisterExtension(const std::string& extension) {
          FRegistry.WriteString(Root(), extKey + "\\ShellNew", "NullFile", "");
   if (ok && FDesktop) {
     std::string description = TypeName.empty() ? ext.substr(1) + " file" : TypeName;
-    ok = FDesktop->AssociateExtension(ApplicationId(), ext, description);
+    ok = FDesktop->AssociateExtension(DesktopId, ext, description);
   }
   AssociationChanged();
   return FRegistry.Flush() && ok;
@@ -178,7 +173,7 @@ void TFileAssociate::UnregisterExtension(const std::string& extension) {
       FRegistry.DeleteKey(Root(), extKey);
     }
   }
-  if (FDesktop) FDesktop->DissociateExtension(ApplicationId(), ext);
+  if (FDesktop) FDesktop->DissociateExtension(DesktopId, ext);
   AssociationChanged();
   FRegistry.Flush();
 }
@@ -189,7 +184,7 @@ void TFileAssociate::UnregisterFileType() {
       FRegistry.DeleteKey(Root(), Prefix() + KeyName + sub);
     FRegistry.DeleteKey(Root(), Prefix() + KeyName);
   }
-  if (FDesktop) FDesktop->RemoveApplication(ApplicationId());
+  if (FDesktop) FDesktop->RemoveApplication(DesktopId);
   AssociationChanged();
   FRegistry.Flush();
 }

@@ -27,6 +27,7 @@ class TFileAssociate {
   std::string DDEApplicationNotRunning;  // written as "IfExec"
   std::string DDETopic;                  // "Server" when empty at registration
   std::string DesktopName = "Vellicor";  // the desktop entry's name
+  std::string DesktopId;                 // the desktop entry's id; the installed program's
 
   // Writes the KeyName keys; false when KeyName is empty or a key cannot be written.
   bool RegisterFileType();
@@ -52,7 +53,6 @@ class TFileAssociate {
   void GiveBack(const std::string& key);
   bool WriteNewType(const std::string& typeKey);
   void AssociationChanged();
-  std::string ApplicationId() const;
 
   IRegistry& FRegistry;
   IDesktopIntegration* FDesktop;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "VellicorVersion.h"
+
 namespace {
 
 std::string HomeDir() {
@@ -50,8 +52,14 @@ bool IsDirectoryWritable(const std::string& dir) {
          ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
-std::string SettingsFileName(const std::string& programDir) {
-  if (IsDirectoryWritable(programDir))
+std::string SettingsFileName(const std::string& programDir, const std::string& buildProgramDir) {
+  std::error_code ec;
+  if (!buildProgramDir.empty() && std::filesystem::equivalent(programDir, buildProgramDir, ec) &&
+      IsDirectoryWritable(programDir))
     return (std::filesystem::path(programDir) / "Vellicor.ini").lexically_normal().string();
   return VellicorConfigDir() + "/Vellicor.ini";
+}
+
+std::string SettingsFileName(const std::string& programDir) {
+  return SettingsFileName(programDir, VELLICOR_BUILD_PROGRAM_DIR);
 }

@@ -15,6 +15,9 @@ std::string VellicorConfigDir();  // ConfigHome()/vellicor
 
 bool IsDirectoryWritable(const std::string& dir);
 
-// "Vellicor.ini" beside the program; when the program's folder cannot be written (an installed
-// copy), the one in the per-user configuration folder.
+// "Vellicor.ini" beside the program when it runs from the folder the build wrote it to (and that
+// folder can be written); otherwise, as for an installed copy, the one in the per-user
+// configuration folder.
+std::string SettingsFileName(const std::string& programDir, const std::string& buildProgramDir);
+// The same for this build's own program folder.
 std::string SettingsFileName(const std::string& programDir);

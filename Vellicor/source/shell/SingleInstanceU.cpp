@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "ProgramPathsU.h"
@@ -23,14 +26,31 @@ bool StartsWithOpen(std::string_view line) {
 
 }  // namespace
 
-std::string SingleInstanceServerName(const std::string& programFileName, unsigned userId) {
+std::string SingleInstanceServerName(const std::string& programFileName, unsigned userId,
+                                     const std::string& runtimeDir,
+                                     const std::string& instanceKey) {
   std::string program = std::filesystem::path(programFileName).stem().string();
   if (program.empty()) program = "vellicor";
-  return program + "-" + std::to_string(userId) + "-" + ConversationName;
+  // FNV-1a: the same digest in every build, so two copies of one version always meet.
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const unsigned char c : instanceKey) hash = (hash ^ c) * 0x100000001b3ull;
+  char digest[17];
+  std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(hash));
+  const std::string name = program + "-" + digest + "-" + ConversationName;
+  // A socket path holds at most 107 bytes.
+  if (!runtimeDir.empty() && runtimeDir.front() == '/' &&
+      runtimeDir.size() + 1 + name.size() < 100) {
+    std::string dir = runtimeDir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return (dir == "/" ? dir : dir + "/") + name;
+  }
+  return program + "-" + std::to_string(userId) + "-" + digest + "-" + ConversationName;
 }
 
-std::string SingleInstanceServerName() {
-  return SingleInstanceServerName(ProgramFilePath(), static_cast<unsigned>(::getuid()));
+std::string SingleInstanceServerName(const std::string& instanceKey) {
+  const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+  return SingleInstanceServerName(ProgramFilePath(), static_cast<unsigned>(::getuid()),
+                                  runtimeDir ? runtimeDir : "", instanceKey);
 }
 
 std::string EncodeOpenRequest(const std::vector<std::string>& fileNames,

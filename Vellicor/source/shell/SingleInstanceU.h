@@ -14,10 +14,16 @@ extern const char* const ConversationName;  // "VellicorSeries"
 // Requests larger than this are refused by the receiving side unread.
 constexpr size_t MaxExecuteRequestSize = 1024 * 1024;
 
-// "<program>-<uid>-VellicorSeries": named after the program file (without folder and
-// extension) and per user, so that two users' instances never meet.
-std::string SingleInstanceServerName(const std::string& programFileName, unsigned userId);
-std::string SingleInstanceServerName();  // for the running program and user
+// The socket of one instance, named after the program file (without folder and extension) and
+// a digest of `instanceKey` (the settings file and the display: a viewer with other settings
+// or on another screen is another instance). In `runtimeDir` (private to the user) when that is
+// an absolute folder short enough for a socket path: "<dir>/<program>-<digest>-VellicorSeries";
+// otherwise a bare name for the shared temporary folder that carries the user id:
+// "<program>-<uid>-<digest>-VellicorSeries".
+std::string SingleInstanceServerName(const std::string& programFileName, unsigned userId,
+                                     const std::string& runtimeDir, const std::string& instanceKey);
+// For the running program and user, $XDG_RUNTIME_DIR and this key.
+std::string SingleInstanceServerName(const std::string& instanceKey);
 
 // One "[Open(<absolute path>)]" line per file, each ended by "\n", relative names made absolute
 // against `currentDir`. Names that cannot travel in one line (line breaks) are left out.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
@@ -254,6 +255,36 @@ TEST_F(ExportDialogTest, BitDepthListMapsPositionsAndFallsBackTo24Bits) {
   EXPECT_EQ(TExportDialog::BitDepthFormat(7), pf24bit);
   EXPECT_EQ(TExportDialog::BitDepthIndex(pf16bit), 4);
   EXPECT_EQ(TExportDialog::BitDepthIndex(TPixelFormat(99)), 5);
+}
+
+}  // namespace
+
+namespace {
+
+// The real save dialog: a bare name typed for frame data comes back with ".txt".
+TEST(SaveDialog, BareNameGetsTheExtensionOfTheFirstFilter) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  TDialogs real;
+  QString suffix;
+  bool seen = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog || seen) return;
+    seen = true;
+    suffix = dialog->defaultSuffix();
+    dialog->selectFile(QStringLiteral("frames"));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  poll.start(20);
+  const QString chosen = real.GetSaveFileName(
+      nullptr, QStringLiteral("Save frame data..."), dir.path(), QString(),
+      QStringLiteral("Text file|*.txt|Comma delemited text file|*.csv|Any file|*.*"));
+  poll.stop();
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(suffix, "txt");
+  EXPECT_EQ(chosen, dir.filePath("frames.txt"));
 }
 
 }  // namespace

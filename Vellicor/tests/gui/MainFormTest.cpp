@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -156,10 +158,10 @@ TEST_F(MainFormTest, MaximizedWindowSavesOnlyItsStateAndKeepsNormalBounds) {
   auto form = MakeForm();
   form->FirstActivation({});
   form->setGeometry(100, 120, 640, 480);
-  form->WindowSaveSettings(Qt::WindowNoState);
+  form->Settings()->Save(wsNormal);
   EXPECT_TRUE(IniLines().contains("Width=640"));
   form->resize(700, 500);
-  form->WindowSaveSettings(Qt::WindowMaximized);
+  form->Settings()->Save(wsMaximized);
   EXPECT_TRUE(IniLines().contains("WindowState=2"));
   EXPECT_TRUE(IniLines().contains("Width=640"));  // the last normal bounds stay
   EXPECT_FALSE(IniLines().contains("Width=700"));
@@ -407,7 +409,7 @@ TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
   loader->OnFileOpened = [loader](int opened) {
     if (opened == 2) loader->AbortButton->click();
   };
-  loader->Run(names, 1);
+  loader->Run(names);
   loader->OnFileOpened = nullptr;
   const QList<TQuvView*> views = form->Views();
   ASSERT_EQ(views.size(), 2);
@@ -415,25 +417,32 @@ TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
   EXPECT_TRUE(views[1]->FileName.endsWith("s1.quv"));
   EXPECT_FALSE(form->LoadingQuvs());
   EXPECT_TRUE(form->PendingWindowMenu.empty());  // both got their Window-menu entry
-  EXPECT_TRUE(loader->FileList.isEmpty());
+  EXPECT_TRUE(loader->Items.isEmpty());
 
-  loader->Run(names.mid(0, 3), 1);
+  loader->Run(names.mid(0, 3));
   EXPECT_EQ(form->Views().size(), 5);
   EXPECT_EQ(loader->ProgressBar->maximum(), 3);
   EXPECT_EQ(loader->ProgressBar->value(), 3);
 }
 
-TEST_F(MainFormTest, LoaderHandsArchivesToThePickerAndGrowsTheMaximum) {
+TEST_F(MainFormTest, LoaderPicksInArchivesBeforeItShowsAndCountsEveryFileToOpen) {
   auto form = MakeForm();
   form->FirstActivation({});
   const QString sample = WriteSample("inner.quv");
   TQuvLoader* loader = form->QuvLoader();
+  // Only the first four bytes make an archive; the picker is scripted.
+  for (const char* name : {"skip.hpi", "pack.hpi"}) {
+    QFile file(Dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("HAPI....");
+  }
   QStringList archives;
   int maximumSeen = 0;
   loader->PickFiles = [&](QString& filter, QStringList& results, const QString& archive,
                           bool multi) {
     archives << archive;
     EXPECT_TRUE(multi);
+    EXPECT_FALSE(loader->isVisible());  // no empty progress dialog behind the picker
     if (archive.endsWith("skip.hpi")) return false;
     filter = "*.quv;*.x";
     results = {"a\\one.quv", "two.quv", "three.quv", "four.quv"};
@@ -444,13 +453,13 @@ TEST_F(MainFormTest, LoaderHandsArchivesToThePickerAndGrowsTheMaximum) {
     opened << view->windowTitle();
     maximumSeen = loader->ProgressBar->maximum();
   });
-  loader->Run({Dir.filePath("skip.hpi"), Dir.filePath("pack.hpi")}, 2);
+  loader->Run({Dir.filePath("skip.hpi"), Dir.filePath("pack.hpi"), sample});
   EXPECT_EQ(archives.size(), 2);
-  EXPECT_EQ(maximumSeen, 2 + 4 - 1);
-  EXPECT_EQ(opened, QStringList({"one.quv", "two.quv", "three.quv", "four.quv"}));
+  EXPECT_EQ(maximumSeen, 4 + 1);
+  EXPECT_EQ(opened, QStringList({"one.quv", "two.quv", "three.quv", "four.quv", "inner.quv"}));
   EXPECT_EQ(form->Settings()->ArchiveSearchFilter(), "*.quv;*.x");
-  EXPECT_EQ(loader->ProgressBar->value(), 4);
-  (void)sample;
+  EXPECT_EQ(loader->ProgressBar->value(), 5);
+  EXPECT_EQ(loader->CurrentQuv->text(), "inner.quv");
 }
 
 TEST_F(MainFormTest, CloseAllClosesFromTheLastWindowToTheFirst) {
@@ -567,7 +576,7 @@ TEST_F(MainFormTest, FilesPickedInsideAnArchiveOpenInViewsOfTheirOwn) {
     for (int i = 0; i < 2; ++i) picker->FileView->topLevelItem(i)->setSelected(true);
     picker->OkButton->click();
   });
-  form->LoadFiles({archive}, 2);
+  form->LoadFiles({archive});
   const QList<TQuvView*> views = form->Views();
   ASSERT_EQ(views.size(), 2);
   EXPECT_TRUE(views[0]->Collection != nullptr);
@@ -576,6 +585,93 @@ TEST_F(MainFormTest, FilesPickedInsideAnArchiveOpenInViewsOfTheirOwn) {
   EXPECT_EQ(views[0]->ArchiveSource, archive);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
   EXPECT_EQ(form->QuvLoader()->ProgressBar->maximum(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Lets the window system and the settings' settle time pass.
+void Settle(int ms = 400) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST_F(MainFormTest, WindowChangesAreWrittenOnceSettledAndAMaximizeKeepsTheNormalBounds) {
+  WriteIni("[Settings]\n");
+  auto form = MakeForm();
+  form->show();
+  form->FirstActivation({});
+  form->setGeometry(100, 120, 640, 480);
+  Settle();
+  EXPECT_TRUE(IniLines().contains("Width=640"));
+  EXPECT_TRUE(IniLines().contains("WindowState=0"));
+
+  // A run of moves is one change: nothing is written while it goes on, the end once.
+  ASSERT_TRUE(QFile::remove(IniName));
+  for (int x = 101; x <= 110; ++x) form->move(x, 120);
+  QApplication::processEvents();
+  EXPECT_FALSE(QFile::exists(IniName));
+  Settle();
+  const int left = form->normalGeometry().left();
+  EXPECT_TRUE(IniLines().contains(QStringLiteral("Left=%1").arg(left)));
+
+  // The window system may grow the window before it reports the maximized state.
+  form->setGeometry(0, 0, 1000, 700);
+  form->setWindowState(Qt::WindowMaximized);
+  Settle();
+  EXPECT_TRUE(IniLines().contains("WindowState=2"));
+  EXPECT_TRUE(IniLines().contains("Width=640"));
+  EXPECT_FALSE(IniLines().contains("Width=1000"));
+}
+
+TEST_F(MainFormTest, FirstBytesDecideBetweenArchiveAndQuvWhereverAFileEnters) {
+  THpiBuilder builder;
+  builder.AddFile("units/a.quv", MakeSampleQuv());
+  const QString archive = Dir.filePath("pack.hpi");
+  builder.WriteFile(archive.toStdString());
+  const QString disguised = Dir.filePath("archive.quv");  // an archive named like a sprite
+  ASSERT_TRUE(QFile::copy(archive, disguised));
+  const QString sprite = WriteSample("sprite.hpi");  // a sprite named like an archive
+  const QString plain = WriteSample("plain.quv");
+
+  auto form = MakeForm();
+  QStringList picked;
+  form->QuvLoader()->PickFiles = [&](QString&, QStringList& results, const QString& name, bool) {
+    picked << QFileInfo(name).fileName();
+    results = {"units\\a.quv"};
+    return true;
+  };
+  // Started elsewhere than in the program's folder.
+  const QString started = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(Dir.path()));
+  const QString cwd = QDir::currentPath();
+  // The command line.
+  form->FirstActivation({archive, sprite});
+  EXPECT_EQ(picked, QStringList{"pack.hpi"});
+  ASSERT_EQ(form->Views().size(), 2);  // the sprite at once, then the archive's pick
+  EXPECT_TRUE(form->Views()[0]->ArchiveSource.isEmpty());
+  EXPECT_TRUE(form->Views()[0]->Collection != nullptr);
+  EXPECT_EQ(form->Views()[1]->ArchiveSource, archive);
+  EXPECT_TRUE(form->Views()[1]->Collection != nullptr);
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+  EXPECT_EQ(QDir::currentPath(), cwd);  // opening never moves the process's folder
+
+  // The open dialog, whatever filter was chosen.
+  GuiTestDialogs().OpenAnswers.push_back({{plain}, 3});  // "All Files"
+  form->acOpenQuv->trigger();
+  EXPECT_EQ(picked.size(), 1);
+  ASSERT_EQ(form->Views().size(), 3);
+  EXPECT_TRUE(form->Views()[2]->Collection != nullptr);
+  GuiTestDialogs().OpenAnswers.push_back({{disguised}, 1});  // "Quv Files"
+  form->acOpenQuv->trigger();
+  EXPECT_EQ(picked, (QStringList{"pack.hpi", "archive.quv"}));
+  ASSERT_EQ(form->Views().size(), 4);
+  EXPECT_EQ(form->Views()[3]->ArchiveSource, disguised);
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+  EXPECT_EQ(QDir::currentPath(), cwd);
+  QDir::setCurrent(started);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -86,6 +87,24 @@ TEST_F(SelectTest, TreeIsFilledOneLevelAtATimeAndListShowsMatchingFiles) {
   EXPECT_EQ(Column(0), QStringList({"a.quv", "b.quv", "d.quv"}));
   EXPECT_EQ(Column(1), QStringList({"1000", "300", "9"}));
   EXPECT_EQ(Column(2), QStringList({"QUV", "QUV", "QUV"}));
+}
+
+TEST_F(SelectTest, MovingThroughTheTreeWithTheKeyboardListsEachFolder) {
+  ASSERT_TRUE(Dialog->FormActivate());
+  Dialog->show();
+  QTreeWidgetItem* root = Dialog->DirView->topLevelItem(0);
+  Dialog->DirView->setCurrentItem(root);
+  Dialog->DirView->setFocus();
+  EXPECT_EQ(Dialog->FileView->topLevelItemCount(), 0);  // the first node waits for a choice
+  QTest::keyClick(Dialog->DirView, Qt::Key_Down);       // root, deep, units
+  EXPECT_EQ(Dialog->DirView->currentItem(), Node("deep"));
+  EXPECT_EQ(Dialog->FileView->topLevelItemCount(), 0);
+  QTest::keyClick(Dialog->DirView, Qt::Key_Down);
+  EXPECT_EQ(Dialog->DirView->currentItem(), Node("units"));
+  EXPECT_EQ(Column(0), QStringList({"a.quv", "b.quv", "d.quv"}));
+  QTest::keyClick(Dialog->DirView, Qt::Key_Home);
+  EXPECT_EQ(Column(0), QStringList({"top.quv"}));
+  Dialog->hide();
 }
 
 TEST_F(SelectTest, SizeHeaderCyclesAscendingDescendingAndListingOrder) {

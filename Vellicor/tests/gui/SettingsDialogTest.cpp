@@ -9,11 +9,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "ColorPickerButtonU.h"
 #include "GuiTestMain.h"
 #include "MainU.h"
 #include "SettingsU.h"
+#include "VellicorVersion.h"
 
 namespace {
 
@@ -31,9 +33,15 @@ class TRecordingDesktop : public IDesktopIntegration {
   bool AssociateExtension(const std::string&, const std::string&, const std::string&) override {
     return true;
   }
-  bool DissociateExtension(const std::string&, const std::string&) override { return true; }
+  bool DissociateExtension(const std::string&, const std::string&) override {
+    ++Dissociations;
+    Default = "";
+    return true;
+  }
   void NotifyAssociationsChanged() override {}
-  int Installs = 0, Removals = 0;
+  std::optional<std::string> DefaultApplication(const std::string&) override { return Default; }
+  int Installs = 0, Removals = 0, Dissociations = 0;
+  std::optional<std::string> Default;  // nothing: this desktop cannot tell
 };
 
 class SettingsDialogTest : public ::testing::Test {
@@ -169,6 +177,25 @@ TEST_F(SettingsDialogTest, RegisteringWritesTheTypeAndOkWhileRegisteredRewritesI
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
+TEST_F(SettingsDialogTest, CheckBoxShowsWhatTheDesktopSaysOpensQuvFiles) {
+  WriteSettingsFile();
+  Desktop.Default = std::string(VELLICOR_APP_ID) + ".desktop";  // chosen outside this program
+  TSettingsDialog& d = Show();
+  EXPECT_TRUE(d.RegQuvs->isChecked());
+  // Unticking makes the desktop forget the program, though it never registered the type.
+  d.RegQuvs->setChecked(false);
+  d.OKBtn->click();
+  EXPECT_EQ(Desktop.Dissociations, 1);
+  EXPECT_FALSE(Show().RegQuvs->isChecked());
+
+  // Registered here, but the user chose another program on the desktop since.
+  d.RegQuvs->setChecked(true);
+  d.OKBtn->click();
+  ASSERT_TRUE(IsFileTypeRegistered(Registry));
+  Desktop.Default = "other.desktop";
+  EXPECT_FALSE(Show().RegQuvs->isChecked());
+}
+
 TEST_F(SettingsDialogTest, ResetToDefaultsThenOkTurnsTheAssociationOff) {
   WriteSettingsFile();
   TSettingsDialog& d = Show();
@@ -214,16 +241,16 @@ TEST_F(SettingsDialogTest, FailedRegistrationIsReportedAndOtherSettingsStillAppl
 TEST_F(SettingsDialogTest, AssociationRoundTripInATemporaryHome) {
   QTemporaryDir home;
   ASSERT_TRUE(home.isValid());
-  const QByteArray saved[] = {qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME"),
-                              qgetenv("XDG_DATA_HOME")};
+  const QByteArray saved[] = {qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_DATA_HOME"),
+                              qgetenv("XDG_DATA_DIRS")};
   qputenv("HOME", home.path().toUtf8());
   qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
   qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+  // No installed copy of the program: the entry is written to the user's folder.
+  qputenv("XDG_DATA_DIRS", (home.path() + "/system").toUtf8());
   WriteSettingsFile();
-  // The desktop entry is named after the program file.
-  const QString entry = home.path() + "/data/applications/" +
-                        QFileInfo(QCoreApplication::applicationFilePath()).baseName().toLower() +
-                        ".desktop";
+  const QString entry =
+      home.path() + "/data/applications/" + QStringLiteral(VELLICOR_APP_ID) + ".desktop";
   {
     TSettingsDialog real(Main->Settings(), Main.get());
     real.show();
@@ -245,8 +272,8 @@ TEST_F(SettingsDialogTest, AssociationRoundTripInATemporaryHome) {
     real.CancelBtn->click();
   }
   EXPECT_FALSE(QFileInfo::exists(entry));
-  const char* names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"};
-  for (int i = 0; i < 3; ++i) {
+  const char* names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+  for (int i = 0; i < 4; ++i) {
     if (saved[i].isNull())
       qunsetenv(names[i]);
     else

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "AppSettingsU.h"
 #include "ProgramPathsU.h"
 #include "TempDir.h"
@@ -163,11 +165,19 @@ TEST(AppSettings, HistoryPiecesOutsideTheProgramFolderStayFullPaths) {
   EXPECT_EQ(EncodeHistoryList({}, "/prog"), "");
 }
 
-TEST(ProgramPaths, SettingsFileSitsBesideTheProgramOrInTheUserConfigFolder) {
+TEST(ProgramPaths, SettingsFileSitsBesideTheProgramOnlyInItsBuildFolder) {
   TTempDir dir;
   TScopedEnv config("XDG_CONFIG_HOME", dir / "config");
-  EXPECT_EQ(SettingsFileName(dir.Path()), dir / "Vellicor.ini");
-  EXPECT_EQ(SettingsFileName(dir / "missing"), dir / "config/vellicor/Vellicor.ini");
+  std::filesystem::create_directories(dir / "build/Vellicor");
+  std::filesystem::create_directories(dir / "usr/bin");
+  const std::string build = dir / "build/Vellicor";
+  const std::string userFile = dir / "config/vellicor/Vellicor.ini";
+  EXPECT_EQ(SettingsFileName(build, build), build + "/Vellicor.ini");
+  EXPECT_EQ(SettingsFileName(build + "/", dir / "build/./Vellicor"), build + "/Vellicor.ini");
+  // An installed copy, even in a folder it may write to.
+  EXPECT_EQ(SettingsFileName(dir / "usr/bin", build), userFile);
+  EXPECT_EQ(SettingsFileName(dir / "missing", dir / "missing"), userFile);
+  EXPECT_EQ(SettingsFileName(build, ""), userFile);
 }
 
 TEST(ProgramPaths, XdgFoldersFallBackToTheHomeFolder) {

@@ -49,9 +49,25 @@ TEST(SingleInstance, SecondStartEncodesAbsolutePathsOneLineEach) {
   EXPECT_EQ(opened.Files, (std::vector<std::string>{"/d/c (1).quv"}));
 }
 
-TEST(SingleInstance, ServerIsNamedAfterProgramUserAndConversation) {
-  EXPECT_EQ(SingleInstanceServerName("/opt/vellicor/vellicor", 1000),
-            "vellicor-1000-VellicorSeries");
-  EXPECT_EQ(SingleInstanceServerName("/usr/bin/viewer.bin", 0), "viewer-0-VellicorSeries");
-  EXPECT_NE(SingleInstanceServerName().find("VellicorSeries"), std::string::npos);
+TEST(SingleInstance, ServerIsNamedAfterProgramUserInstanceAndConversation) {
+  const std::string a = SingleInstanceServerName("/opt/vellicor/vellicor", 1000, "", "a.ini\n:0");
+  EXPECT_EQ(a.rfind("vellicor-1000-", 0), 0u) << a;
+  EXPECT_TRUE(a.ends_with("-VellicorSeries")) << a;
+  EXPECT_EQ(a.size(), std::string("vellicor-1000--VellicorSeries").size() + 16);
+  // The same instance always meets itself; other settings or another display do not.
+  EXPECT_EQ(a, SingleInstanceServerName("/opt/vellicor/vellicor", 1000, "", "a.ini\n:0"));
+  EXPECT_NE(a, SingleInstanceServerName("/opt/vellicor/vellicor", 1000, "", "b.ini\n:0"));
+  EXPECT_NE(a, SingleInstanceServerName("/opt/vellicor/vellicor", 1000, "", "a.ini\n:1"));
+  EXPECT_NE(a, SingleInstanceServerName("/opt/vellicor/vellicor", 1001, "", "a.ini\n:0"));
+  // The private runtime folder holds the socket without the user id; a relative or overlong
+  // folder is not used.
+  const std::string inRuntime =
+      SingleInstanceServerName("/usr/bin/viewer.bin", 0, "/run/user/0/", "k");
+  EXPECT_EQ(inRuntime.rfind("/run/user/0/viewer-", 0), 0u) << inRuntime;
+  EXPECT_EQ(inRuntime.find("-0-"), std::string::npos) << inRuntime;
+  EXPECT_EQ(SingleInstanceServerName("/usr/bin/viewer.bin", 0, "run", "k").rfind("viewer-0-", 0),
+            0u);
+  EXPECT_EQ(SingleInstanceServerName("/v", 7, "/" + std::string(120, 'r'), "k").rfind("v-7-", 0),
+            0u);
+  EXPECT_NE(SingleInstanceServerName("k").find("VellicorSeries"), std::string::npos);
 }

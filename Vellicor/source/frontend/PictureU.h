@@ -1,0 +1,35 @@
+#pragma once
+// Plain pictures for the image-file encoders: palette indices (one byte per pixel) or colours
+// (red, green, blue, alpha), rows top-down and back to back, no padding.
+#include <cstdint>
+#include <vector>
+
+#include "ImageManagerU.h"
+
+struct TPicture {
+  TPicture() = default;
+  // Every pixel fill (each byte of it). Raises EBitmapError when a side is below 0 or the
+  // pixels would exceed TBitmap::MaxBytes.
+  TPicture(int32_t width, int32_t height, int32_t bytesPerPixel, uint8_t fill = 0);
+
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t BytesPerPixel = 1;
+  std::vector<uint8_t> Pixels;
+
+  uint8_t* Row(int32_t y) { return Pixels.data() + size_t(y) * size_t(Width) * BytesPerPixel; }
+  const uint8_t* Row(int32_t y) const {
+    return Pixels.data() + size_t(y) * size_t(Width) * BytesPerPixel;
+  }
+};
+
+// Copies source (same bytes per pixel) with its top-left corner at (x, y); what falls outside
+// is clipped.
+void PlacePicture(TPicture& target, const TPicture& source, int64_t x, int64_t y);
+
+// Every pixel an n x n block (nearest neighbour); n of 1 returns the picture itself.
+TPicture ScalePicture(TPicture source, int32_t n);
+
+// An index picture in colours: each pixel its palette colour with alpha 255, the transparent
+// index (0, 0, 0, 0).
+TPicture IndicesToRgba(const TPicture& indices, const TPalette& palette, uint8_t transparentIndex);
