@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   TApplication app(argc, argv);
   QStringList files = line.Files;
   const QString select = line.Select;
-  const QString settings = line.Settings;
+  QString settings = line.Settings;
   const bool sample = line.Sample || !qEnvironmentVariableIsEmpty("VELLICOR_SAMPLE");
   const bool tile = line.Tile;
 
