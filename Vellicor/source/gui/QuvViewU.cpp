@@ -460,6 +460,8 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   setWindowTitle(FileName);
   BaseCaption = FileName;
   FFrontEnd = std::make_unique<TFrontEndImages>(Collection);
+  // The drawn images share the bitmaps' memory, so they go with them.
+  FFrontEnd->OnBitmapReleased = [this](TFrontEndImageFrame* frame) { FImages.Forget(frame); };
   if (MainForm->acAutoPad) FFrontEnd->AutoPad = MainForm->acAutoPad->isChecked();
   if (MainForm->acAutoPadUsingSelectedFrames)
     FFrontEnd->AutoPadUsingSelectedFrames = MainForm->acAutoPadUsingSelectedFrames->isChecked();
@@ -1265,8 +1267,7 @@ void TQuvView::acExportFrameDataExecute() {
   if (!CurrentImage) return;
   QString file, folder;
   RunExport(
-      acExportFrameData,
-      [&] { return AskFrameDataFile(file, folder); },
+      acExportFrameData, [&] { return AskFrameDataFile(file, folder); },
       [&] {
         return QStringLiteral("Exporting frame data for Image: \"%1\", Frame: %2.")
             .arg(FromStd(CurrentImage->Name))
@@ -1282,8 +1283,7 @@ void TQuvView::acExportFramesDataExecute() {
   if (!CurrentImage) return;
   QString file, folder;
   RunExport(
-      acExportFramesData,
-      [&] { return AskFrameDataFile(file, folder); },
+      acExportFramesData, [&] { return AskFrameDataFile(file, folder); },
       [&] {
         return QStringLiteral("Exporting frame data for Image: \"%1\".")
             .arg(FromStd(CurrentImage->Name));
