@@ -140,6 +140,8 @@ struct TCommonOptions {
 };
 
 void ApplyOptions(const TCommonOptions& options, TFrontEndImages& frontEnd) {
+  // Each frame is written once: its pixels go as soon as its files are written.
+  frontEnd.ReleaseWrittenFrames = true;
   TPixelFormat format = pf24bit;
   PixelFormatFromBits(options.Bits, format);
   frontEnd.ExportPixelFormat = format;

@@ -59,6 +59,13 @@ std::string ImageNameOf(const TImageFrame& frame) {
                                        what.c_str(), ImageNameOf(frame).c_str(), frame.Index));
 }
 
+[[noreturn]] void FailTooLarge(const TQuvFrame& frame, int64_t width, int64_t height) {
+  FailFrame(frame, Format("a frame of %lld x %lld pixels is larger than the %lld pixels any "
+                          "sprite needs",
+                          static_cast<long long>(width), static_cast<long long>(height),
+                          static_cast<long long>(QuvMaxFramePixels)));
+}
+
 }  // namespace
 
 // What one frame load may spend, so that a file that lies cannot make the reader loop or
@@ -70,13 +77,13 @@ struct TFrameLoadGuard {
   void Spend(const TQuvFrame& frame, int64_t pixels) {
     if (pixels > PixelsLeft)
       FailFrame(frame, Format("the frame needs more than %lld pixels",
-                              static_cast<long long>(2 * QuvMaxComposedPixels)));
+                              static_cast<long long>(2 * QuvMaxFramePixels)));
     PixelsLeft -= pixels;
   }
 
   int64_t FileSize;
   int64_t SubFramesLeft;
-  int64_t PixelsLeft = 2 * QuvMaxComposedPixels;
+  int64_t PixelsLeft = 2 * QuvMaxFramePixels;
   std::vector<int32_t> Loading;  // data offsets of the sub-frame tables being loaded
 };
 
@@ -270,8 +277,7 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
   // The list is rebuilt from the table; until a sub-frame is read it holds none, so a failed
   // load never leaves counted sub-frames that were not read.
   const int32_t count = SubFrameCount;
-  SubFrames.clear();
-  SubFrameCount = 0;
+  SetAsideSubFrames();
   MaxSubXOffset = 0;
   MaxSubYOffset = 0;
   if (depth >= QuvMaxSubFrameDepth)
@@ -285,9 +291,7 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
     FailFrame(*this, Format("more sub-frames than the file can hold"));
   guard.SubFramesLeft -= count;
   const int64_t area = static_cast<int64_t>(std::max(Width, 0)) * std::max(Height, 0);
-  if (area > QuvMaxComposedPixels)
-    FailFrame(*this, Format("a composed frame of %d x %d pixels is larger than 16384 x 16384",
-                            Width, Height));
+  if (area > QuvMaxFramePixels) FailTooLarge(*this, Width, Height);
   // The table is read before the canvas is made, so a table that is not there costs nothing.
   std::vector<uint8_t> table(4 * static_cast<size_t>(count));
   reader.ReadBuffer(table.data(), static_cast<int64_t>(table.size()));
@@ -311,9 +315,10 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
     reader.ReadBuffer(header, sizeof header);
     auto& subFrame = static_cast<TQuvFrame&>(*AddSubFrame());
     ReadFrameHeader(subFrame, header);
+    subFrame.LoadData(reader, guard, depth + 1);
+    // Taken once the sub-frame is composed itself: its own sub-frames may move its hot spot.
     MaxSubXOffset = std::max(MaxSubXOffset, subFrame.XOffset);
     MaxSubYOffset = std::max(MaxSubYOffset, subFrame.YOffset);
-    subFrame.LoadData(reader, guard, depth + 1);
     ComposeSubFrame(*this, subFrame, &guard);
   }
 }
@@ -346,6 +351,7 @@ void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* gua
   if (needed > available)
     FailFrame(frame, Format("a frame of %d x %d pixels at %lld does not fit in the file", width,
                             height, static_cast<long long>(reader.GetPosition())));
+  if (area > QuvMaxFramePixels) FailTooLarge(frame, width, height);
   if (guard) guard->Spend(frame, area);
 
   auto rows = std::make_shared<TPixelRows>(static_cast<size_t>(height),
@@ -404,10 +410,13 @@ namespace {
 // Grows the canvas to newWidth x newHeight, keeping the old pixels at (left, top).
 void GrowCanvas(TQuvFrame& frame, int64_t left, int64_t top, int64_t newWidth, int64_t newHeight,
                 TFrameLoadGuard* guard) {
-  Assert(false, "Untested code, Continue at own risk");
-  if (newWidth * newHeight > QuvMaxComposedPixels)
-    FailFrame(frame, Format("a composed frame of %lld x %lld pixels is larger than 16384 x 16384",
-                            static_cast<long long>(newWidth), static_cast<long long>(newHeight)));
+  // A sub-frame sticking out is valid data, so the growth is only worth a warning.
+  ConsoleLog(8, Format("In file \"%s\" : a sub-frame of image \"%s\", frame %d grows its "
+                       "canvas from %d x %d to %lld x %lld pixels",
+                       FileNameOf(frame.Image).c_str(), ImageNameOf(frame).c_str(), frame.Index,
+                       frame.Width, frame.Height, static_cast<long long>(newWidth),
+                       static_cast<long long>(newHeight)));
+  if (newWidth * newHeight > QuvMaxFramePixels) FailTooLarge(frame, newWidth, newHeight);
   if (guard) guard->Spend(frame, newWidth * newHeight - int64_t{frame.Width} * frame.Height);
   const uint8_t transparent = TransparentOf(frame);
   TPixelRows& rows = *frame.Pixels;

@@ -94,8 +94,9 @@ constexpr int32_t QuvFrameRowSize = 8;
 constexpr int32_t QuvFrameHeaderSize = 24;
 // Sub-frames may nest, but not deeper than this.
 constexpr int32_t QuvMaxSubFrameDepth = 16;
-// A composed frame never holds more pixels than this (16384 x 16384).
-constexpr int64_t QuvMaxComposedPixels = int64_t{16384} * 16384;
+// No sprite needs a frame (or sub-frame, or composed canvas) of more pixels than this
+// (8192 x 8192); a larger one is refused before anything is allocated for it.
+constexpr int64_t QuvMaxFramePixels = int64_t{64} << 20;
 
 // Copies a 24-byte header into the frame. A negative FrameDataOffset raises ERangeError.
 void ReadFrameHeader(TQuvFrame& frame, const uint8_t* header);

@@ -243,7 +243,7 @@ TEST_F(QuvReaderTest, LaterSubFrameCoversAnEarlierOne) {
   EXPECT_TRUE(Assertions.empty());
 }
 
-TEST_F(QuvReaderTest, CanvasGrowthIsReportedAndKeepsHotSpotsLinedUp) {
+TEST_F(QuvReaderTest, CanvasGrowthIsAWarningAndKeepsHotSpotsLinedUp) {
   TByteWriter w = OneFrameFile(4, 2, 0, 2);
   w.U32(88, 96);
   w.U32(92, 120);
@@ -253,7 +253,11 @@ TEST_F(QuvReaderTest, CanvasGrowthIsReportedAndKeepsHotSpotsLinedUp) {
   w.Bytes(152, {5, 9});
   auto images = Load(w.Data);
   TImageFrame* frame = images->GetImage(0)->GetFrame(0);
-  EXPECT_EQ(Assertions, std::vector<std::string>{"Untested code, Continue at own risk"});
+  // Valid data: no report of a programming error, one warning.
+  EXPECT_TRUE(Assertions.empty());
+  EXPECT_EQ(Logged,
+            std::vector<std::string>{"In file \"test.quv\" : a sub-frame of image \"img\", "
+                                     "frame 0 grows its canvas from 4 x 2 to 5 x 2 pixels"});
   EXPECT_EQ(frame->Width, 5);
   EXPECT_EQ(frame->XOffset, 1);  // the hot spot moved with the pixels
   EXPECT_EQ(frame->GetSubFrame(0)->XOffset, 0);
@@ -362,8 +366,22 @@ TEST_F(QuvReaderTest, FramesLargerThanTheFileCanBackFailBeforeAllocating) {
   TByteWriter canvas = OneFrameFile(65535, 65535, 0, 1);
   canvas.U32(88, 0);
   images = Load(canvas.Data, "canvas.quv");
-  EXPECT_NE(QuvError([&] { images->GetImage(0)->GetFrame(0); }).find("larger than 16384 x 16384"),
+  EXPECT_NE(QuvError([&] {
+              images->GetImage(0)->GetFrame(0);
+            }).find("a frame of 65535 x 65535 pixels is larger than the 67108864 pixels"),
             std::string::npos);
+}
+
+TEST_F(QuvReaderTest, AFrameLargerThanAnySpriteNeedsFailsNamingImageAndFrame) {
+  // Empty run-length rows cost two bytes each however wide they are: the file backs the frame.
+  TByteWriter w = OneFrameFile(16000, 16000, 1);
+  w.Bytes(88, std::vector<uint8_t>(2 * 16000, 0));
+  auto images = Load(w.Data);
+  EXPECT_EQ(QuvError([&] { images->GetImage(0)->GetFrame(0); }),
+            "Corrupted Quv frame data: a frame of 16000 x 16000 pixels is larger than the "
+            "67108864 pixels any sprite needs, Image: \"img\", Frame 0");
+  EXPECT_EQ(images->GetImage(0)->Frames[0]->Pixels, nullptr);  // nothing was allocated
+  EXPECT_EQ(QuvMaxFramePixels, 8192 * 8192);
 }
 
 TEST_F(QuvReaderTest, CanvasGrowthStopsAtTheSizeLimit) {
@@ -373,9 +391,11 @@ TEST_F(QuvReaderTest, CanvasGrowthStopsAtTheSizeLimit) {
   w.U8(116, 1);
   auto images = Load(w.Data);
   const std::string error = QuvError([&] { images->GetImage(0)->GetFrame(0); });
-  EXPECT_NE(error.find("32768 x 32768 pixels is larger than 16384 x 16384"), std::string::npos)
+  EXPECT_NE(error.find("32768 x 32768 pixels is larger than the 67108864 pixels"),
+            std::string::npos)
       << error;
-  EXPECT_EQ(Assertions.size(), 2u);  // the growth to the left, then the one refused
+  EXPECT_TRUE(Assertions.empty());
+  EXPECT_EQ(Logged.size(), 3u);  // the growth to the left, the one refused, the error
 }
 
 TEST_F(QuvReaderTest, EntriesSharingAFrameTableCannotBeReadOverAndOver) {
@@ -416,3 +436,113 @@ TEST_F(QuvReaderTest, ManyBadEntriesAreCountedBeyondTheFirstMessages) {
 }
 
 }  // namespace
+
+// ---- The budget of decoded pixels ----
+
+namespace {
+
+// One image "img" of count raw frames of width x height, frame i filled with i + 1.
+std::vector<uint8_t> RawFramesFile(uint32_t count, uint16_t width, uint16_t height) {
+  TByteWriter w;
+  w.U32(0, 0x00010100);
+  w.U32(4, 1);
+  w.U32(12, 16);
+  w.U16(16, static_cast<uint16_t>(count));
+  w.Name(24, "img");
+  const uint32_t headers = 56 + 8 * count;
+  uint32_t data = headers + 24 * count;
+  for (uint32_t i = 0; i < count; ++i) {
+    w.U32(56 + 8 * i, headers + 24 * i);
+    w.FrameHeader(headers + 24 * i, width, height, 0, 0, 0, 0, data);
+    w.Bytes(data, std::vector<uint8_t>(size_t{width} * height, static_cast<uint8_t>(i + 1)));
+    data += uint32_t{width} * height;
+  }
+  return w.Data;
+}
+
+}  // namespace
+
+TEST_F(QuvReaderTest, TheLeastRecentlyUsedFramesGoPastTheBudgetAndAreDecodedAgain) {
+  auto images = Load(RawFramesFile(3, 100, 100));
+  images->PixelBudget = 25000;  // two frames of 10000 bytes
+  TImage* image = images->GetImage(0);
+  image->GetFrame(0);
+  image->GetFrame(1);
+  image->GetFrame(0);  // frame 1 is now the least recently used
+  image->GetFrame(2);
+  EXPECT_TRUE(image->Frames[0]->Loaded);
+  EXPECT_FALSE(image->Frames[1]->Loaded);
+  EXPECT_EQ(image->Frames[1]->Pixels, nullptr);
+  EXPECT_TRUE(image->Frames[2]->Loaded);
+  EXPECT_LE(images->KeptBytes(), images->PixelBudget);
+
+  TImageFrame* again = image->GetFrame(1);
+  EXPECT_EQ(again, image->Frames[1].get());
+  EXPECT_EQ(*again->Pixels, TPixelRows(100, TPixelRow(100, 2)));
+  EXPECT_FALSE(image->Frames[0]->Loaded);
+
+  // A frame larger than the budget is kept while it is the one in use.
+  images->PixelBudget = 0;
+  EXPECT_EQ(*image->GetFrame(0)->Pixels, TPixelRows(100, TPixelRow(100, 1)));
+  EXPECT_EQ(images->KeptBytes(), 10000);
+  images->ReleaseFrame(image->Frames[0].get());
+  EXPECT_EQ(images->KeptBytes(), 0);
+}
+
+TEST_F(QuvReaderTest, ColourRowsCountInTheBudget) {
+  Manager.TrueColour = true;
+  auto images = Load(RawFramesFile(3, 100, 100));
+  images->PixelBudget = 25000;
+  TImage* image = images->GetImage(0);
+  image->GetFrame(0);
+  image->GetFrame(1);
+  EXPECT_EQ(images->KeptBytes(), 20000);
+  image->GetFrame(1)->GetPixels();  // 4 bytes a pixel beside the palette rows
+  EXPECT_EQ(images->KeptBytes(), 50000);
+  EXPECT_FALSE(image->Frames[0]->Loaded);
+  EXPECT_EQ((*image->GetFrame(0)->GetPixels())[0].size(), 400u);
+  EXPECT_FALSE(image->Frames[1]->Loaded);
+}
+
+TEST_F(QuvReaderTest, AReleasedFrameIsComposedAgainIntoTheSameObjectsWithoutGrowing) {
+  TByteWriter w = OneFrameFile(4, 2, 0, 2);
+  w.U32(88, 96);
+  w.U32(92, 120);
+  w.FrameHeader(96, 4, 2, 0, 0, 0, 0, 144);
+  w.FrameHeader(120, 2, 1, 1, -1, 0, 0, 152);  // grows the canvas on the left
+  w.Bytes(144, {1, 1, 1, 1, 2, 2, 2, 2});
+  w.Bytes(152, {5, 6});
+  auto images = Load(w.Data);
+  TImage* image = images->GetImage(0);
+  TImageFrame* frame = image->GetFrame(0);
+  const TPixelRows composed = *frame->Pixels;
+  TImageFrame* subFrame = frame->GetSubFrame(1);
+  EXPECT_EQ(image->MaxXOffset, 1);  // the moved hot spot counts for the image
+  const size_t warnings = Logged.size();
+
+  images->ReleaseFrame(frame);
+  EXPECT_FALSE(frame->Loaded);
+  EXPECT_EQ(subFrame->Pixels, nullptr);
+  EXPECT_TRUE(frame->Composed);  // size and offsets stay those of the composed picture
+  EXPECT_EQ(frame->Width, 5);
+  EXPECT_EQ(frame->XOffset, 1);
+
+  EXPECT_EQ(image->GetFrame(0), frame);
+  EXPECT_EQ(*frame->Pixels, composed);
+  EXPECT_EQ(frame->GetSubFrame(1), subFrame);
+  EXPECT_EQ(*subFrame->Pixels, (TPixelRows{{5, 6}}));
+  EXPECT_EQ(frame->Width, 5);
+  EXPECT_EQ(frame->Height, 2);
+  EXPECT_EQ(Logged.size(), warnings);  // the canvas already has its size
+}
+
+TEST_F(QuvReaderTest, AFrameThatFailedIsNotReadAgainAfterARelease) {
+  TByteWriter w = OneFrameFile(2, 1, 2);  // compression 2 is refused
+  w.Bytes(88, {1, 2});
+  auto images = Load(w.Data);
+  TImage* image = images->GetImage(0);
+  EXPECT_NE(QuvError([&] { image->GetFrame(0); }), "");
+  images->ReleaseFrame(image->Frames[0].get());
+  EXPECT_EQ(QuvError([&] { image->GetFrame(0); }), "");
+  EXPECT_TRUE(image->Frames[0]->Loaded);
+}
