@@ -7,6 +7,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
   imagemagick xvfb xauth x11-utils xdotool
+  zip unzip time
 )
 missing=()
 for p in "${packages[@]}"; do
