@@ -125,13 +125,17 @@ void TImageClass::LoadWithReader(IFileReaderRef& readerField, const std::string&
     readerField->Close();
     readerField.reset();
   }
-  TFileSystem* fileSystem = Manager ? Manager->GetFileSystem() : nullptr;
-  if (fileSystem) readerField = fileSystem->OpenFile(fileName, fmRead);
+  readerField = OpenReader(fileName);
   if (!readerField) throw EImageFileError(Format("Could not find %s", fileName.c_str()));
   readerField->SetPosition(0);
   if (routine) routine(*readerField);
   readerField->Close();
   readerField.reset();
+}
+
+IFileReaderRef TImageClass::OpenReader(const std::string& fileName) {
+  TFileSystem* fileSystem = Manager ? Manager->GetFileSystem() : nullptr;
+  return fileSystem ? fileSystem->OpenFile(fileName, fmRead) : nullptr;
 }
 
 void TImageClass::SetTrueColour(bool value) {

@@ -139,6 +139,9 @@ class TImageClass {
   // collection's destruction.
   void LoadWithReader(IFileReaderRef& readerField, const std::string& fileName,
                       const TLoadRoutine& routine);
+  // The opened reader LoadWithReader works with: a fresh one from the manager's file system, or
+  // null when the file is not there.
+  virtual IFileReaderRef OpenReader(const std::string& fileName);
   void SetTrueColour(bool value);
 
   // ---- The budget of decoded pixels ----

@@ -54,6 +54,10 @@ std::string ImageNameOf(const TImageFrame& frame) {
              dest + count, frame.Width, row, ImageNameOf(frame).c_str(), frame.Index, dest, count));
 }
 
+// DecompressScanLine with the transparent index already looked up (once per frame, not per row).
+void DecodeScanLine(const TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
+                    int32_t sourceLength, int32_t row, uint8_t transparent);
+
 [[noreturn]] void FailFrame(const TQuvFrame& frame, const std::string& what) {
   RaiseLogged<EQuvFileError>(8, Format("Corrupted Quv frame data: %s, Image: \"%s\", Frame %d",
                                        what.c_str(), ImageNameOf(frame).c_str(), frame.Index));
@@ -106,8 +110,11 @@ std::unique_ptr<TImageClass> TQuvManager::LoadFile(const std::string& fileName) 
   auto images = std::make_unique<TQuvImages>(fileName, 16, this);
   TQuvImages* raw = images.get();
   try {
-    raw->LoadWithReader(raw->Reader, fileName,
-                        [raw](IFileReader& reader) { raw->LoadHeader(reader); });
+    raw->LoadWithReader(raw->Reader, fileName, [raw](IFileReader& reader) {
+      raw->LoadHeader(reader);
+      raw->KeptReader = raw->Reader;
+      raw->KeptReader->Open(fmRead);
+    });
   } catch (...) {
     if (raw->Reader) {
       raw->Reader->Close();
@@ -132,6 +139,16 @@ TQuvImages::~TQuvImages() {
     Reader->Close();
     Reader.reset();
   }
+  if (KeptReader) {
+    KeptReader->Close();
+    KeptReader.reset();
+  }
+}
+
+IFileReaderRef TQuvImages::OpenReader(const std::string& fileName) {
+  if (!KeptReader || fileName != Name) return TImageClass::OpenReader(fileName);
+  KeptReader->Open(fmRead);
+  return KeptReader;
 }
 
 std::unique_ptr<TImage> TQuvImages::CreateImage(const std::string& name, int32_t frameCount) {
@@ -361,19 +378,46 @@ void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* gua
     for (TPixelRow& row : *rows) reader.ReadBuffer(row.data(), width);
     return;
   }
-  std::vector<uint8_t> code(65535);
+  // The rows are read as one range of the file and decoded from memory: first as much as rows of
+  // this width need when every pixel is a literal, and more only when the rows turn out longer.
+  // Every range stays inside what the file holds.
+  const int64_t start = reader.GetPosition();
+  const int64_t backed = reader.GetSize() - start;
+  std::vector<uint8_t> data;
+  int64_t have = 0;
+  const auto ensure = [&](int64_t upTo) {
+    if (upTo <= have) return;
+    if (upTo > backed) throw EReadError("Stream read error");
+    const int64_t want = std::max(upTo, std::min(backed, 2 * have));
+    data.resize(static_cast<size_t>(want));
+    reader.ReadBuffer(data.data() + have, want - have);
+    have = want;
+  };
+  ensure(std::min(backed, static_cast<int64_t>(height) * (2 + width + (width + 63) / 64)));
+  const uint8_t transparent = TransparentOf(frame);
+  int64_t at = 0;
   for (int32_t y = 0; y < height; ++y) {
-    uint8_t length[2];
-    reader.ReadBuffer(length, 2);
-    const int32_t lineLength = GetU16(length);
-    if (lineLength != 0) reader.ReadBuffer(code.data(), lineLength);
-    DecompressScanLine(frame, code.data(), (*rows)[static_cast<size_t>(y)].data(), lineLength, y);
+    ensure(at + 2);
+    const int32_t lineLength = GetU16(data.data() + at);
+    at += 2;
+    ensure(at + lineLength);
+    DecodeScanLine(frame, data.data() + at, (*rows)[static_cast<size_t>(y)].data(), lineLength, y,
+                   transparent);
+    at += lineLength;
   }
+  // Where row-by-row reading would have left the reader.
+  reader.SetPosition(start + at);
 }
 
 void DecompressScanLine(TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
                         int32_t sourceLength, int32_t row) {
-  const uint8_t transparent = TransparentOf(frame);
+  DecodeScanLine(frame, source, dest, sourceLength, row, TransparentOf(frame));
+}
+
+namespace {
+
+void DecodeScanLine(const TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
+                    int32_t sourceLength, int32_t row, uint8_t transparent) {
   const int32_t width = frame.Width;
   int32_t s = 0;
   int32_t d = 0;
@@ -404,8 +448,6 @@ void DecompressScanLine(TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
   if (d < width) std::memset(dest + d, transparent, static_cast<size_t>(width - d));
   if (d > width) throw EQuvFileError(Format("Corrupted quv image: %s", ImageNameOf(frame).c_str()));
 }
-
-namespace {
 
 // Grows the canvas to newWidth x newHeight, keeping the old pixels at (left, top).
 void GrowCanvas(TQuvFrame& frame, int64_t left, int64_t top, int64_t newWidth, int64_t newHeight,

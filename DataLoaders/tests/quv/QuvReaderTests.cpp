@@ -1,5 +1,11 @@
 // Reading Quv files: header and entries on open, rows and sub-frames on a frame's first fetch,
 // the scan-line decoder, composition, and every way a file can lie.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "QuvSamplesU.h"
 #include "QuvTestSupport.h"
 #include "StreamsU.h"
 
@@ -296,6 +302,76 @@ TEST_F(QuvReaderTest, StructuresPastTheEndFailWithTheReadError) {
   TByteWriter w = OneFrameFile(1, 1, 0);
   w.U32(80, 0x80000000u);  // negative data offset
   EXPECT_THROW(Load(w.Data, "negative.quv"), ERangeError);
+}
+
+TEST_F(QuvReaderTest, RunLengthRowsLongerThanTheirWidthNeedsAreReadInFull) {
+  // Rows padded with empty transparent runs run past the first range read for the frame.
+  TByteWriter w = OneFrameFile(2, 2, 1);
+  size_t at = 88;
+  for (uint8_t row = 0; row < 2; ++row) {
+    std::vector<uint8_t> code(300, 0x01);
+    code.insert(code.end(), {0x06, uint8_t(0x20 + row)});
+    w.U16(at, static_cast<uint16_t>(code.size()));
+    w.Bytes(at + 2, code);
+    at += 2 + code.size();
+  }
+  auto images = Load(w.Data);
+  EXPECT_EQ(*images->GetImage(0)->GetFrame(0)->Pixels, (TPixelRows{{0x20, 0x20}, {0x21, 0x21}}));
+}
+
+TEST_F(QuvReaderTest, RunLengthRowPastTheEndFailsWithTheReadErrorAndKeepsEarlierRows) {
+  TByteWriter w = OneFrameFile(2, 3, 1);
+  w.U16(88, 2);
+  w.Bytes(90, {0x06, 0x33});
+  w.U16(92, 40);  // the second row claims more code than the file holds
+  w.Bytes(94, {0x06});
+  auto images = Load(w.Data);
+  try {
+    images->GetImage(0)->GetFrame(0);
+    FAIL() << "no error";
+  } catch (const EReadError& e) {
+    EXPECT_STREQ(e.what(), "Stream read error");
+  }
+  const TImageFrame* frame = images->GetImage(0)->Frames[0].get();
+  ASSERT_TRUE(frame->Pixels);
+  EXPECT_EQ((*frame->Pixels)[0], (TPixelRow{0x33, 0x33}));
+}
+
+TEST_F(QuvReaderTest, FileOnDiskIsOpenedOnceHoweverManyFramesAreFetched) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("vellicor-quv-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::vector<uint8_t> bytes = MakeSyntheticQuv(3, 4, 8, 8, 1);
+  std::ofstream(folder / "many.quv", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  TFileSystem disk;
+  disk.AddSearchPath("", folder.string(), 0, {TFileMaskInfo{"*.quv", 0, false}});
+  disk.Rescan(true);
+  int opens = 0;
+  const auto savedOpen = Platform().FileOpen;
+  Platform().FileOpen = [&](const std::string& path, uint8_t flags) {
+    ++opens;
+    return savedOpen(path, flags);
+  };
+  {
+    TQuvManager manager;
+    manager.FileSystem = &disk;
+    manager.TransparentIndex = 9;
+    manager.Initialize();
+    TImageClass* images = manager.GetClass("many.quv");
+    ASSERT_NE(images, nullptr);
+    ASSERT_EQ(images->ImageCount, 3);
+    for (int32_t i = 0; i < images->ImageCount; ++i)
+      for (int32_t f = 0; f < 4; ++f) ASSERT_TRUE(images->GetImage(i)->GetFrame(f)->Pixels);
+    EXPECT_EQ(opens, 1) << "the header load's open serves every frame";
+    const auto* quv = static_cast<TQuvImages*>(images);
+    ASSERT_TRUE(quv->KeptReader);
+    EXPECT_TRUE(quv->KeptReader->IsOpen());
+    EXPECT_EQ(quv->Reader, nullptr);
+    images->Release();
+  }
+  Platform().FileOpen = savedOpen;
+  std::filesystem::remove_all(folder);
 }
 
 // ---- Files that lie about their size or structure ----
