@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libpng-dev zip
   qt6-base-dev libgl-dev
   imagemagick xvfb xauth x11-utils xdotool
 )

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "CliCommandU.h"
+#include "CliPaletteU.h"
 #include "FrameExportU.h"
 #include "ImageLoaderU.h"
 #include "QuvSourceU.h"
@@ -24,26 +25,6 @@ TQuvSource OpenQuv(const std::string& path) {
   TQuvSource source = OpenQuvSource(path, TransparentIndex);
   source.Manager->Palette = Palette;
   return source;
-}
-
-// --palette FILE must be usable; the default "palette.pal" silently falls back.
-void InstallPalette(const std::string& paletteFile) {
-  const std::string fileName = paletteFile.empty() ? "palette.pal" : paletteFile;
-  IFileReaderRef reader;
-  std::string problem;
-  try {
-    auto diskReader = std::make_shared<TSystemFileReader>(fileName);
-    diskReader->Open(fmRead);
-    reader = diskReader;
-  } catch (const std::exception& e) {
-    problem = e.what();
-  }
-  if (!paletteFile.empty()) {
-    if (!reader) throw EInOutError(Format("Cannot read palette: %s", problem.c_str()));
-    if (reader->GetSize() != 1024)
-      throw Exception(Format("Palette \"%s\" is not a 1024-byte palette file", fileName.c_str()));
-  }
-  LoadPaletteFrom(reader);
 }
 
 struct TRange {
@@ -167,7 +148,7 @@ struct TExportOptions : TCommonOptions {
 
 void RunExport(const TExportOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
-  InstallPalette(options.PaletteFile);
+  InstallCliPalette(options.PaletteFile);
   TQuvSource quv = OpenQuv(options.Path);
   TFrontEndImages frontEnd(quv.Images);
   ApplyOptions(options, frontEnd);
@@ -206,7 +187,7 @@ struct TFrameDataOptions : TCommonOptions {
 
 void RunFrameData(const TFrameDataOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
-  InstallPalette(options.PaletteFile);
+  InstallCliPalette(options.PaletteFile);
   TQuvSource quv = OpenQuv(options.Path);
   TFrontEndImages frontEnd(quv.Images);
   ApplyOptions(options, frontEnd);
