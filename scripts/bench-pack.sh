@@ -38,7 +38,7 @@ fi
 # Row 2: a 48 MB folder of files that compress like game data: half text-like, half noisy.
 mkdir -p folder/anims folder/maps
 for i in $(seq 1 24); do
-  head -c 1000000 /dev/urandom | od -An -tx1 | head -c 1000000 > "folder/anims/t$i.txt"
+  od -An -tx1 -N 320000 /dev/urandom > "folder/anims/t$i.txt"
   head -c 1000000 /dev/urandom > "folder/maps/r$i.bin"
 done
 hpi_time=$(seconds "$cli" hpi pack --force folder.hpi folder --compression zlib --level 6)
