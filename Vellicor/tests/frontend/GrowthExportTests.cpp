@@ -173,8 +173,9 @@ TEST_F(GrowthExport, EveryFrameRoutinePadsToTheComposedOffsets) {
       // The grown part is there: its top-left pixel in the composed frame.
       const int32_t gx = sides & Left ? 0 : (sides & Right ? c.Width - 3 : 2);
       const int32_t gy = sides & Top ? 0 : (sides & Bottom ? c.Height - 3 : 2);
-      if (first.Width == c.Width && first.Height == c.Height)
+      if (first.Width == c.Width && first.Height == c.Height) {
         EXPECT_EQ(first.At(gx, gy), Colour(Grown));
+      }
       const TBmp second = ReadBmp(frame1);
       EXPECT_EQ(second.Width, 4 + originX - 1);
       EXPECT_EQ(second.Height, 4 + originY - 1);
