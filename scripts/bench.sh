@@ -2,7 +2,9 @@
 # Times vellicor-cli side by side with the plain tools doing the same work on the same content,
 # as whole processes: builds Release, makes the inputs with the project's own generators (quvgen,
 # hpibuild) and a zip of the same content, runs each pair in turn five times and prints one line
-# per comparison with both medians, their ratio and the goal. Not part of the test command.
+# per comparison with both medians, their ratio and the goal; then the batch conversion
+# (scripts/bench-convert.sh) and the pack commands (scripts/bench-pack.sh). Not part of the test
+# command.
 # Usage: scripts/bench.sh [runs]   (inputs and outputs go to a scratch folder that is removed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +18,7 @@ cli="$PWD/$build/tools/vellicor-cli"
 quvgen="$PWD/$build/tools/samples/main/quvgen"
 hpibuild="$PWD/$build/tools/hpibuilder/main/hpibuild"
 
+root="$PWD"
 work="$(mktemp -d /tmp/vellicor-bench-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -89,3 +92,8 @@ awk -v p="$peak_kb" -v l="$largest_kb" 'BEGIN {
   printf "%-44s %9.1f MB  largest file %d KB  goal <= %.1f MB  %s\n",
     "peak memory of the zlib extraction", p / 1024, l, g / 1024, (p <= g ? "met" : "MISSED")
 }'
+
+# The batch conversion and the pack commands, each against its own baseline.
+cmake --build "$root/$build" -j"$(nproc)" --target vellicor-cli quvgen > /dev/null
+bash "$root/scripts/bench-convert.sh" "$root/$build"
+bash "$root/scripts/bench-pack.sh"
