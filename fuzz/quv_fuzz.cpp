@@ -60,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const Exception&) {
     return 0;
   }
+  // What the frames keep stays bounded as a viewer's does; each load is bounded by the reader.
+  images->PixelBudget = int64_t{64} << 20;
   int64_t pixelsLeft = PixelsPerInput;
   for (auto& image : images->Images) {
     for (int32_t i = 0; i < image->FrameCount && pixelsLeft > 0; ++i) {

@@ -9,6 +9,7 @@ packages=(
   imagemagick python3-pil xvfb xauth x11-utils xdotool
   desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libglib2.0-bin
   man-db bash-completion librsvg2-bin gzip file dpkg-dev fakeroot lintian
+  zip unzip time
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "ImageManagerU.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "AssertU.h"
@@ -72,7 +73,11 @@ TImageClass::TImageClass(std::string name, int32_t capacity, TImageManager* mana
   if (manager) TrueColour = manager->TrueColour;
 }
 
-TImageClass::~TImageClass() = default;
+TImageClass::~TImageClass() {
+  // The frames leave the budget's list as they go, so they go while it is there.
+  Names.Clear();
+  Images.clear();
+}
 
 void TImageClass::AddRef() {
   ++RefCount;
@@ -120,8 +125,7 @@ void TImageClass::LoadWithReader(IFileReaderRef& readerField, const std::string&
     readerField->Close();
     readerField.reset();
   }
-  TFileSystem* fileSystem = Manager ? Manager->GetFileSystem() : nullptr;
-  if (fileSystem) readerField = fileSystem->OpenFile(fileName, fmRead);
+  readerField = OpenReader(fileName);
   if (!readerField) throw EImageFileError(Format("Could not find %s", fileName.c_str()));
   readerField->SetPosition(0);
   if (routine) routine(*readerField);
@@ -129,9 +133,67 @@ void TImageClass::LoadWithReader(IFileReaderRef& readerField, const std::string&
   readerField.reset();
 }
 
+IFileReaderRef TImageClass::OpenReader(const std::string& fileName) {
+  TFileSystem* fileSystem = Manager ? Manager->GetFileSystem() : nullptr;
+  return fileSystem ? fileSystem->OpenFile(fileName, fmRead) : nullptr;
+}
+
 void TImageClass::SetTrueColour(bool value) {
   TrueColour = value;
   for (auto& image : Images) image->SetTrueColour(value);
+}
+
+void TImageClass::TouchFrame(TImageFrame* frame) {
+  if (!frame) return;
+  frame = frame->TopFrame();
+  // Only what was decoded from the file can be decoded again: rows set by the program stay.
+  if (!frame->FInRecent) return;
+  const int64_t counted = frame->KeptRowBytes() + frame->FExternal;
+  FKeptBytes += counted - frame->FCounted;
+  frame->FCounted = counted;
+  FRecent.splice(FRecent.end(), FRecent, frame->FRecentPos);
+  Trim(frame);
+}
+
+void TImageClass::EnterFrame(TImageFrame* frame) {
+  if (!frame->FInRecent) {
+    frame->FRecentPos = FRecent.insert(FRecent.end(), frame);
+    frame->FInRecent = true;
+  }
+  TouchFrame(frame);
+}
+
+void TImageClass::ChargeFrame(TImageFrame* frame, int64_t bytes) {
+  if (!frame) return;
+  frame = frame->TopFrame();
+  if (!frame->FInRecent) return;
+  frame->FExternal += bytes;
+  TouchFrame(frame);
+}
+
+void TImageClass::ReleaseFrame(TImageFrame* frame) {
+  if (!frame) return;
+  frame = frame->TopFrame();
+  if (!frame->FInRecent) return;
+  if (OnFrameReleased) OnFrameReleased(frame);
+  frame->DropRows();
+  // A frame whose load failed is not read again: it stays loaded, without its rows.
+  if (!frame->LoadFailed) frame->Loaded = false;
+  LeaveFrame(frame);
+}
+
+void TImageClass::LeaveFrame(TImageFrame* frame) {
+  if (!frame->FInRecent) return;
+  FRecent.erase(frame->FRecentPos);
+  frame->FInRecent = false;
+  FKeptBytes -= frame->FCounted;
+  frame->FCounted = 0;
+  frame->FExternal = 0;
+}
+
+void TImageClass::Trim(const TImageFrame* keep) {
+  while (FKeptBytes > PixelBudget && !FRecent.empty() && FRecent.front() != keep)
+    ReleaseFrame(FRecent.front());
 }
 
 // ---- TImage ----
@@ -177,9 +239,28 @@ TImageFrame* TImage::GetFrame(int32_t index) {
   }
   if (!Frames[slot]) Frames[slot] = CreateFrame(index);
   TImageFrame* frame = Frames[slot].get();
-  if (!frame->Loaded && ImageClass)
-    ImageClass->LoadFrame([frame](IFileReader& reader) { frame->Load(reader); }, frame);
+  if (!frame->Loaded && ImageClass) {
+    try {
+      ImageClass->LoadFrame([frame](IFileReader& reader) { frame->Load(reader); }, frame);
+    } catch (...) {
+      frame->LoadFailed = true;
+      Loaded(*frame);
+      throw;
+    }
+    frame->LoadFailed = false;
+    Loaded(*frame);
+  } else if (ImageClass) {
+    ImageClass->TouchFrame(frame);
+  }
   return frame;
+}
+
+void TImage::Loaded(TImageFrame& frame) {
+  // Composition may have moved the frame's hot spot: the image's largest offsets follow it.
+  frame.Composed = true;
+  MaxXOffset = std::max(MaxXOffset, frame.XOffset);
+  MaxYOffset = std::max(MaxYOffset, frame.YOffset);
+  ImageClass->EnterFrame(&frame);
 }
 
 TImageFrame* TImage::AddFrame() {
@@ -206,7 +287,41 @@ TImageFrame::TImageFrame(TImage* image, int32_t index, TImageFrame* parentFrame)
   if (image) TrueColour = image->TrueColour;
 }
 
-TImageFrame::~TImageFrame() = default;
+TImageFrame::~TImageFrame() {
+  LeaveBudget();
+}
+
+void TImageFrame::LeaveBudget() {
+  if (FInRecent && Image && Image->ImageClass) Image->ImageClass->LeaveFrame(this);
+}
+
+TImageFrame* TImageFrame::TopFrame() {
+  TImageFrame* frame = this;
+  while (frame->ParentFrame) frame = frame->ParentFrame;
+  return frame;
+}
+
+int64_t TImageFrame::KeptRowBytes() const {
+  const auto rowBytes = [](const TPixelRowsRef& rows) {
+    int64_t bytes = 0;
+    if (rows)
+      for (const TPixelRow& row : *rows) bytes += static_cast<int64_t>(row.capacity());
+    return bytes;
+  };
+  int64_t bytes = rowBytes(Pixels);
+  if (PalettePixels != Pixels) bytes += rowBytes(PalettePixels);
+  for (const auto& subFrame : SubFrames)
+    if (subFrame) bytes += subFrame->KeptRowBytes();
+  return bytes;
+}
+
+void TImageFrame::DropRows() {
+  Pixels.reset();
+  PalettePixels.reset();
+  Converted = false;
+  for (auto& subFrame : SubFrames)
+    if (subFrame) subFrame->DropRows();
+}
 
 TImageFrame* TImageFrame::GetSubFrame(int32_t index) {
   if (index < 0 || index >= SubFrameCount) return nullptr;
@@ -217,12 +332,26 @@ TImageFrame* TImageFrame::GetSubFrame(int32_t index) {
 }
 
 TImageFrame* TImageFrame::AddSubFrame() {
-  std::unique_ptr<TImageFrame> subFrame = CreateSubFrame(SubFrameCount);
+  const size_t slot = static_cast<size_t>(SubFrameCount);
+  std::unique_ptr<TImageFrame> subFrame = slot < FSpareSubFrames.size() && FSpareSubFrames[slot]
+                                              ? std::move(FSpareSubFrames[slot])
+                                              : CreateSubFrame(SubFrameCount);
   if (SubFrames.size() < static_cast<size_t>(SubFrameCount))
     SubFrames.resize(static_cast<size_t>(SubFrameCount));
   ++SubFrameCount;
   SubFrames.push_back(std::move(subFrame));
   return SubFrames.back().get();
+}
+
+void TImageFrame::SetAsideSubFrames() {
+  for (size_t k = 0; k < SubFrames.size(); ++k) {
+    if (!SubFrames[k]) continue;
+    if (FSpareSubFrames.size() <= k) FSpareSubFrames.resize(k + 1);
+    if (FSpareSubFrames[k]) FRetiredSubFrames.push_back(std::move(FSpareSubFrames[k]));
+    FSpareSubFrames[k] = std::move(SubFrames[k]);
+  }
+  SubFrames.clear();
+  SubFrameCount = 0;
 }
 
 void TImageFrame::SetSubFrameCount(int32_t count) {
@@ -235,7 +364,11 @@ const TPixelRowsRef& TImageFrame::GetPixels() {
   if (!Converted && WantTrueColour) {
     const bool owned = Image && Image->ImageClass && Image->ImageClass->Manager;
     VASSERT(owned);
-    if (owned) ConvertToTrueColour(Image->ImageClass->Manager->Palette);
+    if (owned) {
+      ConvertToTrueColour(Image->ImageClass->Manager->Palette);
+      // The colour rows count in the budget of the frame they belong to.
+      Image->ImageClass->TouchFrame(this);
+    }
   }
   return Pixels;
 }
@@ -260,6 +393,7 @@ void TImageFrame::ConvertToTrueColour(const TPalette& palette) {
 }
 
 void TImageFrame::SetPixels(TPixelRowsRef rows) {
+  LeaveBudget();  // rows given by the program cannot be read again
   Loaded = true;
   Converted = WantTrueColour;
   Pixels = rows;
@@ -267,6 +401,7 @@ void TImageFrame::SetPixels(TPixelRowsRef rows) {
 }
 
 void TImageFrame::SetImageData(const TImageData& data) {
+  LeaveBudget();
   Loaded = true;
   if (data.BytesPerPixel == 1) {
     Converted = false;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -72,6 +73,10 @@ class TNameIndex {
 
 using TLoadRoutine = std::function<void(IFileReader& reader)>;
 
+// Bytes of decoded pixels (palette rows, colour rows and what the front end builds from them)
+// a collection keeps by default; past it the least recently used frames are released.
+constexpr int64_t DefaultPixelBudget = int64_t{512} << 20;
+
 class TImageManager : public TSubSystem {
  public:
   TImageManager() = default;
@@ -134,7 +139,27 @@ class TImageClass {
   // collection's destruction.
   void LoadWithReader(IFileReaderRef& readerField, const std::string& fileName,
                       const TLoadRoutine& routine);
+  // The opened reader LoadWithReader works with: a fresh one from the manager's file system, or
+  // null when the file is not there.
+  virtual IFileReaderRef OpenReader(const std::string& fileName);
   void SetTrueColour(bool value);
+
+  // ---- The budget of decoded pixels ----
+  // A frame (or the frame owning this sub-frame) was just used: when it was decoded from the
+  // file it becomes the most recent, what it holds is counted again, and the least recently
+  // used others are released while the collection keeps more than PixelBudget.
+  void TouchFrame(TImageFrame* frame);
+  // Counts bytes kept elsewhere for the frame (or the frame owning this sub-frame), such as the
+  // bitmaps built from its rows; they are given up when the frame is released.
+  void ChargeFrame(TImageFrame* frame, int64_t bytes);
+  // Frees the decoded rows of the frame and its sub-frames; sizes, offsets and the objects
+  // stay, and the next GetFrame decodes the frame again. OnFrameReleased is told first.
+  void ReleaseFrame(TImageFrame* frame);
+  int64_t KeptBytes() const { return FKeptBytes; }
+
+  int64_t PixelBudget = DefaultPixelBudget;
+  // Told of each released frame, so that what was built from its rows goes with them.
+  std::function<void(TImageFrame* frame)> OnFrameReleased;
 
   int32_t RefCount = 0;
   TNameIndex<TImage> Names;
@@ -143,6 +168,15 @@ class TImageClass {
   std::string Name;
   TImageManager* Manager = nullptr;
   bool TrueColour = false;
+
+ private:
+  friend class TImage;
+  friend class TImageFrame;
+  void EnterFrame(TImageFrame* frame);  // a frame decoded from the file
+  void LeaveFrame(TImageFrame* frame);
+  void Trim(const TImageFrame* keep);
+  std::list<TImageFrame*> FRecent;  // frames holding rows, least recently used first
+  int64_t FKeptBytes = 0;
 };
 
 class TImage {
@@ -171,6 +205,10 @@ class TImage {
   std::vector<std::unique_ptr<TImageFrame>> Frames;
   int32_t FrameCount = 0;
   bool TrueColour = false;
+
+ private:
+  // A load attempt ended: the frame's offsets are final and it enters the budget.
+  void Loaded(TImageFrame& frame);
 };
 
 class TImageFrame {
@@ -195,6 +233,14 @@ class TImageFrame {
   virtual void Save(IStream& writer) = 0;
 
   TImageFrame* AddSubFrame();
+  // Empties the sub-frame list before the frame is decoded again, keeping its objects aside:
+  // AddSubFrame puts each back in its place, so whoever points at a sub-frame keeps a valid
+  // object (the frame frees them).
+  void SetAsideSubFrames();
+  // Bytes of rows held by the frame and its sub-frames.
+  int64_t KeptRowBytes() const;
+  // The frame (of an image) this one belongs to: itself, or its outermost parent.
+  TImageFrame* TopFrame();
   // Each row becomes 4 bytes per pixel, in reverse column order (rightmost pixel first). The
   // palette-index rows stay available in PalettePixels.
   void ConvertToTrueColour(const TPalette& palette);
@@ -219,6 +265,23 @@ class TImageFrame {
   std::vector<std::unique_ptr<TImageFrame>> SubFrames;
   int32_t SubFrameCount = 0;
   bool TrueColour = false;
+  // Width, Height and the offsets are those of the composed picture: the frame has no
+  // sub-frames, or was loaded once (a sub-frame sticking out grows the canvas and moves the
+  // frame's hot spot with its pixels). A release keeps them.
+  bool Composed = false;
+  // The last load failed part-way: the frame keeps what was read and is not read again.
+  bool LoadFailed = false;
+
+ private:
+  friend class TImageClass;
+  void DropRows();
+  void LeaveBudget();
+  std::vector<std::unique_ptr<TImageFrame>> FSpareSubFrames;  // by index, see SetAsideSubFrames
+  std::vector<std::unique_ptr<TImageFrame>> FRetiredSubFrames;
+  int64_t FCounted = 0;   // what the collection's budget counts for this frame
+  int64_t FExternal = 0;  // of which kept outside the rows (ChargeFrame)
+  bool FInRecent = false;
+  std::list<TImageFrame*>::iterator FRecentPos;
 };
 
 // ---- TNameIndex ----

@@ -12,6 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <unistd.h>
+
+#include <cstring>
+
 #include "FileSystemU.h"
 #include "LowLevelIO.h"
 #include "StringUtilsU.h"
@@ -155,5 +159,58 @@ void BM_OpenFileDirectBaseline(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenFileDirectBaseline);
+
+// A 4 MB disk file read as the format readers read: a 2-byte length, then that many bytes,
+// over and over. Through the disk reader's read-ahead block, against a system read per call and
+// a plain copy of the same bytes.
+const std::string& ReadFile() {
+  static const std::string path = [] {
+    const std::string file = "/tmp/vellicor-readbench-" + std::to_string(::getpid()) + ".bin";
+    std::vector<char> bytes(4 << 20);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i % 61);
+    std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    std::atexit([] { std::remove(ReadFile().c_str()); });
+    return file;
+  }();
+  return path;
+}
+
+template <class TReadAll>
+void ReadInSmallSteps(benchmark::State& state, TReadAll readAll) {
+  std::vector<uint8_t> out(64);
+  for (auto _ : state) benchmark::DoNotOptimize(readAll(out.data()));
+  state.SetBytesProcessed(state.iterations() * (int64_t(4) << 20));
+}
+
+void BM_DiskReaderSmallReads(benchmark::State& state) {
+  ReadInSmallSteps(state, [](uint8_t* out) {
+    TSystemFileReader reader(ReadFile());
+    reader.Open(fmRead);
+    int64_t total = 0;
+    for (int64_t n; (n = reader.Read(out, 2 + total % 60)) > 0;) total += n;
+    return total;
+  });
+}
+BENCHMARK(BM_DiskReaderSmallReads)->Unit(benchmark::kMillisecond);
+
+void BM_DiskHandleSmallReadsBaseline(benchmark::State& state) {
+  ReadInSmallSteps(state, [](uint8_t* out) {
+    IFileHandleRef handle = Platform().FileOpen(ReadFile(), hfRead | hfShareRead);
+    int64_t total = 0;
+    for (int64_t n; (n = handle->Read(out, 2 + total % 60)) > 0;) total += n;
+    return total;
+  });
+}
+BENCHMARK(BM_DiskHandleSmallReadsBaseline)->Unit(benchmark::kMillisecond);
+
+void BM_MemcpyOfTheFileBaseline(benchmark::State& state) {
+  std::vector<uint8_t> bytes(4 << 20, 7), copy(bytes.size());
+  for (auto _ : state) {
+    std::memcpy(copy.data(), bytes.data(), bytes.size());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * int64_t(bytes.size()));
+}
+BENCHMARK(BM_MemcpyOfTheFileBaseline)->Unit(benchmark::kMillisecond);
 
 }  // namespace

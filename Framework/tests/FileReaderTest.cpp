@@ -204,4 +204,148 @@ TEST_F(SystemFileReader, SameFileOnlyForWritableReadersOfOnePath) {
   EXPECT_FALSE(a.SameFile(foreign));
 }
 
+// A file handle that counts the reads reaching the file and the opens of the platform table.
+class TCountingHandle : public IFileHandle {
+ public:
+  explicit TCountingHandle(IFileHandleRef inner, int& reads)
+      : FInner(std::move(inner)), FReads(reads) {}
+  int64_t Size() override { return FInner->Size(); }
+  int64_t SetPosition(int64_t position) override { return FInner->SetPosition(position); }
+  int64_t Seek(int64_t offset, int origin) override { return FInner->Seek(offset, origin); }
+  int64_t Read(void* buffer, int64_t count) override {
+    ++FReads;
+    return FInner->Read(buffer, count);
+  }
+  int64_t Write(const void* buffer, int64_t count) override { return FInner->Write(buffer, count); }
+  int64_t ReadAt(int64_t position, void* buffer, int64_t count) override {
+    ++FReads;
+    return FInner->ReadAt(position, buffer, count);
+  }
+
+ private:
+  IFileHandleRef FInner;
+  int& FReads;
+};
+
+// A file of size bytes in which byte i is i mod 251, and a platform table that counts.
+class BufferedSystemFileReader : public testing::Test {
+ protected:
+  static constexpr int64_t Block = TSystemFileReader::ReadAheadSize;
+  void SetUp() override {
+    std::string bytes(size_t(3 * Block + 17), '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i % 251);
+    path = dir.Write("big.bin", bytes);
+    saved = Platform().FileOpen;
+    Platform().FileOpen = [this](const std::string& file, uint8_t flags) -> IFileHandleRef {
+      ++opens;
+      return std::make_shared<TCountingHandle>(saved(file, flags), reads);
+    };
+  }
+  void TearDown() override { Platform().FileOpen = saved; }
+  static bool Matches(const std::vector<uint8_t>& bytes, int64_t from) {
+    for (size_t i = 0; i < bytes.size(); ++i)
+      if (bytes[i] != uint8_t((from + int64_t(i)) % 251)) return false;
+    return true;
+  }
+  // Reads count bytes at position, checking the bytes and the position after.
+  void ReadAt(TSystemFileReader& reader, int64_t position, int64_t count) {
+    reader.SetPosition(position);
+    std::vector<uint8_t> bytes(static_cast<size_t>(count));
+    reader.ReadBuffer(bytes.data(), count);
+    EXPECT_TRUE(Matches(bytes, position)) << position << "+" << count;
+    EXPECT_EQ(reader.GetPosition(), position + count);
+  }
+
+  TTempDir dir;
+  std::string path;
+  decltype(TPlatformTable::FileOpen) saved;
+  int opens = 0, reads = 0;
+};
+
+TEST_F(BufferedSystemFileReader, SmallSequentialReadsCostOneFileReadPerBlock) {
+  TSystemFileReader reader(path);
+  reader.Open(fmRead);
+  EXPECT_EQ(reader.GetSize(), 3 * Block + 17);
+  for (int64_t at = 0; at + 3 <= reader.GetSize(); at += 3) {
+    uint8_t bytes[3];
+    reader.ReadBuffer(bytes, 3);
+    ASSERT_TRUE(Matches({bytes, bytes + 3}, at)) << at;
+  }
+  EXPECT_EQ(reads, 4);
+  EXPECT_EQ(opens, 1);
+}
+
+TEST_F(BufferedSystemFileReader, ReadsAcrossBlockEdgesAndSeeksBackGiveTheFileBytes) {
+  TSystemFileReader reader(path);
+  reader.Open(fmRead);
+  ReadAt(reader, Block - 5, 10);      // spans the end of the first block
+  ReadAt(reader, 2, 40);              // back before the block
+  ReadAt(reader, 100, Block + 300);   // larger than a block: straight from the file
+  ReadAt(reader, 3 * Block - 1, 18);  // up to the last byte
+  ReadAt(reader, Block - 5 + 3, 4);   // inside the block read last but one
+  EXPECT_EQ(reader.Seek(-1, soEnd), 3 * Block + 16);
+  EXPECT_EQ(reader.Seek(-7, soCurrent), 3 * Block + 9);
+  EXPECT_EQ(reader.Seek(-1, soBeginning), -1) << "no position before the start";
+  EXPECT_EQ(reader.GetPosition(), 3 * Block + 9);
+  reader.SetPosition(-4);
+  EXPECT_EQ(reader.GetPosition(), 3 * Block + 9);
+}
+
+TEST_F(BufferedSystemFileReader, ReadsAtTheEndAreShortAndReadBufferFails) {
+  TSystemFileReader reader(path);
+  reader.Open(fmRead);
+  std::vector<uint8_t> bytes(64);
+  reader.SetPosition(3 * Block + 10);
+  EXPECT_EQ(reader.Read(bytes.data(), 64), 7);
+  EXPECT_EQ(reader.Read(bytes.data(), 64), 0);
+  reader.SetPosition(3 * Block + 100);  // past the end: nothing, no error
+  EXPECT_EQ(reader.Read(bytes.data(), 1), 0);
+  reader.SetPosition(3 * Block);
+  EXPECT_THROW(reader.ReadBuffer(bytes.data(), 18), EReadError);
+  EXPECT_EQ(reader.Read(bytes.data(), -1), -1);
+}
+
+TEST_F(BufferedSystemFileReader, ShortFileAndReopenedReaderStartAfresh) {
+  const std::string tiny = dir.Write("tiny.bin", "abc");
+  TSystemFileReader reader(tiny);
+  reader.Open(fmRead);
+  char bytes[8] = {};
+  EXPECT_EQ(reader.Read(bytes, 8), 3);
+  EXPECT_EQ(std::string(bytes, 3), "abc");
+  reader.Close();
+  dir.Write("tiny.bin", "xyz!");  // changed while closed: the next open sees it
+  reader.Open(fmRead);
+  EXPECT_EQ(reader.GetSize(), 4);
+  EXPECT_EQ(reader.GetPosition(), 0);
+  EXPECT_EQ(reader.Read(bytes, 8), 4);
+  EXPECT_EQ(std::string(bytes, 4), "xyz!");
+}
+
+TEST_F(BufferedSystemFileReader, WritableReaderReadsWhatItWrote) {
+  TSystemFileReader reader(path, 0);
+  reader.Open(0);
+  uint8_t bytes[4];
+  reader.ReadBuffer(bytes, 4);  // the block now holds the start of the file
+  reader.SetPosition(1);
+  reader.WriteBuffer("WXYZ", 4);
+  reader.SetPosition(0);
+  reader.ReadBuffer(bytes, 4);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), 4), std::string("\0WXY", 4));
+  reader.SetPosition(reader.GetSize());
+  reader.WriteBuffer("!", 1);
+  EXPECT_EQ(reader.GetSize(), 3 * Block + 18);
+}
+
+TEST_F(BufferedSystemFileReader, CountedOpenOpensTheFileOnce) {
+  TSystemFileReader reader(path);
+  reader.Open(fmRead);
+  for (int i = 0; i < 5; ++i) {
+    reader.Open(fmRead);
+    ReadAt(reader, 1000 * i, 10);
+    reader.Close();
+  }
+  EXPECT_EQ(opens, 1);
+  EXPECT_TRUE(reader.IsOpen());
+}
+
 }  // namespace

@@ -2,9 +2,12 @@
 // lifetime of the readers handed out.
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "CoreTestSupport.h"
 #include "FileSystemU.h"
 #include "LowLevelIO.h"
+#include "StringUtilsU.h"
 
 namespace {
 
@@ -87,6 +90,26 @@ TEST(FileSystemTree, LookupIgnoresCaseAndAcceptsEitherSeparator) {
   EXPECT_EQ(palette->GetFullPath(), "Game\\Art\\palette.pal");
   EXPECT_EQ(fs.GetRoot()->GetFullPath(), "");
   EXPECT_EQ(fs.ForceDirectory("GAME\\art"), art);
+}
+
+TEST(FileSystemTree, NamesTheSortedListsCallEqualAreOneNameInTheTree) {
+  // Under a locale that reads UTF-8, letters beyond a to z have cases too.
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
+  TFileSystem fs;
+  auto node = MakeFile("\xC3\xA9t\xC3\xA9.quv", 0);  // "été.quv"
+  TFileEntry* file = fs.AddFile(node, fs.GetRoot());
+  for (const std::string name : {"\xC3\x89T\xC3\x89.QUV", "\xC3\x89t\xC3\xA9.quv", "ÉTÉ.quv"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(AnsiCompareText(name, "\xC3\xA9t\xC3\xA9.quv"), 0);
+    EXPECT_EQ(FoldCase(name), FoldCase("\xC3\xA9t\xC3\xA9.quv"));
+    EXPECT_EQ(fs.FindFile(name), file);
+  }
+  EXPECT_EQ(fs.FindFile("ete.quv"), nullptr);
+  EXPECT_NE(AnsiCompareText("ete.quv", "\xC3\xA9t\xC3\xA9.quv"), 0);
+  // Text the locale cannot read folds a to z only, on both sides.
+  EXPECT_EQ(FoldCase("a\xFF"), "A\xFF");
+  std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(FileSystemTree, FileClashingWithDirectoryIsLeftOut) {

@@ -13,6 +13,7 @@
 
 #include "BatchConvertU.h"
 #include "CliCommandU.h"
+#include "CliPaletteU.h"
 #include "FrameExportU.h"
 #include "ImageExportU.h"
 #include "ImageLoaderU.h"
@@ -28,26 +29,6 @@ TQuvSource OpenQuv(const std::string& path) {
   TQuvSource source = OpenQuvSource(path, TransparentIndex);
   source.Manager->Palette = Palette;
   return source;
-}
-
-// --palette FILE must be usable; the default "palette.pal" silently falls back.
-void InstallPalette(const std::string& paletteFile) {
-  const std::string fileName = paletteFile.empty() ? "palette.pal" : paletteFile;
-  IFileReaderRef reader;
-  std::string problem;
-  try {
-    auto diskReader = std::make_shared<TSystemFileReader>(fileName);
-    diskReader->Open(fmRead);
-    reader = diskReader;
-  } catch (const std::exception& e) {
-    problem = e.what();
-  }
-  if (!paletteFile.empty()) {
-    if (!reader) throw EInOutError(Format("Cannot read palette: %s", problem.c_str()));
-    if (reader->GetSize() != 1024)
-      throw Exception(Format("Palette \"%s\" is not a 1024-byte palette file", fileName.c_str()));
-  }
-  LoadPaletteFrom(reader);
 }
 
 struct TRange {
@@ -140,6 +121,8 @@ struct TCommonOptions {
 };
 
 void ApplyOptions(const TCommonOptions& options, TFrontEndImages& frontEnd) {
+  // Each frame is written once: its pixels go as soon as its files are written.
+  frontEnd.ReleaseWrittenFrames = true;
   TPixelFormat format = pf24bit;
   PixelFormatFromBits(options.Bits, format);
   frontEnd.ExportPixelFormat = format;
@@ -246,7 +229,7 @@ int64_t ExportQuvFile(const TExportOptions& options, const TRange& range, const 
 void RunExport(const TExportOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
   const TExportFormatOptions formatOptions = FormatOptionsOf(options);
-  InstallPalette(options.PaletteFile);
+  InstallCliPalette(options.PaletteFile);
   TQuvSource quv = OpenQuv(options.Path);
   TFrontEndImages frontEnd(quv.Images);
   ApplyOptions(options, frontEnd);
@@ -279,7 +262,7 @@ struct TFrameDataOptions : TCommonOptions {
 
 void RunFrameData(const TFrameDataOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
-  InstallPalette(options.PaletteFile);
+  InstallCliPalette(options.PaletteFile);
   TQuvSource quv = OpenQuv(options.Path);
   TFrontEndImages frontEnd(quv.Images);
   ApplyOptions(options, frontEnd);
@@ -338,7 +321,7 @@ struct TConvertOptions : TExportOptions {
 void RunConvert(const TConvertOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
   FormatOptionsOf(options);
-  InstallPalette(options.PaletteFile);
+  InstallCliPalette(options.PaletteFile);
   PrepareFolder(options.Out);
   const TConvertBatch batch = CollectConvertItems(options.Inputs, options.Recursive);
   const TConvertReport report = RunConvertJobs(batch, options.Jobs, [&](const TConvertItem& item) {

@@ -3,14 +3,19 @@
 // Also registers the HPI loader with every file system the other commands make.
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cinttypes>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "CliCommandU.h"
@@ -26,21 +31,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TArchiveItem {
-  std::vector<std::string> Parts;  // names from the root down
-  TEntry* Node;
-  bool IsDirectory;
-  int64_t Size;
+struct TMountedArchive {
+  std::unique_ptr<TFileSystem> FileSystem;
+  IFileReaderRef Reader;  // the archive file, open while the tree lives
 };
 
 // Mounts the archive through its loader directly, so that a file that is no HPI archive is an
 // error instead of a plain file in the tree.
-std::unique_ptr<TFileSystem> MountArchive(const std::string& archive) {
-  auto fileSystem = std::make_unique<TFileSystem>();
-  fileSystem->Initialize();
-  auto loader = std::make_unique<THpiLoader>(fileSystem.get());
+TMountedArchive MountArchive(const std::string& archive) {
+  TMountedArchive mounted;
+  mounted.FileSystem = std::make_unique<TFileSystem>();
+  TFileSystem& fileSystem = *mounted.FileSystem;
+  fileSystem.Initialize();
+  auto loader = std::make_unique<THpiLoader>(&fileSystem);
   THpiLoader* hpi = loader.get();
-  fileSystem->RegisterLoader(std::move(loader));
+  fileSystem.RegisterLoader(std::move(loader));
   auto reader = std::make_shared<TSystemFileReader>(archive);
   reader->Open(fmRead);
   uint8_t header[8] = {};
@@ -52,63 +57,202 @@ std::unique_ptr<TFileSystem> MountArchive(const std::string& archive) {
     throw Exception(
         Format("\"%s\" is an HPI archive of unknown version 0x%08x", archive.c_str(), version));
   reader->SetPosition(0);
-  fileSystem->GetRoot();
+  fileSystem.GetRoot();
   hpi->Load(reader, archive, 0);
-  return fileSystem;
+  mounted.Reader = std::move(reader);
+  return mounted;
 }
 
-void Collect(TDirEntry& dir, std::vector<std::string>& parts, std::vector<TArchiveItem>& out) {
+// Visits every node below dir in listing order (sorted, folders before their content) with its
+// inner path, "/" between parts. The path is one buffer that grows and shrinks with the walk, so
+// the walk allocates nothing per name.
+template <class TVisit>
+void Walk(TDirEntry& dir, std::string& path, const TVisit& visit) {
   for (const auto& [name, node] : dir.SortedIndex()) {
-    parts.push_back(node->Name);
-    if (node->IsDirectory()) {
-      out.push_back({parts, node, true, 0});
-      Collect(static_cast<TDirEntry&>(*node), parts, out);
-    } else {
-      out.push_back({parts, node, false, static_cast<TFileEntry*>(node)->Size});
-    }
-    parts.pop_back();
+    const size_t parentLength = path.size();
+    if (parentLength > 0) path += '/';
+    path += node->Name;
+    visit(path, *node);
+    if (node->IsDirectory()) Walk(static_cast<TDirEntry&>(*node), path, visit);
+    path.resize(parentLength);
   }
 }
 
-std::vector<TArchiveItem> ListArchive(TFileSystem& fileSystem) {
-  std::vector<TArchiveItem> items;
-  std::vector<std::string> parts;
-  if (TDirEntry* root = fileSystem.Root()) Collect(*root, parts, items);
-  return items;
+template <class TVisit>
+void WalkArchive(TFileSystem& fileSystem, const TVisit& visit) {
+  std::string path;
+  if (TDirEntry* root = fileSystem.Root()) Walk(*root, path, visit);
 }
 
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string path;
-  for (const std::string& part : parts) path += (path.empty() ? "" : "/") + part;
-  return path;
+// A JSON string as nlohmann's dump writes it (invalid UTF-8 replaced): plain printable ASCII is
+// copied as it stands, anything else goes through the library.
+void AppendJsonString(std::string& out, const std::string& text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+  });
+  if (!plain) {
+    out += nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return;
+  }
+  out += '"';
+  out += text;
+  out += '"';
+}
+
+void WriteOut(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+// The listing as nlohmann's dump(2) of {"archive", "entries": [{"path", "type", "size"}]}.
+std::string JsonListing(const std::string& archive, TFileSystem& fileSystem) {
+  std::string out = "{\n  \"archive\": ";
+  AppendJsonString(out, archive);
+  out += ",\n  \"entries\": [";
+  bool first = true;
+  WalkArchive(fileSystem, [&](const std::string& path, TEntry& node) {
+    out += first ? "\n    {\n      \"path\": " : ",\n    {\n      \"path\": ";
+    first = false;
+    AppendJsonString(out, path);
+    const bool dir = node.IsDirectory();
+    out += dir ? ",\n      \"type\": \"dir\",\n      \"size\": "
+               : ",\n      \"type\": \"file\",\n      \"size\": ";
+    out += std::to_string(dir ? 0 : static_cast<TFileEntry&>(node).Size);
+    out += "\n    }";
+  });
+  out += first ? "]\n}\n" : "\n  ]\n}\n";
+  return out;
+}
+
+std::string TextListing(TFileSystem& fileSystem) {
+  std::string out;
+  WalkArchive(fileSystem, [&](const std::string& path, TEntry& node) {
+    if (node.IsDirectory()) {
+      out += path;
+      out += "/\n";
+      return;
+    }
+    out += std::to_string(static_cast<TFileEntry&>(node).Size);
+    out += '\t';
+    out += path;
+    out += '\n';
+  });
+  return out;
 }
 
 // A name from an archive may hold anything; only a plain name may become part of a disk path.
-bool SafePart(const std::string& part) {
+bool SafePart(std::string_view part) {
   return !part.empty() && part != "." && part != ".." &&
-         part.find_first_of("/\\") == std::string::npos;
+         part.find_first_of("/\\") == std::string_view::npos;
 }
 
 // A mask with a separator matches the inner path ("/" between parts); any other mask the name.
-bool Selected(const TArchiveItem& item, const std::vector<std::string>& masks) {
+bool Selected(const std::string& path, const std::string& name,
+              const std::vector<std::string>& masks) {
   if (masks.empty()) return true;
   for (const std::string& mask : masks) {
     const bool byPath = mask.find_first_of("/\\") != std::string::npos;
-    if (MatchesMask(byPath ? Joined(item.Parts) : item.Parts.back(), ToDiskPath(mask))) return true;
+    if (MatchesMask(byPath ? path : name, ToDiskPath(mask))) return true;
   }
   return false;
 }
 
-void Extract(TFileEntry& node, const fs::path& target) {
-  IFileReaderRef reader = node.OpenReader(fmRead);
-  if (!reader) throw Exception(Format("\"%s\" has no reader", node.GetFullPath().c_str()));
-  std::vector<uint8_t> data(size_t(std::max<int64_t>(reader->GetSize(), 0)));
-  if (!data.empty()) reader->ReadBuffer(data.data(), int64_t(data.size()));
-  reader->Close();
-  fs::create_directories(target.parent_path());
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-  if (!out) throw EInOutError(Format("Cannot write \"%s\"", target.string().c_str()));
+// One file to write, in listing order; what went wrong with it is reported after the run.
+struct TExtractItem {
+  std::string Path;  // inner path
+  fs::path Target;
+  TFileEntry* Node = nullptr;
+  std::string Error;
+};
+
+// The selected files in listing order, with their disk paths; names that would leave the folder
+// are refused.
+std::vector<TExtractItem> ExtractItems(TFileSystem& fileSystem, const fs::path& out,
+                                       const std::vector<std::string>& masks) {
+  std::vector<TExtractItem> items;
+  WalkArchive(fileSystem, [&](const std::string& path, TEntry& node) {
+    if (node.IsDirectory() || !Selected(path, node.Name, masks)) return;
+    TExtractItem item;
+    item.Path = path;
+    item.Node = &static_cast<TFileEntry&>(node);
+    item.Target = out;
+    bool safe = true;
+    // Parts are split at "/" again, so a separator inside an archived name is seen and refused.
+    std::vector<std::string_view> names;
+    for (const TEntry* at = &node; at && at->Parent; at = at->Parent) names.push_back(at->Name);
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+      safe = safe && SafePart(*it);
+      item.Target /= fs::path(std::string(*it));
+    }
+    if (!safe) item.Error = "the name would leave the output folder";
+    items.push_back(std::move(item));
+  });
+  return items;
+}
+
+void WriteDiskFile(const fs::path& target, const std::vector<uint8_t>& data) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0)
+    throw EInOutError(Format("Cannot write \"%s\": %s", target.c_str(), std::strerror(errno)));
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = errno;
+      ::close(fd);
+      throw EInOutError(Format("Cannot write \"%s\": %s", target.c_str(), std::strerror(error)));
+    }
+    done += size_t(n);
+  }
+  if (::close(fd) != 0)
+    throw EInOutError(Format("Cannot write \"%s\": %s", target.c_str(), std::strerror(errno)));
+}
+
+// Reads one file through the worker's own archive reader and writes it out.
+void ExtractOne(TExtractItem& item, IFileReader& archive) {
+  std::vector<uint8_t> data;
+  if (auto* hpi = dynamic_cast<THpiFileReader*>(item.Node->Reader.get())) {
+    data = ReadArchivedFile(*hpi, archive);
+  } else {
+    throw Exception("the file has no archive reader");
+  }
+  WriteDiskFile(item.Target, data);
+}
+
+// Writes the items on `jobs` threads, each with an archive reader of its own and one file in
+// hand at a time, so memory holds no more than the files in flight. The tool's hpi commands
+// run without a console, so the readers' error paths log nothing that threads would share.
+void ExtractAll(std::vector<TExtractItem>& items, IFileReader& archive, unsigned jobs) {
+  // Folders first, on this thread, so that no two workers make one at once.
+  for (TExtractItem& item : items) {
+    if (!item.Error.empty()) continue;
+    std::error_code error;
+    fs::create_directories(item.Target.parent_path(), error);
+    if (error) item.Error = "cannot make its folder: " + error.message();
+  }
+  std::vector<IFileReaderRef> readers;
+  jobs = std::max(1u, std::min<unsigned>(jobs, unsigned(std::max<size_t>(items.size(), 1))));
+  for (unsigned i = 0; i < jobs; ++i) {
+    readers.push_back(archive.Clone());
+    readers.back()->Open(fmRead);
+  }
+  std::atomic<size_t> next{0};
+  const auto work = [&](IFileReader& reader) {
+    for (size_t i = next++; i < items.size(); i = next++) {
+      TExtractItem& item = items[i];
+      if (!item.Error.empty()) continue;
+      try {
+        ExtractOne(item, reader);
+      } catch (const std::exception& e) {
+        item.Error = e.what();
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned i = 1; i < jobs; ++i) threads.emplace_back(work, std::ref(*readers[i]));
+  work(*readers[0]);
+  for (std::thread& thread : threads) thread.join();
 }
 
 struct THpiOptions {
@@ -116,6 +260,7 @@ struct THpiOptions {
   bool Json = false;
   std::string Out;
   std::vector<std::string> Masks;
+  unsigned Jobs = 0;
 };
 
 }  // namespace
@@ -134,60 +279,43 @@ static TCliCommand hpiCommand(40, [](CLI::App& app) {
   list->add_option("ARCHIVE", options->Archive, "HPI archive")->required();
   list->add_flag("--json", options->Json, "print JSON");
   list->callback([options] {
-    std::unique_ptr<TFileSystem> fileSystem = MountArchive(options->Archive);
-    const std::vector<TArchiveItem> items = ListArchive(*fileSystem);
-    if (options->Json) {
-      nlohmann::ordered_json entries = nlohmann::ordered_json::array();
-      for (const TArchiveItem& item : items)
-        entries.push_back({{"path", Joined(item.Parts)},
-                           {"type", item.IsDirectory ? "dir" : "file"},
-                           {"size", item.Size}});
-      nlohmann::ordered_json doc = {{"archive", options->Archive}, {"entries", entries}};
-      std::printf("%s\n",
-                  doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-    } else {
-      for (const TArchiveItem& item : items) {
-        if (item.IsDirectory)
-          std::printf("%s/\n", Joined(item.Parts).c_str());
-        else
-          std::printf("%" PRId64 "\t%s\n", item.Size, Joined(item.Parts).c_str());
-      }
-    }
-    std::fflush(stdout);
+    TMountedArchive mounted = MountArchive(options->Archive);
+    WriteOut(options->Json ? JsonListing(options->Archive, *mounted.FileSystem)
+                           : TextListing(*mounted.FileSystem));
   });
 
   CLI::App* extract = hpi->add_subcommand(
       "extract",
-      "Write the archive's files under a folder at their inner paths. With masks, "
-      "only the files that match one: a mask holding \"/\" is matched against the "
-      "inner path (\"/\" between parts; \"*\" also spans \"/\"), any other against the file "
-      "name. Names that would leave the folder (\"..\", separators, empty) are "
-      "refused, and the exit status is then 1");
+      "Write the archive's files under a folder at their inner paths, decoding files on "
+      "several threads (--jobs). With masks, only the files that match one: a mask holding "
+      "\"/\" is matched against the inner path (\"/\" between parts; \"*\" also spans \"/\"), "
+      "any other against the file name. A file that cannot be written (a name that would leave "
+      "the folder: \"..\", separators, empty; a broken file) is reported by name after the "
+      "others are written, and the exit status is then 1");
   extract->add_option("ARCHIVE", options->Archive, "HPI archive")->required();
   extract->add_option("--out", options->Out, "folder to write into")->required();
   extract->add_option("MASK", options->Masks, "masks of the files to write");
+  extract
+      ->add_option("--jobs", options->Jobs,
+                   "threads that decode files (default: one per processor core)")
+      ->check(CLI::PositiveNumber);
   extract->callback([options] {
-    std::unique_ptr<TFileSystem> fileSystem = MountArchive(options->Archive);
-    const fs::path out(options->Out);
-    int written = 0, refused = 0;
-    for (const TArchiveItem& item : ListArchive(*fileSystem)) {
-      if (item.IsDirectory || !Selected(item, options->Masks)) continue;
-      fs::path target = out;
-      bool safe = true;
-      for (const std::string& part : item.Parts) {
-        safe = safe && SafePart(part);
-        target /= part;
-      }
-      if (!safe) {
-        std::fprintf(stderr, "Refusing \"%s\": the name would leave the output folder\n",
-                     Joined(item.Parts).c_str());
-        ++refused;
+    TMountedArchive mounted = MountArchive(options->Archive);
+    std::vector<TExtractItem> items =
+        ExtractItems(*mounted.FileSystem, fs::path(options->Out), options->Masks);
+    const unsigned jobs =
+        options->Jobs > 0 ? options->Jobs : std::max(1u, std::thread::hardware_concurrency());
+    ExtractAll(items, *mounted.Reader, jobs);
+    int written = 0, failed = 0;
+    for (const TExtractItem& item : items) {
+      if (item.Error.empty()) {
+        ++written;
         continue;
       }
-      Extract(static_cast<TFileEntry&>(*item.Node), target);
-      ++written;
+      std::fprintf(stderr, "Cannot extract \"%s\": %s\n", item.Path.c_str(), item.Error.c_str());
+      ++failed;
     }
     std::printf("%d files written to %s\n", written, options->Out.c_str());
-    if (refused) CliExitCode() = 1;
+    if (failed) CliExitCode() = 1;
   });
 });

@@ -1,5 +1,6 @@
-// vellicor-cli list PATH [--json]: loads a Quv file as the viewer does, fetches every frame and
-// prints every image in file order with its frames and sub-frames.
+// vellicor-cli list PATH [--json]: loads a Quv file as the viewer does and prints every image in
+// file order with its frames and sub-frames. Only frames with sub-frames are decoded (their
+// composition decides their size and offsets), one at a time.
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -66,13 +67,22 @@ TJson FrameJson(const TImageFrame& frame) {
   return json;
 }
 
-// Every image in file order, with its frames fetched (which reads and decodes them).
+// A frame as listed: the header says all of a frame without sub-frames; one with sub-frames is
+// fetched (read and composed).
+TImageFrame* ListedFrame(TImage& image, int32_t index) {
+  const size_t slot = size_t(index);
+  TImageFrame* known = slot < image.Frames.size() ? image.Frames[slot].get() : nullptr;
+  if (known && known->SubFrameCount == 0) return known;
+  return image.GetFrame(index);
+}
+
+// Every image in file order, with its frames.
 TJson Describe(const TQuvSource& source) {
   TJson images = TJson::array();
   for (auto& image : source.Images->Images) {
     TJson frames = TJson::array();
     for (int32_t i = 0; i < image->FrameCount; ++i) {
-      TImageFrame* frame = image->GetFrame(i);
+      TImageFrame* frame = ListedFrame(*image, i);
       if (!frame) continue;
       TJson json = FrameJson(*frame);
       TJson subFrames = TJson::array();
@@ -82,6 +92,8 @@ TJson Describe(const TQuvSource& source) {
       }
       json["subframes"] = std::move(subFrames);
       frames.push_back(std::move(json));
+      // What is reported stays: the pixels are not needed again.
+      if (frame->Loaded) source.Images->ReleaseFrame(frame);
     }
     images.push_back(TJson{{"name", image->Name}, {"frames", std::move(frames)}});
   }
@@ -136,8 +148,8 @@ static TCliCommand listCommand(10, [](CLI::App& app) {
   auto options = std::make_shared<TListOptions>();
   CLI::App* command = app.add_subcommand(
       "list",
-      "Load a Quv file, fetch every frame and list its images in file order with their frames "
-      "and sub-frames (size and hot-spot offsets)");
+      "Load a Quv file and list its images in file order with their frames and sub-frames (size "
+      "and hot-spot offsets, as composed)");
   command->add_option("PATH", options->Path, "the Quv file")->required();
   command->add_flag("--json", options->Json, "print JSON instead of a table");
   command->callback([options] { RunList(*options); });

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "CliCommandU.h"
+#include "MapFileU.h"
 #include "VellicorVersion.h"
 
 std::vector<TCliRegistration>& CliRegistrations() {
@@ -21,6 +22,9 @@ int& CliExitCode() {
 }
 
 int main(int argc, char** argv) {
+  // Assertion reports name unit, routine and line from the map beside the program when there
+  // is one.
+  LoadProgramMapFile();
   CLI::App app{"vellicor-cli: list, unpack and export Quv sprite files and HPI archives"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "vellicor-cli " VELLICOR_VERSION_STRING);

@@ -58,7 +58,7 @@ void THpiBuilder::Scramble(uint8_t* data, size_t count, uint32_t position, uint3
 }
 
 std::vector<uint8_t> THpiBuilder::MakeChunk(const uint8_t* data, size_t size, THpiChunkKind kind,
-                                            bool encryptPayload) {
+                                            bool encryptPayload, int zlibLevel) {
   if (kind == THpiChunkKind::Plain) {
     if (size >= 4 && std::memcmp(data, "SQSH", 4) == 0)
       throw std::invalid_argument("a plain chunk cannot begin with \"SQSH\"");
@@ -78,7 +78,7 @@ std::vector<uint8_t> THpiBuilder::MakeChunk(const uint8_t* data, size_t size, TH
       method = 2;
       uLongf length = compressBound(uLong(size));
       payload.resize(length);
-      if (compress2(payload.data(), &length, data, uLong(size), Z_BEST_COMPRESSION) != Z_OK)
+      if (compress2(payload.data(), &length, data, uLong(size), zlibLevel) != Z_OK)
         throw std::runtime_error("zlib compression failed");
       payload.resize(length);
       break;

@@ -52,7 +52,7 @@ class THpiBuilder {
   static void Scramble(uint8_t* data, size_t count, uint32_t position, uint32_t headerKey);
   // One chunk's bytes (before the archive scrambling) for one piece of a file.
   static std::vector<uint8_t> MakeChunk(const uint8_t* data, size_t size, THpiChunkKind kind,
-                                        bool encryptPayload);
+                                        bool encryptPayload, int zlibLevel = 9);
 
  private:
   struct TFile {

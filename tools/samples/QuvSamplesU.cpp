@@ -261,10 +261,10 @@ std::vector<uint8_t> MakeSampleQuv() {
 }
 
 std::vector<TSampleImage> SyntheticImages(int32_t imageCount, int32_t frameCount, int32_t width,
-                                          int32_t height, uint8_t compression) {
+                                          int32_t height, uint8_t compression, int32_t firstImage) {
   std::vector<TSampleImage> images;
   images.reserve(static_cast<size_t>(imageCount));
-  for (int32_t n = 0; n < imageCount; ++n) {
+  for (int32_t n = firstImage; n < firstImage + imageCount; ++n) {
     TSampleImage image{Format("image%04d", n), {}};
     for (int32_t f = 0; f < frameCount; ++f) {
       TSampleFrame frame;

@@ -45,10 +45,11 @@ std::vector<uint8_t> BuildQuvFile(const std::vector<TSampleImage>& images,
 std::vector<uint8_t> MakeSampleQuv();
 
 // imageCount images named "image0000".. of frameCount frames of width x height pixels, with a
-// pattern that mixes transparent runs, repeats and literals.
+// pattern that mixes transparent runs, repeats and literals. firstImage numbers the first image
+// (its name and its pattern), so that files made in turn differ.
 std::vector<TSampleImage> SyntheticImages(int32_t imageCount, int32_t frameCount,
                                           int32_t width = 32, int32_t height = 32,
-                                          uint8_t compression = 1);
+                                          uint8_t compression = 1, int32_t firstImage = 0);
 std::vector<uint8_t> MakeSyntheticQuv(int32_t imageCount, int32_t frameCount, int32_t width = 32,
                                       int32_t height = 32, uint8_t compression = 1);
 

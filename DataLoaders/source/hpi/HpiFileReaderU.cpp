@@ -179,43 +179,62 @@ void TBufferedHpiFileReader::DecodeFile() {
   if (FFileSize > 0) {
     if (!FArchiveReader) throw EReadError("Stream read error");
     TArchiveOpenGuard guard(*FArchiveReader);
-    // Every count and size below must be backed by bytes of the archive before it sizes
-    // anything, so a lying FileSize or chunk table cannot make us allocate.
-    const int64_t archiveSize = FArchiveReader->GetSize();
-    const uint32_t count = ChunkCount(FFileSize);
-    const int64_t tableEnd = int64_t(FDataStart) + int64_t(count) * 4;
-    if (tableEnd > archiveSize) throw EReadError("Stream read error");
-    std::vector<uint8_t> table(size_t(count) * 4);
-    FArchiveReader->SetPosition(FDataStart);
-    THpiLoader_Zeta::ReadAndDecrypt(*FArchiveReader, table.data(), FDataStart,
-                                    uint32_t(table.size()), FKey);
-    std::vector<uint32_t> sizes(count);
-    int64_t end = tableEnd;
-    uint32_t largest = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint8_t* p = &table[size_t(i) * 4];
-      sizes[i] = p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-      end += sizes[i];
-      largest = std::max(largest, sizes[i]);
-    }
-    if (end > archiveSize) throw EReadError("Stream read error");
-
-    std::vector<uint8_t> chunk(largest);
     std::vector<uint8_t> data;
-    int64_t position = tableEnd;
-    for (uint32_t i = 0; i < count; ++i) {
-      THpiLoader_Zeta::ReadAndDecrypt(*FArchiveReader, chunk.data(), uint32_t(position), sizes[i],
-                                      FKey);
-      if (DecodeChunk(chunk.data(), sizes[i], data) == 0)
-        RaiseLogged<EZetaHpiLoadError>(8, "HPI Decompression error");
-      position += sizes[i];
-    }
+    DecodeChunkedFile(*FArchiveReader, FDataStart, FFileSize, FKey, data);
     buffer->SetSize(int64_t(data.size()));
     if (!data.empty()) std::memcpy(buffer->Memory(), data.data(), data.size());
   }
   buffer->SetPosition(pending);
   FBuffer = std::move(buffer);
   ++FDecodeCount;
+}
+
+void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSize, uint32_t key,
+                       std::vector<uint8_t>& data) {
+  if (fileSize <= 0) return;
+  // Every count and size below must be backed by bytes of the archive before it sizes
+  // anything, so a lying FileSize or chunk table cannot make us allocate.
+  const int64_t archiveSize = archive.GetSize();
+  const uint32_t count = ChunkCount(fileSize);
+  const int64_t tableEnd = int64_t(dataStart) + int64_t(count) * 4;
+  if (tableEnd > archiveSize) throw EReadError("Stream read error");
+  std::vector<uint8_t> table(size_t(count) * 4);
+  archive.SetPosition(dataStart);
+  THpiLoader_Zeta::ReadAndDecrypt(archive, table.data(), dataStart, uint32_t(table.size()), key);
+  std::vector<uint32_t> sizes(count);
+  int64_t end = tableEnd;
+  uint32_t largest = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* p = &table[size_t(i) * 4];
+    sizes[i] = p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    end += sizes[i];
+    largest = std::max(largest, sizes[i]);
+  }
+  if (end > archiveSize) throw EReadError("Stream read error");
+
+  std::vector<uint8_t> chunk(largest);
+  int64_t position = tableEnd;
+  for (uint32_t i = 0; i < count; ++i) {
+    THpiLoader_Zeta::ReadAndDecrypt(archive, chunk.data(), uint32_t(position), sizes[i], key);
+    if (DecodeChunk(chunk.data(), sizes[i], data) == 0)
+      RaiseLogged<EZetaHpiLoadError>(8, "HPI Decompression error");
+    position += sizes[i];
+  }
+}
+
+std::vector<uint8_t> ReadArchivedFile(const THpiFileReader& file, IFileReader& archive) {
+  std::vector<uint8_t> data;
+  if (dynamic_cast<const TBufferedHpiFileReader*>(&file)) {
+    DecodeChunkedFile(archive, file.DataStart(), file.FileSize(), file.Key(), data);
+    return data;
+  }
+  // Stored bytes; the loader made sure that the archive holds them.
+  const int64_t size = std::max<int32_t>(file.FileSize(), 0);
+  if (int64_t(file.DataStart()) + size > archive.GetSize()) throw EReadError("Stream read error");
+  data.resize(size_t(size));
+  archive.SetPosition(file.DataStart());
+  archive.ReadBuffer(data.data(), size);
+  return data;
 }
 
 void TBufferedHpiFileReader::Assign(IFileReader& source) {

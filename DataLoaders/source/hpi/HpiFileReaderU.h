@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FileReaderU.h"
 #include "StreamsU.h"
@@ -46,6 +47,16 @@ class THpiFileReader : public TFileReader {
   int32_t FFileSize = 0;
   uint32_t FKey = 0;
 };
+
+// The whole content of an archived file (stored or chunked), read through archive: an open
+// reader of the same archive file as file's own. The reader file itself is left as it was, so
+// several threads, each with an archive reader of its own, can read files side by side.
+// Raises what reading the file through its own reader would raise.
+std::vector<uint8_t> ReadArchivedFile(const THpiFileReader& file, IFileReader& archive);
+
+// Decodes every chunk of a chunked file into data (appended) through an open archive reader.
+void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSize, uint32_t key,
+                       std::vector<uint8_t>& data);
 
 // A file split into chunks: the first Read or Seek decodes every chunk into Buffer, which then
 // serves all reads for the reader's life. Clones copy the decoded bytes instead of decoding.

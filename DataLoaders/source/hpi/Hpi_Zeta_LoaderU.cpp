@@ -151,7 +151,7 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
     if (nameEnd == NoNameEnd)
       throw ERangeError(
           Format("HPI entry name at offset %u runs past the end of the directory", nameOffset));
-    const std::string name(reinterpret_cast<const char*>(&dir[nameOffset]), nameEnd - nameOffset);
+    std::string name(reinterpret_cast<const char*>(&dir[nameOffset]), nameEnd - nameOffset);
     if (name.empty())
       RaiseLogged<EZetaHpiLoadError>(
           8, Format("Corrupted Entry in the Zeta hpi file:\"%s\".\n Entry does not have a name",
@@ -160,25 +160,29 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
       TDirEntry* node = Loader->AddDirectory(name, parent);
       if (node && WalkDirectory(node, dir, dataOffset, key, depth + 1)) result = true;
     } else if (kind == ekFile) {
-      if (AddFileEntry(parent, dir, name, dataOffset, key)) result = true;
+      if (AddFileEntry(parent, dir, std::move(name), dataOffset, key)) result = true;
     }
   }
   return result;
 }
 
 bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>& dir,
-                                   const std::string& name, uint32_t recordOffset, uint32_t key) {
+                                   std::string name, uint32_t recordOffset, uint32_t key) {
   CheckInside(dir, recordOffset, HpiFileRecordSize, "file record");
   const uint32_t dataStart = LoadU32(&dir[recordOffset]);
   const uint32_t fileSize = LoadU32(&dir[recordOffset + 4]);
   const uint8_t compression = dir[recordOffset + 8];
-  auto node = std::make_unique<TFileEntry>(name);
-  const std::string parentPath = parent->GetFullPath();
-  const std::string fullPath = parentPath.empty() ? name : parentPath + TreeDelim + name;
+  // The name moves into the node; the full path is only put together for a message.
+  auto node = std::make_unique<TFileEntry>(std::move(name));
+  const auto fullPath = [parent, &node] {
+    const std::string name = node ? node->Name : std::string();
+    const std::string parentPath = parent->GetFullPath();
+    return parentPath.empty() ? name : parentPath + TreeDelim + name;
+  };
   try {
     node->Priority = Priority;
     if (dataStart >= HpiMaxField || fileSize >= HpiMaxField)
-      throw ERangeError(Format("HPI file \"%s\" has data start %u and size %u", fullPath.c_str(),
+      throw ERangeError(Format("HPI file \"%s\" has data start %u and size %u", fullPath().c_str(),
                                dataStart, fileSize));
     node->Size = fileSize;
     std::shared_ptr<THpiFileReader> reader;
@@ -201,7 +205,7 @@ bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>
     TFileEntry* const added = node.get();
     return Loader->AddFile(node, parent) == added;
   } catch (const EReadError&) {
-    ConsoleLog(8, Format("HPI file entry \"%s\" is corrupt", fullPath.c_str()));
+    ConsoleLog(8, Format("HPI file entry \"%s\" is corrupt", fullPath().c_str()));
     return false;
   }
 }

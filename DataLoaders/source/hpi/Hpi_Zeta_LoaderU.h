@@ -69,7 +69,7 @@ class THpiLoader_Zeta : public THpiLoaderImp {
  private:
   bool WalkDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir, uint32_t recordOffset,
                      uint32_t key, int depth);
-  bool AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>& dir, const std::string& name,
+  bool AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>& dir, std::string name,
                     uint32_t recordOffset, uint32_t key);
 
   // Walk state of one load: the directory records and entries already walked. A well-formed

@@ -1,6 +1,7 @@
 #include "Lz77U.h"
 
-#include <array>
+#include <cstddef>
+#include <cstring>
 
 #include "ExceptionsU.h"
 #include "StringUtilsU.h"
@@ -17,45 +18,89 @@ namespace {
 
 }  // namespace
 
+// The ring window always holds the last 4096 bytes written: the slot an output byte went to is
+// its output position plus one, modulo 4096. So a back-reference to a slot copies from the
+// output itself, a fixed distance back, and no window needs to be kept. References that reach
+// before the first byte of this output read slots never written, which hold zeros.
+namespace {
+
+// Copies one back-reference of count bytes (2 to 17) to output + outPos; the caller made sure
+// the output has room for count bytes, and for 17 when hasSlack.
+inline void CopyReference(uint8_t* output, size_t outPos, size_t offset, size_t count,
+                          bool hasSlack) {
+  size_t distance = (outPos + 1 - offset) & (Lz77WindowSize - 1);
+  if (distance == 0) distance = Lz77WindowSize;  // the slot about to be written again
+  uint8_t* out = output + outPos;
+  const auto back = static_cast<ptrdiff_t>(distance);
+  if (distance > outPos) {
+    for (size_t i = 0; i < count; ++i)
+      out[i] = outPos + i >= distance ? out[ptrdiff_t(i) - back] : 0;
+  } else if (distance >= 16 && hasSlack) {
+    // A run that does not overlap what it produces: a fixed-size copy, the bytes past count
+    // being written again by what follows.
+    std::memcpy(out, out - back, 16);
+    out[16] = out[16 - back];
+  } else if (distance >= count) {
+    std::memcpy(out, out - back, count);
+  } else {
+    // The run repeats bytes it is producing: byte by byte.
+    for (size_t i = 0; i < count; ++i) out[i] = out[ptrdiff_t(i) - back];
+  }
+}
+
+}  // namespace
+
 size_t DecompressLZ77(const uint8_t* input, size_t inputSize, uint8_t* output, size_t outputSize) {
-  // Zeroed so that a reference to a slot that was never written yields defined bytes.
-  std::array<uint8_t, Lz77WindowSize> window{};
-  constexpr unsigned WindowMask = Lz77WindowSize - 1;
   size_t inPos = 0;
   size_t outPos = 0;
-  unsigned windowPos = 1;
-  unsigned mask = 1;
-  if (inPos >= inputSize) InputOverrun(inputSize);
-  unsigned flags = input[inPos++];
+  // The flag byte with a marker bit above it: when only the marker is left, eight items are done.
+  const auto nextFlags = [&]() -> unsigned {
+    if (inPos >= inputSize) InputOverrun(inputSize);
+    return input[inPos++] | 0x100u;
+  };
+  // Eight items take at most 16 input bytes and give at most 8 x 17 output bytes; the fixed-size
+  // copies may touch 8 bytes more on either side.
+  constexpr size_t GroupInput = 16 + 8, GroupOutput = 8 * 17 + 8;
+  unsigned flags = nextFlags();
   for (;;) {
-    if (flags & mask) {
+    if (flags > 0xffu && inputSize - inPos >= GroupInput && outputSize - outPos >= GroupOutput) {
+      // A whole group of eight items with room for any of them: no bound checks inside.
+      while (flags != 1) {
+        // The literals before the next reference (the marker bit ends the count): one copy.
+        if (const unsigned literals = unsigned(__builtin_ctz(flags))) {
+          std::memcpy(output + outPos, input + inPos, 8);
+          inPos += literals;
+          outPos += literals;
+          flags >>= literals;
+          continue;
+        }
+        const unsigned word = input[inPos] | (unsigned(input[inPos + 1]) << 8);
+        inPos += 2;
+        if ((word >> 4) == 0) return outPos;
+        const size_t count = (word & 15) + 2;
+        CopyReference(output, outPos, word >> 4, count, true);
+        outPos += count;
+        flags >>= 1;
+      }
+      flags = nextFlags();
+      continue;
+    }
+    if (flags & 1) {
       if (inputSize - inPos < 2) InputOverrun(inputSize);
       const unsigned word = input[inPos] | (unsigned(input[inPos + 1]) << 8);
       inPos += 2;
-      unsigned offset = word >> 4;
+      const size_t offset = word >> 4;
       if (offset == 0) return outPos;
-      const unsigned count = (word & 15) + 2;
+      const size_t count = (word & 15) + 2;
       if (outputSize - outPos < count) OutputOverrun(outputSize);
-      for (unsigned i = 0; i < count; ++i) {
-        const uint8_t b = window[offset];
-        output[outPos++] = b;
-        window[windowPos] = b;
-        offset = (offset + 1) & WindowMask;
-        windowPos = (windowPos + 1) & WindowMask;
-      }
+      CopyReference(output, outPos, offset, count, outputSize - outPos >= 17);
+      outPos += count;
     } else {
       if (inPos >= inputSize) InputOverrun(inputSize);
       if (outPos >= outputSize) OutputOverrun(outputSize);
-      const uint8_t b = input[inPos++];
-      output[outPos++] = b;
-      window[windowPos] = b;
-      windowPos = (windowPos + 1) & WindowMask;
+      output[outPos++] = input[inPos++];
     }
-    mask <<= 1;
-    if (mask == 256) {
-      mask = 1;
-      if (inPos >= inputSize) InputOverrun(inputSize);
-      flags = input[inPos++];
-    }
+    flags >>= 1;
+    if (flags == 1) flags = nextFlags();
   }
 }

@@ -54,9 +54,20 @@ std::string ImageNameOf(const TImageFrame& frame) {
              dest + count, frame.Width, row, ImageNameOf(frame).c_str(), frame.Index, dest, count));
 }
 
+// DecompressScanLine with the transparent index already looked up (once per frame, not per row).
+void DecodeScanLine(const TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
+                    int32_t sourceLength, int32_t row, uint8_t transparent);
+
 [[noreturn]] void FailFrame(const TQuvFrame& frame, const std::string& what) {
   RaiseLogged<EQuvFileError>(8, Format("Corrupted Quv frame data: %s, Image: \"%s\", Frame %d",
                                        what.c_str(), ImageNameOf(frame).c_str(), frame.Index));
+}
+
+[[noreturn]] void FailTooLarge(const TQuvFrame& frame, int64_t width, int64_t height) {
+  FailFrame(frame, Format("a frame of %lld x %lld pixels is larger than the %lld pixels any "
+                          "sprite needs",
+                          static_cast<long long>(width), static_cast<long long>(height),
+                          static_cast<long long>(QuvMaxFramePixels)));
 }
 
 }  // namespace
@@ -70,13 +81,13 @@ struct TFrameLoadGuard {
   void Spend(const TQuvFrame& frame, int64_t pixels) {
     if (pixels > PixelsLeft)
       FailFrame(frame, Format("the frame needs more than %lld pixels",
-                              static_cast<long long>(2 * QuvMaxComposedPixels)));
+                              static_cast<long long>(2 * QuvMaxFramePixels)));
     PixelsLeft -= pixels;
   }
 
   int64_t FileSize;
   int64_t SubFramesLeft;
-  int64_t PixelsLeft = 2 * QuvMaxComposedPixels;
+  int64_t PixelsLeft = 2 * QuvMaxFramePixels;
   std::vector<int32_t> Loading;  // data offsets of the sub-frame tables being loaded
 };
 
@@ -99,8 +110,11 @@ std::unique_ptr<TImageClass> TQuvManager::LoadFile(const std::string& fileName) 
   auto images = std::make_unique<TQuvImages>(fileName, 16, this);
   TQuvImages* raw = images.get();
   try {
-    raw->LoadWithReader(raw->Reader, fileName,
-                        [raw](IFileReader& reader) { raw->LoadHeader(reader); });
+    raw->LoadWithReader(raw->Reader, fileName, [raw](IFileReader& reader) {
+      raw->LoadHeader(reader);
+      raw->KeptReader = raw->Reader;
+      raw->KeptReader->Open(fmRead);
+    });
   } catch (...) {
     if (raw->Reader) {
       raw->Reader->Close();
@@ -125,6 +139,16 @@ TQuvImages::~TQuvImages() {
     Reader->Close();
     Reader.reset();
   }
+  if (KeptReader) {
+    KeptReader->Close();
+    KeptReader.reset();
+  }
+}
+
+IFileReaderRef TQuvImages::OpenReader(const std::string& fileName) {
+  if (!KeptReader || fileName != Name) return TImageClass::OpenReader(fileName);
+  KeptReader->Open(fmRead);
+  return KeptReader;
 }
 
 std::unique_ptr<TImage> TQuvImages::CreateImage(const std::string& name, int32_t frameCount) {
@@ -270,8 +294,7 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
   // The list is rebuilt from the table; until a sub-frame is read it holds none, so a failed
   // load never leaves counted sub-frames that were not read.
   const int32_t count = SubFrameCount;
-  SubFrames.clear();
-  SubFrameCount = 0;
+  SetAsideSubFrames();
   MaxSubXOffset = 0;
   MaxSubYOffset = 0;
   if (depth >= QuvMaxSubFrameDepth)
@@ -285,9 +308,7 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
     FailFrame(*this, Format("more sub-frames than the file can hold"));
   guard.SubFramesLeft -= count;
   const int64_t area = static_cast<int64_t>(std::max(Width, 0)) * std::max(Height, 0);
-  if (area > QuvMaxComposedPixels)
-    FailFrame(*this, Format("a composed frame of %d x %d pixels is larger than 16384 x 16384",
-                            Width, Height));
+  if (area > QuvMaxFramePixels) FailTooLarge(*this, Width, Height);
   // The table is read before the canvas is made, so a table that is not there costs nothing.
   std::vector<uint8_t> table(4 * static_cast<size_t>(count));
   reader.ReadBuffer(table.data(), static_cast<int64_t>(table.size()));
@@ -311,9 +332,10 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
     reader.ReadBuffer(header, sizeof header);
     auto& subFrame = static_cast<TQuvFrame&>(*AddSubFrame());
     ReadFrameHeader(subFrame, header);
+    subFrame.LoadData(reader, guard, depth + 1);
+    // Taken once the sub-frame is composed itself: its own sub-frames may move its hot spot.
     MaxSubXOffset = std::max(MaxSubXOffset, subFrame.XOffset);
     MaxSubYOffset = std::max(MaxSubYOffset, subFrame.YOffset);
-    subFrame.LoadData(reader, guard, depth + 1);
     ComposeSubFrame(*this, subFrame, &guard);
   }
 }
@@ -346,6 +368,7 @@ void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* gua
   if (needed > available)
     FailFrame(frame, Format("a frame of %d x %d pixels at %lld does not fit in the file", width,
                             height, static_cast<long long>(reader.GetPosition())));
+  if (area > QuvMaxFramePixels) FailTooLarge(frame, width, height);
   if (guard) guard->Spend(frame, area);
 
   auto rows = std::make_shared<TPixelRows>(static_cast<size_t>(height),
@@ -355,19 +378,46 @@ void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* gua
     for (TPixelRow& row : *rows) reader.ReadBuffer(row.data(), width);
     return;
   }
-  std::vector<uint8_t> code(65535);
+  // The rows are read as one range of the file and decoded from memory: first as much as rows of
+  // this width need when every pixel is a literal, and more only when the rows turn out longer.
+  // Every range stays inside what the file holds.
+  const int64_t start = reader.GetPosition();
+  const int64_t backed = reader.GetSize() - start;
+  std::vector<uint8_t> data;
+  int64_t have = 0;
+  const auto ensure = [&](int64_t upTo) {
+    if (upTo <= have) return;
+    if (upTo > backed) throw EReadError("Stream read error");
+    const int64_t want = std::max(upTo, std::min(backed, 2 * have));
+    data.resize(static_cast<size_t>(want));
+    reader.ReadBuffer(data.data() + have, want - have);
+    have = want;
+  };
+  ensure(std::min(backed, static_cast<int64_t>(height) * (2 + width + (width + 63) / 64)));
+  const uint8_t transparent = TransparentOf(frame);
+  int64_t at = 0;
   for (int32_t y = 0; y < height; ++y) {
-    uint8_t length[2];
-    reader.ReadBuffer(length, 2);
-    const int32_t lineLength = GetU16(length);
-    if (lineLength != 0) reader.ReadBuffer(code.data(), lineLength);
-    DecompressScanLine(frame, code.data(), (*rows)[static_cast<size_t>(y)].data(), lineLength, y);
+    ensure(at + 2);
+    const int32_t lineLength = GetU16(data.data() + at);
+    at += 2;
+    ensure(at + lineLength);
+    DecodeScanLine(frame, data.data() + at, (*rows)[static_cast<size_t>(y)].data(), lineLength, y,
+                   transparent);
+    at += lineLength;
   }
+  // Where row-by-row reading would have left the reader.
+  reader.SetPosition(start + at);
 }
 
 void DecompressScanLine(TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
                         int32_t sourceLength, int32_t row) {
-  const uint8_t transparent = TransparentOf(frame);
+  DecodeScanLine(frame, source, dest, sourceLength, row, TransparentOf(frame));
+}
+
+namespace {
+
+void DecodeScanLine(const TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
+                    int32_t sourceLength, int32_t row, uint8_t transparent) {
   const int32_t width = frame.Width;
   int32_t s = 0;
   int32_t d = 0;
@@ -399,15 +449,16 @@ void DecompressScanLine(TQuvFrame& frame, const uint8_t* source, uint8_t* dest,
   if (d > width) throw EQuvFileError(Format("Corrupted quv image: %s", ImageNameOf(frame).c_str()));
 }
 
-namespace {
-
 // Grows the canvas to newWidth x newHeight, keeping the old pixels at (left, top).
 void GrowCanvas(TQuvFrame& frame, int64_t left, int64_t top, int64_t newWidth, int64_t newHeight,
                 TFrameLoadGuard* guard) {
-  Assert(false, "Untested code, Continue at own risk");
-  if (newWidth * newHeight > QuvMaxComposedPixels)
-    FailFrame(frame, Format("a composed frame of %lld x %lld pixels is larger than 16384 x 16384",
-                            static_cast<long long>(newWidth), static_cast<long long>(newHeight)));
+  // A sub-frame sticking out is valid data, so the growth is only worth a warning.
+  ConsoleLog(8, Format("In file \"%s\" : a sub-frame of image \"%s\", frame %d grows its "
+                       "canvas from %d x %d to %lld x %lld pixels",
+                       FileNameOf(frame.Image).c_str(), ImageNameOf(frame).c_str(), frame.Index,
+                       frame.Width, frame.Height, static_cast<long long>(newWidth),
+                       static_cast<long long>(newHeight)));
+  if (newWidth * newHeight > QuvMaxFramePixels) FailTooLarge(frame, newWidth, newHeight);
   if (guard) guard->Spend(frame, newWidth * newHeight - int64_t{frame.Width} * frame.Height);
   const uint8_t transparent = TransparentOf(frame);
   TPixelRows& rows = *frame.Pixels;

@@ -38,6 +38,9 @@ class TQuvImages : public TImageClass {
   TImage* ImageNotFound(const std::string& name) override { return nullptr; }
   std::unique_ptr<TImage> CreateImage(const std::string& name, int32_t frameCount) override;
   void LoadFrame(const TLoadRoutine& routine, TImageFrame* frame) override;
+  // The collection's own file comes from the reader kept open since the header was read, so a
+  // frame load's Open and Close only count; any other name from the file system.
+  IFileReaderRef OpenReader(const std::string& fileName) override;
 
   // Reads the file header, the entry offset table and every entry. Errors of single entries are
   // collected and raised together after the last entry.
@@ -47,6 +50,9 @@ class TQuvImages : public TImageClass {
 
   // The reader of the file while a load runs; after a failed load until the next one.
   IFileReaderRef Reader;
+  // The file's reader, held open (one count) from a successful header load to the collection's
+  // end: one system open per loaded collection, however many frames are fetched.
+  IFileReaderRef KeptReader;
 
  private:
   int32_t FEntryCount = 0;     // ImageEntryCount of the file being loaded
@@ -94,8 +100,9 @@ constexpr int32_t QuvFrameRowSize = 8;
 constexpr int32_t QuvFrameHeaderSize = 24;
 // Sub-frames may nest, but not deeper than this.
 constexpr int32_t QuvMaxSubFrameDepth = 16;
-// A composed frame never holds more pixels than this (16384 x 16384).
-constexpr int64_t QuvMaxComposedPixels = int64_t{16384} * 16384;
+// No sprite needs a frame (or sub-frame, or composed canvas) of more pixels than this
+// (8192 x 8192); a larger one is refused before anything is allocated for it.
+constexpr int64_t QuvMaxFramePixels = int64_t{64} << 20;
 
 // Copies a 24-byte header into the frame. A negative FrameDataOffset raises ERangeError.
 void ReadFrameHeader(TQuvFrame& frame, const uint8_t* header);

@@ -64,7 +64,55 @@ void SaveUnder(TQuvFrame& frame, uint8_t* header, uint8_t mode, IStream& writer)
   frame.Save(writer);
 }
 
+// The rows a frame without sub-frames writes: palette indices (a converted frame keeps them
+// beside its colours).
+const TPixelRowsRef& RowsToWrite(const TQuvFrame& frame) {
+  return frame.Converted ? frame.PalettePixels : frame.Pixels;
+}
+
+// The first row (from 0) of a frame without sub-frames that is missing or shorter than the
+// frame, or -1.
+int32_t FirstShortRow(const TQuvFrame& frame) {
+  if (frame.Width <= 0 || frame.Height <= 0) return -1;
+  const TPixelRowsRef& rows = RowsToWrite(frame);
+  for (int32_t y = 0; y < frame.Height; ++y) {
+    if (!rows || static_cast<size_t>(y) >= rows->size() ||
+        (*rows)[static_cast<size_t>(y)].size() < static_cast<size_t>(frame.Width))
+      return y;
+  }
+  return -1;
+}
+
+// "frame 3" or "frame 3, sub-frame 1" for a sub-frame.
+std::string FrameLabel(const TQuvFrame& frame) {
+  if (!frame.ParentFrame) return Format("frame %d", frame.Index);
+  return FrameLabel(static_cast<const TQuvFrame&>(*frame.ParentFrame)) +
+         Format(", sub-frame %d", frame.Index);
+}
+
 }  // namespace
+
+void CheckFramePixels(TQuvFrame& frame) {
+  if (frame.SubFrameCount != 0) {
+    for (int32_t k = 0; k < frame.SubFrameCount; ++k)
+      if (auto* subFrame = static_cast<TQuvFrame*>(frame.GetSubFrame(k)))
+        CheckFramePixels(*subFrame);
+    return;
+  }
+  const int32_t row = FirstShortRow(frame);
+  if (row < 0) return;
+  // Writing the row anyway would store a picture the frame does not have.
+  VASSERT_MSG(false, "A frame to be written lacks pixel rows");
+  throw EQuvFileError(Format(
+      "Image \"%s\", %s: pixel row %d is missing or shorter than the "
+      "frame's %d pixels; nothing was written",
+      frame.Image ? frame.Image->Name.c_str() : "", FrameLabel(frame).c_str(), row, frame.Width));
+}
+
+void CheckImagePixels(TQuvImage& image) {
+  for (int32_t i = 0; i < image.FrameCount; ++i)
+    if (auto* frame = static_cast<TQuvFrame*>(image.GetFrame(i))) CheckFramePixels(*frame);
+}
 
 uint8_t CompressionFor(uint8_t compressionMode, uint8_t frameCompression) {
   switch (compressionMode) {
@@ -92,6 +140,7 @@ void FillFrameHeader(const TQuvFrame& frame, uint8_t* header) {
 
 void TQuvImage::SaveToWriter(IStream& writer) {
   VASSERT(FrameCount != 0);
+  CheckImagePixels(*this);
   const size_t count = static_cast<size_t>(std::max(FrameCount, 0));
   std::vector<uint8_t> table(QuvFrameRowSize * count, 0);
   std::vector<uint8_t> headers(QuvFrameHeaderSize * count, 0);
@@ -138,17 +187,10 @@ void WriteFramePixels(TQuvFrame& frame, IStream& writer) {
     RaiseLogged<EQuvFileError>(8, Format(" Unsupported Quv compression %d in %s ",
                                          frame.Compression, FileNameOf(frame.Image).c_str()));
   if (width <= 0 || height <= 0) return;
-  // Converted frames keep their palette indices beside the colours.
-  const TPixelRowsRef& rows = frame.Converted ? frame.PalettePixels : frame.Pixels;
+  CheckFramePixels(frame);
+  const TPixelRows& rows = *RowsToWrite(frame);
   const TQuvManager* manager = ManagerOf(frame);
-  // Rows the frame does not hold are written transparent, so the file keeps its layout.
-  TPixelRow padded(static_cast<size_t>(width), manager ? manager->TransparentIndex : 0);
-  auto rowAt = [&](int32_t y) -> const uint8_t* {
-    if (rows && static_cast<size_t>(y) < rows->size() &&
-        (*rows)[static_cast<size_t>(y)].size() >= static_cast<size_t>(width))
-      return (*rows)[static_cast<size_t>(y)].data();
-    return padded.data();
-  };
+  auto rowAt = [&](int32_t y) { return rows[static_cast<size_t>(y)].data(); };
   if (frame.Compression == 0) {
     for (int32_t y = 0; y < height; ++y) writer.WriteBuffer(rowAt(y), width);
     return;
@@ -231,6 +273,7 @@ void CompressScanLine(TQuvFrame& frame, const uint8_t* row, std::vector<uint8_t>
 }
 
 void SaveQuvFile(IStream& writer, const std::vector<TQuvImage*>& images) {
+  for (TQuvImage* image : images) CheckImagePixels(*image);
   const int64_t start = writer.GetPosition();
   uint8_t header[QuvHeaderSize] = {};
   PutU32(header, QuvFormatVersion);

@@ -11,6 +11,12 @@ uint8_t CompressionFor(uint8_t compressionMode, uint8_t frameCompression);
 
 // Fills a 24-byte header from the frame. Fields that do not fit their width raise ERangeError.
 void FillFrameHeader(const TQuvFrame& frame, uint8_t* header);
+// Raises EQuvFileError naming image, frame and row (after an assertion report) when a frame
+// without sub-frames, or a sub-frame of the frame, lacks a pixel row or has a short one; the
+// writers check before they write anything.
+void CheckFramePixels(TQuvFrame& frame);
+// The same for every frame of an image (fetching each).
+void CheckImagePixels(TQuvImage& image);
 // Writes the rows of a frame without sub-frames, raw or run-length by its Compression.
 void WriteFramePixels(TQuvFrame& frame, IStream& writer);
 // Encodes one row of frame.Width bytes into code (cleared first). allowEmpty lets a wholly

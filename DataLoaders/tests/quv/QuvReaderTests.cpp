@@ -1,5 +1,11 @@
 // Reading Quv files: header and entries on open, rows and sub-frames on a frame's first fetch,
 // the scan-line decoder, composition, and every way a file can lie.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "QuvSamplesU.h"
 #include "QuvTestSupport.h"
 #include "StreamsU.h"
 
@@ -243,7 +249,7 @@ TEST_F(QuvReaderTest, LaterSubFrameCoversAnEarlierOne) {
   EXPECT_TRUE(Assertions.empty());
 }
 
-TEST_F(QuvReaderTest, CanvasGrowthIsReportedAndKeepsHotSpotsLinedUp) {
+TEST_F(QuvReaderTest, CanvasGrowthIsAWarningAndKeepsHotSpotsLinedUp) {
   TByteWriter w = OneFrameFile(4, 2, 0, 2);
   w.U32(88, 96);
   w.U32(92, 120);
@@ -253,7 +259,11 @@ TEST_F(QuvReaderTest, CanvasGrowthIsReportedAndKeepsHotSpotsLinedUp) {
   w.Bytes(152, {5, 9});
   auto images = Load(w.Data);
   TImageFrame* frame = images->GetImage(0)->GetFrame(0);
-  EXPECT_EQ(Assertions, std::vector<std::string>{"Untested code, Continue at own risk"});
+  // Valid data: no report of a programming error, one warning.
+  EXPECT_TRUE(Assertions.empty());
+  EXPECT_EQ(Logged,
+            std::vector<std::string>{"In file \"test.quv\" : a sub-frame of image \"img\", "
+                                     "frame 0 grows its canvas from 4 x 2 to 5 x 2 pixels"});
   EXPECT_EQ(frame->Width, 5);
   EXPECT_EQ(frame->XOffset, 1);  // the hot spot moved with the pixels
   EXPECT_EQ(frame->GetSubFrame(0)->XOffset, 0);
@@ -292,6 +302,76 @@ TEST_F(QuvReaderTest, StructuresPastTheEndFailWithTheReadError) {
   TByteWriter w = OneFrameFile(1, 1, 0);
   w.U32(80, 0x80000000u);  // negative data offset
   EXPECT_THROW(Load(w.Data, "negative.quv"), ERangeError);
+}
+
+TEST_F(QuvReaderTest, RunLengthRowsLongerThanTheirWidthNeedsAreReadInFull) {
+  // Rows padded with empty transparent runs run past the first range read for the frame.
+  TByteWriter w = OneFrameFile(2, 2, 1);
+  size_t at = 88;
+  for (uint8_t row = 0; row < 2; ++row) {
+    std::vector<uint8_t> code(300, 0x01);
+    code.insert(code.end(), {0x06, uint8_t(0x20 + row)});
+    w.U16(at, static_cast<uint16_t>(code.size()));
+    w.Bytes(at + 2, code);
+    at += 2 + code.size();
+  }
+  auto images = Load(w.Data);
+  EXPECT_EQ(*images->GetImage(0)->GetFrame(0)->Pixels, (TPixelRows{{0x20, 0x20}, {0x21, 0x21}}));
+}
+
+TEST_F(QuvReaderTest, RunLengthRowPastTheEndFailsWithTheReadErrorAndKeepsEarlierRows) {
+  TByteWriter w = OneFrameFile(2, 3, 1);
+  w.U16(88, 2);
+  w.Bytes(90, {0x06, 0x33});
+  w.U16(92, 40);  // the second row claims more code than the file holds
+  w.Bytes(94, {0x06});
+  auto images = Load(w.Data);
+  try {
+    images->GetImage(0)->GetFrame(0);
+    FAIL() << "no error";
+  } catch (const EReadError& e) {
+    EXPECT_STREQ(e.what(), "Stream read error");
+  }
+  const TImageFrame* frame = images->GetImage(0)->Frames[0].get();
+  ASSERT_TRUE(frame->Pixels);
+  EXPECT_EQ((*frame->Pixels)[0], (TPixelRow{0x33, 0x33}));
+}
+
+TEST_F(QuvReaderTest, FileOnDiskIsOpenedOnceHoweverManyFramesAreFetched) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("vellicor-quv-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::vector<uint8_t> bytes = MakeSyntheticQuv(3, 4, 8, 8, 1);
+  std::ofstream(folder / "many.quv", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  TFileSystem disk;
+  disk.AddSearchPath("", folder.string(), 0, {TFileMaskInfo{"*.quv", 0, false}});
+  disk.Rescan(true);
+  int opens = 0;
+  const auto savedOpen = Platform().FileOpen;
+  Platform().FileOpen = [&](const std::string& path, uint8_t flags) {
+    ++opens;
+    return savedOpen(path, flags);
+  };
+  {
+    TQuvManager manager;
+    manager.FileSystem = &disk;
+    manager.TransparentIndex = 9;
+    manager.Initialize();
+    TImageClass* images = manager.GetClass("many.quv");
+    ASSERT_NE(images, nullptr);
+    ASSERT_EQ(images->ImageCount, 3);
+    for (int32_t i = 0; i < images->ImageCount; ++i)
+      for (int32_t f = 0; f < 4; ++f) ASSERT_TRUE(images->GetImage(i)->GetFrame(f)->Pixels);
+    EXPECT_EQ(opens, 1) << "the header load's open serves every frame";
+    const auto* quv = static_cast<TQuvImages*>(images);
+    ASSERT_TRUE(quv->KeptReader);
+    EXPECT_TRUE(quv->KeptReader->IsOpen());
+    EXPECT_EQ(quv->Reader, nullptr);
+    images->Release();
+  }
+  Platform().FileOpen = savedOpen;
+  std::filesystem::remove_all(folder);
 }
 
 // ---- Files that lie about their size or structure ----
@@ -362,8 +442,22 @@ TEST_F(QuvReaderTest, FramesLargerThanTheFileCanBackFailBeforeAllocating) {
   TByteWriter canvas = OneFrameFile(65535, 65535, 0, 1);
   canvas.U32(88, 0);
   images = Load(canvas.Data, "canvas.quv");
-  EXPECT_NE(QuvError([&] { images->GetImage(0)->GetFrame(0); }).find("larger than 16384 x 16384"),
+  EXPECT_NE(QuvError([&] {
+              images->GetImage(0)->GetFrame(0);
+            }).find("a frame of 65535 x 65535 pixels is larger than the 67108864 pixels"),
             std::string::npos);
+}
+
+TEST_F(QuvReaderTest, AFrameLargerThanAnySpriteNeedsFailsNamingImageAndFrame) {
+  // Empty run-length rows cost two bytes each however wide they are: the file backs the frame.
+  TByteWriter w = OneFrameFile(16000, 16000, 1);
+  w.Bytes(88, std::vector<uint8_t>(2 * 16000, 0));
+  auto images = Load(w.Data);
+  EXPECT_EQ(QuvError([&] { images->GetImage(0)->GetFrame(0); }),
+            "Corrupted Quv frame data: a frame of 16000 x 16000 pixels is larger than the "
+            "67108864 pixels any sprite needs, Image: \"img\", Frame 0");
+  EXPECT_EQ(images->GetImage(0)->Frames[0]->Pixels, nullptr);  // nothing was allocated
+  EXPECT_EQ(QuvMaxFramePixels, 8192 * 8192);
 }
 
 TEST_F(QuvReaderTest, CanvasGrowthStopsAtTheSizeLimit) {
@@ -373,9 +467,11 @@ TEST_F(QuvReaderTest, CanvasGrowthStopsAtTheSizeLimit) {
   w.U8(116, 1);
   auto images = Load(w.Data);
   const std::string error = QuvError([&] { images->GetImage(0)->GetFrame(0); });
-  EXPECT_NE(error.find("32768 x 32768 pixels is larger than 16384 x 16384"), std::string::npos)
+  EXPECT_NE(error.find("32768 x 32768 pixels is larger than the 67108864 pixels"),
+            std::string::npos)
       << error;
-  EXPECT_EQ(Assertions.size(), 2u);  // the growth to the left, then the one refused
+  EXPECT_TRUE(Assertions.empty());
+  EXPECT_EQ(Logged.size(), 3u);  // the growth to the left, the one refused, the error
 }
 
 TEST_F(QuvReaderTest, EntriesSharingAFrameTableCannotBeReadOverAndOver) {
@@ -416,3 +512,113 @@ TEST_F(QuvReaderTest, ManyBadEntriesAreCountedBeyondTheFirstMessages) {
 }
 
 }  // namespace
+
+// ---- The budget of decoded pixels ----
+
+namespace {
+
+// One image "img" of count raw frames of width x height, frame i filled with i + 1.
+std::vector<uint8_t> RawFramesFile(uint32_t count, uint16_t width, uint16_t height) {
+  TByteWriter w;
+  w.U32(0, 0x00010100);
+  w.U32(4, 1);
+  w.U32(12, 16);
+  w.U16(16, static_cast<uint16_t>(count));
+  w.Name(24, "img");
+  const uint32_t headers = 56 + 8 * count;
+  uint32_t data = headers + 24 * count;
+  for (uint32_t i = 0; i < count; ++i) {
+    w.U32(56 + 8 * i, headers + 24 * i);
+    w.FrameHeader(headers + 24 * i, width, height, 0, 0, 0, 0, data);
+    w.Bytes(data, std::vector<uint8_t>(size_t{width} * height, static_cast<uint8_t>(i + 1)));
+    data += uint32_t{width} * height;
+  }
+  return w.Data;
+}
+
+}  // namespace
+
+TEST_F(QuvReaderTest, TheLeastRecentlyUsedFramesGoPastTheBudgetAndAreDecodedAgain) {
+  auto images = Load(RawFramesFile(3, 100, 100));
+  images->PixelBudget = 25000;  // two frames of 10000 bytes
+  TImage* image = images->GetImage(0);
+  image->GetFrame(0);
+  image->GetFrame(1);
+  image->GetFrame(0);  // frame 1 is now the least recently used
+  image->GetFrame(2);
+  EXPECT_TRUE(image->Frames[0]->Loaded);
+  EXPECT_FALSE(image->Frames[1]->Loaded);
+  EXPECT_EQ(image->Frames[1]->Pixels, nullptr);
+  EXPECT_TRUE(image->Frames[2]->Loaded);
+  EXPECT_LE(images->KeptBytes(), images->PixelBudget);
+
+  TImageFrame* again = image->GetFrame(1);
+  EXPECT_EQ(again, image->Frames[1].get());
+  EXPECT_EQ(*again->Pixels, TPixelRows(100, TPixelRow(100, 2)));
+  EXPECT_FALSE(image->Frames[0]->Loaded);
+
+  // A frame larger than the budget is kept while it is the one in use.
+  images->PixelBudget = 0;
+  EXPECT_EQ(*image->GetFrame(0)->Pixels, TPixelRows(100, TPixelRow(100, 1)));
+  EXPECT_EQ(images->KeptBytes(), 10000);
+  images->ReleaseFrame(image->Frames[0].get());
+  EXPECT_EQ(images->KeptBytes(), 0);
+}
+
+TEST_F(QuvReaderTest, ColourRowsCountInTheBudget) {
+  Manager.TrueColour = true;
+  auto images = Load(RawFramesFile(3, 100, 100));
+  images->PixelBudget = 25000;
+  TImage* image = images->GetImage(0);
+  image->GetFrame(0);
+  image->GetFrame(1);
+  EXPECT_EQ(images->KeptBytes(), 20000);
+  image->GetFrame(1)->GetPixels();  // 4 bytes a pixel beside the palette rows
+  EXPECT_EQ(images->KeptBytes(), 50000);
+  EXPECT_FALSE(image->Frames[0]->Loaded);
+  EXPECT_EQ((*image->GetFrame(0)->GetPixels())[0].size(), 400u);
+  EXPECT_FALSE(image->Frames[1]->Loaded);
+}
+
+TEST_F(QuvReaderTest, AReleasedFrameIsComposedAgainIntoTheSameObjectsWithoutGrowing) {
+  TByteWriter w = OneFrameFile(4, 2, 0, 2);
+  w.U32(88, 96);
+  w.U32(92, 120);
+  w.FrameHeader(96, 4, 2, 0, 0, 0, 0, 144);
+  w.FrameHeader(120, 2, 1, 1, -1, 0, 0, 152);  // grows the canvas on the left
+  w.Bytes(144, {1, 1, 1, 1, 2, 2, 2, 2});
+  w.Bytes(152, {5, 6});
+  auto images = Load(w.Data);
+  TImage* image = images->GetImage(0);
+  TImageFrame* frame = image->GetFrame(0);
+  const TPixelRows composed = *frame->Pixels;
+  TImageFrame* subFrame = frame->GetSubFrame(1);
+  EXPECT_EQ(image->MaxXOffset, 1);  // the moved hot spot counts for the image
+  const size_t warnings = Logged.size();
+
+  images->ReleaseFrame(frame);
+  EXPECT_FALSE(frame->Loaded);
+  EXPECT_EQ(subFrame->Pixels, nullptr);
+  EXPECT_TRUE(frame->Composed);  // size and offsets stay those of the composed picture
+  EXPECT_EQ(frame->Width, 5);
+  EXPECT_EQ(frame->XOffset, 1);
+
+  EXPECT_EQ(image->GetFrame(0), frame);
+  EXPECT_EQ(*frame->Pixels, composed);
+  EXPECT_EQ(frame->GetSubFrame(1), subFrame);
+  EXPECT_EQ(*subFrame->Pixels, (TPixelRows{{5, 6}}));
+  EXPECT_EQ(frame->Width, 5);
+  EXPECT_EQ(frame->Height, 2);
+  EXPECT_EQ(Logged.size(), warnings);  // the canvas already has its size
+}
+
+TEST_F(QuvReaderTest, AFrameThatFailedIsNotReadAgainAfterARelease) {
+  TByteWriter w = OneFrameFile(2, 1, 2);  // compression 2 is refused
+  w.Bytes(88, {1, 2});
+  auto images = Load(w.Data);
+  TImage* image = images->GetImage(0);
+  EXPECT_NE(QuvError([&] { image->GetFrame(0); }), "");
+  images->ReleaseFrame(image->Frames[0].get());
+  EXPECT_EQ(QuvError([&] { image->GetFrame(0); }), "");
+  EXPECT_TRUE(image->Frames[0]->Loaded);
+}

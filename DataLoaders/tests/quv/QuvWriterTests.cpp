@@ -205,3 +205,34 @@ TEST_F(QuvWriterTest, SyntheticFilesHoldTheAskedImagesAndFrames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QuvWriterTest, AMissingOrShortRowFailsNamingImageFrameAndRowAndNothingIsWritten) {
+  SetRows(*FFrame, {{1, 2, 3}, {4, 5, 6}});
+  FFrame->Height = 3;  // a row the frame does not hold
+  TMemoryStream stream;
+  EXPECT_EQ(QuvError([&] { SaveQuvFile(stream, Images()); }),
+            "Image \"a\", frame 0: pixel row 2 is missing or shorter than the frame's 3 pixels; "
+            "nothing was written");
+  EXPECT_EQ(stream.GetSize(), 0);
+  EXPECT_EQ(Assertions.size(), 1u);
+
+  SetRows(*FFrame, {{1, 2, 3}, {4, 5}});
+  Manager.CompressionMode = 1;
+  EXPECT_NE(QuvError([&] { SaveQuvFile(stream, Images()); }).find("frame 0: pixel row 1 is"),
+            std::string::npos);
+
+  SetRows(*FFrame, {{1, 2, 3}});
+  auto* subFrame = static_cast<TQuvFrame*>(FFrame->AddSubFrame());
+  SetRows(*subFrame, {{7, 7}});
+  subFrame->Height = 2;
+  EXPECT_NE(QuvError([&] {
+              SaveQuvFile(stream, Images());
+            }).find("Image \"a\", frame 0, sub-frame 0: pixel row 1 is"),
+            std::string::npos);
+  EXPECT_EQ(stream.GetSize(), 0);
+  EXPECT_EQ(Assertions.size(), 3u);
+}
+
+}  // namespace

@@ -128,6 +128,18 @@ int CompareUpperBytes(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+namespace {
+
+// The locale's upper case of multi-byte text, as wide characters; false when the locale cannot
+// read the text.
+bool FoldWide(std::string_view text, std::wstring& wide) {
+  if (!ToWide(text, wide)) return false;
+  for (wchar_t& c : wide) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return true;
+}
+
+}  // namespace
+
 int AnsiCompareText(std::string_view a, std::string_view b) {
   // Names are nearly always plain ASCII: they need no multi-byte conversion, and under the
   // code-point collation no wide comparison either.
@@ -142,14 +154,21 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
     return collated != 0 ? collated : CompareUpperBytes(a, b);
   }
   std::wstring wa, wb;
-  if (ToWide(a, wa) && ToWide(b, wb)) {
-    for (wchar_t& c : wa) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-    for (wchar_t& c : wb) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  if (FoldWide(a, wa) && FoldWide(b, wb)) {
     const int collated = Sign(std::wcscoll(wa.c_str(), wb.c_str()));
     // Collation may call distinct texts equal; the code points then give a stable order.
     return collated != 0 ? collated : Sign(std::wcscmp(wa.c_str(), wb.c_str()));
   }
   return CompareUpperBytes(a, b);
+}
+
+std::string FoldCase(std::string_view text) {
+  // The same branches as AnsiCompareText, so that equal foldings mean equal names.
+  if (IsAscii(text)) return UpperCase(text);
+  std::wstring wide;
+  std::string folded;
+  if (FoldWide(text, wide) && FromWide(wide, folded)) return folded;
+  return UpperCase(text);
 }
 
 std::string AnsiUpperCase(std::string_view text) {

@@ -25,6 +25,10 @@ bool StartsTextWith(std::string_view text, std::string_view prefix);  // ASCII c
 // Locale-aware case-insensitive comparison (<0, 0, >0), as used for sorted name lists.
 int AnsiCompareText(std::string_view a, std::string_view b);
 std::string AnsiUpperCase(std::string_view text);
+// The case folding behind AnsiCompareText: two names compare equal there exactly when their
+// foldings are equal, so a hash of the folding finds what a sorted list finds. Plain ASCII
+// folds a to z; other text is upper-cased by the locale (a to z only where it cannot be read).
+std::string FoldCase(std::string_view text);
 
 // Numbers.
 bool TryStrToInt(std::string_view text, int64_t& value);  // decimal, or "0x"/"$" hexadecimal
@@ -33,10 +37,13 @@ int64_t StrToIntDef(std::string_view text, int64_t fallback);
 // Paths. NormalizePath replaces every separator of the other kind by `delim` and removes one
 // trailing separator.
 std::string NormalizePath(std::string_view path, char delim);
-std::string JoinPath(std::string_view dir, std::string_view name, char delim);  // "dir<d>name" or "name"
+std::string JoinPath(std::string_view dir, std::string_view name,
+                     char delim);                    // "dir<d>name" or "name"
 std::string ExtractFileName(std::string_view path);  // after the last '/' or '\\'
-std::string ExtractFileDir(std::string_view path);   // before the last '/' or '\\', no trailing separator
-std::string ExtractFileExt(std::string_view path);   // from the last '.' of the file name, "" when none
+std::string ExtractFileDir(
+    std::string_view path);  // before the last '/' or '\\', no trailing separator
+std::string ExtractFileExt(
+    std::string_view path);  // from the last '.' of the file name, "" when none
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
 std::string ExcludeTrailingDelimiter(std::string_view path);
 std::string IncludeTrailingDelimiter(std::string_view path, char delim = PathDelim);

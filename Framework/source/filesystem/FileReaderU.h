@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "StreamsU.h"
 
@@ -24,7 +25,7 @@ class IFileReader : public IStream {
   virtual void Close() = 0;             // counted: the last Close runs DoClose; never below 0
   virtual bool IsOpen() const = 0;
   virtual void Assign(IFileReader& source) = 0;  // copy source's description into this reader
-  virtual IFileReaderRef Clone() = 0;           // a new closed reader of the same class
+  virtual IFileReaderRef Clone() = 0;            // a new closed reader of the same class
   virtual bool SameFile(IFileReader& other) = 0;
 };
 
@@ -60,7 +61,10 @@ class TFileReader : public IFileReader {
   int32_t FOpenCount = 0;
 };
 
-// Reads a disk file through a TFileStream from the platform table.
+// Reads a disk file through a TFileStream from the platform table. Reads are served from a
+// read-ahead block of the file, so that the many small reads of the format readers cost few
+// system calls; a read at least as large as the block goes straight to the file. The size is
+// taken once when the file opens (and follows this reader's own writes).
 class TSystemFileReader : public TFileReader {
  public:
   explicit TSystemFileReader(std::string fileName, uint8_t readOnly = 1);
@@ -82,6 +86,8 @@ class TSystemFileReader : public TFileReader {
 
   const std::string& FileName() const { return FFileName; }
 
+  static constexpr int64_t ReadAheadSize = 64 * 1024;
+
  protected:
   void DoOpen(uint8_t mode) override;  // handle flags 66 read-only, else 72
   void DoClose() override;
@@ -89,4 +95,10 @@ class TSystemFileReader : public TFileReader {
  private:
   std::string FFileName;
   std::unique_ptr<TFileStream> FHandle;
+  int64_t FPosition = 0;
+  int64_t FSize = 0;
+  // The read-ahead block: the file's bytes FBlockStart .. FBlockStart + FBlockLength - 1.
+  std::vector<uint8_t> FBlock;
+  int64_t FBlockStart = 0;
+  int64_t FBlockLength = 0;
 };

@@ -138,21 +138,22 @@ TEntry* TDirEntry::AddChild(std::unique_ptr<TEntry> node) {
 
 std::pair<TDirEntry::TLookup::iterator, TDirEntry::TLookup::iterator> TDirEntry::Range(
     std::string_view name) {
+  // Plain ASCII names, nearly all of them, fold in a stack buffer.
   char buffer[256];
-  std::string longName;
-  std::string_view folded;
-  if (name.size() <= sizeof buffer) {
-    for (size_t i = 0; i < name.size(); ++i) buffer[i] = AsciiUpper(name[i]);
-    folded = std::string_view(buffer, name.size());
-  } else {
-    longName = UpperCase(name);
-    folded = longName;
+  bool plain = name.size() <= sizeof buffer;
+  for (size_t i = 0; plain && i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    plain = c != 0 && c < 0x80;
+    buffer[i] = AsciiUpper(name[i]);
   }
-  return FLookup.equal_range(TProbe{std::hash<std::string_view>{}(folded), folded});
+  std::string folded;
+  const std::string_view key =
+      plain ? std::string_view(buffer, name.size()) : std::string_view(folded = FoldCase(name));
+  return FLookup.equal_range(TProbe{std::hash<std::string_view>{}(key), key});
 }
 
 void TDirEntry::IndexAdd(TEntry* node) {
-  std::string folded = UpperCase(node->Name);
+  std::string folded = FoldCase(node->Name);
   const size_t hash = std::hash<std::string_view>{}(folded);
   FLookup.emplace(TKey{hash, std::move(folded), node->IsDirectory()}, node);
   NeedsSort = true;

@@ -60,7 +60,7 @@ class TDirEntry : public TEntry {
 
   bool IsDirectory() const override { return true; }
 
-  // Name lookups ignore the letter case of a to z (the equality of AnsiCompareText) and take
+  // Name lookups ignore letter case as AnsiCompareText does (its folding, FoldCase) and take
   // constant time on average: the index keeps a hash of the folded names beside the sorted list.
   TEntry* FindChild(std::string_view name);
   TDirEntry* FindChildDir(std::string_view name);
@@ -90,8 +90,8 @@ class TDirEntry : public TEntry {
   void IndexReplace(TEntry* oldNode, TEntry* newNode);
   void IndexRemove(TEntry* node);
 
-  // Keys are the names with a to z upper-cased: names equal under that folding are exactly the
-  // names AnsiCompareText calls equal. A key carries its hash, so walking a bucket touches no
+  // Keys are the names folded by FoldCase: names equal under that folding are exactly the names
+  // AnsiCompareText calls equal. A key carries its hash, so walking a bucket touches no
   // other name; lookups fold into a stack buffer and allocate nothing for ordinary names.
   struct TKey {
     size_t Hash;

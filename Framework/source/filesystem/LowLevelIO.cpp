@@ -37,6 +37,7 @@ class TWin32FileHandle : public IFileHandle {
   }
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
+  int64_t ReadAt(int64_t position, void* buffer, int64_t count) override;
 
  private:
   int FHandle = -1;
@@ -105,6 +106,14 @@ static int64_t TransferAll(TBytes* bytes, int64_t count, TTransfer transfer) {
 int64_t TWin32FileHandle::Read(void* buffer, int64_t count) {
   return TransferAll(static_cast<uint8_t*>(buffer), count,
                      [this](uint8_t* at, size_t n) { return ::read(FHandle, at, n); });
+}
+
+int64_t TWin32FileHandle::ReadAt(int64_t position, void* buffer, int64_t count) {
+  if (position < 0) return -1;
+  return TransferAll(static_cast<uint8_t*>(buffer), count, [&](uint8_t* at, size_t n) {
+    return ::pread(FHandle, at, n,
+                   static_cast<off_t>(position + (at - static_cast<uint8_t*>(buffer))));
+  });
 }
 
 int64_t TWin32FileHandle::Write(const void* buffer, int64_t count) {

@@ -13,10 +13,10 @@
 // Handle flags of a file open (a byte). The share bits have no POSIX meaning: they are accepted
 // and ignored.
 enum THandleFlags : uint8_t {
-  hfCreateAlways = 1,   // write access, create always (else: open existing)
-  hfRead = 2,           // read access (replaces the access chosen so far)
-  hfTruncate = 4,       // write access, truncate existing
-  hfReadWrite = 8,      // read and write access added
+  hfCreateAlways = 1,  // write access, create always (else: open existing)
+  hfRead = 2,          // read access (replaces the access chosen so far)
+  hfTruncate = 4,      // write access, truncate existing
+  hfReadWrite = 8,     // read and write access added
   hfShareNone = 16,
   hfShareWrite = 32,
   hfShareRead = 64,
@@ -46,12 +46,17 @@ class IFileHandle {
   virtual int64_t Seek(int64_t offset, int origin) = 0;
   virtual int64_t Read(void* buffer, int64_t count) = 0;         // bytes read, -1 on error
   virtual int64_t Write(const void* buffer, int64_t count) = 0;  // bytes written, -1 on error
+  // Reads at an absolute position; where the handle's own position ends up is unspecified.
+  virtual int64_t ReadAt(int64_t position, void* buffer, int64_t count) {
+    if (SetPosition(position) != position) return -1;
+    return Read(buffer, count);
+  }
 };
 using IFileHandleRef = std::shared_ptr<IFileHandle>;
 
 class ISearchHandle {
  public:
-  virtual ~ISearchHandle() = default;  // ends the search
+  virtual ~ISearchHandle() = default;              // ends the search
   virtual bool FindNext(TFindFileData& data) = 0;  // false at the end
 };
 

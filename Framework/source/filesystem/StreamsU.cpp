@@ -147,3 +147,6 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 int64_t TFileStream::Seek(int64_t offset, int origin) {
   return FHandle->Seek(offset, origin);
 }
+int64_t TFileStream::ReadAt(int64_t position, void* buffer, int64_t count) {
+  return FHandle->ReadAt(position, buffer, count);
+}

@@ -97,6 +97,8 @@ class TFileStream : public TStream {
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, int origin) override;
+  // Reads at an absolute position without a separate seek.
+  int64_t ReadAt(int64_t position, void* buffer, int64_t count);
 
  private:
   std::shared_ptr<IFileHandle> FHandle;

@@ -41,6 +41,45 @@ int32_t ClampToInt32(int64_t value) {
 
 }  // namespace
 
+TPadOrigin FramePaddingOrigin(TImage& image, int32_t first, int32_t last, bool wholeImage) {
+  if (wholeImage) {
+    first = 0;
+    last = INT32_MAX;
+  }
+  TPadOrigin origin;
+  const int32_t end = int32_t(std::min<int64_t>(last, int64_t(image.FrameCount) - 1));
+  for (int32_t i = std::max(first, 0); i <= end; ++i) {
+    TImageFrame* frame = size_t(i) < image.Frames.size() ? image.Frames[size_t(i)].get() : nullptr;
+    if (!frame) continue;
+    // A frame without sub-frames has its final offsets in its header.
+    if (!frame->Composed && frame->SubFrameCount > 0) frame = image.GetFrame(i);
+    if (!frame) continue;
+    origin.X = std::max(origin.X, frame->XOffset);
+    origin.Y = std::max(origin.Y, frame->YOffset);
+  }
+  return origin;
+}
+
+TPadOrigin SubFramePaddingOrigin(TImageFrame& frame, int32_t first, int32_t last, bool wholeFrame) {
+  if (wholeFrame) {
+    first = 0;
+    last = INT32_MAX;
+  }
+  TPadOrigin origin;
+  for (int32_t j = std::max(first, 0); j < frame.SubFrameCount && j <= last; ++j) {
+    const TImageFrame* subFrame = frame.GetSubFrame(j);
+    if (!subFrame) continue;
+    origin.X = std::max(origin.X, subFrame->XOffset);
+    origin.Y = std::max(origin.Y, subFrame->YOffset);
+  }
+  return origin;
+}
+
+TPadOrigin PaddingFor(const TImageFrame& frame, TPadOrigin origin) {
+  return {ClampToInt32(std::max<int64_t>(0, int64_t(origin.X) - frame.XOffset)),
+          ClampToInt32(std::max<int64_t>(0, int64_t(origin.Y) - frame.YOffset))};
+}
+
 std::string PadNumber(int32_t index, int32_t count) {
   std::string text = std::to_string(index);
   const int32_t digits = DigitCount(count);
@@ -149,16 +188,15 @@ void TFrontEndImage::ExportFrameBitmap(const std::string& fileName, TFrontEndIma
   if (Owner->AutoPad) {
     // Only left and top grow, so the hot spot lands on (padX, padY). Padding happens before
     // any colour reduction so the reduced table is chosen for the final picture.
-    const int64_t dx = int64_t(padX) - frame->Frame->XOffset;
-    const int64_t dy = int64_t(padY) - frame->Frame->YOffset;
+    const TPadOrigin padding = PaddingFor(*frame->Frame, {padX, padY});
     work.Transparent = picture.Transparent;
     work.TransparentColor = picture.TransparentColor;
-    work.SetSize(ClampToInt32(std::max<int64_t>(0, picture.Width() + dx)),
-                 ClampToInt32(std::max<int64_t>(0, picture.Height() + dy)));
+    work.SetSize(ClampToInt32(int64_t(picture.Width()) + padding.X),
+                 ClampToInt32(int64_t(picture.Height()) + padding.Y));
     work.Fill(picture.TransparentColor);
     // The background already is the transparent colour, so an opaque copy gives the same
     // picture as a transparent one.
-    work.Draw(ClampToInt32(dx), ClampToInt32(dy), picture, false);
+    work.Draw(padding.X, padding.Y, picture, false);
     output = &work;
   }
   if (output->PixelFormat() != Owner->ExportPixelFormat) {
@@ -173,22 +211,14 @@ void TFrontEndImage::ExportFrameBitmap(const std::string& fileName, TFrontEndIma
 
 void TFrontEndImage::FrameRangeOrigin(int32_t first, int32_t last, int32_t& padX,
                                       int32_t& padY) const {
-  if (Owner->AutoPadUsingSelectedFrames) {
-    padX = Image->MaxXOffset;
-    padY = Image->MaxYOffset;
-    return;
-  }
-  padX = 0;
-  padY = 0;
-  // Offsets are known from the headers: no frame has to be loaded for them.
-  const int32_t end = std::min<int64_t>(last, int64_t(FrameCount) - 1);
-  for (int32_t i = std::max(first, 0); i <= end; ++i) {
-    const TImageFrame* frame =
-        size_t(i) < Image->Frames.size() ? Image->Frames[size_t(i)].get() : nullptr;
-    if (!frame) continue;
-    padX = std::max(padX, frame->XOffset);
-    padY = std::max(padY, frame->YOffset);
-  }
+  const TPadOrigin origin =
+      FramePaddingOrigin(*Image, first, last, Owner->AutoPadUsingSelectedFrames);
+  padX = origin.X;
+  padY = origin.Y;
+}
+
+void TFrontEndImage::Written(TFrontEndImageFrame* frame) {
+  if (Owner->ReleaseWrittenFrames && frame) Owner->Images->ReleaseFrame(frame->Frame);
 }
 
 void TFrontEndImage::ExportOrigin(int32_t first, int32_t last, int32_t& padX, int32_t& padY) const {
@@ -197,37 +227,30 @@ void TFrontEndImage::ExportOrigin(int32_t first, int32_t last, int32_t& padX, in
 
 namespace {
 
-// The origin of sub-frames first..last of a frame: the frame's largest sub-frame offsets, or
-// the largest of those sub-frames, starting from 0.
 void SubFrameRangeOrigin(TFrontEndImageFrame* frame, bool wholeFrame, int32_t first, int32_t last,
                          int32_t& padX, int32_t& padY) {
-  if (wholeFrame) {
-    padX = frame->Frame->MaxSubXOffset;
-    padY = frame->Frame->MaxSubYOffset;
-    return;
-  }
-  padX = 0;
-  padY = 0;
-  for (int32_t j = std::max(first, 0); j < frame->SubFrameCount && j <= last; ++j) {
-    const TImageFrame* subFrame = frame->Frame->GetSubFrame(j);
-    if (!subFrame) continue;
-    padX = std::max(padX, subFrame->XOffset);
-    padY = std::max(padY, subFrame->YOffset);
-  }
+  const TPadOrigin origin = SubFramePaddingOrigin(*frame->Frame, first, last, wholeFrame);
+  padX = origin.X;
+  padY = origin.Y;
 }
 
 }  // namespace
 
 void TFrontEndImage::ExportCurrentFrame(const std::string& fileName) {
-  if (TFrontEndImageFrame* frame = GetFrame(CurrentFrame))
-    ExportFrameBitmap(fileName, frame, Image->MaxXOffset, Image->MaxYOffset);
+  const TPadOrigin origin = FramePaddingOrigin(*Image, 0, INT32_MAX, true);
+  if (TFrontEndImageFrame* frame = GetFrame(CurrentFrame)) {
+    ExportFrameBitmap(fileName, frame, origin.X, origin.Y);
+    Written(frame);
+  }
 }
 
 void TFrontEndImage::ExportCurrentSubFrame(int32_t subFrameIndex, const std::string& fileName) {
   TFrontEndImageFrame* frame = GetFrame(CurrentFrame);
   if (!frame) return;
   TFrontEndImageFrame* subFrame = frame->GetSubFrame(subFrameIndex);
-  ExportFrameBitmap(fileName, subFrame, frame->Frame->MaxSubXOffset, frame->Frame->MaxSubYOffset);
+  const TPadOrigin origin = SubFramePaddingOrigin(*frame->Frame, 0, INT32_MAX, true);
+  ExportFrameBitmap(fileName, subFrame, origin.X, origin.Y);
+  Written(frame);
 }
 
 void TFrontEndImage::ExportFrameRange(int32_t first, int32_t last, const std::string& format,
@@ -242,6 +265,7 @@ void TFrontEndImage::ExportFrameRange(int32_t first, int32_t last, const std::st
     if (!frame) continue;
     ExportFrameBitmap(InFolder(folder, FillNameFormat(format, {name, PadNumber(i, FrameCount)})),
                       frame, padX, padY);
+    Written(frame);
   }
 }
 
@@ -260,6 +284,7 @@ void TFrontEndImage::ExportSubFrameRange(int32_t first, int32_t last, const std:
         InFolder(folder,
                  FillNameFormat(format, {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
         frame->GetSubFrame(j), padX, padY);
+  Written(frame);
 }
 
 void TFrontEndImage::ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFrame,
@@ -281,6 +306,7 @@ void TFrontEndImage::ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFr
           InFolder(folder,
                    FillNameFormat(format, {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
           frame->GetSubFrame(j), padX, padY);
+    Written(frame);
   }
 }
 
@@ -325,6 +351,7 @@ std::string TFrontEndImage::FrameDataText(int32_t first, int32_t last, int32_t p
       line += "," + FrameDataLine(frame->GetSubFrame(j), padX, padY, folder,
                                   Owner->ExportFrameWhenExportFrameData, nameSource, j, i);
     text += line + "\r\n";
+    Written(frame);
   }
   return text;
 }
@@ -332,8 +359,9 @@ std::string TFrontEndImage::FrameDataText(int32_t first, int32_t last, int32_t p
 void TFrontEndImage::WriteFrameData(const std::string& fileName, const std::string& folder,
                                     const TFrameNameSource& nameSource, int32_t frameIndex) {
   // An index outside the image gives a file with the header alone.
-  const std::string text = FrameDataText(frameIndex, frameIndex, Image->MaxXOffset,
-                                         Image->MaxYOffset, nameSource, folder);
+  const TPadOrigin origin = FramePaddingOrigin(*Image, 0, INT32_MAX, true);
+  const std::string text =
+      FrameDataText(frameIndex, frameIndex, origin.X, origin.Y, nameSource, folder);
   WriteWholeFile(fileName, text.data(), text.size());
   if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
 }

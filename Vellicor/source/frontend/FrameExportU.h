@@ -6,6 +6,27 @@
 #include <string>
 #include <string_view>
 
+class TImage;
+class TImageFrame;
+
+// A point of a padded picture: the padding origin, on which every padded picture of an export
+// puts its hot spot, or the padding a picture gets on its left (X) and top (Y).
+struct TPadOrigin {
+  int32_t X = 0;
+  int32_t Y = 0;
+};
+
+// The padding origin of frames first..last of an image (clamped to it), or of all its frames
+// with wholeImage: their largest offsets, starting from 0, as the frames have them once
+// composed (sub-frames that stick out of a frame's canvas grow it and move its hot spot with
+// its pixels). Frames whose offsets depend on their composition are fetched for it.
+TPadOrigin FramePaddingOrigin(TImage& image, int32_t first, int32_t last, bool wholeImage);
+// The same for sub-frames first..last of a loaded frame, or all of them with wholeFrame.
+TPadOrigin SubFramePaddingOrigin(TImageFrame& frame, int32_t first, int32_t last, bool wholeFrame);
+// The columns and rows a frame's picture is padded with on the left and top to put its hot spot
+// on the origin; never negative, so a padded picture is never smaller than its frame.
+TPadOrigin PaddingFor(const TImageFrame& frame, TPadOrigin origin);
+
 // The decimal index with leading zeros to as many digits as the decimal count has:
 // (3, 12) -> "03", (7, 9) -> "7", (0, 100) -> "000".
 std::string PadNumber(int32_t index, int32_t count);

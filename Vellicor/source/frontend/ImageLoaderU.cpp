@@ -111,7 +111,15 @@ TFrontEndImageFrame* TFrontEndImageFrame::GetSubFrame(int32_t index) {
 }
 
 const TBitmap& TFrontEndImageFrame::GetBitmap() {
-  if (Bitmap) return *Bitmap;
+  TImageFrame* top = Frame->TopFrame();
+  TImageClass* collection = Frame->Image ? Frame->Image->ImageClass : nullptr;
+  if (Bitmap) {
+    if (collection) collection->TouchFrame(top);
+    return *Bitmap;
+  }
+  // Rows released to keep within the collection's budget are decoded again (sub-frames with
+  // their frame, into the same objects).
+  if (!top->Loaded && Owner && Owner->Image) Owner->Image->GetFrame(top->Index);
   const TPaletteEntry& key = Palette[TransparentIndex];
   auto bitmap = std::make_unique<TBitmap>();
   bitmap->Transparent = true;
@@ -160,6 +168,7 @@ const TBitmap& TFrontEndImageFrame::GetBitmap() {
     }
   }
   Bitmap = std::move(bitmap);
+  if (collection) collection->ChargeFrame(top, int64_t(Bitmap->Stride()) * Bitmap->Height());
   return *Bitmap;
 }
 
@@ -193,9 +202,28 @@ bool TFrontEndImage::IsFrameCreated(int32_t index) const {
 // ---- TFrontEndImages ----
 
 TFrontEndImages::TFrontEndImages(TImageClass* images)
-    : Images(images), ImageCount(images->ImageCount) {}
+    : Images(images), ImageCount(images->ImageCount) {
+  Images->OnFrameReleased = [this](TImageFrame* frame) { FrameReleased(frame); };
+}
 
-TFrontEndImages::~TFrontEndImages() = default;
+TFrontEndImages::~TFrontEndImages() {
+  Images->OnFrameReleased = nullptr;
+}
+
+void TFrontEndImages::FrameReleased(TImageFrame* frame) {
+  TFrontEndImage* image = frame->Image ? FNames.Find(frame->Image->Name) : nullptr;
+  if (!image || image->Image != frame->Image || frame->Index < 0 ||
+      frame->Index >= image->FrameCount)
+    return;
+  if (TFrontEndImageFrame* object = image->Frames[size_t(frame->Index)].get()) DropBitmaps(object);
+}
+
+void TFrontEndImages::DropBitmaps(TFrontEndImageFrame* frame) {
+  if (frame->Bitmap && OnBitmapReleased) OnBitmapReleased(frame);
+  frame->Bitmap.reset();
+  for (auto& subFrame : frame->SubFrames)
+    if (subFrame) DropBitmaps(subFrame.get());
+}
 
 TFrontEndImage* TFrontEndImages::GetImage(const std::string& name) {
   if (TFrontEndImage* known = FNames.Find(name)) return known;

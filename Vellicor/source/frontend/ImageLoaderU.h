@@ -47,8 +47,9 @@ class TFrontEndImageFrame {
 
   // Sub-frame i, made on first request; "Index out of bounds" outside 0..SubFrameCount-1.
   TFrontEndImageFrame* GetSubFrame(int32_t index);
-  // The frame's picture, unmirrored, with the palette's transparent colour; built once. The
-  // caller never frees it.
+  // The frame's picture, unmirrored, with the palette's transparent colour; built once and kept
+  // until the collection releases the frame's rows to stay within its budget (the frame is then
+  // decoded again). The caller never frees it.
   const TBitmap& GetBitmap();
   bool IsBitmapBuilt() const { return Bitmap != nullptr; }
 
@@ -119,6 +120,8 @@ class TFrontEndImage {
   void FrameRangeOrigin(int32_t first, int32_t last, int32_t& padX, int32_t& padY) const;
   std::string FrameDataText(int32_t first, int32_t last, int32_t padX, int32_t padY,
                             const TFrameNameSource& nameSource, const std::string& folder);
+  // The frame's files are written: with the owner's ReleaseWrittenFrames its pixels go.
+  void Written(TFrontEndImageFrame* frame);
 };
 
 class TFrontEndImages {
@@ -150,8 +153,16 @@ class TFrontEndImages {
   TExportFormatOptions FormatOptions;
   // Told the name of every file an export has finished (for progress displays).
   std::function<void(const std::string& fileName)> OnFileWritten;
+  // Exports give a frame's decoded pixels back to the collection once its files are written
+  // (for tools that go through a file once; a viewer keeps them for showing).
+  bool ReleaseWrittenFrames = false;
+  // Told of each frame object whose bitmap goes because the collection released its rows.
+  std::function<void(TFrontEndImageFrame* frame)> OnBitmapReleased;
 
  private:
+  void FrameReleased(TImageFrame* frame);
+  void DropBitmaps(TFrontEndImageFrame* frame);
+
   std::vector<std::unique_ptr<TFrontEndImage>> FImageList;
   TNameIndex<TFrontEndImage> FNames;
 };

@@ -9,6 +9,7 @@
 #include "ConsoleU.h"
 #include "DialogsU.h"
 #include "LowLevelIO.h"
+#include "MapFileU.h"
 
 const char* const AssertionButtonHelp =
     "Press Abort to break into the debugger\nPress Retry to continue program execution\nPress "
@@ -53,5 +54,8 @@ void AssertDialogHandler(bool condition, const std::string& message, const TSour
 }
 
 void InstallAssertDialog() {
+  // Read once at start-up, so that reports name unit, routine and line from the map beside the
+  // program when there is one (the compiler's location otherwise).
+  LoadProgramMapFile();
   Platform().AssertionHandler = AssertDialogHandler;
 }

@@ -27,6 +27,7 @@ class TFrameImageCache {
   const QImage& Opaque(TFrontEndImageFrame* frame);
   const QImage& Transparent(TFrontEndImageFrame* frame);
   void Clear() { FEntries.clear(); }
+  void Forget(const TFrontEndImageFrame* frame) { FEntries.erase(frame); }
   size_t Count() const { return FEntries.size(); }
 
  private:

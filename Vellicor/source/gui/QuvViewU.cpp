@@ -435,6 +435,8 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   setWindowTitle(FileName);
   BaseCaption = FileName;
   FFrontEnd = std::make_unique<TFrontEndImages>(Collection);
+  // The drawn images share the bitmaps' memory, so they go with them.
+  FFrontEnd->OnBitmapReleased = [this](TFrontEndImageFrame* frame) { FImages.Forget(frame); };
   CopyExportOptions();
 
   SortColumn = 0;

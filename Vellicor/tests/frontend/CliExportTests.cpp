@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "FrontendTestUtilsU.h"
@@ -172,4 +173,70 @@ TEST_F(CliExport, QuvInsideAnArchiveExportsLikeTheFileOnDisk) {
     EXPECT_EQ(ReadFileBytes(Dir.File("packed/" + entry.path().filename().string())),
               ReadFileBytes(entry.path().string()))
         << entry.path();
+}
+
+namespace {
+
+// 40 files in four folders, in every storage form, each with bytes of its own.
+std::vector<uint8_t> ArchivedBytes(int i) {
+  std::vector<uint8_t> bytes(size_t(1000 + 3000 * (i % 5)) + (i == 7 ? 70000 : 0));
+  for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = uint8_t((k / (1 + i % 7)) * 31 + i);
+  return bytes;
+}
+
+std::string ArchivedPath(int i) {
+  return "d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".bin";
+}
+
+void BuildManyFileArchive(const std::string& file, uint32_t key, THpiLayout* layout) {
+  const std::vector<THpiFileOptions> forms = {
+      {0, {}, false},
+      {1, {THpiChunkKind::LZ77}, true},
+      {2, {THpiChunkKind::ZLib}, false},
+      {1, {THpiChunkKind::Stored, THpiChunkKind::LZ77}, false}};
+  THpiBuilder builder;
+  builder.HeaderKey = key;
+  for (int i = 0; i < 40; ++i) builder.AddFile(ArchivedPath(i), ArchivedBytes(i), forms[i % 4]);
+  builder.WriteFile(file, layout);
+}
+
+}  // namespace
+
+TEST_F(CliExport, ExtractionOnSeveralThreadsWritesWhatOneThreadWrites) {
+  BuildManyFileArchive(Dir.File("many.hpi"), 0x2f6b3c1d, nullptr);
+  const TRun one = Run("hpi extract many.hpi --out one --jobs 1");
+  const TRun four = Run("hpi extract many.hpi --out four --jobs 4");
+  EXPECT_EQ(one.ExitCode, 0) << one.Err;
+  EXPECT_EQ(four.ExitCode, 0) << four.Err;
+  EXPECT_EQ(one.Out, "40 files written to one\n");
+  EXPECT_EQ(four.Out, "40 files written to four\n");
+  EXPECT_EQ(four.Err, "");
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(ReadFileBytes(Dir.File("one/" + ArchivedPath(i))), ArchivedBytes(i)) << i;
+    EXPECT_EQ(ReadFileBytes(Dir.File("four/" + ArchivedPath(i))), ArchivedBytes(i)) << i;
+  }
+  EXPECT_NE(Run("hpi extract many.hpi --out none --jobs 0").ExitCode, 0);
+}
+
+TEST_F(CliExport, BrokenArchivedFileIsNamedAfterTheOthersAreWritten) {
+  THpiLayout layout;
+  BuildManyFileArchive(Dir.File("broken.hpi"), 0, &layout);
+  // f6 is a zlib file of one chunk: its chunk follows a 4-byte table; give it an unknown method.
+  std::vector<uint8_t> bytes = ReadFileBytes(Dir.File("broken.hpi"));
+  bytes[layout.DataStarts.at(ArchivedPath(6)) + 4 + 5] = 9;
+  {
+    std::ofstream out(Dir.File("broken.hpi"), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  for (const char* jobs : {"1", "3"}) {
+    const std::string out = std::string("out") + jobs;
+    const TRun run = Run("hpi extract broken.hpi --out " + out + " --jobs " + jobs);
+    EXPECT_EQ(run.ExitCode, 1) << jobs;
+    EXPECT_EQ(run.Out, "39 files written to " + out + "\n");
+    EXPECT_EQ(run.Err, "Cannot extract \"" + ArchivedPath(6) +
+                           "\": Unknown Chunk compression in Zeta HPI file\n");
+    EXPECT_FALSE(fs::exists(Dir.File(out + "/" + ArchivedPath(6))));
+    for (int i : {0, 5, 7, 39})
+      EXPECT_EQ(ReadFileBytes(Dir.File(out + "/" + ArchivedPath(i))), ArchivedBytes(i)) << i;
+  }
 }

@@ -1,0 +1,194 @@
+// vellicor-cli as a child process, measured from outside: a small file that announces huge
+// frames is listed and exported (or refused) quickly and in bounded memory, and a map file
+// beside the program names the code locations of its assertion reports. Skipped when the tool
+// has not been built next to the tests.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FrontendTestUtilsU.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path CliPath() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : self.parent_path().parent_path() / "tools" / "vellicor-cli";
+}
+
+struct TRun {
+  int ExitCode = -1;
+  bool TimedOut = false;
+  double Seconds = 0;
+  int64_t PeakKiB = 0;  // the child's largest resident set
+  std::string Out, Err;
+};
+
+// Runs program with arguments in folder, output to files; killed after limit.
+TRun RunChild(const fs::path& program, const std::vector<std::string>& arguments,
+              const fs::path& folder, std::chrono::seconds limit) {
+  TRun run;
+  const fs::path out = folder / "child.out", err = folder / "child.err";
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(o, 1);
+    dup2(e, 2);
+    // What the program keeps is measured, not what a sanitizer keeps of what it freed.
+    const char* options = getenv("ASAN_OPTIONS");
+    const std::string asan = std::string(options ? options : "") + ":quarantine_size_mb=4";
+    setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    if (std::chrono::steady_clock::now() - start > limit) {
+      kill(pid, SIGKILL);
+      wait4(pid, &status, 0, &usage);
+      run.TimedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.PeakKiB = usage.ru_maxrss;
+  run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const std::vector<uint8_t> o = ReadFileBytes(out.string()), e = ReadFileBytes(err.string());
+  run.Out.assign(o.begin(), o.end());
+  run.Err.assign(e.begin(), e.end());
+  return run;
+}
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = uint8_t(v);
+  b[at + 1] = uint8_t(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  Put16(b, at, v & 0xFFFF);
+  Put16(b, at + 2, v >> 16);
+}
+
+// One image "bomb" of frames run-length frames of side x side pixels, every row empty: two
+// bytes a row, so the file backs each frame while decoding it would fill side * side bytes.
+std::vector<uint8_t> PixelBomb(uint32_t frames, uint32_t side) {
+  const uint32_t headers = 12 + 4 + 40 + 8 * frames;
+  std::vector<uint8_t> b(headers + 24 * frames + size_t(frames) * 2 * side, 0);
+  Put32(b, 0, 0x00010100);
+  Put32(b, 4, 1);
+  Put32(b, 12, 16);
+  Put16(b, 16, frames);
+  const std::string name = "bomb";
+  std::copy(name.begin(), name.end(), b.begin() + 24);
+  for (uint32_t i = 0; i < frames; ++i) {
+    const size_t header = headers + 24 * i;
+    Put32(b, 56 + 8 * i, uint32_t(header));
+    Put16(b, header, side);
+    Put16(b, header + 2, side);
+    b[header + 8] = 9;
+    b[header + 9] = 1;
+    Put32(b, header + 16, uint32_t(headers + 24 * frames + size_t(i) * 2 * side));
+  }
+  return b;
+}
+
+class CliProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Cli = CliPath();
+    if (!fs::exists(Cli)) GTEST_SKIP() << "vellicor-cli not built";
+  }
+  fs::path Cli;
+  TScratchDir Dir;
+};
+
+}  // namespace
+
+TEST_F(CliProcess, AFileOfHugeFramesListsAndFailsToExportQuicklyInBoundedMemory) {
+  // 40 frames of 16000 x 16000 in 1.3 MB: 10 GB if every frame were decoded and kept.
+  const std::vector<uint8_t> bomb = PixelBomb(40, 16000);
+  ASSERT_GT(bomb.size(), 1'250'000u);
+  WriteFileBytes(Dir.File("bomb.quv"), bomb);
+  constexpr int64_t LimitKiB = 512 * 1024;
+
+  const TRun list = RunChild(Cli, {"list", "bomb.quv"}, Dir.Path(), std::chrono::seconds(20));
+  EXPECT_FALSE(list.TimedOut);
+  EXPECT_EQ(list.ExitCode, 0) << list.Err;
+  EXPECT_NE(list.Out.find("bomb (40 frames)"), std::string::npos) << list.Out;
+  EXPECT_NE(list.Out.find("16000  16000"), std::string::npos);
+  EXPECT_LT(list.PeakKiB, LimitKiB);
+  EXPECT_LT(list.Seconds, 2.0);
+
+  const TRun exported =
+      RunChild(Cli, {"export", "bomb.quv", "--out", "out"}, Dir.Path(), std::chrono::seconds(20));
+  EXPECT_FALSE(exported.TimedOut);
+  EXPECT_EQ(exported.ExitCode, 1);
+  EXPECT_NE(exported.Err.find("a frame of 16000 x 16000 pixels is larger than the 67108864 pixels "
+                              "any sprite needs, Image: \"bomb\", Frame 0"),
+            std::string::npos)
+      << exported.Err;
+  EXPECT_LT(exported.PeakKiB, LimitKiB);
+  EXPECT_LT(exported.Seconds, 2.0);
+  std::printf("list: %.2f s, %lld KiB; export: %.2f s, %lld KiB\n", list.Seconds,
+              (long long)list.PeakKiB, exported.Seconds, (long long)exported.PeakKiB);
+}
+
+TEST_F(CliProcess, ExportReleasesEachFrameOnceWritten) {
+  // 48 frames of 1024 x 1024, 4 MB each decoded and drawn: 192 MB if all were kept.
+  WriteFileBytes(Dir.File("big.quv"), PixelBomb(48, 1024));
+  const TRun run =
+      RunChild(Cli, {"export", "big.quv", "--out", "out"}, Dir.Path(), std::chrono::seconds(120));
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Out.find("48 files written"), std::string::npos) << run.Out;
+  EXPECT_LT(run.PeakKiB, 120 * 1024);
+  std::printf("export of 48 frames of 1024 x 1024: %.2f s, %lld KiB\n", run.Seconds,
+              (long long)run.PeakKiB);
+}
+
+TEST_F(CliProcess, TheMapBesideTheProgramNamesTheLocationsOfItsReports) {
+  // A copy of the tool with a map of one unit spanning all its code.
+  const fs::path program = Dir.Path() / "vellicor-cli";
+  fs::copy_file(Cli, program);
+  {
+    const std::string map =
+        "Detailed map of segments\n"
+        " 0001:00000000 FFFFFFFF C=CODE S=.text G=(none) M=MappedUnit ACBP=A9\n"
+        "  Address         Publics by Name\n"
+        " 0001:00000000       MappedUnit.Everything\n"
+        "Line numbers for MappedUnit(MappedUnit.pas) segment .text\n"
+        "     7 0001:00000000   8 0001:FFFFFFF0\n";
+    WriteFileBytes((Dir.Path() / "vellicor-cli.map").string(),
+                   std::vector<uint8_t>(map.begin(), map.end()));
+  }
+  // An entry offset inside the header is a broken precondition of the entry reader.
+  std::vector<uint8_t> quv(16, 0);
+  Put32(quv, 0, 0x00010100);
+  Put32(quv, 4, 1);
+  Put32(quv, 12, 4);
+  WriteFileBytes(Dir.File("bad.quv"), quv);
+  const TRun run = RunChild(program, {"list", "bad.quv"}, Dir.Path(), std::chrono::seconds(20));
+  EXPECT_NE(run.Err.find("Program: vellicor-cli\nFile: MappedUnit\nProcedure: "
+                         "MappedUnit.Everything\nLine: 7\n"),
+            std::string::npos)
+      << run.Err;
+}

@@ -1,0 +1,352 @@
+#include "QuvPackU.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "ExceptionsU.h"
+#include "FrameDataTextU.h"
+#include "SheetAtlasU.h"
+#include "StringUtilsU.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return text;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && Lower(text.substr(text.size() - tail.size())) == tail;
+}
+
+std::string ReadText(const std::string& fileName, int64_t maxSize) {
+  const std::vector<uint8_t> bytes = ReadWholeFile(fileName, maxSize);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Frame files of one image in a folder: IMAGE_N.png or IMAGE_N.bmp (N decimal; a PNG wins over
+// a BMP of the same number), by number.
+struct TFrameFiles {
+  std::map<int64_t, std::string> ByNumber;
+};
+
+// Splits "IMAGE_N.ext" into IMAGE and N; false for any other name.
+bool SplitFrameName(const std::string& file, std::string& image, int64_t& number, bool& png) {
+  png = EndsWith(file, ".png");
+  if (!png && !EndsWith(file, ".bmp")) return false;
+  const std::string stem = file.substr(0, file.size() - 4);
+  const size_t bar = stem.rfind('_');
+  if (bar == std::string::npos || bar == 0 || bar + 1 == stem.size() || stem.size() - bar > 7)
+    return false;
+  for (size_t i = bar + 1; i < stem.size(); ++i)
+    if (stem[i] < '0' || stem[i] > '9') return false;
+  image = stem.substr(0, bar);
+  number = std::stoll(stem.substr(bar + 1));
+  return true;
+}
+
+// A copy of the picture keeping every scale-th pixel of every scale-th row.
+TPicture Downscaled(const TPicture& picture, int32_t scale) {
+  if (scale == 1) return picture;
+  TPicture small = picture;
+  small.Width = std::max(1, picture.Width / scale);
+  small.Height = std::max(1, picture.Height / scale);
+  const size_t bytes = picture.Indexed ? 1 : 4;
+  small.Pixels.assign(size_t(small.Width) * size_t(small.Height) * bytes, 0);
+  for (int32_t y = 0; y < small.Height; ++y)
+    for (int32_t x = 0; x < small.Width; ++x)
+      std::copy_n(&picture.Pixels[(size_t(y) * scale * picture.Width + size_t(x) * scale) * bytes],
+                  bytes, &small.Pixels[(size_t(y) * small.Width + x) * bytes]);
+  return small;
+}
+
+}  // namespace
+
+TPackSource ParsePackSource(const std::string& argument) {
+  const size_t eq = argument.find('=');
+  // A '=' inside a path (after a separator) does not name the image.
+  if (eq == std::string::npos || argument.find('/') < eq) return {"", argument};
+  return {argument.substr(0, eq), argument.substr(eq + 1)};
+}
+
+TQuvPacker::TQuvPacker(const TPalette& palette, uint8_t transparentIndex,
+                       const TPackOptions& options)
+    : FMapper(palette, transparentIndex), FTransparent(transparentIndex), FOptions(options) {}
+
+void TQuvPacker::Add(const TPackSource& source) {
+  std::error_code error;
+  const fs::path path(source.Path);
+  if (fs::is_directory(path, error)) return AddFolder(source.Name, source.Path);
+  if (!fs::exists(path, error))
+    throw EInOutError(Format("\"%s\" does not exist", source.Path.c_str()));
+  if (EndsWith(source.Path, ".json")) return AddSheet(source.Name, source.Path);
+  if (EndsWith(source.Path, "_data.txt")) {
+    std::string name = source.Name;
+    if (name.empty()) {
+      name = path.filename().string();
+      name.resize(name.size() - 9);
+    }
+    return AddFolder(name, path.parent_path().empty() ? "." : path.parent_path().string());
+  }
+  AddPicture(source.Name.empty() ? path.stem().string() : source.Name, source.Path);
+}
+
+TSampleImage& TQuvPacker::NewImage(const std::string& name, const std::string& source) {
+  if (name.empty())
+    throw Exception(
+        Format("\"%s\": the image needs a name (NAME=%s)", source.c_str(), source.c_str()));
+  if (name.size() > PackMaxNameLength)
+    throw Exception(
+        Format("Image name \"%s\" (from \"%s\") has %zu bytes; a Quv image name has "
+               "at most %zu",
+               name.c_str(), source.c_str(), name.size(), PackMaxNameLength));
+  if (name.find('\0') != std::string::npos)
+    throw Exception(Format("Image name from \"%s\" holds a zero byte", source.c_str()));
+  for (const TSampleImage& image : FImages)
+    if (Lower(image.Name) == Lower(name))
+      throw Exception(
+          Format("Image \"%s\" (from \"%s\") is given twice", name.c_str(), source.c_str()));
+  FImages.push_back({name, {}});
+  FMoved.clear();
+  return FImages.back();
+}
+
+TSampleFrame TQuvPacker::MakeFrame(const TPicture& picture, TRegion region, int32_t hotX,
+                                   int32_t hotY, bool cut, const std::string& file, int32_t index) {
+  std::vector<uint8_t> pixels;
+  const int64_t moved = FMapper.Map(picture, region.X, region.Y, region.W, region.H, pixels);
+  if (moved > 0) FMoved.push_back({index, moved});
+  if (cut) {
+    int32_t left = region.W, top = region.H, right = -1, bottom = -1;
+    for (int32_t y = 0; y < region.H; ++y)
+      for (int32_t x = 0; x < region.W; ++x)
+        if (pixels[size_t(y) * region.W + x] != FTransparent) {
+          left = std::min(left, x), right = std::max(right, x);
+          top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    if (right < 0) left = top = right = bottom = 0;  // nothing drawn: one empty pixel
+    std::vector<uint8_t> inner;
+    inner.reserve(size_t(right - left + 1) * size_t(bottom - top + 1));
+    for (int32_t y = top; y <= bottom; ++y) {
+      const auto row = pixels.begin() + std::ptrdiff_t(y) * region.W;
+      inner.insert(inner.end(), row + left, row + right + 1);
+    }
+    pixels.swap(inner);
+    region = {region.X + left, region.Y + top, right - left + 1, bottom - top + 1};
+  }
+  TSampleFrame frame;
+  frame.Width = region.W;
+  frame.Height = region.H;
+  const int64_t xOffset = int64_t(hotX) - region.X, yOffset = int64_t(hotY) - region.Y;
+  if (xOffset < -32768 || xOffset > 32767 || yOffset < -32768 || yOffset > 32767)
+    throw Exception(
+        Format("\"%s\", frame %d: the hot spot lies %lld, %lld from the frame's "
+               "corner; a Quv offset holds -32768 to 32767",
+               file.c_str(), index, (long long)xOffset, (long long)yOffset));
+  frame.XOffset = int32_t(xOffset);
+  frame.YOffset = int32_t(yOffset);
+  frame.Compression = FOptions.Raw ? 0 : 1;
+  frame.Pixels = std::move(pixels);
+  return frame;
+}
+
+void TQuvPacker::Finish(const TSampleImage& image, int32_t cutFrames, const std::string& source) {
+  if (cutFrames > 0)
+    FWarnings.push_back(
+        Format("Image \"%s\" (%s): %d frame%s had no size given, cut to their "
+               "non-transparent pixels",
+               image.Name.c_str(), source.c_str(), cutFrames, cutFrames == 1 ? "" : "s"));
+  if (FMoved.empty()) return;
+  int64_t total = 0;
+  std::string frames;
+  for (const auto& [index, count] : FMoved) {
+    total += count;
+    frames += Format("%s%d (%lld)", frames.empty() ? "" : ", ", index, (long long)count);
+  }
+  const std::string text = Format(
+      "Image \"%s\" (%s): %lld pixel%s had no exact palette colour and took the nearest, in "
+      "frames %s",
+      image.Name.c_str(), source.c_str(), (long long)total, total == 1 ? "" : "s", frames.c_str());
+  if (FOptions.Strict) throw Exception(text);
+  FWarnings.push_back(text);
+}
+
+void TQuvPacker::AddSheet(const std::string& givenName, const std::string& atlasFile) {
+  const TSheetAtlas atlas = ParseSheetAtlas(ReadText(atlasFile, AtlasMaxFileSize), atlasFile);
+  const fs::path atlasPath(atlasFile);
+  std::string name = givenName;
+  if (name.empty()) {
+    name = atlasPath.filename().string();
+    name.resize(name.size() - (EndsWith(name, "_sheet.json") ? 11 : 5));
+  }
+  const std::string sheetFile =
+      (atlasPath.parent_path() /
+       (atlas.Image.empty() ? atlasPath.stem().string() + ".png" : atlas.Image))
+          .string();
+  TSampleImage& image = NewImage(name, atlasFile);
+  const int32_t s = atlas.Scale;
+  const TPicture sheet = Downscaled(ReadPicture(sheetFile), s);
+  int32_t cut = 0, guessedHotSpots = 0;
+  for (size_t i = 0; i < atlas.Frames.size(); ++i) {
+    const TAtlasFrame& f = atlas.Frames[i];
+    const auto fail = [&](const char* what) {
+      return Exception(Format("Atlas \"%s\", frame %zu: %s", atlasFile.c_str(), i, what));
+    };
+    const TAtlasRect& c = f.Cell;
+    const TAtlasRect& r = f.Source;
+    if (c.X % s || c.Y % s || c.W % s || c.H % s ||
+        (f.HasSource && (r.X % s || r.Y % s || r.W % s || r.H % s)) ||
+        (f.HasHotSpot && (f.HotX % s || f.HotY % s)))
+      throw fail("a value is not a multiple of the sheet's scale");
+    const TRegion cell{c.X / s, c.Y / s, c.W / s, c.H / s};
+    if (int64_t(cell.X) + cell.W > sheet.Width || int64_t(cell.Y) + cell.H > sheet.Height)
+      throw Exception(
+          Format("Atlas \"%s\", frame %zu: the cell %d,%d %dx%d lies outside the "
+                 "sheet \"%s\" of %dx%d",
+                 atlasFile.c_str(), i, c.X, c.Y, c.W, c.H, sheetFile.c_str(), sheet.Width * s,
+                 sheet.Height * s));
+    TRegion region = cell;
+    if (f.HasSource) {
+      region = {cell.X + r.X / s, cell.Y + r.Y / s, r.W / s, r.H / s};
+      if (int64_t(r.X / s) + region.W > cell.W || int64_t(r.Y / s) + region.H > cell.H)
+        throw fail("\"spriteSourceSize\" lies outside the cell");
+    } else {
+      ++cut;
+    }
+    if (!f.HasHotSpot) ++guessedHotSpots;
+    image.Frames.push_back(MakeFrame(sheet, region, cell.X + f.HotX / s, cell.Y + f.HotY / s,
+                                     !f.HasSource, atlasFile, int32_t(i)));
+  }
+  if (guessedHotSpots > 0)
+    FWarnings.push_back(
+        Format("Image \"%s\" (%s): %d frame%s had no \"hotspot\"; taken as the "
+               "cell's corner",
+               name.c_str(), atlasFile.c_str(), guessedHotSpots, guessedHotSpots == 1 ? "" : "s"));
+  Finish(image, cut, atlasFile);
+}
+
+void TQuvPacker::AddFolder(const std::string& givenName, const std::string& folder) {
+  // One pass over the folder: the frame files of every image, and the frame-data files.
+  std::map<std::string, TFrameFiles> images;
+  std::map<std::string, bool> pngs;
+  std::vector<std::string> dataFiles;
+  std::error_code error;
+  size_t entries = 0;
+  fs::directory_iterator it(folder, error), end;
+  if (error)
+    throw EInOutError(
+        Format("Cannot read folder \"%s\": %s", folder.c_str(), error.message().c_str()));
+  for (; it != end; it.increment(error)) {
+    if (error)
+      throw EInOutError(
+          Format("Cannot read folder \"%s\": %s", folder.c_str(), error.message().c_str()));
+    if (++entries > PackMaxFolderEntries)
+      throw Exception(Format("Folder \"%s\" holds more than %zu entries", folder.c_str(),
+                             PackMaxFolderEntries));
+    const std::string file = it->path().filename().string();
+    std::string image;
+    int64_t number = 0;
+    bool png = false;
+    if (EndsWith(file, "_data.txt")) {
+      dataFiles.push_back(file.substr(0, file.size() - 9));
+    } else if (SplitFrameName(file, image, number, png)) {
+      auto& slot = images[image].ByNumber[number];
+      const std::string key = image + "/" + std::to_string(number);
+      if (slot.empty() || (png && !pngs[key])) slot = it->path().string(), pngs[key] = png;
+    }
+  }
+  std::string name = givenName;
+  if (name.empty()) {
+    if (dataFiles.size() == 1)
+      name = dataFiles[0];
+    else if (dataFiles.empty() && images.size() == 1)
+      name = images.begin()->first;
+    else
+      throw Exception(
+          Format("Folder \"%s\" holds the frames of several images: name one as "
+                 "NAME=%s or %s/NAME_Data.txt",
+                 folder.c_str(), folder.c_str(), folder.c_str()));
+  }
+  const auto found = images.find(name);
+  if (found == images.end() || found->second.ByNumber.empty())
+    throw Exception(Format("Folder \"%s\" holds no frame files %s_N.png or %s_N.bmp",
+                           folder.c_str(), name.c_str(), name.c_str()));
+  const std::vector<std::pair<int64_t, std::string>> files(found->second.ByNumber.begin(),
+                                                           found->second.ByNumber.end());
+  if (files.size() > 65535)
+    throw Exception(Format("Folder \"%s\" holds %zu frames of \"%s\"; an image has at most 65535",
+                           folder.c_str(), files.size(), name.c_str()));
+
+  const std::string dataFile = (fs::path(folder) / (name + "_Data.txt")).string();
+  TFrameDataText data;
+  const bool hasData = fs::exists(dataFile, error);
+  if (hasData) {
+    data = ParseFrameDataText(ReadText(dataFile, FrameDataMaxFileSize), dataFile);
+    if (data.Lines.size() > files.size())
+      throw Exception(
+          Format("Frame data \"%s\" names %zu frames, but \"%s\" holds %zu frame "
+                 "files of \"%s\"",
+                 dataFile.c_str(), data.Lines.size(), folder.c_str(), files.size(), name.c_str()));
+  } else {
+    FWarnings.push_back(Format("Image \"%s\": no \"%s\" beside the frames; hot spots are 0, 0",
+                               name.c_str(), dataFile.c_str()));
+  }
+
+  TSampleImage& image = NewImage(name, folder);
+  int32_t cut = 0;
+  bool padded = false;
+  for (size_t k = 0; k < files.size(); ++k) {
+    const std::string& file = files[k].second;
+    const TPicture picture = ReadPicture(file);
+    const TRegion whole{0, 0, picture.Width, picture.Height};
+    const int32_t index = int32_t(k);
+    if (k < data.Lines.size() && data.Type >= 1) {
+      const TFrameDataLine& line = data.Lines[k];
+      if (picture.Width == line.Width && picture.Height == line.Height) {
+        image.Frames.push_back(MakeFrame(picture, whole, line.X, line.Y, false, file, index));
+        continue;
+      }
+      // A padded export: the frame lies at (X, Y) of the picture, and its hot spot is at the
+      // padding origin, which the data does not tell; the picture's corner stands for it.
+      if (line.X >= 0 && line.Y >= 0 && int64_t(line.X) + line.Width == picture.Width &&
+          int64_t(line.Y) + line.Height == picture.Height) {
+        padded = true;
+        image.Frames.push_back(MakeFrame(picture, {line.X, line.Y, line.Width, line.Height}, 0, 0,
+                                         false, file, index));
+        continue;
+      }
+      throw Exception(
+          Format("\"%s\" is %dx%d, but frame data \"%s\" gives frame %zu as %dx%d "
+                 "at %d,%d",
+                 file.c_str(), picture.Width, picture.Height, dataFile.c_str(), k, line.Width,
+                 line.Height, line.X, line.Y));
+    }
+    const int32_t hotX = k < data.Lines.size() ? data.Lines[k].X : 0;
+    const int32_t hotY = k < data.Lines.size() ? data.Lines[k].Y : 0;
+    ++cut;
+    image.Frames.push_back(MakeFrame(picture, whole, hotX, hotY, true, file, index));
+  }
+  if (padded)
+    FWarnings.push_back(
+        Format("Image \"%s\": the frames are padded; the hot spots are placed at "
+               "the padding origin (exports line up as before)",
+               name.c_str()));
+  Finish(image, cut, folder);
+}
+
+void TQuvPacker::AddPicture(const std::string& name, const std::string& file) {
+  TSampleImage& image = NewImage(name, file);
+  const TPicture picture = ReadPicture(file);
+  image.Frames.push_back(
+      MakeFrame(picture, {0, 0, picture.Width, picture.Height}, 0, 0, true, file, 0));
+  Finish(image, 1, file);
+}
+
+std::vector<uint8_t> TQuvPacker::Build() const {
+  if (FImages.empty()) throw Exception("Nothing to pack");
+  return BuildQuvFile(FImages, FOptions.Raw ? 0 : 1, FTransparent);
+}
