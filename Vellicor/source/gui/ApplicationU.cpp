@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "MainU.h"
 #include "VellicorVersion.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -14,23 +13,25 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setDesktopFileName(QStringLiteral(VELLICOR_APP_ID));
 }
 
+TApplication* TApplication::Instance() {
+  return qobject_cast<TApplication*>(QCoreApplication::instance());
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
-      // Before QMdiArea's own Ctrl+Tab handling sees the key.
-      if (TMainForm* main = TMainForm::Instance(); main && main->HandleSwitchKey(event))
-        return true;
-    }
+    if (OnKey && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+        OnKey(event))
+      return true;
     return QApplication::notify(receiver, event);
   } catch (const std::exception& error) {
-    if (TMainForm* main = TMainForm::Instance())
-      main->ApplicationException(error);
+    if (OnError)
+      OnError(error);
     else
       std::fprintf(stderr, "Vellicor: %s\n", error.what());
   } catch (...) {
     const std::runtime_error unknown("Unknown exception");
-    if (TMainForm* main = TMainForm::Instance())
-      main->ApplicationException(unknown);
+    if (OnError)
+      OnError(unknown);
     else
       std::fprintf(stderr, "Vellicor: unknown exception\n");
   }

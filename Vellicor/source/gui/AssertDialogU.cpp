@@ -9,7 +9,6 @@
 #include "ConsoleU.h"
 #include "DialogsU.h"
 #include "LowLevelIO.h"
-#include "MainU.h"
 #include "MapFileU.h"
 
 const char* const AssertionButtonHelp =
@@ -24,13 +23,12 @@ bool DebuggerAttached() {
   return false;
 }
 
+std::function<void()> BeforeProgramEnds;
+
 namespace {
 void EndProgramInOrder() {
   ConsoleLog(10, "BreakPoint Encountered");
-  if (TMainForm* main = TMainForm::Instance()) {
-    main->Terminating = true;
-    main->SaveSettings();
-  }
+  if (BeforeProgramEnds) BeforeProgramEnds();
   std::exit(3);
 }
 }  // namespace

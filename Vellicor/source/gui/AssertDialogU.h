@@ -12,6 +12,9 @@ void AssertDialogHandler(bool condition, const std::string& message, const TSour
 void InstallAssertDialog();
 // The text under the report.
 extern const char* const AssertionButtonHelp;
-// What Abort does without a debugger (tests replace it; the default saves and exits).
+// What Abort does without a debugger (tests replace it; the default runs BeforeProgramEnds and
+// exits).
 extern std::function<void()> AssertionBreakHandler;
+// The main window's last words before the program ends that way (its settings written).
+extern std::function<void()> BeforeProgramEnds;
 bool DebuggerAttached();

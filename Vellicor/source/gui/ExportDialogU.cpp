@@ -17,29 +17,14 @@
 #include "ExportOptionListsU.h"
 #include "FrameExportU.h"
 #include "ImageLoaderU.h"
-#include "MainU.h"
+#include "QtStringU.h"
 #include "QuvViewU.h"
+#include "SettingsModelU.h"
+#include "WaitCursorU.h"
 
 namespace {
 
 const TPixelFormat BitDepthFormats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit};
-
-QString FromStd(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-std::string ToStd(const QString& text) {
-  return text.toStdString();
-}
-
-// The hourglass for the life of a scope.
-class TExportScope {
- public:
-  TExportScope() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TExportScope() { QApplication::restoreOverrideCursor(); }
-  TExportScope(const TExportScope&) = delete;
-  TExportScope& operator=(const TExportScope&) = delete;
-};
 
 }  // namespace
 
@@ -53,11 +38,24 @@ TPixelFormat TExportDialog::BitDepthFormat(int index) {
   return index >= 0 && index < 7 ? BitDepthFormats[index] : pf24bit;
 }
 
-TExportDialog::TExportDialog(TQuvView* view, QWidget* parent)
-    : QDialog(parent ? parent : static_cast<QWidget*>(TMainForm::Instance())), View(view) {
+TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent), View(view) {
   setWindowTitle(QStringLiteral("Export ..."));
   setFixedSize(309, 397);
+  CreateControls();
+  LayOutControls();
+  HideOptionalControls();
 
+  connect(ExportFrames, &QRadioButton::clicked, this, [this] { ExportFramesClick(); });
+  connect(ExportSubframes, &QRadioButton::clicked, this, [this] { ExportSubframesClick(); });
+  connect(ExportFramesData, &QRadioButton::clicked, this, [this] { ExportFramesDataClick(); });
+  connect(ExportFrameWhenExportFrameData, &QCheckBox::clicked, this,
+          [this] { ExportFrameWhenExportFrameDataClick(); });
+  connect(ExportBtn, &QPushButton::clicked, this, [this] { ExportBtnClick(); });
+  connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
+}
+
+void TExportDialog::CreateControls() {
   ExportFrames = new QRadioButton(QStringLiteral("Export frames"), this);
   ExportSubframes = new QRadioButton(QStringLiteral("Export subframes"), this);
   ExportFramesData = new QRadioButton(QStringLiteral("Export frames data"), this);
@@ -90,12 +88,10 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent)
   AutoPadExportedFrames->setToolTip(
       QStringLiteral("Causes exported frames to all have the same size"));
   AutoPadExportedFrames->setChecked(true);
-  AutoPadUsingSelectedFrames = new QCheckBox(this);
-  if (TMainForm* main = TMainForm::Instance()) {
-    AutoPadUsingSelectedFrames->setText(main->acAutoPadUsingSelectedFrames->text());
-    AutoPadUsingSelectedFrames->setToolTip(main->acAutoPadUsingSelectedFrames->toolTip());
-    AutoPadUsingSelectedFrames->setChecked(main->acAutoPadUsingSelectedFrames->isChecked());
-  }
+  // The same option as the menu command's, under its caption.
+  AutoPadUsingSelectedFrames = new QCheckBox(ToggleCaption(tgAutoPadAll), this);
+  AutoPadUsingSelectedFrames->setToolTip(ToggleHint(tgAutoPadAll));
+  if (View) AutoPadUsingSelectedFrames->setChecked(View->Settings()->AutoPadUsingSelectedFrames());
   RememberSettings = new QCheckBox(QStringLiteral("Remember these options"), this);
 
   ExportBtn = new QPushButton(QStringLiteral("Export"), this);
@@ -103,7 +99,9 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent)
   ExportBtn->setEnabled(false);
   CloseBtn = new QPushButton(QStringLiteral("Close"), this);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+}
 
+void TExportDialog::LayOutControls() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ExportFrames);
   layout->addWidget(ExportSubframes);
@@ -132,17 +130,6 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent)
   buttons->addWidget(CloseBtn);
   buttons->addWidget(CancelBtn);
   layout->addLayout(buttons);
-
-  HideOptionalControls();
-
-  connect(ExportFrames, &QRadioButton::clicked, this, [this] { ExportFramesClick(); });
-  connect(ExportSubframes, &QRadioButton::clicked, this, [this] { ExportSubframesClick(); });
-  connect(ExportFramesData, &QRadioButton::clicked, this, [this] { ExportFramesDataClick(); });
-  connect(ExportFrameWhenExportFrameData, &QCheckBox::clicked, this,
-          [this] { ExportFrameWhenExportFrameDataClick(); });
-  connect(ExportBtn, &QPushButton::clicked, this, [this] { ExportBtnClick(); });
-  connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
 }
 
 void TExportDialog::showEvent(QShowEvent* event) {
@@ -174,13 +161,13 @@ void TExportDialog::FormActivate() {
     QTimer::singleShot(0, this, [this] { reject(); });
     return;
   }
-  TMainForm* main = View->MainForm;
-  RememberSettings->setChecked(main->RememberExportSettings);
-  ExportFrameWhenExportFrameData->setChecked(main->acExportFrameWhenExportFrameData->isChecked());
-  ImageBitDepth->setCurrentIndex(BitDepthIndex(main->ExportBitDepth));
-  FrameDataExportType->setCurrentIndex(NormalizeFrameDataExportType(main->FrameDataExportType));
-  AutoPadExportedFrames->setChecked(main->acAutoPad->isChecked());
-  AutoPadUsingSelectedFrames->setChecked(main->acAutoPadUsingSelectedFrames->isChecked());
+  const TSettingsModel* settings = View->Settings();
+  RememberSettings->setChecked(settings->RememberExportSettings());
+  ExportFrameWhenExportFrameData->setChecked(settings->ExportFrameWhenExportFrameData());
+  ImageBitDepth->setCurrentIndex(BitDepthIndex(settings->ExportBitDepth()));
+  FrameDataExportType->setCurrentIndex(settings->FrameDataExportType());
+  AutoPadExportedFrames->setChecked(settings->AutoPad());
+  AutoPadUsingSelectedFrames->setChecked(settings->AutoPadUsingSelectedFrames());
 
   const int frames = std::max(View->CurrentImage->FrameCount, 1);
   StartFrameIndex->setRange(1, frames);
@@ -258,14 +245,7 @@ void TExportDialog::ExportFrameWhenExportFrameDataClick() {
 }
 
 void TExportDialog::PutOptionsBack() {
-  TFrontEndImages* front = View ? View->FrontEnd() : nullptr;
-  if (!front) return;
-  TMainForm* main = View->MainForm;
-  front->AutoPad = main->acAutoPad->isChecked();
-  front->AutoPadUsingSelectedFrames = main->acAutoPadUsingSelectedFrames->isChecked();
-  front->ExportPixelFormat = main->ExportBitDepth;
-  front->FrameDataExportType = uint8_t(NormalizeFrameDataExportType(main->FrameDataExportType));
-  front->ExportFrameWhenExportFrameData = main->acExportFrameWhenExportFrameData->isChecked();
+  if (View) View->CopyExportOptions();
 }
 
 void TExportDialog::ExportBtnClick() {
@@ -282,39 +262,39 @@ void TExportDialog::ExportBtnClick() {
   } catch (const std::exception& error) {
     // A failed export must not leave this export's options behind as the view's.
     PutOptionsBack();
-    View->MainForm->ApplicationException(error);
+    View->ReportError(error);
     return;
   } catch (...) {
     PutOptionsBack();
-    View->MainForm->ApplicationException(std::runtime_error("Unknown error while exporting"));
+    View->ReportError(std::runtime_error("Unknown error while exporting"));
     return;
   }
   PutOptionsBack();
 }
 
 void TExportDialog::RunExport() {
-  TMainForm* main = View->MainForm;
+  TSettingsModel* settings = View->Settings();
   TFrontEndImage* image = View->CurrentImage;
   const int first = StartFrameIndex->value() - 1;
   const int last = EndFrameIndex->value() - 1;
   auto askFolder = [&]() -> bool {
     const QString folder = Dialogs().GetFolder(
-        this, QStringLiteral("Select folder(ignores filename):"), main->SaveLastDir);
+        this, QStringLiteral("Select folder(ignores filename):"), settings->SaveLastDir());
     if (folder.isEmpty()) return false;
-    main->SaveLastDir = folder;
+    settings->SetSaveLastDir(folder);
     return true;
   };
   switch (ExportMode) {
     case 0: {
       if (!askFolder()) return;
-      TExportScope scope;
-      image->ExportFrameRange(first, last, "%s_%s.bmp", ToStd(main->SaveLastDir));
+      TWaitCursor wait;
+      image->ExportFrameRange(first, last, "%s_%s.bmp", ToStd(settings->SaveLastDir()));
       break;
     }
     case 1: {
       if (!askFolder()) return;
-      TExportScope scope;
-      image->ExportImageSubFrameRange(first, last, "%s_%s_%s.bmp", ToStd(main->SaveLastDir),
+      TWaitCursor wait;
+      image->ExportImageSubFrameRange(first, last, "%s_%s_%s.bmp", ToStd(settings->SaveLastDir()),
                                       StartSubframeIndex->value() - 1,
                                       EndSubframeIndex->value() - 1);
       break;
@@ -325,14 +305,14 @@ void TExportDialog::RunExport() {
                                    .arg(StartFrameIndex->value())
                                    .arg(EndFrameIndex->value());
       const QString file = Dialogs().GetSaveFileName(
-          this, QStringLiteral("Save As"), main->SaveLastDir, proposed,
+          this, QStringLiteral("Save As"), settings->SaveLastDir(), proposed,
           QStringLiteral("Text file|*.txt|Comma delemited text file|*.csv|Any file|*.*"));
       if (file.isEmpty()) return;
-      main->SaveLastDir = QDir::cleanPath(QFileInfo(file).absolutePath());
+      settings->SetSaveLastDir(QDir::cleanPath(QFileInfo(file).absolutePath()));
       if (ExportFrameWhenExportFrameData->isChecked() && !askFolder()) return;
-      TExportScope scope;
-      image->WriteFramesData(first, last, image->DefaultNameSource(), ToStd(main->SaveLastDir),
-                             ToStd(file));
+      TWaitCursor wait;
+      image->WriteFramesData(first, last, image->DefaultNameSource(),
+                             ToStd(settings->SaveLastDir()), ToStd(file));
       break;
     }
     default:
@@ -341,47 +321,37 @@ void TExportDialog::RunExport() {
 }
 
 void TExportDialog::CloseBtnClick() {
-  TMainForm* main = View ? View->MainForm : TMainForm::Instance();
-  if (main) {
-    main->RememberExportSettings = RememberSettings->isChecked();
-    // Through the toggle command: setting the state alone would leave the open views exporting
-    // with the former value.
-    if (main->acAutoPadUsingSelectedFrames->isChecked() != AutoPadUsingSelectedFrames->isChecked())
-      main->acAutoPadUsingSelectedFrames->trigger();
+  if (View) {
+    // Every open view takes the changed options from the settings.
+    TSettingsModel* settings = View->Settings();
+    settings->SetRememberExportSettings(RememberSettings->isChecked());
+    settings->SetToggle(tgAutoPadAll, AutoPadUsingSelectedFrames->isChecked());
     if (RememberSettings->isChecked()) {
-      main->SetExportBitDepth(BitDepthFormat(ImageBitDepth->currentIndex()));
-      main->SetFrameDataExportType(FrameDataExportType->currentIndex());
-      // Through the toggle commands, so every view gets the value and it is saved.
-      if (main->acExportFrameWhenExportFrameData->isChecked() !=
-          ExportFrameWhenExportFrameData->isChecked())
-        main->acExportFrameWhenExportFrameData->trigger();
-      if (main->acAutoPad->isChecked() != AutoPadExportedFrames->isChecked())
-        main->acAutoPad->trigger();
+      settings->SetExportBitDepth(BitDepthFormat(ImageBitDepth->currentIndex()));
+      settings->SetFrameDataExportType(FrameDataExportType->currentIndex());
+      settings->SetToggle(tgExportFrameWhenExportFrameData,
+                          ExportFrameWhenExportFrameData->isChecked());
+      settings->SetToggle(tgAutoPad, AutoPadExportedFrames->isChecked());
     }
-    main->SaveSettings();
+    settings->Save();
   }
   accept();
 }
 
-void ShowExportDialog(TQuvView* view) {
+void ShowExportDialog(TQuvView* view, QWidget* owner) {
   if (!view) return;
-  TMainForm* main = view->MainForm;
-  QAction* animate = main ? main->acAnimate : nullptr;
-  const bool wasAnimating = animate && animate->isChecked();
-  const QString status = main ? main->StatusText() : QString();
-  if (animate && wasAnimating) {
-    main->Updating = true;
-    animate->setChecked(false);
-    main->Updating = false;
+  TSettingsModel* settings = view->Settings();
+  const bool wasAnimating = settings->Animated();
+  if (wasAnimating) {
+    const TSettingsModel::TUpdate update(*settings);
+    settings->SetToggle(tgAnimated, false);
   }
   {
-    TExportDialog dialog(view, main);
+    TExportDialog dialog(view, owner);
     dialog.exec();
   }
-  if (animate && wasAnimating) {
-    main->Updating = true;
-    animate->setChecked(true);
-    main->Updating = false;
+  if (wasAnimating) {
+    const TSettingsModel::TUpdate update(*settings);
+    settings->SetToggle(tgAnimated, true);
   }
-  if (main) main->SetStatusText(status);
 }

@@ -52,6 +52,8 @@ class TExportDialog : public QDialog {
   void done(int result) override;
 
  private:
+  void CreateControls();
+  void LayOutControls();
   void HideOptionalControls();
   void PutOptionsBack();
   void RunExport();
@@ -59,6 +61,5 @@ class TExportDialog : public QDialog {
   bool FActivated = false;
 };
 
-// acExportGeneric: the dialog shown modally for the view, with the animation paused and the
-// main window's status text kept.
-void ShowExportDialog(TQuvView* view);
+// acExportGeneric: the dialog shown modally for the view, with the animation paused.
+void ShowExportDialog(TQuvView* view, QWidget* owner);

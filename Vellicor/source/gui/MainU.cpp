@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -16,18 +17,19 @@
 
 #include "AboutU.h"
 #include "AppSettingsU.h"
+#include "ApplicationU.h"
 #include "ArchivePathU.h"
+#include "AssertDialogU.h"
 #include "AssertU.h"
 #include "ConsoleU.h"
 #include "DialogsU.h"
-#include "FileAssociateU.h"
+#include "ExportDialogU.h"
 #include "FileSystemU.h"
-#include "HistoryListU.h"
 #include "Hpi_Zeta_LoaderU.h"
 #include "ImageLoaderU.h"
-#include "IniFileU.h"
 #include "MemoryStatusU.h"
 #include "ProgramPathsU.h"
+#include "QtStringU.h"
 #include "QuvCloseU.h"
 #include "QuvLoadU.h"
 #include "QuvViewU.h"
@@ -37,15 +39,6 @@
 #include "SingleInstanceU.h"
 
 namespace {
-
-TMainForm* TheMainForm = nullptr;
-
-QString FromStd(const std::string& text) {
-  return QString::fromStdString(text);
-}
-std::string ToStd(const QString& text) {
-  return text.toStdString();
-}
 
 // Draws the small tool-bar pictures of the window arrangements.
 QIcon ArrangementIcon(int kind) {
@@ -76,13 +69,6 @@ QIcon ArrangementIcon(int kind) {
   return QIcon(pixmap);
 }
 
-// Delphi-style hint "Short|Long": the tool tip and the status-bar text.
-void SetHint(QAction* action, const QString& hint) {
-  const qsizetype bar = hint.indexOf('|');
-  action->setToolTip(bar >= 0 ? hint.left(bar) : hint);
-  action->setStatusTip(bar >= 0 ? hint.mid(bar + 1) : hint);
-}
-
 // A history caption shows the name itself: '&' would otherwise become a mnemonic.
 QString MenuCaption(const QString& name) {
   QString caption = name;
@@ -95,10 +81,7 @@ QString MenuCaption(const QString& name) {
 TMyMenuItem::TMyMenuItem(const QString& fileName, QObject* parent)
     : QAction(MenuCaption(fileName), parent), FileName(fileName) {}
 
-TMainForm::TMainForm(const QString& settingsFile, QWidget* parent)
-    : QMainWindow(parent), FSettingsFile(settingsFile) {
-  TheMainForm = this;
-  // The application-wide handler is TApplication::notify, which calls ApplicationException.
+TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(QStringLiteral("Vellicor"));
   // Child windows take the application's icon.
   QApplication::setWindowIcon(QIcon(ProgramPicture()));
@@ -108,28 +91,44 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent)
     QRect area = screen->availableGeometry();
     move(area.center() - QPoint(735 / 2, 494 / 2));
   }
-  if (FSettingsFile.isEmpty()) FSettingsFile = FromStd(::SettingsFileName(ToStd(ProgramFolder())));
-  FFirstRun = !QFileInfo::exists(FSettingsFile);
+  const QString fileName =
+      settingsFile.isEmpty() ? FromStd(::SettingsFileName(ToStd(ProgramFolder()))) : settingsFile;
+  FFirstRun = !QFileInfo::exists(fileName);
+  FSettings = new TSettingsModel(fileName, ProgramFolder(), this);
+  FSettings->Placement = [this] { return CurrentPlacement(); };
 
   CreateProcessObjects();
-
-  FHistory = std::make_unique<THistoryList>(MaxHistoryListSize);
-  FHistory->OnInsertedAtTop = [this](const std::string& name) { InsertHistoryItem(FromStd(name)); };
-  FHistory->OnMovedToTop = [this](size_t from) { MoveHistoryItemToTop(from); };
-  FHistory->OnRemovedOldest = [this](const std::string&) { RemoveOldestHistoryItem(); };
-  OpenFilter = QString::fromLatin1(DefaultOpenFilter);
 
   MdiArea = new QMdiArea(this);
   MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setBackground(QColor(128, 128, 128));
   setCentralWidget(MdiArea);
-  CreateActions();
+  // The active view's exports make "Image Manipulation" (not while a batch opens files).
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
+    auto* view = child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
+    if (view && !FLoadingQuvs) view->Activate();
+  });
+  CreateFileActions();
+  CreateSettingsActions();
+  CreateWindowActions();
   CreateMenus();
+  ConnectSettings();
 
   FStatusLabel = new QLabel(this);
   statusBar()->addWidget(FStatusLabel, 1);
   statusBar()->setSizeGripEnabled(true);
+
+  // Every exception that escapes an event handler comes here, and the keys that switch
+  // children come here before QMdiArea sees them.
+  if (TApplication* app = TApplication::Instance()) {
+    app->OnError = [this](const std::exception& error) { ApplicationException(error); };
+    app->OnKey = [this](QEvent* event) { return HandleSwitchKey(event); };
+  }
+  BeforeProgramEnds = [this] {
+    Terminating = true;
+    FSettings->Save();
+  };
 
   // The window system reports a change as several events, in an order of its own (a maximize
   // may resize before the state says maximized): the window is saved once they have settled.
@@ -137,7 +136,7 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent)
   FWindowSaveTimer->setSingleShot(true);
   FWindowSaveTimer->setInterval(200);
   connect(FWindowSaveTimer, &QTimer::timeout, this, [this] {
-    if (Activated && !Updating) SaveSettings(windowState(), true);
+    if (Activated && !FSettings->Updating()) FSettings->Save();
   });
 
   Timer = new QTimer(this);
@@ -150,13 +149,16 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent)
 TMainForm::~TMainForm() {
   Activated = false;
   Timer->stop();
-  // Views talk to the main window while they are destroyed: free them while it is whole.
+  if (TApplication* app = TApplication::Instance()) {
+    app->OnError = nullptr;
+    app->OnKey = nullptr;
+  }
+  BeforeProgramEnds = nullptr;
+  // Views report to the main window while they are destroyed: free them while it is whole.
   for (TQuvView* view : MdiArea->findChildren<TQuvView*>()) delete view;
   for (QMdiSubWindow* child : MdiArea->subWindowList()) delete child;
   PendingWindowMenu.clear();
-  SaveSettings();
-  FHistory->OnRemovedOldest = nullptr;
-  FHistory.reset();
+  FSettings->Save();
   if (FFileSystem) FFileSystem->Finalize();
   FFileSystem.reset();
   if (FOwnConsole) {
@@ -164,11 +166,6 @@ TMainForm::~TMainForm() {
     if (Console == FOwnConsole) Console = nullptr;
     delete FOwnConsole;
   }
-  if (TheMainForm == this) TheMainForm = nullptr;
-}
-
-TMainForm* TMainForm::Instance() {
-  return TheMainForm;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -194,15 +191,7 @@ void TMainForm::FreshLoader() {
   FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
 }
 
-QAction* TMainForm::MakeToggle(const QString& caption, const QString& hint, bool checked) {
-  auto* action = new QAction(caption, this);
-  action->setCheckable(true);
-  action->setChecked(checked);
-  SetHint(action, hint);
-  return action;
-}
-
-void TMainForm::CreateActions() {
+void TMainForm::CreateFileActions() {
   acNewQuv = new QAction(QStringLiteral("&New Quv"), this);
   acNewQuv->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
   acNewQuv->setVisible(false);
@@ -217,18 +206,18 @@ void TMainForm::CreateActions() {
   acOpenQuv = new QAction(style()->standardIcon(QStyle::SP_DialogOpenButton),
                           QStringLiteral("&Open Quv"), this);
   acOpenQuv->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-  SetHint(acOpenQuv, QStringLiteral("Open|Open a file"));
+  SetActionHint(acOpenQuv, QStringLiteral("Open|Open a file"));
   connect(acOpenQuv, &QAction::triggered, this, [this] { acOpenQuvExecute(); });
 
   WindowClose1 = new QAction(QStringLiteral("&Close Quv"), this);
   WindowClose1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-  SetHint(WindowClose1, QStringLiteral("Close|Close current file"));
+  SetActionHint(WindowClose1, QStringLiteral("Close|Close current file"));
   connect(WindowClose1, &QAction::triggered, this, [this] {
     if (QMdiSubWindow* child = MdiArea->currentSubWindow()) child->close();
   });
 
   WindowCloseAll1 = new QAction(QStringLiteral("C&lose All Quvs"), this);
-  SetHint(WindowCloseAll1, QStringLiteral("Close All|Closes all open quv files"));
+  SetActionHint(WindowCloseAll1, QStringLiteral("Close All|Closes all open quv files"));
   connect(WindowCloseAll1, &QAction::triggered, this, [this] { CloseAllViews(); });
 
   acQuit = new QAction(QStringLiteral("E&xit"), this);
@@ -237,49 +226,27 @@ void TMainForm::CreateActions() {
   acAbout = new QAction(QStringLiteral("About"), this);
   acAbout->setShortcut(QKeySequence(QStringLiteral("Ctrl+A")));
   connect(acAbout, &QAction::triggered, this, [this] { ShowAboutBox(); });
+}
 
+// The toggles are the settings model's: what each does beyond storing its state, the views do
+// on the model's signals.
+void TMainForm::CreateSettingsActions() {
   acSettings = new QAction(QStringLiteral("Settings..."), this);
-  SetHint(acSettings, QStringLiteral("Opens the settings dialog"));
+  SetActionHint(acSettings, QStringLiteral("Opens the settings dialog"));
   connect(acSettings, &QAction::triggered, this, [this] { ShowSettingsDialog(); });
-
-  acAutoSelect1stImage =
-      MakeToggle(QStringLiteral("Auto Select 1st Image"),
-                 QStringLiteral("Auto selects the 1st image  when a quv is loaded"), true);
-  connect(acAutoSelect1stImage, &QAction::triggered, this,
-          [this] { ToggleSimple(acAutoSelect1stImage); });
-  acAnimate = MakeToggle(QStringLiteral("Animate Image"),
-                         QStringLiteral("Animate images if there is more than 1 frame"), true);
-  connect(acAnimate, &QAction::triggered, this, [this] { TogglePreload(acAnimate); });
-  acViewSubFrames = MakeToggle(QStringLiteral("View Subframes"),
-                               QStringLiteral("Toggles viewing the individual subframes"), false);
-  connect(acViewSubFrames, &QAction::triggered, this, [this] { ToggleSubFrames(); });
-  acAutoCentre = MakeToggle(
-      QStringLiteral("Auto Centre"),
-      QStringLiteral(
-          "Forces the image to occur in the centre(may cause image to animate incorrectly)"),
-      false);
-  connect(acAutoCentre, &QAction::triggered, this, [this] { ToggleRepaint(acAutoCentre); });
-  acTransparent =
-      MakeToggle(QStringLiteral("Transparent"), QStringLiteral("Toggles image transparency"), true);
-  connect(acTransparent, &QAction::triggered, this, [this] { ToggleRepaint(acTransparent); });
-  acPreLoad =
-      MakeToggle(QStringLiteral("Pre-load Image"),
-                 QStringLiteral("Preloads several frames ahead of the current frame"), true);
-  connect(acPreLoad, &QAction::triggered, this, [this] { TogglePreload(acPreLoad); });
-  acAutoPad = MakeToggle(QStringLiteral("AutoPad exported frames"),
-                         QStringLiteral("Causes exported frames to all have the same "), true);
-  connect(acAutoPad, &QAction::triggered, this, [this] { ToggleExportOption(acAutoPad); });
-  acAutoPadUsingSelectedFrames = MakeToggle(
-      QStringLiteral("Generate autopad data from selected frames"),
-      QStringLiteral("Generates autopad data from selected frames, instead of from all the frames"),
-      false);
-  connect(acAutoPadUsingSelectedFrames, &QAction::triggered, this,
-          [this] { ToggleExportOption(acAutoPadUsingSelectedFrames); });
+  acAutoSelect1stImage = MakeToggleAction(FSettings, tgAutoSelect1stImage, this);
+  acAnimate = MakeToggleAction(FSettings, tgAnimated, this);
+  acViewSubFrames = MakeToggleAction(FSettings, tgViewSubFrames, this);
+  acAutoCentre = MakeToggleAction(FSettings, tgAutoCentre, this);
+  acTransparent = MakeToggleAction(FSettings, tgTransparent, this);
+  acPreLoad = MakeToggleAction(FSettings, tgPreLoad, this);
+  acAutoPad = MakeToggleAction(FSettings, tgAutoPad, this);
+  acAutoPadUsingSelectedFrames = MakeToggleAction(FSettings, tgAutoPadAll, this);
   acExportFrameWhenExportFrameData =
-      MakeToggle(QStringLiteral("Export Frame when Exporting Frame Data"), QString(), false);
-  connect(acExportFrameWhenExportFrameData, &QAction::triggered, this,
-          [this] { ToggleExportOption(acExportFrameWhenExportFrameData); });
+      MakeToggleAction(FSettings, tgExportFrameWhenExportFrameData, this);
+}
 
+void TMainForm::CreateWindowActions() {
   WindowCascade1 = new QAction(ArrangementIcon(0), QStringLiteral("&Cascade"), this);
   connect(WindowCascade1, &QAction::triggered, MdiArea, &QMdiArea::cascadeSubWindows);
   WindowTileHorizontal1 =
@@ -351,69 +318,12 @@ void TMainForm::CreateMenus() {
   addActions({acNewQuv, acSave, acSaveAs});
 }
 
-// ---------------------------------------------------------------------------------------------
-// Toggles: nothing while Updating (the checked state is put back); otherwise the new state is
-// the setting.
-
-void TMainForm::ToggleSimple(QAction* action) {
-  if (Updating) {
-    QSignalBlocker block(action);
-    action->setChecked(!action->isChecked());
-    return;
-  }
-  SaveSettings();
-}
-
-void TMainForm::TogglePreload(QAction* action) {
-  if (Updating) {
-    ToggleSimple(action);
-    return;
-  }
-  const bool on = acAnimate->isChecked() && acPreLoad->isChecked();
-  for (TQuvView* view : Views()) view->PreloadFrames(on);
-  SaveSettings();
-}
-
-void TMainForm::ToggleSubFrames() {
-  if (Updating) {
-    ToggleSimple(acViewSubFrames);
-    return;
-  }
-  SaveSettings();
-  const bool on = acViewSubFrames->isChecked();
-  for (TQuvView* view : Views()) {
-    view->SetSubFrameMode(on);
-    view->RepaintImage();
-    view->ShowCurrentFrame();
-  }
-}
-
-void TMainForm::ToggleRepaint(QAction* action) {
-  if (Updating) {
-    ToggleSimple(action);
-    return;
-  }
-  SaveSettings();
-  RepaintViews();
-}
-
-void TMainForm::ToggleExportOption(QAction* action) {
-  if (Updating) {
-    ToggleSimple(action);
-    return;
-  }
-  CopyExportOptionsToViews();
-  SaveSettings();
-}
-
-void TMainForm::CopyExportOptionsToViews() {
-  for (TQuvView* view : Views()) {
-    if (TFrontEndImages* front = view->FrontEnd()) {
-      front->AutoPad = acAutoPad->isChecked();
-      front->AutoPadUsingSelectedFrames = acAutoPadUsingSelectedFrames->isChecked();
-      front->ExportFrameWhenExportFrameData = acExportFrameWhenExportFrameData->isChecked();
-    }
-  }
+// The File menu mirrors the history held by the settings.
+void TMainForm::ConnectSettings() {
+  connect(FSettings, &TSettingsModel::historyInserted, this, &TMainForm::InsertHistoryItem);
+  connect(FSettings, &TSettingsModel::historyMovedToTop, this, &TMainForm::MoveHistoryItemToTop);
+  connect(FSettings, &TSettingsModel::historyOldestRemoved, this,
+          &TMainForm::RemoveOldestHistoryItem);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -435,9 +345,39 @@ TQuvView* TMainForm::ActiveView() const {
   return child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
 }
 
+// What a view tells: it goes to the history, the menus, the status bar and the error dialog.
+void TMainForm::ConnectView(TQuvView* view) {
+  connect(view, &TQuvView::fileOpened, this, [this, view](const QString& fileName) {
+    FSettings->AddToHistory(fileName);
+    if (QAction* entry = FWindowMenuEntries.value(view)) entry->setText(fileName);
+  });
+  connect(view, &TQuvView::statusChanged, this, &TMainForm::SetStatusText);
+  connect(view, &TQuvView::errorRaised, this, &TMainForm::ApplicationException);
+  connect(view, &TQuvView::nextWindowRequested, this, [this] { RequestChildSwitch(true); });
+  connect(view, &TQuvView::previousWindowRequested, this, [this] { RequestChildSwitch(false); });
+  connect(view, &TQuvView::menusMerged, this, [this, view](bool on) { ViewMenusMerged(view, on); });
+  connect(view, &TQuvView::exportDialogRequested, this, [this, view] { ShowExportDialog(view); });
+  // A view destroyed while still queued leaves the queue, and its entry leaves the menu.
+  connect(view, &QObject::destroyed, this, [this, view] {
+    PendingWindowMenu.erase(std::remove(PendingWindowMenu.begin(), PendingWindowMenu.end(), view),
+                            PendingWindowMenu.end());
+    if (QAction* entry = FWindowMenuEntries.take(view)) {
+      WindowMenu->removeAction(entry);
+      delete entry;
+    }
+    if (FMenuView.isNull() || FMenuView == view) ViewMenusMerged(nullptr, false);
+  });
+}
+
 TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName) {
-  Updating = true;
-  auto* view = new TQuvView(this);
+  FSettings->SetUpdating(true);
+  // Also when the load raises an error.
+  const auto saveAfter = qScopeGuard([this] {
+    FSettings->SetUpdating(false);
+    FSettings->Save();
+  });
+  auto* view = new TQuvView(FSettings, Palette, TransparentIndex);
+  ConnectView(view);
   QMdiSubWindow* child = MdiArea->addSubWindow(view);
   child->setAttribute(Qt::WA_DeleteOnClose);
   QString caption = fileName;
@@ -448,37 +388,106 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
   const QSize room = MdiArea->viewport()->size();
   child->resize(std::min(729, std::max(room.width(), 200)),
                 std::min(550, std::max(room.height(), 150)));
+  // During a batch the entry waits in PendingWindowMenu.
+  if (!FLoadingQuvs) CreateWindowMenuEntry(view);
   child->show();
   emit ViewOpened(view);
-  bool loaded = false;
-  try {
-    loaded = view->LoadQuv(fileName, source);
-  } catch (...) {
-    Updating = false;
-    SaveSettings();
-    throw;
-  }
-  if (!loaded) {
+  if (!view->LoadQuv(fileName, source)) {
     // The window that knew why has closed: the reason goes into the box below the message.
     QString text = QStringLiteral("Could not open quv %1").arg(fileName);
     if (!view->LastError.isEmpty()) text += QStringLiteral("\n\n") + view->LastError;
     Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Warning, QMessageBox::Ok);
   }
-  Updating = false;
-  SaveSettings();
   return view;
 }
 
-void TMainForm::RepaintViews() {
-  for (TQuvView* view : Views()) view->RepaintImage();
+void TMainForm::SetLoadingQuvs(bool on) {
+  FLoadingQuvs = on;
 }
 
 void TMainForm::ProcessPendingWindowMenu(int count) {
   for (int i = 0; i <= count && !PendingWindowMenu.empty(); ++i) {
     TQuvView* view = PendingWindowMenu.front();
     PendingWindowMenu.pop_front();
-    if (view) view->CreateWindowMenuEntry();
+    if (view) CreateWindowMenuEntry(view);
   }
+}
+
+void TMainForm::CreateWindowMenuEntry(TQuvView* view) {
+  if (FWindowMenuEntries.contains(view)) return;
+  auto* entry = new QAction(view->FileName, WindowMenu);
+  connect(entry, &QAction::triggered, this, [this, view] {
+    auto* child = qobject_cast<QMdiSubWindow*>(view->parentWidget());
+    if (!child) return;
+    if (child->isMinimized()) child->showNormal();
+    MdiArea->setActiveSubWindow(child);
+  });
+  const QList<QAction*> actions = WindowMenu->actions();
+  if (!actions.isEmpty() && actions.last() == WindowMenuEndMarker) WindowMenu->addSeparator();
+  WindowMenu->addAction(entry);
+  FWindowMenuEntries.insert(view, entry);
+}
+
+QAction* TMainForm::WindowMenuEntry(TQuvView* view) const {
+  return FWindowMenuEntries.value(view);
+}
+
+// The view that merged its menus last holds "Image Manipulation"; only that view takes it away
+// again. While a batch opens files the menu is left as it is.
+void TMainForm::ViewMenusMerged(TQuvView* view, bool on) {
+  if (on && FLoadingQuvs) return;
+  if (!on && view && FMenuView && FMenuView != view) return;
+  UnbindImageManipulation();
+  QAction* menu = ImageManipulationMenu->menuAction();
+  if (!on || !view || !view->MenuShown()) {
+    menu->setVisible(false);
+    FMenuView = nullptr;
+    return;
+  }
+  FMenuView = view;
+  menu->setVisible(true);
+  const QList<QAction*> actions = view->MenuActions();
+  for (int i = 0; i < actions.size() && i < 11; ++i) BindImageManipulation(i, actions[i]);
+}
+
+void TMainForm::UnbindImageManipulation() {
+  for (int i = 0; i < 11; ++i) {
+    QObject::disconnect(FItemLinks[i][0]);
+    QObject::disconnect(FItemLinks[i][1]);
+    QAction* item = ImageManipulationItems[i];
+    item->setSeparator(false);
+    item->setText(QString());
+    item->setStatusTip(QString());
+    item->setVisible(false);
+  }
+}
+
+// Item `index` shows `action` and runs it; null: a separator.
+void TMainForm::BindImageManipulation(int index, QAction* action) {
+  QAction* item = ImageManipulationItems[index];
+  if (!action) {
+    item->setText(QStringLiteral("-"));
+    item->setSeparator(true);
+    item->setVisible(true);
+    return;
+  }
+  auto follow = [item, action] {
+    item->setText(action->text());
+    item->setStatusTip(action->statusTip());
+    item->setToolTip(action->toolTip());
+    item->setEnabled(action->isEnabled());
+    item->setVisible(action->isVisible());
+  };
+  follow();
+  FItemLinks[index][0] = connect(item, &QAction::triggered, action, &QAction::trigger);
+  FItemLinks[index][1] = connect(action, &QAction::changed, item, follow);
+}
+
+// "Export ...": the main window's status text stays what it was.
+void TMainForm::ShowExportDialog(TQuvView* view) {
+  const QString status = StatusText();
+  ::ShowExportDialog(view, this);
+  SetStatusText(status);
 }
 
 void TMainForm::CloseAllViews() {
@@ -487,12 +496,12 @@ void TMainForm::CloseAllViews() {
 }
 
 TQuvLoader* TMainForm::QuvLoader() {
-  if (!FQuvLoader) FQuvLoader = new TQuvLoader(this);
+  if (!FQuvLoader) FQuvLoader = new TQuvLoader(this, FSettings, this);
   return FQuvLoader;
 }
 
 TQuvCloser* TMainForm::QuvCloser() {
-  if (!FQuvCloser) FQuvCloser = new TQuvCloser(this);
+  if (!FQuvCloser) FQuvCloser = new TQuvCloser(this, this);
   return FQuvCloser;
 }
 
@@ -505,7 +514,7 @@ void TMainForm::OpenFiles(const QStringList& names) {
   for (const QString& name : names) {
     if (!IsHpiArchive(name))
       OpenQuvFile(QString(), name);
-    else if (LoadingQuvs)
+    else if (FLoadingQuvs)
       QuvLoader()->Add(name);
     else
       archives << name;
@@ -521,40 +530,32 @@ void TMainForm::BringToFront() {
 }
 
 void TMainForm::acOpenQuvExecute() {
-  const bool animate = acAnimate->isChecked();
-  Updating = true;
-  acAnimate->setChecked(false);  // views pause while it is off
-  int filterIndex = OpenFilterIndex;
-  QStringList names;
-  try {
-    names = Dialogs().GetOpenFileNames(this, QStringLiteral("Open"), LoadLastDir, OpenFilter,
-                                       filterIndex);
-    if (!names.isEmpty()) {
-      // The folder of the chosen files is where the dialog opens next time.
-      LoadLastDir =
-          FromStd(WithoutTrailingSeparator(ToStd(QFileInfo(names.front()).absolutePath())));
-      OpenFilterIndex = filterIndex;  // remembered for the dialog; the files' bytes decide
-      Updating = false;
-      SaveSettings();
-      LoadFiles(names);
-    }
-  } catch (...) {
-    Updating = true;
-    acAnimate->setChecked(animate);
+  const bool animate = FSettings->Animated();
+  // In all cases the animation comes back and the command is enabled again.
+  const auto restore = qScopeGuard([this, animate] {
+    FSettings->SetUpdating(true);
+    FSettings->SetToggle(tgAnimated, animate);
     acOpenQuv->setEnabled(true);
-    Updating = false;
-    throw;
-  }
-  Updating = true;
-  acAnimate->setChecked(animate);
-  acOpenQuv->setEnabled(true);
-  Updating = false;
+    FSettings->SetUpdating(false);
+  });
+  FSettings->SetUpdating(true);
+  FSettings->SetToggle(tgAnimated, false);  // views pause while it is off
+  int filterIndex = FSettings->OpenFilterIndex();
+  const QStringList names = Dialogs().GetOpenFileNames(
+      this, QStringLiteral("Open"), FSettings->LoadLastDir(), FSettings->OpenFilter(), filterIndex);
+  if (names.isEmpty()) return;
+  // The folder of the chosen files is where the dialog opens next time.
+  FSettings->SetLoadLastDir(QFileInfo(names.front()).absolutePath());
+  FSettings->SetOpenFilterIndex(filterIndex);  // remembered for the dialog; the files' bytes decide
+  FSettings->SetUpdating(false);
+  FSettings->Save();
+  LoadFiles(names);
 }
 
 void TMainForm::ShowSettingsDialog() {
   // Made on first use and kept for the program's life.
   auto* dialog = findChild<TSettingsDialog*>(QString(), Qt::FindDirectChildrenOnly);
-  if (!dialog) dialog = new TSettingsDialog(this);
+  if (!dialog) dialog = new TSettingsDialog(FSettings, this);
   dialog->exec();
 }
 
@@ -694,8 +695,14 @@ bool TMainForm::HandleSwitchKey(QEvent* event) {
   return true;
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  return QMainWindow::eventFilter(watched, event);
+// A view's next- or previous-window command; the switch runs once the key has been handled.
+void TMainForm::RequestChildSwitch(bool next) {
+  if (next)
+    NextChildRequested = true;
+  else
+    PreviousChildRequested = true;
+  QMetaObject::invokeMethod(
+      this, [this] { ProcessChildSwitchRequest(); }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -708,15 +715,13 @@ void TMainForm::InsertHistoryItem(const QString& name) {
   QList<QAction*> items = FileMenu->actions();
   const qsizetype position = items.size() - FHistoryItems.size() - 2;
   FileMenu->insertAction(items[position], item);
-  if (!(position > 0 && items[position - 1]->isSeparator())) {
-    FHistorySeparator = FileMenu->insertSeparator(item);
-  }
+  if (!(position > 0 && items[position - 1]->isSeparator())) FileMenu->insertSeparator(item);
   FHistoryItems.prepend(item);
 }
 
-void TMainForm::MoveHistoryItemToTop(size_t fromIndex) {
-  if (fromIndex == 0 || fromIndex >= size_t(FHistoryItems.size())) return;
-  TMyMenuItem* item = FHistoryItems.takeAt(qsizetype(fromIndex));
+void TMainForm::MoveHistoryItemToTop(int fromIndex) {
+  if (fromIndex <= 0 || fromIndex >= FHistoryItems.size()) return;
+  TMyMenuItem* item = FHistoryItems.takeAt(fromIndex);
   FileMenu->removeAction(item);
   FileMenu->insertAction(FHistoryItems.front(), item);
   FHistoryItems.prepend(item);
@@ -729,23 +734,6 @@ void TMainForm::RemoveOldestHistoryItem() {
   FileMenu->removeAction(oldest);
   FHistoryItems.removeAll(static_cast<TMyMenuItem*>(oldest));
   oldest->deleteLater();
-}
-
-void TMainForm::AddToHistory(const QString& name) {
-  if (FHistory->Add(ToStd(name))) SaveSettings();
-}
-
-void TMainForm::SetMaxHistoryListSize(int limit) {
-  if (limit < 0) limit = 0;
-  FHistory->SetMaxSize(limit);
-  MaxHistoryListSize = limit;
-  SaveSettings();
-}
-
-QStringList TMainForm::HistoryEntries() const {
-  QStringList names;
-  for (const std::string& name : FHistory->Items()) names << FromStd(name);
-  return names;
 }
 
 QList<TMyMenuItem*> TMainForm::HistoryMenuItems() const {
@@ -763,144 +751,41 @@ QString TMainForm::ProgramFolder() const {
   return dir.isEmpty() ? QDir::currentPath() : dir;
 }
 
-void TMainForm::SaveSettings() {
-  SaveSettings(windowState(), false);
+QString TMainForm::SettingsFileName() const {
+  return FSettings->FileName();
 }
 
-void TMainForm::SaveSettings(Qt::WindowStates state, bool useState) {
-  if (Updating) return;
-  if (!useState) state = windowState();
-  int stateValue = wsNormal;
-  if (state & Qt::WindowMinimized)
-    stateValue = wsMinimized;
-  else if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
-    stateValue = wsMaximized;
-
-  TAppSettings s;
+TWindowPlacement TMainForm::CurrentPlacement() const {
   // Written only for the normal state; the bounds that state has, whatever the window shows.
   const QRect bounds = normalGeometry().isValid() ? normalGeometry() : geometry();
-  s.Bounds = {bounds.top(), bounds.left(), bounds.width(), bounds.height()};
-  s.WindowState = stateValue;
-  s.SeperatorWidth = SeperatorWidth;
-  s.ImageNameWidth = ImageNameWidth;
-  s.FrameWidth = FrameWidth;
-  s.AnimatedWidth = AnimatedWidth;
-  s.Animated = acAnimate->isChecked();
-  s.AnimationSpeed = AnimationSpeed;
-  s.AutoCentre = acAutoCentre->isChecked();
-  s.AutoSelect1stImage = acAutoSelect1stImage->isChecked();
-  s.ViewSubFrames = acViewSubFrames->isChecked();
-  s.Transparent = acTransparent->isChecked();
-  s.BackGroundColor = TColor(BackGroundColor);
-  s.ExportFrameWhenExportFrameData = acExportFrameWhenExportFrameData->isChecked();
-  s.AutoPad = acAutoPad->isChecked();
-  s.AutoPadAll = acAutoPadUsingSelectedFrames->isChecked();
-  s.RememberExportSettings = RememberExportSettings;
-  s.ExportImageBitDepth = PixelFormatBits(ExportBitDepth);
-  s.FrameDataExportType = FrameDataExportType;
-  s.ArchiveSearchFilter = ToStd(ArchiveSearchFilter);
-  s.Filter = ToStd(OpenFilter);
-  s.FilterIndex = OpenFilterIndex;
-  s.PreLoad = acPreLoad->isChecked();
-  s.PreLoadCount = PreLoadCount;
-  s.SaveLastDir = ToStd(SaveLastDir);
-  s.LoadLastDir = ToStd(LoadLastDir);
-  s.MaxHistoryListSize = MaxHistoryListSize;
-  s.HistoryList = FHistory->Items();
-
-  TIniFile ini(ToStd(FSettingsFile));
-  SaveAppSettings(ini, s, stateValue, ToStd(ProgramFolder()));
-  if (!ini.UpdateFile() && Console)
-    Console->Log(8, "Could not write the settings file: " + ini.LastError());
+  TWindowPlacement placement;
+  placement.Bounds = {bounds.top(), bounds.left(), bounds.width(), bounds.height()};
+  const Qt::WindowStates state = windowState();
+  if (state & Qt::WindowMinimized)
+    placement.State = wsMinimized;
+  else if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+    placement.State = wsMaximized;
+  return placement;
 }
 
 void TMainForm::LoadSettings() {
-  Updating = true;
-  struct TClear {
-    bool& Flag;
-    ~TClear() { Flag = false; }
-  } clear{Updating};
-
-  TAppSettings s;
-  const QRect bounds = geometry();
-  s.Bounds = {bounds.top(), bounds.left(), bounds.width(), bounds.height()};
-  s.WindowState = isMinimized() ? wsMinimized : isMaximized() ? wsMaximized : wsNormal;
-  const int stateBefore = s.WindowState;
-  s.SaveLastDir = s.LoadLastDir = ToStd(QDir::currentPath());
-  TIniFile ini(ToStd(FSettingsFile));
-  const int storedState = ini.ReadInteger("WindowPos", "WindowState", stateBefore);
-  LoadAppSettings(ini, s, ToStd(ProgramFolder()));
-
-  if (storedState >= wsNormal && storedState <= wsMaximized) {
-    // A window far too small to use is not restored.
-    const QRect stored(s.Bounds.Left, s.Bounds.Top, std::max(s.Bounds.Width, 120),
-                       std::max(s.Bounds.Height, 80));
-    if (isMaximized() || isMinimized()) setWindowState(Qt::WindowNoState);
-    setGeometry(stored);
-    if (storedState == wsMinimized) setWindowState(Qt::WindowMinimized);
-    if (storedState == wsMaximized) setWindowState(Qt::WindowMaximized);
-  }
-
-  SeperatorWidth = s.SeperatorWidth;
-  ImageNameWidth = s.ImageNameWidth;
-  FrameWidth = s.FrameWidth;
-  AnimatedWidth = s.AnimatedWidth;
-  acAnimate->setChecked(s.Animated);
-  SetAnimationSpeed(s.AnimationSpeed);
-  acAutoCentre->setChecked(s.AutoCentre);
-  acAutoSelect1stImage->setChecked(s.AutoSelect1stImage);
-  acViewSubFrames->setChecked(s.ViewSubFrames);
-  acTransparent->setChecked(s.Transparent);
-  SetBackGroundColor(uint32_t(s.BackGroundColor));
-  acExportFrameWhenExportFrameData->setChecked(s.ExportFrameWhenExportFrameData);
-  acAutoPad->setChecked(s.AutoPad);
-  acAutoPadUsingSelectedFrames->setChecked(s.AutoPadAll);
-  RememberExportSettings = s.RememberExportSettings;
-  TPixelFormat format = pf24bit;
-  PixelFormatFromBits(s.ExportImageBitDepth, format);
-  SetExportBitDepth(format);
-  SetFrameDataExportType(s.FrameDataExportType);
-  ArchiveSearchFilter = FromStd(s.ArchiveSearchFilter);
-  OpenFilter = FromStd(s.Filter);
-  OpenFilterIndex = s.FilterIndex;
-  acPreLoad->setChecked(s.PreLoad);
-  PreLoadCount = s.PreLoadCount;
-  SaveLastDir = FromStd(s.SaveLastDir);
-  LoadLastDir = FromStd(s.LoadLastDir);
-
-  SetMaxHistoryListSize(s.MaxHistoryListSize);
-  for (auto name = s.HistoryList.rbegin(); name != s.HistoryList.rend(); ++name)
-    AddToHistory(FromStd(*name));
+  FSettings->Load();
+  ApplyStoredPlacement();
 }
 
-void TMainForm::SetBackGroundColor(uint32_t colour) {
-  if (colour == BackGroundColor) return;
-  BackGroundColor = colour;
-  RepaintViews();
-}
-
-void TMainForm::SetAnimationSpeed(int speed) {
-  if (speed == AnimationSpeed) return;
-  AnimationSpeed = speed;
-  SaveSettings();
-  for (TQuvView* view : Views()) view->SetAnimationSpeedSelector(speed);
-}
-
-void TMainForm::SetExportBitDepth(TPixelFormat format) {
-  for (TQuvView* view : Views())
-    if (TFrontEndImages* front = view->FrontEnd()) front->ExportPixelFormat = format;
-  if (format == ExportBitDepth) return;
-  ExportBitDepth = format;
-  SaveSettings();
-}
-
-void TMainForm::SetFrameDataExportType(int type) {
-  type = NormalizeFrameDataExportType(type);
-  for (TQuvView* view : Views())
-    if (TFrontEndImages* front = view->FrontEnd()) front->FrameDataExportType = uint8_t(type);
-  if (type == FrameDataExportType) return;
-  FrameDataExportType = type;
-  SaveSettings();
+// The stored bounds are put back first, so that a restore after maximizing finds them.
+void TMainForm::ApplyStoredPlacement() {
+  const int storedState = FSettings->LoadedWindowState();
+  if (storedState < wsNormal || storedState > wsMaximized) return;
+  const TSettingsModel::TUpdate update(*FSettings);
+  const TWindowBounds bounds = FSettings->LoadedBounds();
+  // A window far too small to use is not restored.
+  const QRect stored(bounds.Left, bounds.Top, std::max(bounds.Width, 120),
+                     std::max(bounds.Height, 80));
+  if (isMaximized() || isMinimized()) setWindowState(Qt::WindowNoState);
+  setGeometry(stored);
+  if (storedState == wsMinimized) setWindowState(Qt::WindowMinimized);
+  if (storedState == wsMaximized) setWindowState(Qt::WindowMaximized);
 }
 
 void TMainForm::FirstActivation(const QStringList& commandLineFiles) {
@@ -924,15 +809,30 @@ void TMainForm::FirstActivation(const QStringList& commandLineFiles) {
     std::vector<std::string> names;
     for (const QString& file : commandLineFiles) names.push_back(ToStd(file));
     VellicorSeriesExecuteMacro(
-        this, SplitRequestLines(EncodeOpenRequest(names, ToStd(QDir::currentPath()))));
+        SplitRequestLines(EncodeOpenRequest(names, ToStd(QDir::currentPath()))));
   } else {
     OpenFiles(commandLineFiles);
   }
   ProcessPendingWindowMenu(5);
 }
 
+void TMainForm::VellicorSeriesExecuteMacro(const std::vector<std::string>& lines) {
+  ExecuteOpenRequest(
+      lines, [this](const std::string& fileName) { OpenFiles({FromStd(fileName)}); },
+      [this](const std::exception& error) { ApplicationException(error); });
+  // The opened files must not appear behind the window the user works in.
+  BringToFront();
+}
+
+void TMainForm::ServeRequests(TSingleInstanceServer& server) {
+  server.Open = [this](const std::string& fileName) { OpenFiles({FromStd(fileName)}); };
+  server.OnError = [this](const std::exception& error) { ApplicationException(error); };
+  // The opened files must not appear behind the window the user works in.
+  connect(&server, &TSingleInstanceServer::RequestExecuted, this, [this] { BringToFront(); });
+}
+
 void TMainForm::WindowSaveSettings() {
-  if (!Activated || Updating) return;
+  if (!Activated || FSettings->Updating()) return;
   FWindowSaveTimer->start();
 }
 
@@ -951,10 +851,6 @@ void TMainForm::changeEvent(QEvent* event) {
   if (event->type() == QEvent::WindowStateChange) WindowSaveSettings();
 }
 
-void TMainForm::showEvent(QShowEvent* event) {
-  QMainWindow::showEvent(event);
-}
-
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (FClosing) {
     event->accept();
@@ -966,7 +862,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   // A load batch running underneath stops instead of opening files into a closing window.
   Terminating = true;
   PendingWindowMenu.clear();
-  SaveSettings();
+  FSettings->Save();
   event->accept();
 }
 
@@ -981,22 +877,18 @@ QString TMainForm::StatusText() const {
   return FStatusLabel->text();
 }
 
+// The active view's column widths become the settings; the other views follow them.
+void TMainForm::CopyColumnWidths(TQuvView* view) {
+  QTreeWidget* list = view->ImageList();
+  for (int column = 0; column < 3; ++column) {
+    if (list->columnWidth(column) < 1) list->setColumnWidth(column, 1);
+    FSettings->SetColumnWidth(column, list->columnWidth(column));
+  }
+}
+
 void TMainForm::TimerTimer() {
   if (TQuvView* view = ActiveView()) {
-    if (auto* list = view->ImageList()) {
-      for (int column = 0; column < 3; ++column)
-        if (list->columnWidth(column) < 1) list->setColumnWidth(column, 1);
-      int* settings[3] = {&ImageNameWidth, &AnimatedWidth, &FrameWidth};
-      for (int column = 0; column < 3; ++column) {
-        const int width = list->columnWidth(column);
-        if (width == *settings[column]) continue;
-        *settings[column] = width;
-        SaveSettings();
-        for (TQuvView* other : Views())
-          if (other != view && other->ImageList())
-            other->ImageList()->setColumnWidth(column, width);
-      }
-    }
+    CopyColumnWidths(view);
     ProcessPendingWindowMenu(5);
   }
   // Archives are released when nothing is open.

@@ -1,13 +1,15 @@
 #pragma once
 // The main window: an MDI frame whose children are TQuvView windows, one per open Quv file. It
-// owns the process-wide objects (console, file system with the HPI loader, palette), every user
-// setting and its "Vellicor.ini", the history list in the File menu and the shared commands.
-//
-// Interface changes agreed with QuvViewU: additive only.
+// owns the process-wide objects (console, file system with the HPI loader, palette), the
+// settings model, the commands and menus (the history in the File menu, the active view's
+// exports in "Image Manipulation", one entry per view in "Window"), and runs the load and
+// close batches as their host.
 #include <QAction>
+#include <QHash>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -15,19 +17,22 @@
 #include <deque>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "BitmapU.h"
+#include "QuvProgressU.h"
+#include "SettingsModelU.h"
 
 class QLabel;
 class QMdiSubWindow;
 class QToolBar;
 class TQuvView;
 class TFileSystem;
-class THistoryList;
 class TAboutBox;
 class TQuvLoader;
 class TQuvCloser;
-class TSelectFileInHpi;
+class TSettingsModel;
+class TSingleInstanceServer;
 
 // A history entry of the File menu: clicking it opens FileName.
 class TMyMenuItem : public QAction {
@@ -37,7 +42,7 @@ class TMyMenuItem : public QAction {
   QString FileName;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public IQuvBatchHost {
   Q_OBJECT
  public:
   // `settingsFile` empty: "Vellicor.ini" beside the program (or the per-user one when the
@@ -45,29 +50,14 @@ class TMainForm : public QMainWindow {
   explicit TMainForm(const QString& settingsFile = QString(), QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  static TMainForm* Instance();  // the one main window (null before creation)
-
   // state
-  bool Updating = false;
   bool Activated = false;
-  bool LoadingQuvs = false;
   bool NextChildRequested = false;
   bool PreviousChildRequested = false;
   bool Terminating = false;  // set once the user chose to end the program
   std::deque<TQuvView*> PendingWindowMenu;
 
-  // settings read by views (values; setters below change them)
-  int SeperatorWidth = -1, ImageNameWidth = -1, FrameWidth = -1, AnimatedWidth = -1;
-  int AnimationSpeed = 67;
-  int PreLoadCount = 5;
-  uint32_t BackGroundColor = 0x00FFFFFF;  // 0x00BBGGRR (or a system colour)
-  TPixelFormat ExportBitDepth = pf24bit;
-  int FrameDataExportType = 0;
-  QString SaveLastDir, LoadLastDir, ArchiveSearchFilter = QStringLiteral("*.quv");
-  bool RememberExportSettings = false;
-  QString OpenFilter;       // the open dialog's filter ("Name|masks|...")
-  int OpenFilterIndex = 1;  // 1-based
-  int MaxHistoryListSize = 5;
+  TSettingsModel* Settings() const { return FSettings; }
 
   // actions
   QAction *acOpenQuv = nullptr, *WindowClose1 = nullptr, *WindowCloseAll1 = nullptr,
@@ -92,30 +82,30 @@ class TMainForm : public QMainWindow {
   QTimer* Timer = nullptr;
 
   // operations
-  TQuvView* OpenQuvFile(const QString& source, const QString& fileName);
-  void AddToHistory(const QString& name);
-  void SetMaxHistoryListSize(int limit);
-  QStringList HistoryEntries() const;            // most recent first
+  TQuvView* OpenQuvFile(const QString& source, const QString& fileName) override;
   QList<TMyMenuItem*> HistoryMenuItems() const;  // in menu order
-  void SaveSettings();
-  void SaveSettings(Qt::WindowStates state, bool useState);
   void LoadSettings();
-  void SetBackGroundColor(uint32_t colour);
-  void SetAnimationSpeed(int speed);
-  void SetExportBitDepth(TPixelFormat format);
-  void SetFrameDataExportType(int type);
-  void RepaintViews();
-  void ProcessPendingWindowMenu(int count);
+  // A change of the window's size or state: written once the settings are loaded and the
+  // change has settled.
+  void WindowSaveSettings();
+  void ProcessPendingWindowMenu(int count) override;
+  void CreateWindowMenuEntry(TQuvView* view);  // once per view
+  QAction* WindowMenuEntry(TQuvView* view) const;
   bool ResolveArchivePath(const QString& path, const QString& innerPath, QString& archiveFile,
                           QString& innerOut);
   void ApplicationException(const std::exception& error);  // "Error at:" dialog
   QList<TQuvView*> Views() const;                          // every open view window, in MDI order
-  TQuvView* ActiveView() const;
+  TQuvView* ActiveView() const override;
+  QList<QMdiSubWindow*> ChildWindows() const override;
   QString ProgramFolder() const;  // folder of the program file
-  QString SettingsFileName() const { return FSettingsFile; }
+  QString SettingsFileName() const;
   void SetStatusText(const QString& text);
   QString StatusText() const;
   TFileSystem* FileSystem() const { return FFileSystem.get(); }
+  bool LoadingQuvs() const { return FLoadingQuvs; }
+  void SetLoadingQuvs(bool on) override;
+  void QueueWindowMenuEntry(TQuvView* view) override { PendingWindowMenu.push_back(view); }
+  bool IsTerminating() const override { return Terminating; }
 
   // Runs the first-activation work now (settings, command-line files); once.
   void FirstActivation(const QStringList& commandLineFiles);
@@ -139,6 +129,9 @@ class TMainForm : public QMainWindow {
   void CloseAllViews();  // WindowCloseAll1
   TQuvLoader* QuvLoader();
   TQuvCloser* QuvCloser();
+  // The open requests of later starts: each line opens its file, each failure is reported.
+  void ServeRequests(TSingleInstanceServer& server);
+  void VellicorSeriesExecuteMacro(const std::vector<std::string>& lines);
 
   // True when the settings file did not exist when the window was made.
   bool FirstRun() const { return FFirstRun; }
@@ -155,44 +148,47 @@ class TMainForm : public QMainWindow {
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void changeEvent(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void CreateActions();
+  void CreateFileActions();
+  void CreateSettingsActions();
+  void CreateWindowActions();
   void CreateMenus();
   void CreateProcessObjects();
-  QAction* MakeToggle(const QString& caption, const QString& hint, bool checked);
-  void ToggleSimple(QAction* action);
-  void TogglePreload(QAction* action);
-  void ToggleSubFrames();
-  void ToggleRepaint(QAction* action);
-  void ToggleExportOption(QAction* action);
-  void CopyExportOptionsToViews();
+  void ConnectSettings();
+  void ConnectView(TQuvView* view);
+  void RequestChildSwitch(bool next);
+  void ViewMenusMerged(TQuvView* view, bool on);
+  void UnbindImageManipulation();
+  void BindImageManipulation(int index, QAction* action);
+  void ShowExportDialog(TQuvView* view);
+  void ApplyStoredPlacement();
+  TWindowPlacement CurrentPlacement() const;
   void acOpenQuvExecute();
   void RemoveOldestHistoryItem();
-  void WindowSaveSettings();
   void FreshLoader();
   void InsertHistoryItem(const QString& name);
-  void MoveHistoryItemToTop(size_t fromIndex);
+  void MoveHistoryItemToTop(int fromIndex);
+  void CopyColumnWidths(TQuvView* view);
   void WindowTile(bool horizontal);
   void WindowArrangeIcons();
   void ActivateChild(QMdiSubWindow* child);
   QMdiSubWindow* BeginChildSwitch(QList<QMdiSubWindow*>& order);
-  QList<QMdiSubWindow*> ChildWindows() const;
 
-  QString FSettingsFile;
+  TSettingsModel* FSettings = nullptr;
   bool FFirstRun = false;
   bool FActivationDone = false;
   bool FClosing = false;
+  bool FLoadingQuvs = false;
   std::unique_ptr<TFileSystem> FFileSystem;
   class TConsole* FOwnConsole = nullptr;
   QLabel* FStatusLabel = nullptr;
-  std::unique_ptr<THistoryList> FHistory;
   QList<TMyMenuItem*> FHistoryItems;  // most recent first
-  QAction* FHistorySeparator = nullptr;
   QAction* FExitSeparator = nullptr;
-  QAction* FWindowListSeparator = nullptr;
+  QHash<TQuvView*, QAction*> FWindowMenuEntries;
+  // The view whose exports "Image Manipulation" shows, and the items' links to its actions.
+  QPointer<TQuvView> FMenuView;
+  QMetaObject::Connection FItemLinks[11][2];
   QString FBeforeCaption, FAfterCaption;
   bool FMaximizeRestore = false;
   uint64_t FLastMemory = UINT64_MAX;

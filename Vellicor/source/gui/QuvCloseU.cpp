@@ -1,19 +1,16 @@
 #include "QuvCloseU.h"
 
 #include <QCoreApplication>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 
-#include "MainU.h"
 #include "QuvViewU.h"
 
-TQuvCloser::TQuvCloser(TMainForm* mainForm)
-    : TQuvProgressDialog(mainForm, QStringLiteral("Closing Quvs...")) {
+TQuvCloser::TQuvCloser(IQuvBatchHost* host, QWidget* owner)
+    : TQuvProgressDialog(host, owner, QStringLiteral("Closing Quvs...")) {
   // Stopping works through closing the dialog, which the button does.
   connect(AbortButton, &QPushButton::clicked, this, [this] { close(); });
 }
@@ -24,8 +21,7 @@ int TQuvCloser::Run() {
 
 void TQuvCloser::FormActivate() {
   QList<QPointer<QMdiSubWindow>> children;
-  for (QMdiSubWindow* child : FMainForm->MdiArea->subWindowList(QMdiArea::CreationOrder))
-    children << child;
+  for (QMdiSubWindow* child : FHost->ChildWindows()) children << child;
   ProgressBar->setMaximum(int(children.size()));
   ProgressBar->setValue(0);
   MaxQuvIndex->setText(QString::number(children.size()));
@@ -42,7 +38,7 @@ void TQuvCloser::FormActivate() {
     ++closed;
     if (OnViewClosed) OnViewClosed(closed);
     QCoreApplication::processEvents();
-    if (FMainForm->Terminating || Aborted) break;
+    if (FHost->IsTerminating() || Aborted) break;
   }
   QMetaObject::invokeMethod(
       this, [this] { accept(); }, Qt::QueuedConnection);

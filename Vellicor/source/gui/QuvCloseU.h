@@ -4,12 +4,10 @@
 #include <functional>
 #include "QuvProgressU.h"
 
-class TMainForm;
-
 class TQuvCloser : public TQuvProgressDialog {
   Q_OBJECT
  public:
-  explicit TQuvCloser(TMainForm* mainForm);
+  TQuvCloser(IQuvBatchHost* host, QWidget* owner);
 
   int Run();  // modal; the batch runs once the dialog is shown
 

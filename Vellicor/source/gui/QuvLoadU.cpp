@@ -8,22 +8,23 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
-#include "MainU.h"
 #include "QuvViewU.h"
 #include "SelectU.h"
+#include "SettingsModelU.h"
 
-TQuvLoader::TQuvLoader(TMainForm* mainForm)
-    : TQuvProgressDialog(mainForm, QStringLiteral("Loading Quvs...")) {
+TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* owner)
+    : TQuvProgressDialog(host, owner, QStringLiteral("Loading Quvs...")), FSettings(settings) {
   CurrentQuv = AddValueRow(QStringLiteral("Current quv:"));
   connect(AbortButton, &QPushButton::clicked, this, [this] {
     Aborted = true;
     QMetaObject::invokeMethod(
         this, [this] { close(); }, Qt::QueuedConnection);
   });
-  PickFiles = [](QString& filter, QStringList& results, const QString& archive, bool multi) {
-    return SelectFilesInHpi(filter, results, archive, multi);
+  PickFiles = [this](QString& filter, QStringList& results, const QString& archive, bool multi) {
+    return SelectFilesInHpi(filter, results, archive, multi, parentWidget());
   };
 }
 
@@ -46,9 +47,10 @@ void TQuvLoader::Add(const QString& entry) {
   if (!IsHpiArchive(name)) {
     Items.append({QString(), name});
   } else {
+    QString filter = FSettings->ArchiveSearchFilter();
     QStringList results;
-    if (!PickFiles(FMainForm->ArchiveSearchFilter, results, name, true)) return;
-    FMainForm->SaveSettings();  // the picker may have changed the filter
+    if (!PickFiles(filter, results, name, true)) return;
+    FSettings->SetArchiveSearchFilter(filter);  // the picker may have changed it
     for (QString inner : results) Items.append({name, name + '/' + inner.replace('\\', '/')});
   }
   ShowMaximum();
@@ -64,16 +66,10 @@ void TQuvLoader::Stop() {
   Items.clear();
 }
 
-bool TQuvLoader::Stopping() const {
-  return FMainForm->Terminating || Aborted;
-}
-
-bool TQuvLoader::Open(const QString& source, const QString& fileName) {
-  TQuvView* view = FMainForm->OpenQuvFile(source, fileName);
-  FMainForm->PendingWindowMenu.push_back(view);
+void TQuvLoader::Open(const QString& source, const QString& fileName) {
+  FHost->QueueWindowMenuEntry(FHost->OpenQuvFile(source, fileName));
   ++FOpened;
   if (OnFileOpened) OnFileOpened(FOpened);
-  return true;
 }
 
 void TQuvLoader::FormActivate() {
@@ -84,17 +80,14 @@ void TQuvLoader::FormActivate() {
   CurrentQuvIndex->clear();
   CurrentQuv->clear();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  FMainForm->LoadingQuvs = true;
-  // Clean-up that also runs when an open raises an error.
-  struct TCleanUp {
-    TQuvLoader* Self;
-    ~TCleanUp() {
-      Self->FMainForm->LoadingQuvs = false;
-      QApplication::restoreOverrideCursor();
-      QMetaObject::invokeMethod(
-          Self, [s = Self] { s->accept(); }, Qt::QueuedConnection);
-    }
-  } cleanUp{this};
+  FHost->SetLoadingQuvs(true);
+  // Also when an open raises an error.
+  const auto cleanUp = qScopeGuard([this] {
+    FHost->SetLoadingQuvs(false);
+    QApplication::restoreOverrideCursor();
+    QMetaObject::invokeMethod(
+        this, [this] { accept(); }, Qt::QueuedConnection);
+  });
 
   // By index: requests served between files may add to the list, closing the dialog empties it.
   for (qsizetype i = 0; i < Items.size(); ++i) {
@@ -104,13 +97,13 @@ void TQuvLoader::FormActivate() {
     CurrentQuv->setText(item.FileName.mid(item.FileName.lastIndexOf('/') + 1));
     Open(item.Source, item.FileName);
     QCoreApplication::processEvents();
-    if (FMainForm->Terminating) return;
+    if (FHost->IsTerminating()) return;
     if (Aborted) break;
   }
   Items.clear();
-  FMainForm->ProcessPendingWindowMenu(5);
-  if (TQuvView* view = FMainForm->ActiveView()) {
-    FMainForm->LoadingQuvs = false;
+  FHost->ProcessPendingWindowMenu(5);
+  if (TQuvView* view = FHost->ActiveView()) {
+    FHost->SetLoadingQuvs(false);
     view->Activate();
   }
 }

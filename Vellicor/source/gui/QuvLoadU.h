@@ -9,8 +9,7 @@
 #include "QuvProgressU.h"
 
 class QLabel;
-class TMainForm;
-class TQuvView;
+class TSettingsModel;
 
 // A file whose first four bytes are "HAPI": an archive, whatever its name says.
 bool IsHpiArchive(const QString& fileName);
@@ -18,7 +17,8 @@ bool IsHpiArchive(const QString& fileName);
 class TQuvLoader : public TQuvProgressDialog {
   Q_OBJECT
  public:
-  explicit TQuvLoader(TMainForm* mainForm);
+  // The picker's search filter is the setting in `settings`.
+  TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* owner);
 
   // Runs the batch for these names: each archive goes to the picker, then the dialog shows
   // modally and opens the files picked and every other name as a Quv file.
@@ -48,9 +48,9 @@ class TQuvLoader : public TQuvProgressDialog {
   void Stop() override;
 
  private:
-  bool Open(const QString& source, const QString& fileName);  // false: stop the batch
-  bool Stopping() const;
+  void Open(const QString& source, const QString& fileName);
   void ShowMaximum();
 
+  TSettingsModel* FSettings;
   int FOpened = 0;
 };

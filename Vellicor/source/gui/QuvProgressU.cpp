@@ -6,10 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "MainU.h"
-
-TQuvProgressDialog::TQuvProgressDialog(TMainForm* mainForm, const QString& caption)
-    : QDialog(mainForm), FMainForm(mainForm) {
+TQuvProgressDialog::TQuvProgressDialog(IQuvBatchHost* host, QWidget* owner, const QString& caption)
+    : QDialog(owner), FHost(host) {
   setWindowTitle(caption);
   setModal(true);
   resize(258, 147);

@@ -2,12 +2,31 @@
 // The frame both batch dialogs share: a progress bar, the current and maximum index, an Abort
 // button, and a batch that runs once per modal show while the event loop keeps serving input.
 #include <QDialog>
+#include <QList>
+#include <QString>
 
 class QGridLayout;
 class QLabel;
+class QMdiSubWindow;
 class QProgressBar;
 class QPushButton;
-class TMainForm;
+class TQuvView;
+
+// What a batch needs of the window that runs it.
+class IQuvBatchHost {
+ public:
+  virtual ~IQuvBatchHost() = default;
+  // Opens one file in a view of its own; the view comes back also when the file failed.
+  virtual TQuvView* OpenQuvFile(const QString& source, const QString& fileName) = 0;
+  // Views opened during a batch get their Window-menu entry from this queue, in order.
+  virtual void QueueWindowMenuEntry(TQuvView* view) = 0;
+  virtual void ProcessPendingWindowMenu(int count) = 0;
+  virtual void SetLoadingQuvs(bool on) = 0;
+  // The user chose to end the program: a batch stops at once.
+  virtual bool IsTerminating() const = 0;
+  virtual TQuvView* ActiveView() const = 0;
+  virtual QList<QMdiSubWindow*> ChildWindows() const = 0;  // in creation order
+};
 
 class TQuvProgressDialog : public QDialog {
   Q_OBJECT
@@ -20,7 +39,7 @@ class TQuvProgressDialog : public QDialog {
   QPushButton* AbortButton = nullptr;
 
  protected:
-  TQuvProgressDialog(TMainForm* mainForm, const QString& caption);
+  TQuvProgressDialog(IQuvBatchHost* host, QWidget* owner, const QString& caption);
 
   // Adds a caption and its value label as the next row above the Abort button.
   QLabel* AddValueRow(const QString& caption);
@@ -34,7 +53,7 @@ class TQuvProgressDialog : public QDialog {
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
 
-  TMainForm* FMainForm;
+  IQuvBatchHost* FHost;
 
  private:
   QGridLayout* FGrid;

@@ -12,44 +12,23 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
 
+#include "ArchivePathU.h"
 #include "DialogsU.h"
-#include "ExportDialogU.h"
 #include "FileSystemU.h"
 #include "FrameExportU.h"
 #include "Hpi_Zeta_LoaderU.h"
-#include "ImageLoaderU.h"
-#include "MainU.h"
 #include "PaintBoxU.h"
+#include "QtStringU.h"
 #include "QuvManagerU.h"
 #include "StringUtilsU.h"
+#include "WaitCursorU.h"
 
 namespace {
-
-// The hourglass for the life of a scope.
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
-// The Image Manipulation items are shared by every view: the view that bound them last owns
-// them, and only that view may take them away again.
-TQuvView* GMenuOwner = nullptr;
-QMetaObject::Connection GItemLinks[11][2];
-
-QString FromStd(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-std::string ToStd(const QString& text) {
-  return text.toStdString();
-}
 
 // Everything from the last "." of the name part is replaced by extension; a name without one
 // gets the extension appended.
@@ -83,8 +62,8 @@ bool TQuvImageListItem::operator<(const QTreeWidgetItem& other) const {
 
 // ---- Creation and destruction ----
 
-TQuvView::TQuvView(TMainForm* mainForm) : QWidget(nullptr), MainForm(mainForm) {
-  if (!MainForm) MainForm = TMainForm::Instance();
+TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t transparentIndex)
+    : QWidget(nullptr), FSettings(settings) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Vellicor"));
   resize(729, 550);
@@ -92,13 +71,13 @@ TQuvView::TQuvView(TMainForm* mainForm) : QWidget(nullptr), MainForm(mainForm) {
   CreateControls();
   CreateMenus();
 
-  if (MainForm->SeperatorWidth >= 0) SetListWidth(MainForm->SeperatorWidth);
-  if (MainForm->ImageNameWidth >= 0) QuvImageList->setColumnWidth(0, MainForm->ImageNameWidth);
-  if (MainForm->AnimatedWidth >= 0) QuvImageList->setColumnWidth(1, MainForm->AnimatedWidth);
-  if (MainForm->FrameWidth >= 0) QuvImageList->setColumnWidth(2, MainForm->FrameWidth);
+  if (FSettings->SeperatorWidth() >= 0) SetListWidth(FSettings->SeperatorWidth());
+  for (int column = 0; column < 3; ++column)
+    if (FSettings->ColumnWidth(column) >= 0)
+      QuvImageList->setColumnWidth(column, FSettings->ColumnWidth(column));
 
   Timer = new QTimer(this);
-  SetTimerInterval(MainForm->AnimationSpeed);
+  SetTimerInterval(FSettings->AnimationSpeed());
   connect(Timer, &QTimer::timeout, this, &TQuvView::TimerTimer);
 
   FFileSystem = std::make_unique<TFileSystem>();
@@ -107,28 +86,40 @@ TQuvView::TQuvView(TMainForm* mainForm) : QWidget(nullptr), MainForm(mainForm) {
   FManager = std::make_unique<TQuvManager>();
   FManager->FileSystem = FFileSystem.get();
   FManager->SetTrueColour(true);
-  FManager->Palette = Palette;
-  FManager->TransparentIndex = TransparentIndex;
+  FManager->Palette = palette;
+  FManager->TransparentIndex = transparentIndex;
   FManager->Initialize();
+  ConnectSettings();
+}
 
-  if (MainForm->MdiArea)
-    connect(MainForm->MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-      if (sub && sub->widget() == this) Activate();
+// What the toggle commands and setters do to every view.
+void TQuvView::ConnectSettings() {
+  connect(FSettings, &TSettingsModel::playbackChanged, this,
+          [this](bool on) { PreloadFrames(on); });
+  connect(FSettings, &TSettingsModel::subFramesChanged, this, [this](bool on) {
+    Guarded([this, on] {
+      SetSubFrameMode(on);
+      PaintBoxPaint();
+      ShowCurrentFrame();
     });
-  if (!MainForm->LoadingQuvs) CreateWindowMenuEntry();
+  });
+  connect(FSettings, &TSettingsModel::displayChanged, this, [this] { RepaintImage(); });
+  connect(FSettings, &TSettingsModel::exportOptionsChanged, this, [this] { CopyExportOptions(); });
+  connect(FSettings, &TSettingsModel::animationSpeedChanged, this,
+          [this](int speed) { SetAnimationSpeedSelector(speed); });
+  connect(FSettings, &TSettingsModel::seperatorWidthChanged, this, [this](int width) {
+    if (width != ListWidth()) SetListWidth(width);
+  });
+  connect(FSettings, &TSettingsModel::columnWidthChanged, this, [this](int column, int width) {
+    if (width >= 0 && QuvImageList->columnWidth(column) != width)
+      QuvImageList->setColumnWidth(column, width);
+  });
 }
 
 TQuvView::~TQuvView() {
   Timer->stop();
-  RemoveFromPendingWindowMenu();
-  if (WindowMenuEntry) {
-    if (MainForm && MainForm->WindowMenu) MainForm->WindowMenu->removeAction(WindowMenuEntry);
-    delete WindowMenuEntry;
-    WindowMenuEntry = nullptr;
-  }
   FSelectHandlerAttached = false;
-  if (MainForm) ClearImage();
-  if (GMenuOwner == this) GMenuOwner = nullptr;
+  ClearImage();
   FImages.Clear();
   FFrontEnd.reset();
   if (Collection) Collection->Release();
@@ -173,7 +164,13 @@ void TQuvView::CreateActions() {
       make("Export Frames Data for all images", "Exports frames data for the all images",
            &TQuvView::acExportAllFramesDataExecute);
   acExportGeneric = make("Export ...", "Export", nullptr);
-  connect(acExportGeneric, &QAction::triggered, this, [this] { ShowExportDialog(this); });
+  connect(acExportGeneric, &QAction::triggered, this, [this] { emit exportDialogRequested(); });
+
+  acAnimate = MakeToggleAction(FSettings, tgAnimated, this);
+  acViewSubFrames = MakeToggleAction(FSettings, tgViewSubFrames, this);
+  acAutoCentre = MakeToggleAction(FSettings, tgAutoCentre, this);
+  acTransparent = MakeToggleAction(FSettings, tgTransparent, this);
+  acPreLoad = MakeToggleAction(FSettings, tgPreLoad, this);
 }
 
 QList<QAction*> TQuvView::ExportActions() const {
@@ -187,10 +184,6 @@ QList<QAction*> TQuvView::ExportActions() const {
 
 QCheckBox* TQuvView::BoundCheckBox(QAction* action) {
   auto* box = new QCheckBox(this);
-  if (!action) {
-    box->setEnabled(false);
-    return box;
-  }
   auto mirror = [box, action] {
     box->setText(StripAmpersands(action->text()));
     box->setToolTip(action->toolTip());
@@ -219,34 +212,7 @@ void TQuvView::CreateControls() {
   Splitter1->setHandleWidth(5);
   Splitter1->setChildrenCollapsible(false);
   root->addWidget(Splitter1, 1);
-
-  QuvImageList = new QTreeWidget(Splitter1);
-  QuvImageList->setColumnCount(3);
-  QuvImageList->setHeaderLabels(
-      {QStringLiteral("Image Name"), QStringLiteral("Animated"), QStringLiteral("Frames")});
-  QuvImageList->setRootIsDecorated(false);
-  QuvImageList->setItemsExpandable(false);
-  QuvImageList->setUniformRowHeights(true);
-  QuvImageList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  QuvImageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  QuvImageList->setDragEnabled(true);
-  QuvImageList->setSortingEnabled(false);
-  QuvImageList->header()->setSectionsClickable(true);
-  QuvImageList->header()->setSortIndicatorShown(false);
-  QuvImageList->header()->setStretchLastSection(false);
-  // Columns may be dragged down to one pixel; the main window's timer keeps them at least that.
-  QuvImageList->header()->setMinimumSectionSize(1);
-  QuvImageList->setColumnWidth(0, 80);
-  QuvImageList->setColumnWidth(1, 60);
-  QuvImageList->setToolTip(QStringLiteral(
-      "Select the image from the QUV you wish to view. Right click for a popup menu."));
-  QuvImageList->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(QuvImageList->header(), &QHeaderView::sectionClicked, this,
-          &TQuvView::QuvImageListColumnClick);
-  connect(QuvImageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &TQuvView::OnSelectionChanged);
-  connect(QuvImageList, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { ShowPopup(ListPopupMenu, QuvImageList->viewport(), pos); });
+  QuvImageList = CreateListPane();
 
   Panel1 = new QWidget(Splitter1);
   auto* panelLayout = new QVBoxLayout(Panel1);
@@ -255,9 +221,7 @@ void TQuvView::CreateControls() {
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({225, 499});
-  connect(Splitter1, &QSplitter::splitterMoved, this, [this] {
-    if (FSplitterHandlerAttached) Splitter1Moved();
-  });
+  connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
   ImageAttributesPanel = new QWidget(Panel1);
   ImageAttributesPanel->setFixedHeight(136);
@@ -265,12 +229,60 @@ void TQuvView::CreateControls() {
   panelLayout->addWidget(ImageAttributesPanel);
   auto* attributesLayout = new QHBoxLayout(ImageAttributesPanel);
   attributesLayout->setContentsMargins(4, 4, 4, 4);
+  attributesLayout->addWidget(CreateAttributesGrid(ImageAttributesPanel), 1);
+  attributesLayout->addWidget(CreateAnimationPanel(ImageAttributesPanel));
+  ImageAttributesPanel->hide();
 
-  ImageAttributes = new QWidget(ImageAttributesPanel);
+  PaintBox = new TPaintBox(Panel1);
+  PaintBox->setToolTip(QStringLiteral(
+      "This is the area were the QUV image is rendered to.  Right click for a popup menu."));
+  PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
+  PaintBox->OnCanvasReset = [this] { PaintBoxPaint(); };
+  panelLayout->addWidget(PaintBox, 1);
+
+  StatusBar = new QStatusBar(this);
+  StatusBar->setSizeGripEnabled(false);
+  auto* statusLabel = new QLabel(StatusBar);
+  statusLabel->setObjectName(QStringLiteral("StatusText"));
+  StatusBar->addWidget(statusLabel, 1);
+  root->addWidget(StatusBar);
+}
+
+QTreeWidget* TQuvView::CreateListPane() {
+  auto* list = new QTreeWidget(Splitter1);
+  list->setColumnCount(3);
+  list->setHeaderLabels(
+      {QStringLiteral("Image Name"), QStringLiteral("Animated"), QStringLiteral("Frames")});
+  list->setRootIsDecorated(false);
+  list->setItemsExpandable(false);
+  list->setUniformRowHeights(true);
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setDragEnabled(true);
+  list->setSortingEnabled(false);
+  list->header()->setSectionsClickable(true);
+  list->header()->setSortIndicatorShown(false);
+  list->header()->setStretchLastSection(false);
+  // Columns may be dragged down to one pixel; the main window's timer keeps them at least that.
+  list->header()->setMinimumSectionSize(1);
+  list->setColumnWidth(0, 80);
+  list->setColumnWidth(1, 60);
+  list->setToolTip(QStringLiteral(
+      "Select the image from the QUV you wish to view. Right click for a popup menu."));
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list->header(), &QHeaderView::sectionClicked, this, &TQuvView::QuvImageListColumnClick);
+  connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TQuvView::OnSelectionChanged);
+  connect(list, &QWidget::customContextMenuRequested, this,
+          [this, list](const QPoint& pos) { ShowPopup(ListPopupMenu, list->viewport(), pos); });
+  return list;
+}
+
+QWidget* TQuvView::CreateAttributesGrid(QWidget* parent) {
+  ImageAttributes = new QWidget(parent);
   // The captions and values never shrink below their text; the animation panel gives way first.
   ImageAttributes->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
   ImageAttributes->setContextMenuPolicy(Qt::CustomContextMenu);
-  attributesLayout->addWidget(ImageAttributes, 1);
   auto* grid = new QGridLayout(ImageAttributes);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setVerticalSpacing(1);
@@ -299,22 +311,24 @@ void TQuvView::CreateControls() {
   addPair(3, 2, "YOffset", YOffSet);
   CurrentSubFrameLabel->hide();
   CurrentSubFrame->hide();
-  TransparentCheck = BoundCheckBox(MainForm->acTransparent);
-  AnimateCheck = BoundCheckBox(MainForm->acAnimate);
-  ViewSubFramesCheck = BoundCheckBox(MainForm->acViewSubFrames);
-  AutoCentreCheck = BoundCheckBox(MainForm->acAutoCentre);
+  TransparentCheck = BoundCheckBox(acTransparent);
+  AnimateCheck = BoundCheckBox(acAnimate);
+  ViewSubFramesCheck = BoundCheckBox(acViewSubFrames);
+  AutoCentreCheck = BoundCheckBox(acAutoCentre);
   grid->addWidget(TransparentCheck, 4, 0, 1, 2);
   grid->addWidget(AnimateCheck, 4, 2, 1, 2);
   grid->addWidget(ViewSubFramesCheck, 5, 0, 1, 2);
   grid->addWidget(AutoCentreCheck, 5, 2, 1, 2);
   grid->setRowStretch(6, 1);
+  return ImageAttributes;
+}
 
-  AnimationPanel = new QWidget(ImageAttributesPanel);
+QWidget* TQuvView::CreateAnimationPanel(QWidget* parent) {
+  AnimationPanel = new QWidget(parent);
   AnimationPanel->setMinimumWidth(120);
   AnimationPanel->setMaximumWidth(268);
   AnimationPanel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   AnimationPanel->setContextMenuPolicy(Qt::CustomContextMenu);
-  attributesLayout->addWidget(AnimationPanel);
   auto* animationLayout = new QVBoxLayout(AnimationPanel);
   animationLayout->setContentsMargins(0, 0, 0, 0);
   auto makeTrackBar = [this] {
@@ -338,7 +352,7 @@ void TQuvView::CreateControls() {
   // No limits: the change handler decides what text counts.
   AnimationSpeedSelector->setRange(std::numeric_limits<int>::min(),
                                    std::numeric_limits<int>::max());
-  AnimationSpeedSelector->setValue(MainForm->AnimationSpeed);
+  AnimationSpeedSelector->setValue(FSettings->AnimationSpeed());
   AnimationSpeedSelector->setToolTip(QStringLiteral("Allows the animation speed to be changed"));
   animationLayout->addWidget(AnimationSpeedSelector);
   animationLayout->addStretch(1);
@@ -348,21 +362,7 @@ void TQuvView::CreateControls() {
           [this] { Guarded([this] { SubFrameTrackBarChange(); }); });
   connect(AnimationSpeedSelector, &QSpinBox::textChanged, this,
           [this] { Guarded([this] { AnimationSpeedSelectorChange(); }); });
-  ImageAttributesPanel->hide();
-
-  PaintBox = new TPaintBox(Panel1);
-  PaintBox->setToolTip(QStringLiteral(
-      "This is the area were the QUV image is rendered to.  Right click for a popup menu."));
-  PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
-  PaintBox->OnCanvasReset = [this] { PaintBoxPaint(); };
-  panelLayout->addWidget(PaintBox, 1);
-
-  StatusBar = new QStatusBar(this);
-  StatusBar->setSizeGripEnabled(false);
-  auto* statusLabel = new QLabel(StatusBar);
-  statusLabel->setObjectName(QStringLiteral("StatusText"));
-  StatusBar->addWidget(statusLabel, 1);
-  root->addWidget(StatusBar);
+  return AnimationPanel;
 }
 
 void TQuvView::CreateMenus() {
@@ -382,9 +382,8 @@ void TQuvView::CreateMenus() {
                                acExportGeneric});
 
   PopupMenu_ImageAttributes = new QMenu(this);
-  for (QAction* action : {MainForm->acAnimate, MainForm->acViewSubFrames, MainForm->acAutoCentre,
-                          MainForm->acTransparent, MainForm->acPreLoad})
-    if (action) PopupMenu_ImageAttributes->addAction(action);
+  PopupMenu_ImageAttributes->addActions(
+      {acAnimate, acViewSubFrames, acAutoCentre, acTransparent, acPreLoad});
 
   ListPopupMenu = PopUpMenu_Selection;
   connect(PaintBox, &QWidget::customContextMenuRequested, this,
@@ -415,7 +414,7 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
     // Names are kept relative to the program's folder where they stay below it (as the history
     // stores them), and a relative name means one there; every path handed on is absolute, so
     // the process's current folder plays no part.
-    const QDir programDir(MainForm->ProgramFolder());
+    const QDir programDir(FSettings->ProgramFolder());
     const QString fullName = QDir::cleanPath(programDir.absoluteFilePath(fileName));
     QString name = QDir::cleanPath(programDir.relativeFilePath(fullName));
     if (name == QLatin1String("..") || name.startsWith(QLatin1String("../")) ||
@@ -424,67 +423,69 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
     FileName = name;
     ArchiveSource = archiveSource;
     shownName = FileName;
-
-    QString archiveFile, innerPath;
-    std::string openName;
-    if (MainForm->ResolveArchivePath(QFileInfo(fullName).path(), fullName, archiveFile,
-                                     innerPath)) {
-      const QFileInfo archive(archiveFile);
-      FFileSystem->AddSearchPath("", ToStd(archive.absolutePath()), sdCheckUsable,
-                                 {TFileMaskInfo{FileNameMask(ToStd(archive.fileName())), 1, true}});
-      openName = ToStd(innerPath);
-      // The user sees the inner path as any other path; the file system keeps its own form.
-      shownName = QString(innerPath).replace('\\', '/');
-    } else {
-      const QFileInfo file(fullName);
-      FFileSystem->AddSearchPath("", ToStd(file.absolutePath()), sdCheckUsable,
-                                 {TFileMaskInfo{FileNameMask(ToStd(file.fileName())), 1, false}});
-      openName = ToStd(file.fileName());
-    }
-    FFileSystem->Rescan(true);
-
-    TWaitCursor wait;
-    SetStatusText(QStringLiteral("Trying to load \"%1\".").arg(shownName));
-    Collection = FManager->GetClass(openName);
-    if (!Collection) throw EImageFileError(Format("Could not find %s", openName.c_str()));
+    Collection = OpenQuvDocument(fullName, shownName);
   } catch (const std::exception& error) {
     LastError = QString::fromStdString(error.what());
-    if (MainForm) MainForm->SetStatusText(LastError);
+    emit statusChanged(LastError);
     CloseAfterFailure();
     return false;
   }
 
-  MainForm->AddToHistory(FileName);
-  if (WindowMenuEntry) WindowMenuEntry->setText(FileName);
+  emit fileOpened(FileName);
   setWindowTitle(FileName);
   BaseCaption = FileName;
   FFrontEnd = std::make_unique<TFrontEndImages>(Collection);
   // The drawn images share the bitmaps' memory, so they go with them.
   FFrontEnd->OnBitmapReleased = [this](TFrontEndImageFrame* frame) { FImages.Forget(frame); };
-  if (MainForm->acAutoPad) FFrontEnd->AutoPad = MainForm->acAutoPad->isChecked();
-  if (MainForm->acAutoPadUsingSelectedFrames)
-    FFrontEnd->AutoPadUsingSelectedFrames = MainForm->acAutoPadUsingSelectedFrames->isChecked();
-  FFrontEnd->ExportPixelFormat = MainForm->ExportBitDepth;
-  if (MainForm->acExportFrameWhenExportFrameData)
-    FFrontEnd->ExportFrameWhenExportFrameData =
-        MainForm->acExportFrameWhenExportFrameData->isChecked();
-  const int dataType = MainForm->FrameDataExportType;
-  FFrontEnd->FrameDataExportType = dataType >= 0 && dataType <= 2 ? uint8_t(dataType) : 0;
+  CopyExportOptions();
 
   SortColumn = 0;
   SortDirection = 0;
   AddRows();
 
   FSelectHandlerAttached = true;
-  if (!MainForm->LoadingQuvs) MergeMenus(true);
-  if (MainForm->acAutoSelect1stImage && MainForm->acAutoSelect1stImage->isChecked() &&
-      QuvImageList->topLevelItemCount() > 0) {
+  MergeMenus(true);
+  if (FSettings->AutoSelect1stImage() && QuvImageList->topLevelItemCount() > 0) {
     QTreeWidgetItem* first = QuvImageList->topLevelItem(0);
     QuvImageList->setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
     first->setSelected(true);
   }
   SetStatusText(QStringLiteral("Loaded \"%1\".").arg(shownName));
   return true;
+}
+
+TImageClass* TQuvView::OpenQuvDocument(const QString& fullName, QString& shownName) {
+  std::string archiveFile, innerPath, openName;
+  if (ResolveArchivePath(ToStd(QFileInfo(fullName).path()), ToStd(fullName), archiveFile,
+                         innerPath)) {
+    const QFileInfo archive(FromStd(archiveFile));
+    FFileSystem->AddSearchPath("", ToStd(archive.absolutePath()), sdCheckUsable,
+                               {TFileMaskInfo{FileNameMask(ToStd(archive.fileName())), 1, true}});
+    openName = innerPath;
+    // The user sees the inner path as any other path; the file system keeps its own form.
+    shownName = FromStd(innerPath).replace('\\', '/');
+  } else {
+    const QFileInfo file(fullName);
+    FFileSystem->AddSearchPath("", ToStd(file.absolutePath()), sdCheckUsable,
+                               {TFileMaskInfo{FileNameMask(ToStd(file.fileName())), 1, false}});
+    openName = ToStd(file.fileName());
+  }
+  FFileSystem->Rescan(true);
+
+  TWaitCursor wait;
+  SetStatusText(QStringLiteral("Trying to load \"%1\".").arg(shownName));
+  TImageClass* collection = FManager->GetClass(openName);
+  if (!collection) throw EImageFileError(Format("Could not find %s", openName.c_str()));
+  return collection;
+}
+
+void TQuvView::CopyExportOptions() {
+  if (!FFrontEnd) return;
+  FFrontEnd->AutoPad = FSettings->AutoPad();
+  FFrontEnd->AutoPadUsingSelectedFrames = FSettings->AutoPadUsingSelectedFrames();
+  FFrontEnd->ExportPixelFormat = FSettings->ExportBitDepth();
+  FFrontEnd->ExportFrameWhenExportFrameData = FSettings->ExportFrameWhenExportFrameData();
+  FFrontEnd->FrameDataExportType = uint8_t(FSettings->FrameDataExportType());
 }
 
 void TQuvView::CloseAfterFailure() {
@@ -515,103 +516,32 @@ void TQuvView::AddRows() {
   QuvImageList->addTopLevelItems(rows);
 }
 
-// ---- Window menu, menus and activation ----
-
-void TQuvView::CreateWindowMenuEntry() {
-  if (WindowMenuEntry || !MainForm || !MainForm->WindowMenu) return;
-  QMenu* menu = MainForm->WindowMenu;
-  WindowMenuEntry = new QAction(FileName, menu);
-  connect(WindowMenuEntry, &QAction::triggered, this, [this] {
-    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (sub && MainForm->MdiArea) {
-      if (sub->isMinimized()) sub->showNormal();
-      MainForm->MdiArea->setActiveSubWindow(sub);
-    } else {
-      activateWindow();
-    }
-  });
-  const QList<QAction*> actions = menu->actions();
-  if (!actions.isEmpty() && actions.last() == MainForm->WindowMenuEndMarker) menu->addSeparator();
-  menu->addAction(WindowMenuEntry);
-}
-
-void TQuvView::RemoveFromPendingWindowMenu() {
-  if (!MainForm) return;
-  auto& queue = MainForm->PendingWindowMenu;
-  queue.erase(std::remove(queue.begin(), queue.end(), this), queue.end());
-}
+// ---- Menus and activation ----
 
 void TQuvView::Activate() {
-  if (MainForm && !MainForm->LoadingQuvs) MergeMenus(true);
-}
-
-void TQuvView::UnbindItems() {
-  for (int i = 0; i < 11; ++i) {
-    QObject::disconnect(GItemLinks[i][0]);
-    QObject::disconnect(GItemLinks[i][1]);
-    QAction* item = MainForm->ImageManipulationItems[i];
-    if (!item) continue;
-    item->setSeparator(false);
-    item->setText(QString());
-    item->setStatusTip(QString());
-    item->setVisible(false);
-  }
-}
-
-void TQuvView::BindItem(int index, QAction* action) {
-  QAction* item = MainForm->ImageManipulationItems[index];
-  if (!item) return;
-  if (!action) {
-    item->setText(QStringLiteral("-"));
-    item->setSeparator(true);
-    item->setVisible(true);
-    return;
-  }
-  auto follow = [item, action] {
-    item->setText(action->text());
-    item->setStatusTip(action->statusTip());
-    item->setToolTip(action->toolTip());
-    item->setEnabled(action->isEnabled());
-    item->setVisible(action->isVisible());
-  };
-  follow();
-  GItemLinks[index][0] = connect(item, &QAction::triggered, action, &QAction::trigger);
-  GItemLinks[index][1] = connect(action, &QAction::changed, item, follow);
+  MergeMenus(true);
 }
 
 void TQuvView::MergeMenus(bool on) {
-  if (!MainForm || !MainForm->ImageManipulationMenu) return;
-  // Another view's binding stays until that view gives it up.
-  if (!on && GMenuOwner && GMenuOwner != this) return;
   for (QAction* action : ExportActions()) action->setVisible(false);
-  UnbindItems();
-  QAction* menu = MainForm->ImageManipulationMenu->menuAction();
-  if (!on || !Collection || Collection->ImageCount < 1) {
-    menu->setVisible(false);
-    if (GMenuOwner == this) GMenuOwner = nullptr;
-    return;
-  }
-  GMenuOwner = this;
-  menu->setVisible(true);
-  if (MultiSelectMode) {
-    const QList<QAction*> multi = {acExportSelected, acExportSelectedFramesData, acExportAll,
-                                   acExportAllFramesData};
-    for (int i = 0; i < multi.size(); ++i) {
-      multi[i]->setVisible(true);
-      BindItem(i, multi[i]);
-    }
-  } else if (CurrentImage) {
+  FMenuActions.clear();
+  FMenuShown = on && Collection && Collection->ImageCount >= 1;
+  if (FMenuShown && MultiSelectMode) {
+    FMenuActions = {acExportSelected, acExportSelectedFramesData, acExportAll,
+                    acExportAllFramesData};
+    for (QAction* action : FMenuActions) action->setVisible(true);
+  } else if (FMenuShown && CurrentImage) {
     for (QAction* action : ExportActions())
       if (action != acExportSelected && action != acExportSelectedFramesData)
         action->setVisible(true);
     // A sub-frame can only be exported while sub-frames are viewed.
     acExportSubFrame->setVisible(SubFrameMode);
-    const QList<QAction*> items = {acExportAll,        acExportAllFramesData,  nullptr,
-                                   acExportFrame,      acExportFrames,         acExportSubFrame,
-                                   acExportSubFrames,  acExportImageSubFrames, acExportFrameData,
-                                   acExportFramesData, acExportGeneric};
-    for (int i = 0; i < items.size(); ++i) BindItem(i, items[i]);
+    FMenuActions = {acExportAll,        acExportAllFramesData,  nullptr,
+                    acExportFrame,      acExportFrames,         acExportSubFrame,
+                    acExportSubFrames,  acExportImageSubFrames, acExportFrameData,
+                    acExportFramesData, acExportGeneric};
   }
+  emit menusMerged(on);
 }
 
 // ---- Selection ----
@@ -622,6 +552,13 @@ TQuvImageListItem* TQuvView::FindRow(const QString& name) const {
     if (row->text(0) == name) return row;
   }
   return nullptr;
+}
+
+QScopeGuard<std::function<void()>> TQuvView::DetachSelectHandler() {
+  const bool attached = FSelectHandlerAttached;
+  FSelectHandlerAttached = false;
+  return QScopeGuard<std::function<void()>>(
+      [this, attached] { FSelectHandlerAttached = attached; });
 }
 
 TFrontEndImage* TQuvView::RowImage(QTreeWidgetItem* row) {
@@ -672,13 +609,7 @@ void TQuvView::QuvImageListSelectItem(QTreeWidgetItem* item, bool selected) {
   if (CurrentImage && FromStd(CurrentImage->Name) == caption) return;
   LastSelectedName = caption;
   TWaitCursor wait;
-  const bool attached = FSelectHandlerAttached;
-  FSelectHandlerAttached = false;
-  struct TReattach {
-    bool& Flag;
-    bool Value;
-    ~TReattach() { Flag = Value; }
-  } reattach{FSelectHandlerAttached, attached};
+  const auto reattach = DetachSelectHandler();
   const QString collection = FromStd(Collection->Name);
   SetStatusText(QStringLiteral("Loading image \"%1\" from \"%2\".").arg(caption, collection));
   SelectImage(caption);
@@ -697,8 +628,7 @@ void TQuvView::SetMultiSelect(bool on) {
   }
   ListPopupMenu = PopUpMenu_Selection;
   if (LastSelectedName.isEmpty()) return;
-  const bool attached = FSelectHandlerAttached;
-  FSelectHandlerAttached = false;
+  const auto reattach = DetachSelectHandler();
   for (int i = 0; i < QuvImageList->topLevelItemCount(); ++i) {
     QTreeWidgetItem* row = QuvImageList->topLevelItem(i);
     if (row->text(0) == LastSelectedName) {
@@ -709,7 +639,6 @@ void TQuvView::SetMultiSelect(bool on) {
       row->setSelected(false);
     }
   }
-  FSelectHandlerAttached = attached;
 }
 
 void TQuvView::SelectImage(const QString& name) {
@@ -738,17 +667,16 @@ void TQuvView::SelectImage(const QString& name) {
 
   AnimationPanel->setVisible(image->FrameCount >= 2);
   ImageAttributesPanel->setVisible(true);
-  if (!MainForm->LoadingQuvs) MergeMenus(true);
+  MergeMenus(true);
 
-  SetAnimationSpeedSelector(MainForm->AnimationSpeed);
+  SetAnimationSpeedSelector(FSettings->AnimationSpeed());
   LastTrackPosition = -1;
-  SetSubFrameMode(MainForm->acViewSubFrames && MainForm->acViewSubFrames->isChecked() &&
-                  first->SubFrameCount >= 1);
+  SetSubFrameMode(FSettings->ViewSubFrames() && first->SubFrameCount >= 1);
   FrameTrackBar->setMaximum(std::max(1, image->FrameCount));
   ImageReady = true;
 
-  if (MainForm->acPreLoad && MainForm->acPreLoad->isChecked()) PreloadFrames(true);
-  PaintBox->Clear(ColorFromSetting(MainForm->BackGroundColor));
+  if (FSettings->PreLoad()) PreloadFrames(true);
+  PaintBox->Clear(ColorFromSetting(FSettings->BackGroundColor()));
   ShowFrame(0);
   Timer->start();
 }
@@ -845,7 +773,7 @@ void TQuvView::UpdateFrameLabels(TFrontEndImageFrame* frame) {
 
 QPoint TQuvView::FramePlacement(TFrontEndImageFrame* frame) const {
   const TImageFrame* data = frame->Frame;
-  if (MainForm->acAutoCentre && MainForm->acAutoCentre->isChecked())
+  if (FSettings->AutoCentre())
     return QPoint((PaintBox->width() - data->Width) / 2, (PaintBox->height() - data->Height) / 2);
   if (data->ParentFrame)
     return QPoint(data->ParentFrame->MaxSubXOffset - data->XOffset,
@@ -857,8 +785,7 @@ void TQuvView::DrawFrame(TFrontEndImageFrame* frame) {
   if (!frame || !frame->Frame) return;
   const TBitmap& bitmap = frame->GetBitmap();
   if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
-  const bool transparent =
-      MainForm->acTransparent && MainForm->acTransparent->isChecked() && bitmap.Transparent;
+  const bool transparent = FSettings->Transparent() && bitmap.Transparent;
   PaintBox->DrawImage(FramePlacement(frame),
                       transparent ? FImages.Transparent(frame) : FImages.Opaque(frame));
 }
@@ -866,11 +793,11 @@ void TQuvView::DrawFrame(TFrontEndImageFrame* frame) {
 void TQuvView::EraseFrame(TFrontEndImageFrame* frame) {
   if (!frame || !frame->Frame) return;
   PaintBox->FillRect(QRect(FramePlacement(frame), QSize(frame->Frame->Width, frame->Frame->Height)),
-                     ColorFromSetting(MainForm->BackGroundColor));
+                     ColorFromSetting(FSettings->BackGroundColor()));
 }
 
 void TQuvView::PaintBoxPaint() {
-  PaintBox->Clear(ColorFromSetting(MainForm->BackGroundColor));
+  PaintBox->Clear(ColorFromSetting(FSettings->BackGroundColor()));
   if (ImageReady && DisplayedFrame) DrawFrame(DisplayedFrame);
 }
 
@@ -880,8 +807,7 @@ void TQuvView::RepaintImage() {
 
 void TQuvView::TimerTimer() {
   Guarded([this] {
-    if (MainForm->acAnimate && MainForm->acAnimate->isChecked() && DisplayedFrame)
-      ShowFrame(DisplayedFrame->NextIndex);
+    if (FSettings->Animated() && DisplayedFrame) ShowFrame(DisplayedFrame->NextIndex);
   });
 }
 
@@ -890,19 +816,19 @@ void TQuvView::FrameTrackBarChange() {
   const int position = FrameTrackBar->value();
   if (position == LastTrackPosition) return;
   LastTrackPosition = position;
-  if (MainForm->acViewSubFrames && MainForm->acViewSubFrames->isChecked()) {
+  if (FSettings->ViewSubFrames()) {
     CurrentImage->CurrentFrame = position - 1;
     SetSubFrameMode(false);
     TFrontEndImageFrame* frame = CurrentImage->GetFrame(position - 1);
     SetSubFrameMode(frame && frame->SubFrameCount > 1);
   }
   if (SubFrameMode) {
-    PaintBox->Clear(ColorFromSetting(MainForm->BackGroundColor));
+    PaintBox->Clear(ColorFromSetting(FSettings->BackGroundColor()));
     ShowFrame(0);
   } else {
     ShowFrame(position - 1);
   }
-  if (MainForm->acPreLoad && MainForm->acPreLoad->isChecked()) PreloadFrames(true);
+  if (FSettings->PreLoad()) PreloadFrames(true);
 }
 
 void TQuvView::SubFrameTrackBarChange() {
@@ -918,7 +844,7 @@ void TQuvView::PreloadFrames(bool on) {
   const int count = CurrentImage->FrameCount;
   if (first < 0 || first >= count) return;
   const int64_t last =
-      std::min<int64_t>(int64_t(first) + MainForm->PreLoadCount - 1, int64_t(count) - 1);
+      std::min<int64_t>(int64_t(first) + FSettings->PreLoadCount() - 1, int64_t(count) - 1);
   bool all = true;
   for (int64_t i = first; i <= last && all; ++i) all = CurrentImage->IsFrameCreated(int32_t(i));
   if (all) return;
@@ -945,7 +871,7 @@ void TQuvView::AnimationSpeedSelectorChange() {
   bool ok = false;
   const int value = text.toInt(&ok);
   if (!ok) return;  // beyond the integer range: not a speed
-  if (value == MainForm->AnimationSpeed) return;
+  if (value == FSettings->AnimationSpeed()) return;
   if (value < 0) {
     if (auto* edit = AnimationSpeedSelector->findChild<QLineEdit*>())
       edit->setText(QString::number(DefaultAnimationSpeed));
@@ -953,17 +879,15 @@ void TQuvView::AnimationSpeedSelectorChange() {
       AnimationSpeedSelector->setValue(DefaultAnimationSpeed);
     return;
   }
-  MainForm->SetAnimationSpeed(value);
+  FSettings->SetAnimationSpeed(value);
   SetTimerInterval(value);
   TimerTimer();
 }
 
 void TQuvView::SetListWidth(int width) {
-  const bool attached = FSplitterHandlerAttached;
-  FSplitterHandlerAttached = false;
+  const QSignalBlocker blocker(Splitter1);
   const int total = std::max(Splitter1->width(), width + 1) - Splitter1->handleWidth();
   Splitter1->setSizes({width, std::max(1, total - width)});
-  FSplitterHandlerAttached = attached;
 }
 
 int TQuvView::ListWidth() const {
@@ -972,20 +896,15 @@ int TQuvView::ListWidth() const {
 
 void TQuvView::Splitter1Moved() {
   const int width = std::max(1, ListWidth());
-  if (width == MainForm->SeperatorWidth) return;
-  MainForm->SeperatorWidth = width;
-  MainForm->SaveSettings();
-  for (TQuvView* view : MainForm->Views())
-    if (view && view != this) view->SetListWidth(width);
+  // Every other view follows the setting.
+  FSettings->SetSeperatorWidth(width);
 }
 
 void TQuvView::QuvImageListColumnClick(int column) {
   SortDirection = (SortDirection + 1) % 3;
   SortColumn = SortDirection == 0 ? 0 : column + 1;
-  const bool attached = FSelectHandlerAttached;
-  FSelectHandlerAttached = false;
+  const auto reattach = DetachSelectHandler();
   QuvImageList->sortItems(0, Qt::AscendingOrder);
-  FSelectHandlerAttached = attached;
 }
 
 int TQuvView::QuvImageListCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {
@@ -1033,20 +952,16 @@ void TQuvView::ReportError(const std::exception& error) {
   // A modal error box must not be met by more timer ticks failing the same way.
   const bool running = Timer->isActive();
   Timer->stop();
-  if (MainForm) MainForm->ApplicationException(error);
+  emit errorRaised(error);
   if (running && ImageReady) Timer->start();
 }
 
 void TQuvView::RequestNextChild() {
-  MainForm->NextChildRequested = true;
-  QMetaObject::invokeMethod(
-      MainForm, [main = MainForm] { main->ProcessChildSwitchRequest(); }, Qt::QueuedConnection);
+  emit nextWindowRequested();
 }
 
 void TQuvView::RequestPreviousChild() {
-  MainForm->PreviousChildRequested = true;
-  QMetaObject::invokeMethod(
-      MainForm, [main = MainForm] { main->ProcessChildSwitchRequest(); }, Qt::QueuedConnection);
+  emit previousWindowRequested();
 }
 
 bool TQuvView::event(QEvent* event) {
@@ -1077,48 +992,49 @@ void TQuvView::closeEvent(QCloseEvent* event) {
 
 bool TQuvView::AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
                            QString& chosen) {
-  chosen = Dialogs().GetSaveFileName(this, title, MainForm->SaveLastDir, proposedName, filter);
+  chosen = Dialogs().GetSaveFileName(this, title, FSettings->SaveLastDir(), proposedName, filter);
   if (chosen.isEmpty()) return false;
-  MainForm->SaveLastDir = QDir::cleanPath(QFileInfo(chosen).absolutePath());
+  FSettings->SetSaveLastDir(QDir::cleanPath(QFileInfo(chosen).absolutePath()));
   return true;
 }
 
 bool TQuvView::AskFolder(QString& chosen) {
-  chosen = Dialogs().GetFolder(this, QStringLiteral("Select folder:"), MainForm->SaveLastDir);
+  chosen = Dialogs().GetFolder(this, QStringLiteral("Select folder:"), FSettings->SaveLastDir());
   if (chosen.isEmpty()) return false;
   chosen = QDir::cleanPath(chosen);
-  MainForm->SaveLastDir = chosen;
+  FSettings->SetSaveLastDir(chosen);
   return true;
 }
 
 void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
                          const std::function<QString()>& message,
                          const std::function<void()>& routine) {
-  QAction* animate = MainForm->acAnimate;
-  const bool wasAnimating = animate && animate->isChecked();
-  MainForm->Updating = true;
-  if (animate) animate->setChecked(false);
+  const bool wasAnimating = FSettings->Animated();
   std::exception_ptr failure;
-  try {
-    if (askNames()) {
-      TWaitCursor wait;
-      action->setEnabled(false);
-      const QString previousStatus = StatusText();
-      SetStatusText(message());
-      try {
-        routine();
-      } catch (...) {
-        failure = std::current_exception();
+  {
+    // The animation pauses while the dialogs run; nothing is written meanwhile.
+    TSettingsModel::TUpdate update(*FSettings);
+    FSettings->SetToggle(tgAnimated, false);
+    try {
+      if (askNames()) {
+        TWaitCursor wait;
+        action->setEnabled(false);
+        const QString previousStatus = StatusText();
+        SetStatusText(message());
+        try {
+          routine();
+        } catch (...) {
+          failure = std::current_exception();
+        }
+        action->setEnabled(true);
+        SetStatusText(previousStatus);
       }
-      action->setEnabled(true);
-      SetStatusText(previousStatus);
+    } catch (...) {
+      failure = std::current_exception();
     }
-  } catch (...) {
-    failure = std::current_exception();
+    FSettings->SetToggle(tgAnimated, wasAnimating);
   }
-  if (animate) animate->setChecked(wasAnimating);
-  MainForm->Updating = false;
-  MainForm->SaveSettings();
+  FSettings->Save();
   if (failure) {
     try {
       std::rethrow_exception(failure);
@@ -1168,7 +1084,7 @@ void TQuvView::acExportFramesExecute() {
       [&] { return QStringLiteral("Exporting image:\"%1\".").arg(FromStd(CurrentImage->Name)); },
       [&] {
         CurrentImage->ExportFrameRange(0, CurrentImage->FrameCount, FrameNameFormat,
-                                       ToStd(MainForm->SaveLastDir));
+                                       ToStd(FSettings->SaveLastDir()));
       });
 }
 
@@ -1208,7 +1124,7 @@ void TQuvView::acExportSubFramesExecute() {
       },
       [&] {
         CurrentImage->ExportSubFrameRange(0, frame->SubFrameCount - 1, SubFrameNameFormat,
-                                          ToStd(MainForm->SaveLastDir));
+                                          ToStd(FSettings->SaveLastDir()));
       });
 }
 
@@ -1223,7 +1139,7 @@ void TQuvView::acExportImageSubFramesExecute() {
       },
       [&] {
         CurrentImage->ExportImageSubFrameRange(0, CurrentImage->FrameCount, SubFrameNameFormat,
-                                               ToStd(MainForm->SaveLastDir), 0, 2147483647);
+                                               ToStd(FSettings->SaveLastDir()), 0, 2147483647);
       });
 }
 
@@ -1233,7 +1149,7 @@ void TQuvView::acExportAllExecute() {
   RunExport(
       acExportAll, [&] { return AskFolder(folder); },
       [] { return QStringLiteral("Exporting all images."); },
-      [&] { FFrontEnd->ExportAllImages(ToStd(MainForm->SaveLastDir), FrameNameFormat); });
+      [&] { FFrontEnd->ExportAllImages(ToStd(FSettings->SaveLastDir()), FrameNameFormat); });
 }
 
 void TQuvView::acExportSelectedExecute() {
@@ -1246,7 +1162,7 @@ void TQuvView::acExportSelectedExecute() {
         for (QTreeWidgetItem* row : SelectedRowsInListOrder()) {
           TFrontEndImage* image = RowImage(row);
           image->ExportFrameRange(0, image->FrameCount - 1, FrameNameFormat,
-                                  ToStd(MainForm->SaveLastDir));
+                                  ToStd(FSettings->SaveLastDir()));
         }
       });
 }
@@ -1270,7 +1186,7 @@ void TQuvView::acExportFrameDataExecute() {
             .arg(CurrentImage->CurrentFrame);
       },
       [&] {
-        CurrentImage->WriteFrameData(ToStd(file), ToStd(MainForm->SaveLastDir),
+        CurrentImage->WriteFrameData(ToStd(file), ToStd(FSettings->SaveLastDir()),
                                      CurrentImage->DefaultNameSource(), CurrentImage->CurrentFrame);
       });
 }
@@ -1287,12 +1203,12 @@ void TQuvView::acExportFramesDataExecute() {
       [&] {
         CurrentImage->WriteFramesData(0, CurrentImage->FrameCount,
                                       CurrentImage->DefaultNameSource(),
-                                      ToStd(MainForm->SaveLastDir), ToStd(file));
+                                      ToStd(FSettings->SaveLastDir()), ToStd(file));
       });
 }
 
 void TQuvView::ExportDataOfRows(const QList<QTreeWidgetItem*>& rows) {
-  const std::string folder = ToStd(MainForm->SaveLastDir);
+  const std::string folder = ToStd(FSettings->SaveLastDir());
   for (QTreeWidgetItem* row : rows) {
     TFrontEndImage* image = RowImage(row);
     SetStatusText(

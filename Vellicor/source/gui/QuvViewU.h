@@ -1,13 +1,14 @@
 #pragma once
-// The window of one open Quv file (an MDI child of TMainForm): its own file system and image
-// manager, the list of the file's named images, the attributes and animation panels, the paint
-// area that shows the current frame at its hot spot (or centred), and the export actions.
-//
-// Interface used by TMainForm: additive changes only.
+// The window of one open Quv file (an MDI child of the main window): its own file system and
+// image manager, the list of the file's named images, the attributes and animation panels, the
+// paint area that shows the current frame at its hot spot (or centred), and the export actions.
+// It reads and changes the settings model it is given, and tells its owner what happened
+// through signals; the owner puts its export actions into its menus.
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QSpinBox>
 #include <QSplitter>
@@ -23,8 +24,9 @@
 #include <memory>
 
 #include "BitmapImageU.h"
+#include "ImageLoaderU.h"
+#include "SettingsModelU.h"
 
-class TMainForm;
 class TPaintBox;
 class TFileSystem;
 class TQuvManager;
@@ -44,14 +46,20 @@ class TQuvImageListItem : public QTreeWidgetItem {
 class TQuvView : public QWidget {
   Q_OBJECT
  public:
-  explicit TQuvView(TMainForm* mainForm);  // FormCreate
-  ~TQuvView() override;                    // FormDestroy
+  // FormCreate: the view shows and changes `settings`, and its collection decodes through a
+  // copy of `palette` with `transparentIndex` as the empty colour.
+  TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t transparentIndex);
+  ~TQuvView() override;  // FormDestroy
 
-  // Loads one file (on disk, or inside an archive through the main window's archive path rule).
-  // False: the window has closed itself and will be freed; LastError says why.
+  // Loads one file (on disk, or inside an archive through the archive path rule). False: the
+  // window has closed itself and will be freed; LastError says why.
   bool LoadQuv(const QString& fileName, const QString& archiveSource);
-  void CreateWindowMenuEntry();
+  // Puts the export actions of the present state on show and tells the owner (menusMerged),
+  // who binds "Image Manipulation" to MenuActions(); off: the menu goes.
   void MergeMenus(bool on);
+  // Items 1..11 of "Image Manipulation" in order, null for a separator; empty: no menu.
+  QList<QAction*> MenuActions() const { return FMenuActions; }
+  bool MenuShown() const { return FMenuShown; }
   void SetSubFrameMode(bool on);
   void ShowFrame(int index);
   // Shows the frame (or, viewing sub-frames, the sub-frame) the view is at.
@@ -59,12 +67,14 @@ class TQuvView : public QWidget {
   void PreloadFrames(bool on);
   void RepaintImage();  // draws the paint area anew
   void SetAnimationSpeedSelector(int speed);
+  TSettingsModel* Settings() const { return FSettings; }
   TFrontEndImages* FrontEnd() const { return FFrontEnd.get(); }
+  // The export options of the settings into the front end (after a dialog changed them).
+  void CopyExportOptions();
   QTreeWidget* ImageList() const { return QuvImageList; }
   void SetListWidth(int width);
   int ListWidth() const;
   void Activate();  // FormActivate
-  void RemoveFromPendingWindowMenu();
 
   // ---- Handlers (public so the main window and tests can drive them) ----
   void SelectImage(const QString& name);
@@ -86,9 +96,10 @@ class TQuvView : public QWidget {
   QPoint FramePlacement(TFrontEndImageFrame* frame) const;
   QString StatusText() const;
   void SetStatusText(const QString& text);
+  // An error of this view: to the owner's error dialog, with the animation stopped meanwhile.
+  void ReportError(const std::exception& error);
 
   // ---- State ----
-  TMainForm* MainForm;
   QString FileName;
   QString ArchiveSource;
   QString BaseCaption;
@@ -105,7 +116,6 @@ class TQuvView : public QWidget {
   QStringList ImageNames;
   int SortColumn = 0;
   int SortDirection = 0;
-  QAction* WindowMenuEntry = nullptr;
 
   // ---- Controls ----
   QSplitter* Splitter1;
@@ -118,6 +128,8 @@ class TQuvView : public QWidget {
   QLabel *FrameCount, *CurrentFrame, *SubFrameCount, *CurrentSubFrame, *CurrentSubFrameLabel,
       *ImageWidth, *ImageHeight, *XOffSet, *YOffSet;
   QCheckBox *TransparentCheck, *AnimateCheck, *ViewSubFramesCheck, *AutoCentreCheck;
+  // The view's own commands of the toggles it offers (check boxes and right-click menu).
+  QAction *acAnimate, *acViewSubFrames, *acAutoCentre, *acTransparent, *acPreLoad;
   QSlider* FrameTrackBar;
   QSlider* SubFrameTrackBar;
   QSpinBox* AnimationSpeedSelector;
@@ -148,12 +160,29 @@ class TQuvView : public QWidget {
   void acExportSelectedFramesDataExecute();
   void acExportAllFramesDataExecute();
 
+ signals:
+  void fileOpened(const QString& fileName);  // loaded: the name for history and Window menu
+  void statusChanged(const QString& text);   // for the owner's status bar
+  void errorRaised(const std::exception& error);
+  void nextWindowRequested();
+  void previousWindowRequested();
+  void menusMerged(bool on);
+  void exportDialogRequested();  // "Export ..."
+
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateControls();
+  QTreeWidget* CreateListPane();
+  QWidget* CreateAttributesGrid(QWidget* parent);
+  QWidget* CreateAnimationPanel(QWidget* parent);
+  void ConnectSettings();
+  // Opens a Quv file by its full path, on disk or inside an archive: mounts the file's folder
+  // (or the archive that holds it) and loads the file; the name shown in the status bar comes
+  // back in `shownName`.
+  TImageClass* OpenQuvDocument(const QString& fullName, QString& shownName);
   void CreateActions();
   void CreateMenus();
   QCheckBox* BoundCheckBox(QAction* action);
@@ -163,16 +192,15 @@ class TQuvView : public QWidget {
   void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
   TQuvImageListItem* FindRow(const QString& name) const;
   TFrontEndImage* RowImage(QTreeWidgetItem* row);
+  // The selection handler is detached until the guard ends.
+  QScopeGuard<std::function<void()>> DetachSelectHandler();
   int SelectedRowCount() const;
   void DrawFrame(TFrontEndImageFrame* frame);
   void EraseFrame(TFrontEndImageFrame* frame);
   void UpdateFrameLabels(TFrontEndImageFrame* frame);
   void SetTimerInterval(int speed);
-  void BindItem(int index, QAction* action);
-  void UnbindItems();
-  // Runs f; an error goes to the main window's error dialog with the animation stopped.
+  // Runs f; an error goes to ReportError.
   void Guarded(const std::function<void()>& f);
-  void ReportError(const std::exception& error);
 
   // The frame of every export action: animation paused, dialogs asked (askNames returns false
   // when cancelled), the routine run with the hourglass and the action's status message.
@@ -186,13 +214,14 @@ class TQuvView : public QWidget {
   QList<QTreeWidgetItem*> SelectedRowsInListOrder() const;
   QList<QTreeWidgetItem*> AllRowsInListOrder() const;
 
+  TSettingsModel* FSettings;
   std::unique_ptr<TFileSystem> FFileSystem;
   std::unique_ptr<TQuvManager> FManager;
   std::unique_ptr<TFrontEndImages> FFrontEnd;
   TFrameImageCache FImages;
+  QList<QAction*> FMenuActions;
+  bool FMenuShown = false;
   bool FSelectHandlerAttached = false;
-  bool FSplitterHandlerAttached = true;
   bool FLoaded = false;
   uint64_t FShowSerial = 0;  // counts ShowFrame calls, to notice one run by a track bar handler
-  QMetaObject::Connection FItemLinks[11][2];
 };

@@ -16,7 +16,6 @@
 
 #include "FileSystemU.h"
 #include "Hpi_Zeta_LoaderU.h"
-#include "MainU.h"
 
 namespace {
 
@@ -64,6 +63,20 @@ bool MatchesAny(const std::string& name, const std::vector<std::string>& masks) 
 TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Select file:"));
   resize(539, 534);
+  CreateControls();
+  ConnectControls();
+
+  FFileSystem = std::make_unique<TFileSystem>();
+  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
+  FFileSystem->OnFileFound = [this](TFileSystem*, const std::string&, const std::string& diskPath) {
+    // Every plain file met while mounting: the chosen one means no loader took it.
+    const QString found = QFileInfo(QString::fromStdString(diskPath)).absoluteFilePath();
+    if (found.compare(QFileInfo(ArchiveName).absoluteFilePath(), Qt::CaseInsensitive) == 0)
+      throw ENotArchiveFile("\"" + diskPath + "\" is not an archive file");
+  };
+}
+
+void TSelectFileInHpi::CreateControls() {
   auto* layout = new QVBoxLayout(this);
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   DirView = new QTreeWidget(splitter);
@@ -99,7 +112,9 @@ TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
   bottom->addWidget(OkButton);
   bottom->addWidget(CancelButton);
   layout->addLayout(bottom);
+}
 
+void TSelectFileInHpi::ConnectControls() {
   // A click lists the folder, and so does moving to it with the keyboard; the node that is
   // current when the tree is filled lists nothing until the user chooses it.
   connect(DirView, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
@@ -127,15 +142,6 @@ TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
     close();
   });
   connect(CancelButton, &QPushButton::clicked, this, [this] { close(); });
-
-  FFileSystem = std::make_unique<TFileSystem>();
-  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
-  FFileSystem->OnFileFound = [this](TFileSystem*, const std::string&, const std::string& diskPath) {
-    // Every plain file met while mounting: the chosen one means no loader took it.
-    const QString found = QFileInfo(QString::fromStdString(diskPath)).absoluteFilePath();
-    if (found.compare(QFileInfo(ArchiveName).absoluteFilePath(), Qt::CaseInsensitive) == 0)
-      throw ENotArchiveFile("\"" + diskPath + "\" is not an archive file");
-  };
 }
 
 TSelectFileInHpi::~TSelectFileInHpi() {
@@ -362,18 +368,17 @@ void TSelectFileInHpi::done(int result) {
   QDialog::done(Accepted ? QDialog::Accepted : result);
 }
 
-TSelectFileInHpi* SelectFileInHpiDialog() {
+TSelectFileInHpi* SelectFileInHpiDialog(QWidget* owner) {
   static QPointer<TSelectFileInHpi> dialog;
-  if (!dialog) dialog = new TSelectFileInHpi(TMainForm::Instance());
+  if (!dialog && owner) dialog = new TSelectFileInHpi(owner);
   return dialog;
 }
 
 bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& archiveName,
-                      bool multipleSelection) {
-  // Without a main window to own a kept dialog, a dialog lives for this one call.
+                      bool multipleSelection, QWidget* owner) {
   std::unique_ptr<TSelectFileInHpi> local;
-  if (!TMainForm::Instance()) local = std::make_unique<TSelectFileInHpi>();
-  TSelectFileInHpi* dialog = local ? local.get() : SelectFileInHpiDialog();
+  if (!owner) local = std::make_unique<TSelectFileInHpi>();
+  TSelectFileInHpi* dialog = local ? local.get() : SelectFileInHpiDialog(owner);
   dialog->ArchiveName = archiveName;
   dialog->Filter = filter;
   dialog->MultipleSelection = multipleSelection;

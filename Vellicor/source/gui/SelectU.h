@@ -73,6 +73,8 @@ class TSelectFileInHpi : public QDialog {
   void done(int result) override;
 
  private:
+  void CreateControls();
+  void ConnectControls();
   void FillFolderNode(QTreeWidgetItem* node, TDirEntry* folder);
   void FillFileList(TDirEntry* folder);
   void ClearFileList();
@@ -88,10 +90,11 @@ class TSelectFileInHpi : public QDialog {
   bool FArmed = false;
 };
 
-// Shows the picker for one archive (the dialog is made on first use and kept). True when files
-// were chosen: `results` then holds their paths inside the archive and `filter` the search
-// filter as the user left it; otherwise both stay untouched.
+// Shows the picker for one archive. True when files were chosen: `results` then holds their
+// paths inside the archive and `filter` the search filter as the user left it; otherwise both
+// stay untouched. With an owner the dialog is made on first use and kept; without one it lives
+// for this call.
 bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& archiveName,
-                      bool multipleSelection);
-// The picker SelectFilesInHpi uses (made on first use).
-TSelectFileInHpi* SelectFileInHpiDialog();
+                      bool multipleSelection, QWidget* owner = nullptr);
+// The kept picker (made on first use, owned by `owner`; null without one made).
+TSelectFileInHpi* SelectFileInHpiDialog(QWidget* owner = nullptr);

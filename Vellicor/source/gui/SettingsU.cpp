@@ -14,7 +14,7 @@
 #include "DialogsU.h"
 #include "ExportDialogU.h"
 #include "ExportOptionListsU.h"
-#include "MainU.h"
+#include "SettingsModelU.h"
 
 namespace {
 
@@ -31,12 +31,22 @@ QLabel* HintedLabel(const QString& caption, const QString& hint, QWidget* parent
 
 }  // namespace
 
-TSettingsDialog::TSettingsDialog(TMainForm* mainForm, IRegistry* registry,
+TSettingsDialog::TSettingsDialog(TSettingsModel* settings, QWidget* parent, IRegistry* registry,
                                  IDesktopIntegration* desktop)
-    : QDialog(mainForm), MainForm(mainForm), FRegistry(registry), FDesktop(desktop) {
+    : QDialog(parent), Settings(settings), FRegistry(registry), FDesktop(desktop) {
   setWindowTitle(QStringLiteral("Settings"));
   setFixedSize(320, 408);
+  CreateControls();
+  CreateOptionControls();
+  LayOutControls();
+  connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  connect(ResetBtn, &QPushButton::clicked, this, [this] { FormActivate(); });
+  connect(DefaultBtn, &QPushButton::clicked, this, [this] { DefaultBtnClick(); });
+  connect(ClearHistory, &QPushButton::clicked, this, [this] { ClearHistoryClick(); });
+}
 
+void TSettingsDialog::CreateControls() {
   MaxHistoryListSizeLbl = HintedLabel(
       QStringLiteral("Max history list size:"),
       QStringLiteral(
@@ -62,7 +72,9 @@ TSettingsDialog::TSettingsDialog(TMainForm* mainForm, IRegistry* registry,
   ArchiveSearchFilter->setToolTip(
       QStringLiteral("Allows the search filter when search archive files to be changed. "
                      "Seperate entires are seperated by a ';'"));
+}
 
+void TSettingsDialog::CreateOptionControls() {
   PreLoadFrameCountLbl = new QLabel(QStringLiteral("Preload frame count :"), this);
   PreLoadFrameCount = new QSpinBox(this);
   PreLoadFrameCount->setRange(INT_MIN, INT_MAX);
@@ -80,17 +92,20 @@ TSettingsDialog::TSettingsDialog(TMainForm* mainForm, IRegistry* registry,
   FrameDataExportType->setToolTip(
       QStringLiteral("The amount of information to include in export frame data"));
 
-  // Bound to the menu command: a click changes the setting at once.
-  QAction* bound = MainForm->acExportFrameWhenExportFrameData;
-  CheckBox1 = new QCheckBox(bound->text(), this);
-  CheckBox1->setToolTip(bound->toolTip());
-  CheckBox1->setChecked(bound->isChecked());
-  connect(bound, &QAction::toggled, CheckBox1, [this](bool on) {
+  // The menu command's setting: a click changes it at once, as the command does.
+  CheckBox1 = new QCheckBox(ToggleCaption(tgExportFrameWhenExportFrameData), this);
+  CheckBox1->setToolTip(ToggleHint(tgExportFrameWhenExportFrameData));
+  CheckBox1->setChecked(Settings->ExportFrameWhenExportFrameData());
+  connect(Settings, &TSettingsModel::toggleChanged, CheckBox1, [this](TToggle toggle, bool on) {
+    if (toggle != tgExportFrameWhenExportFrameData) return;
     const QSignalBlocker block(CheckBox1);
     CheckBox1->setChecked(on);
   });
-  connect(CheckBox1, &QCheckBox::clicked, this, [this, bound](bool on) {
-    if (bound->isChecked() != on) bound->trigger();
+  connect(CheckBox1, &QCheckBox::clicked, this, [this](bool on) {
+    if (Settings->ExportFrameWhenExportFrameData() != on)
+      Settings->ToggleCommand(tgExportFrameWhenExportFrameData);
+    const QSignalBlocker block(CheckBox1);
+    CheckBox1->setChecked(Settings->ExportFrameWhenExportFrameData());
   });
 
   RegQuvs = new QCheckBox(QStringLiteral("Register Quvs with Vellicor"), this);
@@ -104,7 +119,9 @@ TSettingsDialog::TSettingsDialog(TMainForm* mainForm, IRegistry* registry,
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
   ResetBtn = new QPushButton(QStringLiteral("Reset to current settings"), this);
   DefaultBtn = new QPushButton(QStringLiteral("Reset to default settings"), this);
+}
 
+void TSettingsDialog::LayOutControls() {
   auto* layout = new QVBoxLayout(this);
   auto* grid = new QGridLayout;
   int row = 0;
@@ -130,12 +147,6 @@ TSettingsDialog::TSettingsDialog(TMainForm* mainForm, IRegistry* registry,
   layout->addLayout(buttons);
   layout->addWidget(ResetBtn);
   layout->addWidget(DefaultBtn);
-
-  connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-  connect(ResetBtn, &QPushButton::clicked, this, [this] { FormActivate(); });
-  connect(DefaultBtn, &QPushButton::clicked, this, [this] { DefaultBtnClick(); });
-  connect(ClearHistory, &QPushButton::clicked, this, [this] { ClearHistoryClick(); });
 }
 
 TSettingsDialog::~TSettingsDialog() {
@@ -192,13 +203,13 @@ void TSettingsDialog::showEvent(QShowEvent* event) {
 void TSettingsDialog::FormActivate() {
   PrepareFileAssociate();
   MaxHistoryListSize->setMaximum(255);
-  MaxHistoryListSize->setValue(MainForm->MaxHistoryListSize);
-  ColorPickerButton1->SetColor(MainForm->BackGroundColor);
-  ArchiveSearchFilter->setText(MainForm->ArchiveSearchFilter);
-  PreLoadFrameCount->setValue(MainForm->PreLoadCount);
-  ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(MainForm->ExportBitDepth));
-  FrameDataExportType->setCurrentIndex(NormalizeFrameDataExportType(MainForm->FrameDataExportType));
-  if (!QFileInfo::exists(MainForm->SettingsFileName())) DefaultBtnClick();
+  MaxHistoryListSize->setValue(Settings->MaxHistoryListSize());
+  ColorPickerButton1->SetColor(Settings->BackGroundColor());
+  ArchiveSearchFilter->setText(Settings->ArchiveSearchFilter());
+  PreLoadFrameCount->setValue(Settings->PreLoadCount());
+  ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(Settings->ExportBitDepth()));
+  FrameDataExportType->setCurrentIndex(Settings->FrameDataExportType());
+  if (!QFileInfo::exists(Settings->FileName())) DefaultBtnClick();
   RegQuvs->setChecked(IsQuvAssociationShown());
 }
 
@@ -214,15 +225,15 @@ void TSettingsDialog::DefaultBtnClick() {
 }
 
 void TSettingsDialog::OKBtnClick() {
-  MainForm->SetMaxHistoryListSize(MaxHistoryListSize->value());
-  MainForm->SetBackGroundColor(ColorPickerButton1->Color());
-  MainForm->ArchiveSearchFilter = ArchiveSearchFilter->text();
-  MainForm->PreLoadCount = PreLoadFrameCount->value();
-  MainForm->SetExportBitDepth(TExportDialog::BitDepthFormat(ImageBitDepth->currentIndex()));
-  MainForm->SetFrameDataExportType(std::max(FrameDataExportType->currentIndex(), 0));
+  Settings->SetMaxHistoryListSize(MaxHistoryListSize->value());
+  Settings->SetBackGroundColor(ColorPickerButton1->Color());
+  Settings->SetArchiveSearchFilter(ArchiveSearchFilter->text());
+  Settings->SetPreLoadCount(PreLoadFrameCount->value());
+  Settings->SetExportBitDepth(TExportDialog::BitDepthFormat(ImageBitDepth->currentIndex()));
+  Settings->SetFrameDataExportType(std::max(FrameDataExportType->currentIndex(), 0));
   if (!FileAssociate) PrepareFileAssociate();
   ApplyAssociation(RegQuvs->isChecked());
-  MainForm->SaveSettings();
+  Settings->Save();
   accept();
 }
 
@@ -252,8 +263,8 @@ void TSettingsDialog::ApplyAssociation(bool on) {
 }
 
 void TSettingsDialog::ClearHistoryClick() {
-  const int limit = MainForm->MaxHistoryListSize;
+  const int limit = Settings->MaxHistoryListSize();
   if (limit == 0) return;
-  MainForm->SetMaxHistoryListSize(0);
-  MainForm->SetMaxHistoryListSize(limit);
+  Settings->SetMaxHistoryListSize(0);
+  Settings->SetMaxHistoryListSize(limit);
 }

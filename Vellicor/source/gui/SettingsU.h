@@ -14,19 +14,19 @@
 #include "FileAssociateU.h"
 #include "RegistryU.h"
 
-class TMainForm;
 class TColorPickerButton;
+class TSettingsModel;
 
 class TSettingsDialog : public QDialog {
   Q_OBJECT
  public:
   // `registry` and `desktop` null: the per-user file-backed registry and the XDG desktop,
   // looked up afresh at each showing (so a changed environment is followed).
-  explicit TSettingsDialog(TMainForm* mainForm, IRegistry* registry = nullptr,
-                           IDesktopIntegration* desktop = nullptr);
+  TSettingsDialog(TSettingsModel* settings, QWidget* parent, IRegistry* registry = nullptr,
+                  IDesktopIntegration* desktop = nullptr);
   ~TSettingsDialog() override;
 
-  TMainForm* MainForm;
+  TSettingsModel* Settings;
   std::unique_ptr<TFileAssociate> FileAssociate;
 
   QLabel* MaxHistoryListSizeLbl;
@@ -60,6 +60,9 @@ class TSettingsDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void CreateControls();
+  void CreateOptionControls();
+  void LayOutControls();
   void PrepareFileAssociate();
   IDesktopIntegration& Desktop();
 

@@ -11,21 +11,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "MainU.h"
 #include "ProgramPathsU.h"
 #include "SingleInstanceU.h"
-
-void VellicorSeriesExecuteMacro(TMainForm* mainForm, const std::vector<std::string>& lines) {
-  if (!mainForm) return;
-  ExecuteOpenRequest(
-      lines,
-      [mainForm](const std::string& fileName) {
-        mainForm->OpenFiles({QString::fromStdString(fileName)});
-      },
-      [mainForm](const std::exception& error) { mainForm->ApplicationException(error); });
-  // The opened files must not appear behind the window the user works in.
-  mainForm->BringToFront();
-}
 
 TSingleInstanceServer::TSingleInstanceServer(QObject* parent)
     : QObject(parent), FServer(new QLocalServer(this)) {
@@ -143,12 +130,9 @@ void TSingleInstanceServer::Execute(const QByteArray& request) {
   }
   const std::vector<std::string> lines =
       SplitRequestLines(std::string_view(request.constData(), size_t(request.size())));
-  if (Open) {
+  if (Open)
     ExecuteOpenRequest(
         lines, Open, OnError ? OnError : [](const std::exception&) {});
-  } else {
-    VellicorSeriesExecuteMacro(TMainForm::Instance(), lines);
-  }
   emit RequestExecuted();
 }
 

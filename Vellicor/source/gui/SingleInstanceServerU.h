@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
-class TMainForm;
-
 class TSingleInstanceServer : public QObject {
   Q_OBJECT
  public:
-  // Open/OnError empty: the main window's OpenQuvFile (empty source) and ApplicationException.
+  // Each request line opens its file through Open; an error of one line goes to OnError and
+  // the next line follows. Without Open requests are not served.
   explicit TSingleInstanceServer(QObject* parent = nullptr);
   ~TSingleInstanceServer() override;
 
@@ -61,6 +60,3 @@ class TSingleInstanceServer : public QObject {
   bool FHeld = false;
   std::vector<QByteArray> FHeldRequests;
 };
-
-// VellicorSeriesExecuteMacro: every line of a request, in order, through `mainForm`.
-void VellicorSeriesExecuteMacro(TMainForm* mainForm, const std::vector<std::string>& lines);

@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
     return 0;
 
   TMainForm form(settings);
+  form.ServeRequests(server);
   InstallAssertDialog();
   if (files.isEmpty() && sample) files = SampleFiles(form.ProgramFolder());
   if (form.FirstRun()) {

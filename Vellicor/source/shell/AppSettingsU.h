@@ -1,7 +1,7 @@
 #pragma once
-// Every user setting of the main window, and how it is read from and written to
-// "Vellicor.ini". The main window owns the values and its `Updating` flag; it loads them once
-// and calls SaveAppSettings after each change.
+// Every user setting of the viewer, and how it is read from and written to "Vellicor.ini". The
+// viewer's settings model holds the values and loads them once; it writes them after each
+// change.
 #include <string>
 #include <vector>
 

@@ -43,8 +43,8 @@ class ExportDialogTest : public ::testing::Test {
     Palette = BuiltInPalette();
     TransparentIndex = SampleTransparentIndex;
     Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
-    Main->AnimationSpeed = 100000000;
-    Main->SaveLastDir = Dir.path();
+    Main->Settings()->SetAnimationSpeed(100000000);
+    Main->Settings()->SetSaveLastDir(Dir.path());
     Main->show();
     const QString path = Dir.filePath(QStringLiteral("walk.quv"));
     const std::vector<uint8_t> bytes = BuildQuvFile({TenFrames("walker")});
@@ -137,7 +137,7 @@ TEST_F(ExportDialogTest, FrameRangeTwoToFourWritesFramesOneToThree) {
   EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"folder:Select folder(ignores filename):"});
   EXPECT_EQ(QDir(out).entryList(QDir::Files),
             (QStringList{"walker_01.bmp", "walker_02.bmp", "walker_03.bmp"}));
-  EXPECT_EQ(Main->SaveLastDir, out);
+  EXPECT_EQ(Main->Settings()->SaveLastDir(), out);
   EXPECT_TRUE(d.isVisible());  // stays open for further exports
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
@@ -161,7 +161,7 @@ TEST_F(ExportDialogTest, DataModeProposesNameWithTheRangeFromOneAndWritesTheFile
 }
 
 TEST_F(ExportDialogTest, OptionsOfOneExportAreForgottenUnlessRemembered) {
-  ASSERT_EQ(Main->ExportBitDepth, pf24bit);
+  ASSERT_EQ(Main->Settings()->ExportBitDepth(), pf24bit);
   ASSERT_TRUE(Main->acAutoPad->isChecked());
   TExportDialog& d = Show();
   d.ExportFrames->click();
@@ -172,9 +172,9 @@ TEST_F(ExportDialogTest, OptionsOfOneExportAreForgottenUnlessRemembered) {
   EXPECT_EQ(View->FrontEnd()->ExportPixelFormat, pf24bit);
   EXPECT_TRUE(View->FrontEnd()->AutoPad);
   d.CloseBtn->click();
-  EXPECT_EQ(Main->ExportBitDepth, pf24bit);
+  EXPECT_EQ(Main->Settings()->ExportBitDepth(), pf24bit);
   EXPECT_TRUE(Main->acAutoPad->isChecked());
-  EXPECT_FALSE(Main->RememberExportSettings);
+  EXPECT_FALSE(Main->Settings()->RememberExportSettings());
 
   TExportDialog& again = Show();
   again.ImageBitDepth->setCurrentIndex(2);
@@ -182,10 +182,10 @@ TEST_F(ExportDialogTest, OptionsOfOneExportAreForgottenUnlessRemembered) {
   again.FrameDataExportType->setCurrentIndex(2);
   again.RememberSettings->setChecked(true);
   again.CloseBtn->click();
-  EXPECT_EQ(Main->ExportBitDepth, pf8bit);
-  EXPECT_EQ(Main->FrameDataExportType, 2);
+  EXPECT_EQ(Main->Settings()->ExportBitDepth(), pf8bit);
+  EXPECT_EQ(Main->Settings()->FrameDataExportType(), 2);
   EXPECT_FALSE(Main->acAutoPad->isChecked());
-  EXPECT_TRUE(Main->RememberExportSettings);
+  EXPECT_TRUE(Main->Settings()->RememberExportSettings());
   EXPECT_EQ(View->FrontEnd()->ExportPixelFormat, pf8bit);
   EXPECT_FALSE(View->FrontEnd()->AutoPad);
 
@@ -197,7 +197,7 @@ TEST_F(ExportDialogTest, OptionsOfOneExportAreForgottenUnlessRemembered) {
   fourth.CloseBtn->click();
   EXPECT_EQ(Main->acAutoPadUsingSelectedFrames->isChecked(), !selectedOnly);
   EXPECT_EQ(View->FrontEnd()->AutoPadUsingSelectedFrames, !selectedOnly);
-  EXPECT_EQ(Main->ExportBitDepth, pf8bit);
+  EXPECT_EQ(Main->Settings()->ExportBitDepth(), pf8bit);
 
   // Cancel stores nothing.
   TExportDialog& third = Show();
@@ -205,7 +205,7 @@ TEST_F(ExportDialogTest, OptionsOfOneExportAreForgottenUnlessRemembered) {
   EXPECT_EQ(third.ImageBitDepth->currentIndex(), 2);
   third.ImageBitDepth->setCurrentIndex(6);
   third.CancelBtn->click();
-  EXPECT_EQ(Main->ExportBitDepth, pf8bit);
+  EXPECT_EQ(Main->Settings()->ExportBitDepth(), pf8bit);
 }
 
 TEST_F(ExportDialogTest, FailingExportReportsTheErrorAndPutsTheOptionsBack) {

@@ -122,22 +122,22 @@ TEST_F(MainFormTest, SettingsAreWrittenInKeyOrderAndReadBack) {
     EXPECT_EQ(IniKeys(), expected);
     EXPECT_TRUE(IniLines().contains("AutoCentre=1"));
     EXPECT_TRUE(IniLines().contains("BackGroundColor=clWhite"));
-    form->SetAnimationSpeed(120);
-    form->SetExportBitDepth(pf8bit);
-    form->SetFrameDataExportType(2);
-    form->SetBackGroundColor(0x00123456);
-    form->ArchiveSearchFilter = "*.quv;*.gaf";
-    form->SaveSettings();
+    form->Settings()->SetAnimationSpeed(120);
+    form->Settings()->SetExportBitDepth(pf8bit);
+    form->Settings()->SetFrameDataExportType(2);
+    form->Settings()->SetBackGroundColor(0x00123456);
+    form->Settings()->SetArchiveSearchFilter("*.quv;*.gaf");
+    form->Settings()->Save();
   }
   auto form = MakeForm();
   EXPECT_FALSE(form->FirstRun());
   form->FirstActivation({});
   EXPECT_TRUE(form->acAutoCentre->isChecked());
-  EXPECT_EQ(form->AnimationSpeed, 120);
-  EXPECT_EQ(form->ExportBitDepth, pf8bit);
-  EXPECT_EQ(form->FrameDataExportType, 2);
-  EXPECT_EQ(form->BackGroundColor, 0x00123456u);
-  EXPECT_EQ(form->ArchiveSearchFilter, "*.quv;*.gaf");
+  EXPECT_EQ(form->Settings()->AnimationSpeed(), 120);
+  EXPECT_EQ(form->Settings()->ExportBitDepth(), pf8bit);
+  EXPECT_EQ(form->Settings()->FrameDataExportType(), 2);
+  EXPECT_EQ(form->Settings()->BackGroundColor(), 0x00123456u);
+  EXPECT_EQ(form->Settings()->ArchiveSearchFilter(), "*.quv;*.gaf");
 }
 
 TEST_F(MainFormTest, OutOfRangeValuesReadAsDefaultsAndHexIsAccepted) {
@@ -146,22 +146,22 @@ TEST_F(MainFormTest, OutOfRangeValuesReadAsDefaultsAndHexIsAccepted) {
       "Animated=5\nPreLoadCount=abc\nSaveLastDir=/tmp/x/\n");
   auto form = MakeForm();
   form->FirstActivation({});
-  EXPECT_EQ(form->ExportBitDepth, pf24bit);
-  EXPECT_EQ(form->FrameDataExportType, 0);
-  EXPECT_EQ(form->AnimationSpeed, 32);
+  EXPECT_EQ(form->Settings()->ExportBitDepth(), pf24bit);
+  EXPECT_EQ(form->Settings()->FrameDataExportType(), 0);
+  EXPECT_EQ(form->Settings()->AnimationSpeed(), 32);
   EXPECT_TRUE(form->acAnimate->isChecked());
-  EXPECT_EQ(form->PreLoadCount, 5);
-  EXPECT_EQ(form->SaveLastDir, "/tmp/x");
+  EXPECT_EQ(form->Settings()->PreLoadCount(), 5);
+  EXPECT_EQ(form->Settings()->SaveLastDir(), "/tmp/x");
 }
 
 TEST_F(MainFormTest, MaximizedWindowSavesOnlyItsStateAndKeepsNormalBounds) {
   auto form = MakeForm();
   form->FirstActivation({});
   form->setGeometry(100, 120, 640, 480);
-  form->SaveSettings(Qt::WindowNoState, true);
+  form->Settings()->Save(wsNormal);
   EXPECT_TRUE(IniLines().contains("Width=640"));
   form->resize(700, 500);
-  form->SaveSettings(Qt::WindowMaximized, true);
+  form->Settings()->Save(wsMaximized);
   EXPECT_TRUE(IniLines().contains("WindowState=2"));
   EXPECT_TRUE(IniLines().contains("Width=640"));  // the last normal bounds stay
   EXPECT_FALSE(IniLines().contains("Width=700"));
@@ -172,10 +172,10 @@ TEST_F(MainFormTest, StoredHistoryPutsFirstPieceOnTopAndSavesItBackInOrder) {
   WriteIni(QStringLiteral("[HistoryList]\nHistoryList=%1;%2;\n").arg(a, b));
   auto form = MakeForm();
   form->FirstActivation({});
-  EXPECT_EQ(form->HistoryEntries(), QStringList({a, b}));
+  EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({a, b}));
   ASSERT_EQ(form->HistoryMenuItems().size(), 2);
   EXPECT_EQ(form->HistoryMenuItems()[0]->FileName, a);
-  form->SaveSettings();
+  form->Settings()->Save();
   EXPECT_TRUE(IniLines().contains(QStringLiteral("HistoryList=%1;%2;").arg(a, b)));
 }
 
@@ -183,10 +183,11 @@ TEST_F(MainFormTest, HistoryMenuMirrorsTheListBetweenTwoSeparatorsAboveExit) {
   auto form = MakeForm();
   form->FirstActivation({});
   const int fixed = int(form->FileMenu->actions().size());
-  form->AddToHistory("one.quv");
-  form->AddToHistory("two.quv");
-  form->AddToHistory("ONE.QUV");  // another letter case moves the entry, the list keeps size
-  EXPECT_EQ(form->HistoryEntries(), QStringList({"one.quv", "two.quv"}));
+  form->Settings()->AddToHistory("one.quv");
+  form->Settings()->AddToHistory("two.quv");
+  form->Settings()->AddToHistory(
+      "ONE.QUV");  // another letter case moves the entry, the list keeps size
+  EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({"one.quv", "two.quv"}));
   const QStringList texts = MenuTexts(form->FileMenu);
   ASSERT_EQ(texts.size(), fixed + 3);  // a history separator and two entries
   EXPECT_EQ(texts.mid(texts.size() - 5), QStringList({"-", "one.quv", "two.quv", "-", "E&xit"}));
@@ -195,33 +196,34 @@ TEST_F(MainFormTest, HistoryMenuMirrorsTheListBetweenTwoSeparatorsAboveExit) {
 TEST_F(MainFormTest, FullHistoryDropsTheOldestAndLoweringTheLimitKeepsTheNewest) {
   auto form = MakeForm();
   form->FirstActivation({});
-  form->SetMaxHistoryListSize(3);
-  for (const char* name : {"1.quv", "2.quv", "3.quv", "4.quv"}) form->AddToHistory(name);
-  EXPECT_EQ(form->HistoryEntries(), QStringList({"4.quv", "3.quv", "2.quv"}));
+  form->Settings()->SetMaxHistoryListSize(3);
+  for (const char* name : {"1.quv", "2.quv", "3.quv", "4.quv"})
+    form->Settings()->AddToHistory(name);
+  EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({"4.quv", "3.quv", "2.quv"}));
   EXPECT_EQ(form->HistoryMenuItems().size(), 3);
 
-  form->SetMaxHistoryListSize(5);
-  for (const char* name : {"5.quv", "6.quv"}) form->AddToHistory(name);
-  ASSERT_EQ(form->HistoryEntries().size(), 5);
-  form->SetMaxHistoryListSize(2);
-  EXPECT_EQ(form->HistoryEntries(), QStringList({"6.quv", "5.quv"}));
+  form->Settings()->SetMaxHistoryListSize(5);
+  for (const char* name : {"5.quv", "6.quv"}) form->Settings()->AddToHistory(name);
+  ASSERT_EQ(form->Settings()->HistoryEntries().size(), 5);
+  form->Settings()->SetMaxHistoryListSize(2);
+  EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({"6.quv", "5.quv"}));
   QStringList menu;
   for (TMyMenuItem* item : form->HistoryMenuItems()) menu << item->FileName;
   EXPECT_EQ(menu, QStringList({"6.quv", "5.quv"}));
   EXPECT_TRUE(IniLines().contains("MaxHistoryListSize=2"));
 
-  form->SetMaxHistoryListSize(0);
-  form->AddToHistory("7.quv");
-  EXPECT_TRUE(form->HistoryEntries().isEmpty());
+  form->Settings()->SetMaxHistoryListSize(0);
+  form->Settings()->AddToHistory("7.quv");
+  EXPECT_TRUE(form->Settings()->HistoryEntries().isEmpty());
   EXPECT_TRUE(form->HistoryMenuItems().isEmpty());
 }
 
 TEST_F(MainFormTest, TogglesDoNothingWhileUpdating) {
   auto form = MakeForm();
   form->FirstActivation({});
-  form->SaveSettings();
+  form->Settings()->Save();
   const QStringList before = IniLines();
-  form->Updating = true;
+  form->Settings()->SetUpdating(true);
   for (QAction* action :
        {form->acAnimate, form->acAutoCentre, form->acTransparent, form->acViewSubFrames,
         form->acPreLoad, form->acAutoPad, form->acAutoSelect1stImage,
@@ -230,7 +232,7 @@ TEST_F(MainFormTest, TogglesDoNothingWhileUpdating) {
     action->trigger();
     EXPECT_EQ(action->isChecked(), checked) << action->text().toStdString();
   }
-  form->Updating = false;
+  form->Settings()->SetUpdating(false);
   EXPECT_EQ(IniLines(), before);
   form->acTransparent->trigger();
   EXPECT_FALSE(form->acTransparent->isChecked());
@@ -311,7 +313,7 @@ TEST_F(MainFormTest, OpeningAFileThatFailsReportsItAndStillReturnsTheView) {
   file.close();
   TQuvView* view = form->OpenQuvFile(QString(), missing);
   EXPECT_NE(view, nullptr);
-  EXPECT_FALSE(form->Updating);
+  EXPECT_FALSE(form->Settings()->Updating());
   ASSERT_FALSE(GuiTestDialogs().Messages.empty());
   EXPECT_EQ(GuiTestDialogs().Messages.back().Caption, "Error");
   // The message, then the reader's reason (the file is too short for its header).
@@ -324,9 +326,9 @@ TEST_F(MainFormTest, PendingWindowMenuEntriesComeInBatchesOfSix) {
   auto form = MakeForm();
   form->FirstActivation({});
   const QString sample = WriteSample("sample.quv");
-  form->LoadingQuvs = true;  // as during a load batch: views wait for their entry
+  form->SetLoadingQuvs(true);  // as during a load batch: views wait for their entry
   for (int i = 0; i < 8; ++i) form->PendingWindowMenu.push_back(form->OpenQuvFile({}, sample));
-  form->LoadingQuvs = false;
+  form->SetLoadingQuvs(false);
   const int before = int(form->WindowMenu->actions().size());
   form->ProcessPendingWindowMenu(5);
   EXPECT_EQ(form->PendingWindowMenu.size(), 2u);
@@ -350,8 +352,8 @@ TEST_F(MainFormTest, NarrowColumnsAreWidenedAndCopiedToOtherViews) {
   second->ImageList()->setColumnWidth(0, 133);
   form->TimerTimer();
   EXPECT_EQ(second->ImageList()->columnWidth(1), 1);
-  EXPECT_EQ(form->AnimatedWidth, 1);
-  EXPECT_EQ(form->ImageNameWidth, 133);
+  EXPECT_EQ(form->Settings()->ColumnWidth(1), 1);
+  EXPECT_EQ(form->Settings()->ColumnWidth(0), 133);
   EXPECT_EQ(first->ImageList()->columnWidth(0), 133);
   EXPECT_EQ(first->ImageList()->columnWidth(1), 1);
   EXPECT_TRUE(IniLines().contains("ImageNameWidth=133"));
@@ -413,7 +415,7 @@ TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
   ASSERT_EQ(views.size(), 2);
   EXPECT_TRUE(views[0]->FileName.endsWith("s0.quv")) << views[0]->FileName.toStdString();
   EXPECT_TRUE(views[1]->FileName.endsWith("s1.quv"));
-  EXPECT_FALSE(form->LoadingQuvs);
+  EXPECT_FALSE(form->LoadingQuvs());
   EXPECT_TRUE(form->PendingWindowMenu.empty());  // both got their Window-menu entry
   EXPECT_TRUE(loader->Items.isEmpty());
 
@@ -455,7 +457,7 @@ TEST_F(MainFormTest, LoaderPicksInArchivesBeforeItShowsAndCountsEveryFileToOpen)
   EXPECT_EQ(archives.size(), 2);
   EXPECT_EQ(maximumSeen, 4 + 1);
   EXPECT_EQ(opened, QStringList({"one.quv", "two.quv", "three.quv", "four.quv", "inner.quv"}));
-  EXPECT_EQ(form->ArchiveSearchFilter, "*.quv;*.x");
+  EXPECT_EQ(form->Settings()->ArchiveSearchFilter(), "*.quv;*.x");
   EXPECT_EQ(loader->ProgressBar->value(), 5);
   EXPECT_EQ(loader->CurrentQuv->text(), "inner.quv");
 }
@@ -497,9 +499,9 @@ TEST_F(MainFormTest, OpenCommandLoadsChosenFilesAndRemembersFolderAndFilter) {
             "Quv Files|*.quv|Hpi Files(Can contain quvs)|*.hpi;*.ufo;*.gp3;*.gpf;*.ccx|All "
             "Files|*.*");
   EXPECT_EQ(form->Views().size(), 2);
-  EXPECT_EQ(form->LoadLastDir, QDir(Dir.path()).absolutePath());
+  EXPECT_EQ(form->Settings()->LoadLastDir(), QDir(Dir.path()).absolutePath());
   EXPECT_TRUE(form->acAnimate->isChecked());  // paused only while the dialog ran
-  EXPECT_FALSE(form->Updating);
+  EXPECT_FALSE(form->Settings()->Updating());
   EXPECT_TRUE(IniLines().contains("FilterIndex=1"));
 
   GuiTestDialogs().OpenAnswers.push_back({{}, 0});  // cancelled: nothing happens

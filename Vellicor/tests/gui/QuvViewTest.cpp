@@ -53,8 +53,8 @@ class QuvViewTest : public ::testing::Test {
     TransparentIndex = SampleTransparentIndex;
     Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
     // Animation never ticks by itself in these tests: steps are driven through TimerTimer.
-    Main->AnimationSpeed = 100000000;
-    Main->SaveLastDir = Dir.path();
+    Main->Settings()->SetAnimationSpeed(100000000);
+    Main->Settings()->SetSaveLastDir(Dir.path());
     Main->show();
   }
 
@@ -307,7 +307,7 @@ TEST_F(QuvViewTest, DrawsWithAndWithoutTransparencyOverTheBackground) {
   TSampleFrame dot = Solid(3, 1, 0, 0, 1);
   dot.Pixels[0] = SampleTransparentIndex;
   TQuvView* view = Open(Write("dot.quv", BuildQuvFile({{"dot", {dot}}})));
-  Main->BackGroundColor = 0x0000FF00;  // green
+  Main->Settings()->SetBackGroundColor(0x0000FF00);  // green
   view->RepaintImage();
   const QImage& canvas = view->PaintBox->Canvas();
   EXPECT_EQ(canvas.pixel(0, 0), qRgb(0, 255, 0));
@@ -329,13 +329,13 @@ TEST_F(QuvViewTest, AnimationStepErasesThePreviousFrame) {
 }
 
 TEST_F(QuvViewTest, PreloadStopsAtPreloadCountAndAtTheLastFrame) {
-  Main->PreLoadCount = 3;
+  Main->Settings()->SetPreLoadCount(3);
   TQuvView* view = Open(Write("many.quv", BuildQuvFile({Frames("many", 12)})));
   TFrontEndImage* image = view->CurrentImage;
   ASSERT_NE(image, nullptr);
   EXPECT_TRUE(image->IsFrameCreated(2));
   EXPECT_FALSE(image->IsFrameCreated(3));
-  Main->PreLoadCount = 100;
+  Main->Settings()->SetPreLoadCount(100);
   image->CurrentFrame = 10;
   view->PreloadFrames(true);
   EXPECT_TRUE(image->IsFrameCreated(11));
@@ -345,17 +345,17 @@ TEST_F(QuvViewTest, PreloadStopsAtPreloadCountAndAtTheLastFrame) {
 
 TEST_F(QuvViewTest, AnimationSpeedTextRules) {
   TQuvView* view = OpenSample();
-  Main->AnimationSpeed = 67;
+  Main->Settings()->SetAnimationSpeed(67);
   auto* edit = view->AnimationSpeedSelector->findChild<QLineEdit*>();
   ASSERT_NE(edit, nullptr);
   edit->setText("12a");
   edit->setText("-");
-  EXPECT_EQ(Main->AnimationSpeed, 67);
+  EXPECT_EQ(Main->Settings()->AnimationSpeed(), 67);
   edit->setText("-5");
   EXPECT_EQ(view->AnimationSpeedSelector->text(), "67");
-  EXPECT_EQ(Main->AnimationSpeed, 67);
+  EXPECT_EQ(Main->Settings()->AnimationSpeed(), 67);
   edit->setText("250");
-  EXPECT_EQ(Main->AnimationSpeed, 250);
+  EXPECT_EQ(Main->Settings()->AnimationSpeed(), 250);
   EXPECT_EQ(view->Timer->interval(), 250);
 }
 
@@ -371,9 +371,9 @@ TEST_F(QuvViewTest, ExportFrameAsksForTheProposedNameAndRestoresState) {
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_1.bmp");
   EXPECT_EQ(GuiTestDialogs().LastFilter, "Bitmap|*.bmp");
   EXPECT_TRUE(QFileInfo::exists(out + "/first.bmp"));
-  EXPECT_EQ(Main->SaveLastDir, out);
+  EXPECT_EQ(Main->Settings()->SaveLastDir(), out);
   EXPECT_TRUE(Main->acAnimate->isChecked());
-  EXPECT_FALSE(Main->Updating);
+  EXPECT_FALSE(Main->Settings()->Updating());
   EXPECT_TRUE(view->acExportFrame->isEnabled());
   EXPECT_EQ(view->StatusText(), status);
 
@@ -468,8 +468,8 @@ TEST_F(QuvViewTest, WindowMenuEntryFollowsTheView) {
   ASSERT_GE(marker, 0);
   ASSERT_EQ(actions.size(), marker + 3);
   EXPECT_TRUE(actions[marker + 1]->isSeparator());
-  EXPECT_EQ(actions[marker + 2], view->WindowMenuEntry);
-  EXPECT_EQ(view->WindowMenuEntry->text(), view->FileName);
+  EXPECT_EQ(actions[marker + 2], Main->WindowMenuEntry(view));
+  EXPECT_EQ(Main->WindowMenuEntry(view)->text(), view->FileName);
 
   Main->PendingWindowMenu.push_back(view);
   delete view->parentWidget();
@@ -495,15 +495,15 @@ TEST_F(QuvViewTest, NextAndPreviousWindowKeysRaiseTheMainWindowRequests) {
 namespace {
 
 TEST_F(QuvViewTest, ListWidthAndColumnWidthsAreSharedThroughTheMainWindow) {
-  Main->ImageNameWidth = 111;
-  Main->SeperatorWidth = 180;
+  Main->Settings()->SetColumnWidth(0, 111);
+  Main->Settings()->SetSeperatorWidth(180);
   TQuvView* first = OpenSample();
   TQuvView* second = OpenSample();
   EXPECT_EQ(first->ImageList()->columnWidth(0), 111);
   EXPECT_EQ(first->ListWidth(), 180);
   second->SetListWidth(150);
   second->Splitter1Moved();
-  EXPECT_EQ(Main->SeperatorWidth, 150);
+  EXPECT_EQ(Main->Settings()->SeperatorWidth(), 150);
   EXPECT_EQ(first->ListWidth(), 150);
 }
 

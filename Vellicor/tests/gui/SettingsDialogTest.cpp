@@ -58,13 +58,14 @@ class SettingsDialogTest : public ::testing::Test {
   }
 
   TSettingsDialog& Show() {
-    if (!Dialog) Dialog = std::make_unique<TSettingsDialog>(Main.get(), &Registry, &Desktop);
+    if (!Dialog)
+      Dialog = std::make_unique<TSettingsDialog>(Main->Settings(), Main.get(), &Registry, &Desktop);
     Dialog->show();
     QApplication::processEvents();
     return *Dialog;
   }
 
-  void WriteSettingsFile() { Main->SaveSettings(); }
+  void WriteSettingsFile() { Main->Settings()->Save(); }
 
   QTemporaryDir Dir;
   std::unique_ptr<TMainForm> Main;
@@ -74,12 +75,12 @@ class SettingsDialogTest : public ::testing::Test {
 };
 
 TEST_F(SettingsDialogTest, ShowsDefaultsBeforeTheSettingsFileExistsAndCurrentValuesAfter) {
-  Main->MaxHistoryListSize = 9;
-  Main->BackGroundColor = 0x00123456;
-  Main->ArchiveSearchFilter = "*.hpi";
-  Main->PreLoadCount = 12;
-  Main->ExportBitDepth = pf8bit;
-  Main->FrameDataExportType = 2;
+  Main->Settings()->SetMaxHistoryListSize(9);
+  Main->Settings()->SetBackGroundColor(0x00123456);
+  Main->Settings()->SetArchiveSearchFilter("*.hpi");
+  Main->Settings()->SetPreLoadCount(12);
+  Main->Settings()->SetExportBitDepth(pf8bit);
+  Main->Settings()->SetFrameDataExportType(2);
   QFile::remove(Main->SettingsFileName());
   TSettingsDialog& d = Show();
   EXPECT_EQ(d.windowTitle(), "Settings");
@@ -114,12 +115,12 @@ TEST_F(SettingsDialogTest, OkAppliesEveryControlAndSaves) {
   d.FrameDataExportType->setCurrentIndex(1);
   d.OKBtn->click();
   EXPECT_EQ(d.result(), QDialog::Accepted);
-  EXPECT_EQ(Main->MaxHistoryListSize, 7);
-  EXPECT_EQ(Main->BackGroundColor, 0x000000FFu);
-  EXPECT_EQ(Main->ArchiveSearchFilter, "*.quv;*.gaf");
-  EXPECT_EQ(Main->PreLoadCount, 3);
-  EXPECT_EQ(Main->ExportBitDepth, pf32bit);
-  EXPECT_EQ(Main->FrameDataExportType, 1);
+  EXPECT_EQ(Main->Settings()->MaxHistoryListSize(), 7);
+  EXPECT_EQ(Main->Settings()->BackGroundColor(), 0x000000FFu);
+  EXPECT_EQ(Main->Settings()->ArchiveSearchFilter(), "*.quv;*.gaf");
+  EXPECT_EQ(Main->Settings()->PreLoadCount(), 3);
+  EXPECT_EQ(Main->Settings()->ExportBitDepth(), pf32bit);
+  EXPECT_EQ(Main->Settings()->FrameDataExportType(), 1);
   QFile ini(Main->SettingsFileName());
   ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
   EXPECT_TRUE(ini.readAll().contains("*.quv;*.gaf"));
@@ -127,17 +128,17 @@ TEST_F(SettingsDialogTest, OkAppliesEveryControlAndSaves) {
 
 TEST_F(SettingsDialogTest, ClearHistoryThenCancelLeavesHistoryEmptyAndLimitUnchanged) {
   WriteSettingsFile();
-  Main->SetMaxHistoryListSize(4);
-  Main->AddToHistory(Dir.filePath("a.quv"));
-  Main->AddToHistory(Dir.filePath("b.quv"));
-  ASSERT_EQ(Main->HistoryEntries().size(), 2);
+  Main->Settings()->SetMaxHistoryListSize(4);
+  Main->Settings()->AddToHistory(Dir.filePath("a.quv"));
+  Main->Settings()->AddToHistory(Dir.filePath("b.quv"));
+  ASSERT_EQ(Main->Settings()->HistoryEntries().size(), 2);
   TSettingsDialog& d = Show();
   d.ClearHistory->click();
-  EXPECT_TRUE(Main->HistoryEntries().isEmpty());
+  EXPECT_TRUE(Main->Settings()->HistoryEntries().isEmpty());
   EXPECT_TRUE(Main->HistoryMenuItems().isEmpty());
   d.CancelBtn->click();
-  EXPECT_TRUE(Main->HistoryEntries().isEmpty());
-  EXPECT_EQ(Main->MaxHistoryListSize, 4);
+  EXPECT_TRUE(Main->Settings()->HistoryEntries().isEmpty());
+  EXPECT_EQ(Main->Settings()->MaxHistoryListSize(), 4);
 }
 
 TEST_F(SettingsDialogTest, CheckBoxFollowsAndDrivesTheExportFramesCommand) {
@@ -233,7 +234,7 @@ TEST_F(SettingsDialogTest, FailedRegistrationIsReportedAndOtherSettingsStillAppl
   EXPECT_EQ(GuiTestDialogs().Messages[0].Caption, "Error registering Quv file type");
   EXPECT_EQ(GuiTestDialogs().Messages[0].Text, "Unable to register quv file extention");
   EXPECT_EQ(GuiTestDialogs().Messages[0].Icon, QMessageBox::Critical);
-  EXPECT_EQ(Main->PreLoadCount, 8);
+  EXPECT_EQ(Main->Settings()->PreLoadCount(), 8);
 }
 
 // The real store and desktop below a temporary home: register, then remove, leaving nothing.
@@ -251,7 +252,7 @@ TEST_F(SettingsDialogTest, AssociationRoundTripInATemporaryHome) {
   const QString entry =
       home.path() + "/data/applications/" + QStringLiteral(VELLICOR_APP_ID) + ".desktop";
   {
-    TSettingsDialog real(Main.get());
+    TSettingsDialog real(Main->Settings(), Main.get());
     real.show();
     QApplication::processEvents();
     EXPECT_FALSE(real.RegQuvs->isChecked());

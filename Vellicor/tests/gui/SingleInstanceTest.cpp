@@ -276,7 +276,7 @@ TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
   Palette = BuiltInPalette();
   TransparentIndex = SampleTransparentIndex;
   TMainForm main(Dir.filePath(QStringLiteral("Vellicor.ini")));
-  main.AnimationSpeed = 100000000;
+  main.Settings()->SetAnimationSpeed(100000000);
   const QString good = Dir.filePath(QStringLiteral("good.quv"));
   const std::vector<uint8_t> bytes = MakeSampleQuv();
   QFile file(good);
@@ -284,7 +284,8 @@ TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
   file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
   file.close();
 
-  TSingleInstanceServer server;  // no hooks: the main window's own
+  TSingleInstanceServer server;
+  main.ServeRequests(server);  // the main window's own open and error report
   ASSERT_TRUE(server.Listen(Name));
   QSignalSpy executed(&server, &TSingleInstanceServer::RequestExecuted);
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning(
@@ -301,7 +302,7 @@ TEST_F(SingleInstanceTest, RequestRaisesTheMainWindowAndHandsArchivesToThePicker
   Palette = BuiltInPalette();
   TransparentIndex = SampleTransparentIndex;
   TMainForm main(Dir.filePath(QStringLiteral("Vellicor.ini")));
-  main.AnimationSpeed = 100000000;
+  main.Settings()->SetAnimationSpeed(100000000);
   main.FirstActivation({});
   THpiBuilder builder;
   builder.AddFile("units/a.quv", MakeSampleQuv());
@@ -319,6 +320,7 @@ TEST_F(SingleInstanceTest, RequestRaisesTheMainWindowAndHandsArchivesToThePicker
   QApplication::processEvents();
 
   TSingleInstanceServer server;
+  main.ServeRequests(server);
   ASSERT_TRUE(server.Listen(Name));
   QSignalSpy executed(&server, &TSingleInstanceServer::RequestExecuted);
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning({archive}, Dir.path(), Name));
