@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary root (through DESTDIR, prefix /usr) and checks what the
 # desktop reads from it: the desktop entry, the AppStream data, the MIME package and the content
-# lookup it gives, the icons, the thumbnailer entry, the manual pages, the completion script and
-# the programs' --help and --version. Usage: scripts/check-install.sh BUILD_DIR APP_ID
+# lookup it gives, the icons, the thumbnailer entry and the thumbnails it makes, the manual
+# pages, the completion script and the programs' --help and --version.
+# Usage: scripts/check-install.sh BUILD_DIR APP_ID
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 id="$2"
@@ -84,6 +85,31 @@ if grep -qx 'Exec=vellicor-cli thumbnail %i %o --size %s' "$thumbnailer" &&
   pass "thumbnailer entry"
 else
   fail "thumbnailer entry"
+fi
+
+# The installed thumbnailer as a file manager runs it: a Quv file and an archive without their
+# extensions give PNG pictures that fit the size asked for (and, small sprites being enlarged by
+# whole factors, fill more than half of it); a broken file fails, quickly, and leaves no picture.
+thumbnail() {
+  timeout -s KILL 20 "$usr/bin/vellicor-cli" thumbnail "$1" "$2" --size "$3" 2> "$work/thumbnail.err"
+}
+for input in sprite archive; do
+  png="$work/$input.png"
+  if thumbnail "$work/files/$input" "$png" 128 &&
+    [[ "$(file -b "$png")" =~ ^PNG\ image\ data,\ ([0-9]+)\ x\ ([0-9]+),\ 8-bit/color\ RGBA ]] &&
+    ((BASH_REMATCH[1] <= 128 && BASH_REMATCH[2] <= 128)) &&
+    ((BASH_REMATCH[1] > 64 || BASH_REMATCH[2] > 64)); then
+    pass "thumbnail of $input: ${BASH_REMATCH[1]} x ${BASH_REMATCH[2]}"
+  else
+    fail "thumbnail of $input: $(file -b "$png" 2>&1) $(cat "$work/thumbnail.err")"
+  fi
+done
+code=0
+thumbnail "$work/files/named.quv" "$work/broken.png" 128 || code=$?
+if [ "$code" -eq 1 ] && [ -s "$work/thumbnail.err" ] && [ ! -e "$work/broken.png" ]; then
+  pass "thumbnail of a broken file fails"
+else
+  fail "thumbnail of a broken file: exit $code, $(ls "$work"/broken.png* 2>&1)"
 fi
 
 for page in vellicor vellicor-cli; do

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "BitmapU.h"
 
@@ -39,6 +40,49 @@ TPicture ScalePicture(TPicture source, int32_t n) {
     for (int32_t k = 1; k < n; ++k) std::memcpy(scaled.Row(y * n + k), scaled.Row(y * n), rowBytes);
   }
   return scaled;
+}
+
+TPicture ResizePicture(const TPicture& source, int32_t width, int32_t height) {
+  TPicture target(width, height, source.BytesPerPixel);
+  if (source.Width <= 0 || source.Height <= 0) return target;
+  const size_t bpp = size_t(source.BytesPerPixel);
+  // The source column under each target column's centre, worked out once for every row.
+  std::vector<size_t> columns(static_cast<size_t>(width));
+  for (int32_t x = 0; x < width; ++x)
+    columns[size_t(x)] = size_t((2 * int64_t(x) + 1) * source.Width / (2 * int64_t(width))) * bpp;
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* in =
+        source.Row(int32_t((2 * int64_t(y) + 1) * source.Height / (2 * int64_t(height))));
+    uint8_t* out = target.Row(y);
+    for (const size_t column : columns) {
+      std::memcpy(out, in + column, bpp);
+      out += bpp;
+    }
+  }
+  return target;
+}
+
+TPictureSize FitIntoSquare(int32_t width, int32_t height, int32_t side) {
+  if (width <= 0 || height <= 0 || side <= 0) return {};
+  const int64_t longer = std::max(width, height);
+  if (longer <= side) {
+    const int32_t factor = int32_t(side / longer);
+    return {width * factor, height * factor};
+  }
+  // Rounded to the nearest whole pixel.
+  const auto shrink = [&](int64_t length) {
+    return int32_t(std::max<int64_t>(1, (2 * length * side + longer) / (2 * longer)));
+  };
+  return {shrink(width), shrink(height)};
+}
+
+TPicture FitPicture(TPicture source, int32_t side) {
+  const TPictureSize size = FitIntoSquare(source.Width, source.Height, side);
+  if (size.Width >= source.Width && size.Width > 0) {
+    const int32_t factor = size.Width / source.Width;
+    return ScalePicture(std::move(source), factor);
+  }
+  return ResizePicture(source, size.Width, size.Height);
 }
 
 TPicture IndicesToRgba(const TPicture& indices, const TPalette& palette, uint8_t transparentIndex) {

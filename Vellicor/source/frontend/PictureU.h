@@ -30,6 +30,23 @@ void PlacePicture(TPicture& target, const TPicture& source, int64_t x, int64_t y
 // Every pixel an n x n block (nearest neighbour); n of 1 returns the picture itself.
 TPicture ScalePicture(TPicture source, int32_t n);
 
+// The picture at width x height (each at least 1), nearest neighbour: every target pixel takes
+// the source pixel under its centre.
+TPicture ResizePicture(const TPicture& source, int32_t width, int32_t height);
+
+struct TPictureSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  bool operator==(const TPictureSize&) const = default;
+};
+
+// The size a width x height picture takes in a side x side square, keeping its proportions: a
+// picture that fits is enlarged by the largest whole factor that still fits (so every pixel stays
+// an equal block), a larger one shrunk until its longer side is side (each side at least 1).
+TPictureSize FitIntoSquare(int32_t width, int32_t height, int32_t side);
+// The picture scaled (nearest neighbour) to FitIntoSquare's size.
+TPicture FitPicture(TPicture source, int32_t side);
+
 // An index picture in colours: each pixel its palette colour with alpha 255, the transparent
 // index (0, 0, 0, 0).
 TPicture IndicesToRgba(const TPicture& indices, const TPalette& palette, uint8_t transparentIndex);

@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 
-#include <unistd.h>
+#include "ImageLoaderU.h"
 
 namespace fs = std::filesystem;
 
@@ -92,4 +98,123 @@ uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
 
 uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at) {
   return uint16_t(bytes[at] | (bytes[at + 1] << 8));
+}
+
+std::string RunShell(const std::string& command, int* exitCode) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+  const int status = pclose(pipe);
+  if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+const std::string& PillowPython() {
+  static const std::string python = [] {
+    for (const char* candidate : {"/usr/bin/python3", "python3"}) {
+      int code = -1;
+      RunShell(std::string(candidate) + " -c 'import PIL' 2>/dev/null", &code);
+      if (code == 0) return std::string(candidate);
+    }
+    return std::string();
+  }();
+  return python;
+}
+
+namespace {
+
+constexpr const char* PillowScript = R"(
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1])
+n = getattr(im, 'n_frames', 1)
+print('format', im.format); print('mode', im.mode); print('size', im.size[0], im.size[1])
+print('frames', n); print('loop', im.info.get('loop', -1))
+if im.mode == 'P':
+    print('indices', bytes(im.getdata()).hex())
+    print('palette', bytes(im.getpalette()).hex())
+    t = im.info.get('transparency', b'')
+    print('trns', (t if isinstance(t, bytes) else bytes([t])).hex())
+for i in range(n):
+    im.seek(i)
+    print('duration', im.info.get('duration', -1))
+    print('rgba', im.convert('RGBA').tobytes().hex())
+)";
+
+std::vector<uint8_t> FromHex(const std::string& hex) {
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+}  // namespace
+
+TPillowImage DecodeWithPillow(const std::string& fileName) {
+  TPillowImage image;
+  const std::string script =
+      fs::temp_directory_path() / ("vellicor-pillow-" + std::to_string(getpid()) + ".py");
+  std::vector<uint8_t> text(PillowScript, PillowScript + std::strlen(PillowScript));
+  WriteFileBytes(script, text);
+  std::istringstream lines(RunShell(PillowPython() + " '" + script + "' '" + fileName + "' 2>&1"));
+  std::string key;
+  while (lines >> key) {
+    if (key == "format")
+      lines >> image.Format;
+    else if (key == "mode")
+      lines >> image.Mode;
+    else if (key == "size")
+      lines >> image.Width >> image.Height;
+    else if (key == "frames")
+      lines >> image.Frames;
+    else if (key == "loop")
+      lines >> image.Loop;
+    else if (key == "duration") {
+      double duration = -1;
+      lines >> duration;
+      image.Durations.push_back(int32_t(duration));
+    } else {
+      std::string hex;
+      if (key == "indices" || key == "palette" || key == "trns" || key == "rgba")
+        lines >> hex;
+      else {
+        ADD_FAILURE() << "Pillow: " << key << lines.rdbuf();
+        break;
+      }
+      if (key == "indices") image.Indices = FromHex(hex);
+      if (key == "palette") image.Palette = FromHex(hex);
+      if (key == "trns") image.Transparency = FromHex(hex);
+      if (key == "rgba") image.Rgba.push_back(FromHex(hex));
+    }
+  }
+  return image;
+}
+
+std::vector<uint8_t> ToRgba(const std::vector<uint8_t>& indices) {
+  const TPalette& palette = BuiltInPalette();
+  std::vector<uint8_t> out;
+  for (uint8_t index : indices) {
+    if (index == SampleTransparentIndex) {
+      out.insert(out.end(), {0, 0, 0, 0});
+      continue;
+    }
+    out.insert(out.end(), {palette[index][0], palette[index][1], palette[index][2], 255});
+  }
+  return out;
+}
+
+std::vector<uint8_t> ClearTransparent(std::vector<uint8_t> rgba) {
+  for (size_t i = 0; i + 3 < rgba.size(); i += 4)
+    if (rgba[i + 3] == 0) rgba[i] = rgba[i + 1] = rgba[i + 2] = 0;
+  return rgba;
+}
+
+const TSampleImage& Sprite(const std::string& name) {
+  static const std::vector<TSampleImage> sprites = SampleSprites();
+  for (const TSampleImage& image : sprites)
+    if (image.Name == name) return image;
+  throw std::runtime_error("no sprite " + name);
 }
