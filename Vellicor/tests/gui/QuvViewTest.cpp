@@ -441,6 +441,8 @@ TEST_F(QuvViewTest, OpensQuvFileInsideAnArchive) {
   EXPECT_EQ(Captions(view).size(), 5);
   EXPECT_EQ(CurrentName(view), "ball");
   EXPECT_NE(view->PaintBox->Canvas().pixel(0, 0), 0u);
+  // The user reads the inner path with "/", as any other path.
+  EXPECT_EQ(view->StatusText(), QStringLiteral("Loaded \"art/sample.quv\"."));
 }
 
 TEST_F(QuvViewTest, BadFileClosesTheViewAndReportsTheMessage) {
