@@ -1295,6 +1295,7 @@ void TQuvView::acCopyFrameExecute() {
     if (SubFrameMode && CurrentFrameObject && CurrentFrameObject->SubFrameCount > 0)
       frame = CurrentFrameObject->GetSubFrame(CurrentFrameObject->CurrentSubFrame);
     if (!frame || !frame->Frame) return;
+    frame->GetBitmap();  // decodes rows the collection released, as showing it does
     // The palette's exact colours, the transparent index clear, as the PNG export has them.
     const TPicture rgba =
         IndicesToRgba(FrameIndices(*frame), FManager->Palette, FManager->TransparentIndex);
