@@ -16,6 +16,7 @@
 #include "DialogsU.h"
 #include "ExportOptionListsU.h"
 #include "FrameExportU.h"
+#include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "QtStringU.h"
 #include "QuvViewU.h"
@@ -40,7 +41,7 @@ TPixelFormat TExportDialog::BitDepthFormat(int index) {
 
 TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent), View(view) {
   setWindowTitle(QStringLiteral("Export ..."));
-  setFixedSize(309, 397);
+  setFixedSize(309, 455);
   CreateControls();
   LayOutControls();
   HideOptionalControls();
@@ -50,6 +51,7 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent),
   connect(ExportFramesData, &QRadioButton::clicked, this, [this] { ExportFramesDataClick(); });
   connect(ExportFrameWhenExportFrameData, &QCheckBox::clicked, this,
           [this] { ExportFrameWhenExportFrameDataClick(); });
+  connect(Format, &QComboBox::currentIndexChanged, this, [this] { FormatChange(); });
   connect(ExportBtn, &QPushButton::clicked, this, [this] { ExportBtnClick(); });
   connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
@@ -81,6 +83,15 @@ void TExportDialog::CreateControls() {
   ImageBitDepth = new QComboBox(this);
   ImageBitDepth->addItems(BitDepthItems());
   ImageBitDepth->setCurrentIndex(5);
+  FormatLbl = new QLabel(QStringLiteral("Format"), this);
+  Format = new QComboBox(this);
+  Format->addItems({QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("Indexed PNG"),
+                    QStringLiteral("Animated GIF"), QStringLiteral("Animated PNG"),
+                    QStringLiteral("Sprite sheet")});
+  ScaleLbl = new QLabel(QStringLiteral("Scale"), this);
+  Scale = new QSpinBox(this);
+  Scale->setRange(1, MaxExportScale);
+  Scale->setEnabled(false);
 
   ExportFrameWhenExportFrameData =
       new QCheckBox(QStringLiteral("Export Frames when exporting frame data"), this);
@@ -119,6 +130,10 @@ void TExportDialog::LayOutControls() {
   grid->addWidget(FrameDataExportType, 4, 1);
   grid->addWidget(ImageBitDepthLbl, 5, 0);
   grid->addWidget(ImageBitDepth, 5, 1);
+  grid->addWidget(FormatLbl, 6, 0);
+  grid->addWidget(Format, 6, 1);
+  grid->addWidget(ScaleLbl, 7, 0);
+  grid->addWidget(Scale, 7, 1);
   layout->addLayout(grid);
   layout->addWidget(ExportFrameWhenExportFrameData);
   layout->addStretch(1);
@@ -168,6 +183,9 @@ void TExportDialog::FormActivate() {
   FrameDataExportType->setCurrentIndex(settings->FrameDataExportType());
   AutoPadExportedFrames->setChecked(settings->AutoPad());
   AutoPadUsingSelectedFrames->setChecked(settings->AutoPadUsingSelectedFrames());
+  Format->setCurrentIndex(settings->ExportFormat());
+  Scale->setValue(settings->ExportScale());
+  FormatChange();
 
   const int frames = std::max(View->CurrentImage->FrameCount, 1);
   StartFrameIndex->setRange(1, frames);
@@ -199,6 +217,7 @@ void TExportDialog::ExportFramesClick() {
   ExportBtn->setEnabled(true);
   ExportMode = 0;
   ExportFrames->setChecked(true);
+  FormatChange();
   for (QWidget* w :
        {static_cast<QWidget*>(StartFrameIndexLbl), static_cast<QWidget*>(StartFrameIndex),
         static_cast<QWidget*>(EndFrameIndexLbl), static_cast<QWidget*>(EndFrameIndex),
@@ -213,6 +232,7 @@ void TExportDialog::ExportSubframesClick() {
   ExportBtn->setEnabled(true);
   ExportMode = 1;
   ExportSubframes->setChecked(true);
+  FormatChange();
   for (QWidget* w :
        {static_cast<QWidget*>(StartFrameIndexLbl), static_cast<QWidget*>(StartFrameIndex),
         static_cast<QWidget*>(EndFrameIndexLbl), static_cast<QWidget*>(EndFrameIndex),
@@ -227,6 +247,7 @@ void TExportDialog::ExportFramesDataClick() {
   ExportBtn->setEnabled(true);
   ExportMode = 2;
   ExportFramesData->setChecked(true);
+  FormatChange();
   for (QWidget* w :
        {static_cast<QWidget*>(StartFrameIndexLbl), static_cast<QWidget*>(StartFrameIndex),
         static_cast<QWidget*>(EndFrameIndexLbl), static_cast<QWidget*>(EndFrameIndex),
@@ -244,6 +265,14 @@ void TExportDialog::ExportFrameWhenExportFrameDataClick() {
   ImageBitDepth->setVisible(show);
 }
 
+// The scale is for the formats beyond BMP; the bit depth for BMP alone (the frame data's
+// bitmaps are BMP whatever the format).
+void TExportDialog::FormatChange() {
+  const bool bmp = Format->currentIndex() == efBmp;
+  Scale->setEnabled(!bmp);
+  ImageBitDepth->setEnabled(bmp || ExportMode == 2);
+}
+
 void TExportDialog::PutOptionsBack() {
   if (View) View->CopyExportOptions();
 }
@@ -257,6 +286,8 @@ void TExportDialog::ExportBtnClick() {
   front->ExportPixelFormat = BitDepthFormat(ImageBitDepth->currentIndex());
   front->FrameDataExportType =
       uint8_t(NormalizeFrameDataExportType(FrameDataExportType->currentIndex()));
+  front->FormatOptions.Format = TExportFormat(std::clamp(Format->currentIndex(), 0, int(efSheet)));
+  front->FormatOptions.Scale = Scale->value();
   try {
     RunExport();
   } catch (const std::exception& error) {
@@ -288,15 +319,18 @@ void TExportDialog::RunExport() {
     case 0: {
       if (!askFolder()) return;
       TWaitCursor wait;
-      image->ExportFrameRange(first, last, "%s_%s.bmp", ToStd(settings->SaveLastDir()));
+      ExportImageFiles(*image, first, last, false, ToStd(settings->SaveLastDir()));
       break;
     }
     case 1: {
       if (!askFolder()) return;
       TWaitCursor wait;
-      image->ExportImageSubFrameRange(first, last, "%s_%s_%s.bmp", ToStd(settings->SaveLastDir()),
-                                      StartSubframeIndex->value() - 1,
-                                      EndSubframeIndex->value() - 1);
+      const TExportFormat format =
+          TExportFormatScope::FrameFormat(View->FrontEnd()->FormatOptions.Format);
+      const TExportFormatScope scope(View->FrontEnd(), format);
+      image->ExportImageSubFrameRange(
+          first, last, SubFrameNameFormatOf(format), ToStd(settings->SaveLastDir()),
+          StartSubframeIndex->value() - 1, EndSubframeIndex->value() - 1);
       break;
     }
     case 2: {
@@ -311,6 +345,7 @@ void TExportDialog::RunExport() {
       settings->SetSaveLastDir(QDir::cleanPath(QFileInfo(file).absolutePath()));
       if (ExportFrameWhenExportFrameData->isChecked() && !askFolder()) return;
       TWaitCursor wait;
+      const TExportFormatScope scope(View->FrontEnd(), efBmp);
       image->WriteFramesData(first, last, image->DefaultNameSource(),
                              ToStd(settings->SaveLastDir()), ToStd(file));
       break;
@@ -326,6 +361,8 @@ void TExportDialog::CloseBtnClick() {
     TSettingsModel* settings = View->Settings();
     settings->SetRememberExportSettings(RememberSettings->isChecked());
     settings->SetToggle(tgAutoPadAll, AutoPadUsingSelectedFrames->isChecked());
+    settings->SetExportFormat(TExportFormat(std::clamp(Format->currentIndex(), 0, int(efSheet))));
+    settings->SetExportScale(Scale->value());
     if (RememberSettings->isChecked()) {
       settings->SetExportBitDepth(BitDepthFormat(ImageBitDepth->currentIndex()));
       settings->SetFrameDataExportType(FrameDataExportType->currentIndex());

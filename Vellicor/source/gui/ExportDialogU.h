@@ -1,8 +1,9 @@
 #pragma once
-// The view window's "Export ..." dialog: a chosen range of the shown image's frames as BMP
-// files, a range of frames with a range of sub-frames each, or the frame data of a range of
-// frames, with this export's bit depth, padding and frame-data options, optionally remembered
-// as the program's settings.
+// The view window's "Export ..." dialog: a chosen range of the shown image's frames as files of
+// the chosen format (BMP, PNG, indexed PNG, or per image an animation or a sprite sheet), a
+// range of frames with a range of sub-frames each, or the frame data of a range of frames,
+// with this export's bit depth, scale, padding and frame-data options, optionally remembered
+// as the program's settings (the format and scale always are).
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -30,6 +31,9 @@ class TExportDialog : public QDialog {
   QComboBox* FrameDataExportType;
   QLabel* ImageBitDepthLbl;
   QComboBox* ImageBitDepth;
+  QLabel *FormatLbl, *ScaleLbl;
+  QComboBox* Format;  // positions in TExportFormat order
+  QSpinBox* Scale;
   QCheckBox *ExportFrameWhenExportFrameData, *AutoPadExportedFrames, *AutoPadUsingSelectedFrames,
       *RememberSettings;
   QPushButton *ExportBtn, *CloseBtn, *CancelBtn;
@@ -39,6 +43,7 @@ class TExportDialog : public QDialog {
   void ExportSubframesClick();
   void ExportFramesDataClick();
   void ExportFrameWhenExportFrameDataClick();
+  void FormatChange();
   void ExportBtnClick();
   void CloseBtnClick();
 

@@ -288,7 +288,7 @@ void TMainForm::CreateMenus() {
   SettingsMenu->addAction(acSettings);
 
   ImageManipulationMenu = menuBar()->addMenu(QStringLiteral("Image Manipulation"));
-  for (int i = 0; i < 11; ++i) {
+  for (int i = 0; i < ImageManipulationItemCount; ++i) {
     ImageManipulationItems[i] =
         ImageManipulationMenu->addAction(QStringLiteral("ImageManipulationItem%1").arg(i + 1));
     ImageManipulationItems[i]->setVisible(false);
@@ -447,17 +447,19 @@ void TMainForm::ViewMenusMerged(TQuvView* view, bool on) {
   FMenuView = view;
   menu->setVisible(true);
   const QList<QAction*> actions = view->MenuActions();
-  for (int i = 0; i < actions.size() && i < 11; ++i) BindImageManipulation(i, actions[i]);
+  for (int i = 0; i < actions.size() && i < ImageManipulationItemCount; ++i)
+    BindImageManipulation(i, actions[i]);
 }
 
 void TMainForm::UnbindImageManipulation() {
-  for (int i = 0; i < 11; ++i) {
+  for (int i = 0; i < ImageManipulationItemCount; ++i) {
     QObject::disconnect(FItemLinks[i][0]);
     QObject::disconnect(FItemLinks[i][1]);
     QAction* item = ImageManipulationItems[i];
     item->setSeparator(false);
     item->setText(QString());
     item->setStatusTip(QString());
+    item->setShortcut(QKeySequence());
     item->setVisible(false);
   }
 }
@@ -475,6 +477,7 @@ void TMainForm::BindImageManipulation(int index, QAction* action) {
     item->setText(action->text());
     item->setStatusTip(action->statusTip());
     item->setToolTip(action->toolTip());
+    item->setShortcut(action->shortcut());  // the view's actions sit in no widget of their own
     item->setEnabled(action->isEnabled());
     item->setVisible(action->isVisible());
   };

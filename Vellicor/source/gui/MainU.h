@@ -73,7 +73,9 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   QMenu* FileMenu = nullptr;
   QMenu* SettingsMenu = nullptr;
   QMenu* ImageManipulationMenu = nullptr;
-  QAction* ImageManipulationItems[11] = {};  // items 1..11 -> [0..10]
+  // Items 1..11 (the exports), 12 a separator, 13 "Copy frame" -> [0..12].
+  static constexpr int ImageManipulationItemCount = 13;
+  QAction* ImageManipulationItems[ImageManipulationItemCount] = {};
   QMenu* WindowMenu = nullptr;
   QAction* WindowMenuEndMarker = nullptr;  // hidden end marker
   QMenu* HelpMenu = nullptr;
@@ -188,7 +190,7 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   QHash<TQuvView*, QAction*> FWindowMenuEntries;
   // The view whose exports "Image Manipulation" shows, and the items' links to its actions.
   QPointer<TQuvView> FMenuView;
-  QMetaObject::Connection FItemLinks[11][2];
+  QMetaObject::Connection FItemLinks[ImageManipulationItemCount][2];
   QString FBeforeCaption, FAfterCaption;
   bool FMaximizeRestore = false;
   uint64_t FLastMemory = UINT64_MAX;

@@ -1,6 +1,7 @@
 #include "QuvViewU.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -22,6 +23,7 @@
 #include "FileSystemU.h"
 #include "FrameExportU.h"
 #include "Hpi_Zeta_LoaderU.h"
+#include "ImageExportU.h"
 #include "PaintBoxU.h"
 #include "QtStringU.h"
 #include "QuvManagerU.h"
@@ -163,6 +165,10 @@ void TQuvView::CreateActions() {
   acExportAllFramesData =
       make("Export Frames Data for all images", "Exports frames data for the all images",
            &TQuvView::acExportAllFramesDataExecute);
+  acCopyFrame = make("Copy frame", "Copies the current frame to the clipboard",
+                     &TQuvView::acCopyFrameExecute);
+  // The main window's menu item carries the key; the action itself stays out of any widget.
+  acCopyFrame->setShortcut(QKeySequence::Copy);
   acExportGeneric = make("Export ...", "Export", nullptr);
   connect(acExportGeneric, &QAction::triggered, this, [this] { emit exportDialogRequested(); });
 
@@ -174,12 +180,19 @@ void TQuvView::CreateActions() {
 }
 
 QList<QAction*> TQuvView::ExportActions() const {
-  return {acExportFrames,         acExportSubFrames,
-          acExportImageSubFrames, acExportFrame,
-          acExportSubFrame,       acExportAll,
-          acExportSelected,       acExportFrameData,
-          acExportFramesData,     acExportSelectedFramesData,
-          acExportAllFramesData,  acExportGeneric};
+  return {acExportFrames,
+          acExportSubFrames,
+          acExportImageSubFrames,
+          acExportFrame,
+          acExportSubFrame,
+          acExportAll,
+          acExportSelected,
+          acExportFrameData,
+          acExportFramesData,
+          acExportSelectedFramesData,
+          acExportAllFramesData,
+          acExportGeneric,
+          acCopyFrame};
 }
 
 QCheckBox* TQuvView::BoundCheckBox(QAction* action) {
@@ -486,6 +499,17 @@ void TQuvView::CopyExportOptions() {
   FFrontEnd->ExportPixelFormat = FSettings->ExportBitDepth();
   FFrontEnd->ExportFrameWhenExportFrameData = FSettings->ExportFrameWhenExportFrameData();
   FFrontEnd->FrameDataExportType = uint8_t(FSettings->FrameDataExportType());
+  FFrontEnd->FormatOptions.Format = FSettings->ExportFormat();
+  FFrontEnd->FormatOptions.Scale = FSettings->ExportScale();
+}
+
+TExportFormatScope::TExportFormatScope(TFrontEndImages* frontEnd, TExportFormat format)
+    : FFrontEnd(frontEnd), FWas(frontEnd->FormatOptions.Format) {
+  frontEnd->FormatOptions.Format = format;
+}
+
+TExportFormatScope::~TExportFormatScope() {
+  FFrontEnd->FormatOptions.Format = FWas;
 }
 
 void TQuvView::CloseAfterFailure() {
@@ -539,7 +563,8 @@ void TQuvView::MergeMenus(bool on) {
     FMenuActions = {acExportAll,        acExportAllFramesData,  nullptr,
                     acExportFrame,      acExportFrames,         acExportSubFrame,
                     acExportSubFrames,  acExportImageSubFrames, acExportFrameData,
-                    acExportFramesData, acExportGeneric};
+                    acExportFramesData, acExportGeneric,        nullptr,
+                    acCopyFrame};
   }
   emit menusMerged(on);
 }
@@ -1058,22 +1083,34 @@ QList<QTreeWidgetItem*> TQuvView::AllRowsInListOrder() const {
   return rows;
 }
 
+QString TQuvView::FrameFileNameIn(TExportFormat format, int subFrame) const {
+  const QString name = FromStd(CurrentImage->FrameFileName(CurrentImage->CurrentFrame, subFrame));
+  return format == efBmp ? name : FromStd(ReplaceExtension(ToStd(name), ".png"));
+}
+
+QString TQuvView::FrameFilter(TExportFormat format) {
+  return format == efBmp ? QStringLiteral("Bitmap|*.bmp") : QStringLiteral("PNG image|*.png");
+}
+
 void TQuvView::acExportFrameExecute() {
   if (!CurrentImage) return;
+  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
   QString file;
   RunExport(
       acExportFrame,
       [&] {
-        return AskSaveFile(QStringLiteral("Save Image..."), QStringLiteral("Bitmap|*.bmp"),
-                           FromStd(CurrentImage->FrameFileName(CurrentImage->CurrentFrame, -1)),
-                           file);
+        return AskSaveFile(QStringLiteral("Save Image..."), FrameFilter(format),
+                           FrameFileNameIn(format, -1), file);
       },
       [&] {
         return QStringLiteral("Exporting frame %1 image:\"%2\".")
             .arg(CurrentImage->CurrentFrame)
             .arg(FromStd(CurrentImage->Name));
       },
-      [&] { CurrentImage->ExportCurrentFrame(ToStd(file)); });
+      [&] {
+        const TExportFormatScope scope(FFrontEnd.get(), format);
+        CurrentImage->ExportCurrentFrame(ToStd(file));
+      });
 }
 
 void TQuvView::acExportFramesExecute() {
@@ -1083,8 +1120,8 @@ void TQuvView::acExportFramesExecute() {
       acExportFrames, [&] { return AskFolder(folder); },
       [&] { return QStringLiteral("Exporting image:\"%1\".").arg(FromStd(CurrentImage->Name)); },
       [&] {
-        CurrentImage->ExportFrameRange(0, CurrentImage->FrameCount, FrameNameFormat,
-                                       ToStd(FSettings->SaveLastDir()));
+        ExportImageFiles(*CurrentImage, 0, CurrentImage->FrameCount - 1, false,
+                         ToStd(FSettings->SaveLastDir()));
       });
 }
 
@@ -1092,14 +1129,14 @@ void TQuvView::acExportSubFrameExecute() {
   if (!CurrentImage || !SubFrameMode || !CurrentFrameObject ||
       CurrentFrameObject->SubFrameCount < 1)
     return;
+  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
   QString file;
   const int subFrame = CurrentFrameObject->CurrentSubFrame;
   RunExport(
       acExportSubFrame,
       [&] {
-        return AskSaveFile(
-            QStringLiteral("Save Image..."), QStringLiteral("Bitmap|*.bmp"),
-            FromStd(CurrentImage->FrameFileName(CurrentImage->CurrentFrame, subFrame)), file);
+        return AskSaveFile(QStringLiteral("Save Image..."), FrameFilter(format),
+                           FrameFileNameIn(format, subFrame), file);
       },
       [&] {
         return QStringLiteral("Exporting Subframe %1 from Frame %2, Image \"%3\".")
@@ -1107,13 +1144,17 @@ void TQuvView::acExportSubFrameExecute() {
             .arg(CurrentImage->CurrentFrame)
             .arg(FromStd(CurrentImage->Name));
       },
-      [&] { CurrentImage->ExportCurrentSubFrame(subFrame, ToStd(file)); });
+      [&] {
+        const TExportFormatScope scope(FFrontEnd.get(), format);
+        CurrentImage->ExportCurrentSubFrame(subFrame, ToStd(file));
+      });
 }
 
 void TQuvView::acExportSubFramesExecute() {
   if (!CurrentImage) return;
   TFrontEndImageFrame* frame = CurrentImage->GetFrame(CurrentImage->CurrentFrame);
   if (!frame) return;
+  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
   QString folder;
   RunExport(
       acExportSubFrames, [&] { return AskFolder(folder); },
@@ -1123,13 +1164,15 @@ void TQuvView::acExportSubFramesExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
-        CurrentImage->ExportSubFrameRange(0, frame->SubFrameCount - 1, SubFrameNameFormat,
+        const TExportFormatScope scope(FFrontEnd.get(), format);
+        CurrentImage->ExportSubFrameRange(0, frame->SubFrameCount - 1, SubFrameNameFormatOf(format),
                                           ToStd(FSettings->SaveLastDir()));
       });
 }
 
 void TQuvView::acExportImageSubFramesExecute() {
   if (!CurrentImage) return;
+  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
   QString folder;
   RunExport(
       acExportImageSubFrames, [&] { return AskFolder(folder); },
@@ -1138,8 +1181,9 @@ void TQuvView::acExportImageSubFramesExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
-        CurrentImage->ExportImageSubFrameRange(0, CurrentImage->FrameCount, SubFrameNameFormat,
-                                               ToStd(FSettings->SaveLastDir()), 0, 2147483647);
+        const TExportFormatScope scope(FFrontEnd.get(), format);
+        ExportImageFiles(*CurrentImage, 0, CurrentImage->FrameCount - 1, true,
+                         ToStd(FSettings->SaveLastDir()));
       });
 }
 
@@ -1149,7 +1193,13 @@ void TQuvView::acExportAllExecute() {
   RunExport(
       acExportAll, [&] { return AskFolder(folder); },
       [] { return QStringLiteral("Exporting all images."); },
-      [&] { FFrontEnd->ExportAllImages(ToStd(FSettings->SaveLastDir()), FrameNameFormat); });
+      [&] {
+        // Last to first, as the front end's own all-images export goes.
+        for (int32_t i = FFrontEnd->Images->ImageCount - 1; i >= 0; --i)
+          if (TFrontEndImage* image = FFrontEnd->GetImage(i))
+            ExportImageFiles(*image, 0, image->FrameCount - 1, false,
+                             ToStd(FSettings->SaveLastDir()));
+      });
 }
 
 void TQuvView::acExportSelectedExecute() {
@@ -1161,8 +1211,8 @@ void TQuvView::acExportSelectedExecute() {
       [&] {
         for (QTreeWidgetItem* row : SelectedRowsInListOrder()) {
           TFrontEndImage* image = RowImage(row);
-          image->ExportFrameRange(0, image->FrameCount - 1, FrameNameFormat,
-                                  ToStd(FSettings->SaveLastDir()));
+          ExportImageFiles(*image, 0, image->FrameCount - 1, false,
+                           ToStd(FSettings->SaveLastDir()));
         }
       });
 }
@@ -1186,6 +1236,7 @@ void TQuvView::acExportFrameDataExecute() {
             .arg(CurrentImage->CurrentFrame);
       },
       [&] {
+        const TExportFormatScope scope(FFrontEnd.get(), efBmp);
         CurrentImage->WriteFrameData(ToStd(file), ToStd(FSettings->SaveLastDir()),
                                      CurrentImage->DefaultNameSource(), CurrentImage->CurrentFrame);
       });
@@ -1201,6 +1252,7 @@ void TQuvView::acExportFramesDataExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
+        const TExportFormatScope scope(FFrontEnd.get(), efBmp);
         CurrentImage->WriteFramesData(0, CurrentImage->FrameCount,
                                       CurrentImage->DefaultNameSource(),
                                       ToStd(FSettings->SaveLastDir()), ToStd(file));
@@ -1209,6 +1261,7 @@ void TQuvView::acExportFramesDataExecute() {
 
 void TQuvView::ExportDataOfRows(const QList<QTreeWidgetItem*>& rows) {
   const std::string folder = ToStd(FSettings->SaveLastDir());
+  const TExportFormatScope scope(FFrontEnd.get(), efBmp);
   for (QTreeWidgetItem* row : rows) {
     TFrontEndImage* image = RowImage(row);
     SetStatusText(
@@ -1233,4 +1286,22 @@ void TQuvView::acExportAllFramesDataExecute() {
   RunExport(
       acExportAllFramesData, [&] { return AskFolder(folder); }, [] { return QString(); },
       [&] { ExportDataOfRows(AllRowsInListOrder()); });
+}
+
+void TQuvView::acCopyFrameExecute() {
+  if (!CurrentImage) return;
+  Guarded([this] {
+    TFrontEndImageFrame* frame = CurrentImage->GetFrame(CurrentImage->CurrentFrame);
+    if (SubFrameMode && CurrentFrameObject && CurrentFrameObject->SubFrameCount > 0)
+      frame = CurrentFrameObject->GetSubFrame(CurrentFrameObject->CurrentSubFrame);
+    if (!frame || !frame->Frame) return;
+    frame->GetBitmap();  // decodes rows the collection released, as showing it does
+    // The palette's exact colours, the transparent index clear, as the PNG export has them.
+    const TPicture rgba =
+        IndicesToRgba(FrameIndices(*frame), FManager->Palette, FManager->TransparentIndex);
+    if (rgba.Width <= 0 || rgba.Height <= 0) return;
+    const QImage image(rgba.Pixels.data(), rgba.Width, rgba.Height, rgba.Width * 4,
+                       QImage::Format_RGBA8888);
+    QApplication::clipboard()->setImage(image.copy());
+  });
 }

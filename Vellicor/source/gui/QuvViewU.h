@@ -35,6 +35,25 @@ class TFrontEndImages;
 class TFrontEndImage;
 class TFrontEndImageFrame;
 
+// The front end's export format for the life of a scope; the former one comes back after.
+// The one-file-per-frame exports write a per-image format's frames as PNG, and the frame-data
+// exports write their bitmaps as BMP.
+class TExportFormatScope {
+ public:
+  TExportFormatScope(TFrontEndImages* frontEnd, TExportFormat format);
+  ~TExportFormatScope();
+  TExportFormatScope(const TExportFormatScope&) = delete;
+  TExportFormatScope& operator=(const TExportFormatScope&) = delete;
+  // The format of a per-frame export in the chosen format.
+  static TExportFormat FrameFormat(TExportFormat chosen) {
+    return IsFrameFormat(chosen) ? chosen : efPng;
+  }
+
+ private:
+  TFrontEndImages* FFrontEnd;
+  TExportFormat FWas;
+};
+
 // A row of the image list; it keeps the image object made for it.
 class TQuvImageListItem : public QTreeWidgetItem {
  public:
@@ -57,7 +76,8 @@ class TQuvView : public QWidget {
   // Puts the export actions of the present state on show and tells the owner (menusMerged),
   // who binds "Image Manipulation" to MenuActions(); off: the menu goes.
   void MergeMenus(bool on);
-  // Items 1..11 of "Image Manipulation" in order, null for a separator; empty: no menu.
+  // The items of "Image Manipulation" in order (1..11 the exports, then "Copy frame"), null
+  // for a separator; empty: no menu.
   QList<QAction*> MenuActions() const { return FMenuActions; }
   bool MenuShown() const { return FMenuShown; }
   void SetSubFrameMode(bool on);
@@ -145,6 +165,8 @@ class TQuvView : public QWidget {
   QAction *acExportFrames, *acExportSubFrames, *acExportImageSubFrames, *acExportFrame,
       *acExportSubFrame, *acExportAll, *acExportSelected, *acExportFrameData, *acExportFramesData,
       *acExportSelectedFramesData, *acExportAllFramesData, *acExportGeneric;
+  // "Copy frame": the shown frame (or sub-frame) to the clipboard with its transparency.
+  QAction* acCopyFrame;
   QList<QAction*> ExportActions() const;
 
   // ---- Export action handlers ----
@@ -159,6 +181,7 @@ class TQuvView : public QWidget {
   void acExportFramesDataExecute();
   void acExportSelectedFramesDataExecute();
   void acExportAllFramesDataExecute();
+  void acCopyFrameExecute();
 
  signals:
   void fileOpened(const QString& fileName);  // loaded: the name for history and Window menu
@@ -209,6 +232,9 @@ class TQuvView : public QWidget {
   bool AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
                    QString& chosen);
   bool AskFolder(QString& chosen);
+  // The current frame's file name and the save dialog's filter in a frame format.
+  QString FrameFileNameIn(TExportFormat format, int subFrame) const;
+  static QString FrameFilter(TExportFormat format);
   bool AskFrameDataFile(QString& file, QString& folder);
   void ExportDataOfRows(const QList<QTreeWidgetItem*>& rows);
   QList<QTreeWidgetItem*> SelectedRowsInListOrder() const;

@@ -101,6 +101,10 @@ void TSettingsModel::Apply(const TAppSettings& values) {
   PixelFormatFromBits(values.ExportImageBitDepth, format);
   SetExportBitDepth(format);
   SetFrameDataExportType(values.FrameDataExportType);
+  TExportFormat exportFormat = efBmp;
+  ExportFormatFromName(values.ExportFormat, exportFormat);
+  SetExportFormat(exportFormat);
+  SetExportScale(values.ExportScale);
   FValues.ArchiveSearchFilter = values.ArchiveSearchFilter;
   FValues.Filter = values.Filter;
   FValues.FilterIndex = values.FilterIndex;
@@ -216,6 +220,21 @@ void TSettingsModel::SetExportBitDepth(TPixelFormat format) {
 void TSettingsModel::SetFrameDataExportType(int type) {
   if (Store(FValues.FrameDataExportType, NormalizeFrameDataExportType(type)))
     emit exportOptionsChanged();
+}
+
+TExportFormat TSettingsModel::ExportFormat() const {
+  TExportFormat format = efBmp;
+  ExportFormatFromName(FValues.ExportFormat, format);
+  return format;
+}
+
+void TSettingsModel::SetExportFormat(TExportFormat format) {
+  if (Store(FValues.ExportFormat, std::string(ExportFormatName(format))))
+    emit exportOptionsChanged();
+}
+
+void TSettingsModel::SetExportScale(int scale) {
+  if (Store(FValues.ExportScale, NormalizeExportScale(scale))) emit exportOptionsChanged();
 }
 
 void TSettingsModel::SetRememberExportSettings(bool on) {

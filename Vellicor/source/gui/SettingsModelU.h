@@ -13,6 +13,7 @@
 
 #include "AppSettingsU.h"
 #include "BitmapU.h"
+#include "ExportFormatU.h"
 #include "HistoryListU.h"
 
 class QAction;
@@ -112,6 +113,11 @@ class TSettingsModel : public QObject {
   void SetExportBitDepth(TPixelFormat format);
   int FrameDataExportType() const { return FValues.FrameDataExportType; }
   void SetFrameDataExportType(int type);
+  // The format of the view's exports and its scale (1..16, not for BMP).
+  TExportFormat ExportFormat() const;
+  void SetExportFormat(TExportFormat format);
+  int ExportScale() const { return FValues.ExportScale; }
+  void SetExportScale(int scale);
   bool RememberExportSettings() const { return FValues.RememberExportSettings; }
   void SetRememberExportSettings(bool on);
   QString ArchiveSearchFilter() const;

@@ -12,6 +12,7 @@ constexpr int KBitDepths[] = {1, 4, 8, 15, 16, 24, 32};
 const char* const KWindowPos = "WindowPos";
 const char* const KSettings = "Settings";
 const char* const KHistoryList = "HistoryList";
+const char* const KExport = "Export";
 
 std::filesystem::path Normal(const std::string& path) {
   return std::filesystem::path(path).lexically_normal();
@@ -34,6 +35,10 @@ int ListIndexFromExportBitDepth(int bits) {
   for (size_t i = 0; i < std::size(KBitDepths); ++i)
     if (KBitDepths[i] == bits) return static_cast<int>(i);
   return 5;
+}
+
+int NormalizeExportScale(int scale) {
+  return scale >= 1 && scale <= MaxExportScale ? scale : 1;
 }
 
 int NormalizeFrameDataExportType(int type) {
@@ -124,6 +129,9 @@ void LoadAppSettings(const TIniFile& ini, TAppSettings& s, const std::string& pr
 
   s.MaxHistoryListSize = ini.ReadInteger(KHistoryList, "MaxHistoryListSize", 5);
   s.HistoryList = DecodeHistoryList(ini.ReadString(KHistoryList, "HistoryList", ""), programDir);
+
+  s.ExportFormat = ini.ReadString(KExport, "Format", "bmp");
+  s.ExportScale = NormalizeExportScale(ini.ReadInteger(KExport, "Scale", 1));
 }
 
 void SaveAppSettings(TIniFile& ini, const TAppSettings& s, int windowState,
@@ -165,6 +173,9 @@ void SaveAppSettings(TIniFile& ini, const TAppSettings& s, int windowState,
 
   ini.WriteInteger(KHistoryList, "MaxHistoryListSize", s.MaxHistoryListSize);
   ini.WriteString(KHistoryList, "HistoryList", EncodeHistoryList(s.HistoryList, programDir));
+
+  ini.WriteString(KExport, "Format", s.ExportFormat);
+  ini.WriteInteger(KExport, "Scale", NormalizeExportScale(s.ExportScale));
 }
 
 void LoadAppSettingsFile(const std::string& fileName, TAppSettings& settings,

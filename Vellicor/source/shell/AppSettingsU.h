@@ -51,7 +51,14 @@ struct TAppSettings {
   // HistoryList
   int MaxHistoryListSize = 5;
   std::vector<std::string> HistoryList;  // most recent first
+  // Export (the viewer's own section, after the others)
+  std::string ExportFormat = "bmp";  // an export format's name; the viewer reads unknown as BMP
+  int ExportScale = 1;
 };
+
+constexpr int MaxExportScale = 16;
+// Scales outside 1..MaxExportScale count as 1.
+int NormalizeExportScale(int scale);
 
 // Export bit depths as stored: 1, 4, 8, 15, 16, 24 or 32; anything else counts as 24.
 int NormalizeExportBitDepth(int bits);

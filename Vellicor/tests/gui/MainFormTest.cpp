@@ -118,7 +118,10 @@ TEST_F(MainFormTest, SettingsAreWrittenInKeyOrderAndReadBack) {
                                   "LoadLastDir",
                                   "[HistoryList]",
                                   "MaxHistoryListSize",
-                                  "HistoryList"};
+                                  "HistoryList",
+                                  "[Export]",
+                                  "Format",
+                                  "Scale"};
     EXPECT_EQ(IniKeys(), expected);
     EXPECT_TRUE(IniLines().contains("AutoCentre=1"));
     EXPECT_TRUE(IniLines().contains("BackGroundColor=clWhite"));

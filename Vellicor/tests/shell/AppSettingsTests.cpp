@@ -50,7 +50,9 @@ TEST(AppSettings, SaveWritesEveryKeyInTheFileOrder) {
                                              "Settings.SaveLastDir",
                                              "Settings.LoadLastDir",
                                              "HistoryList.MaxHistoryListSize",
-                                             "HistoryList.HistoryList"};
+                                             "HistoryList.HistoryList",
+                                             "Export.Format",
+                                             "Export.Scale"};
   EXPECT_EQ(SavedKeys(TAppSettings(), wsNormal), expected);
 }
 
