@@ -26,7 +26,7 @@ bool DebuggerAttached() {
 
 namespace {
 void EndProgramInOrder() {
-  ConsoleLog(10, "BreakPoint Encountered");
+  ConsoleLog(LogLevel::BreakPoint, "BreakPoint Encountered");
   if (TMainForm* main = TMainForm::Instance()) {
     main->Terminating = true;
     main->SaveSettings();
@@ -46,7 +46,9 @@ void AssertDialogHandler(bool condition, const std::string& message, const TSour
       QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
   const bool breakNow = answer == QMessageBox::Abort;
   if (answer == QMessageBox::Ignore) AssertionsSuppressed() = true;
-  if (Console) Console->Log(breakNow ? 10 : 7, "Assertion Failure\n" + body);
+  if (Console)
+    Console->Log(breakNow ? LogLevel::BreakPoint : LogLevel::Assertion,
+                 "Assertion Failure\n" + body);
   if (!breakNow) return;
   if (DebuggerAttached()) {
     std::raise(SIGTRAP);
