@@ -9,6 +9,12 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
 
+# The GUI and the framework form trees of units: any include cycle fails the run.
+if ! graph="$(python3 scripts/include-graph.py Vellicor/source/gui Framework)"; then
+  grep CYCLE <<< "$graph"
+  exit 1
+fi
+
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLICOR_SANITIZE=ON > /dev/null
 cmake --build build/test -j"$jobs"
 ctest --test-dir build/test --output-on-failure -j"$jobs"

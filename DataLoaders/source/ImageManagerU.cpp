@@ -93,8 +93,8 @@ TImage* TImageClass::AddImage(const std::string& name, int32_t frameCount,
   std::unique_ptr<TImage> image = CreateImage(name, frameCount);
   TImage* raw = image.get();
   if (Names.IndexOf(raw->Name) >= 0) {
-    ConsoleLog(8, Format("Duplicate Image \"%s\" in Image Class \"%s\", ignoring",
-                         raw->Name.c_str(), Name.c_str()));
+    ConsoleLog(LogLevel::Warning, Format("Duplicate Image \"%s\" in Image Class \"%s\", ignoring",
+                                         raw->Name.c_str(), Name.c_str()));
     if (!rejected) return nullptr;
     *rejected = std::move(image);
     return raw;
@@ -222,9 +222,10 @@ void TImage::Rename(const std::string& newName) {
     Name = newName;
     return;
   }
-  ConsoleLog(8, Format("In image class: \"%s\", Attempting to rename image \"%s\" to an existing "
-                       "image name \"%s\"",
-                       ImageClass->Name.c_str(), Name.c_str(), newName.c_str()));
+  ConsoleLog(LogLevel::Warning,
+             Format("In image class: \"%s\", Attempting to rename image \"%s\" to an existing "
+                    "image name \"%s\"",
+                    ImageClass->Name.c_str(), Name.c_str(), newName.c_str()));
 }
 
 TImageFrame* TImage::GetFrame(int32_t index) {

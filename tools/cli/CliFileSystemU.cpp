@@ -1,4 +1,5 @@
 #include "CliFileSystemU.h"
+#include "ByteOrderU.h"
 
 #include <fnmatch.h>
 
@@ -36,8 +37,7 @@ bool LooksLikeArchive(const TFileSystem& fileSystem, const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   uint8_t bytes[4] = {};
   if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
-  const uint32_t signature =
-      bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  const uint32_t signature = ByteOrder::LoadU32(bytes);
   for (const auto& loader : fileSystem.Loaders()) {
     if (loader->GetSignature() == signature) return true;
   }

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "ByteOrderU.h"
 #include "CliCommandU.h"
 #include "CliFileSystemU.h"
 #include "Hpi_Zeta_LoaderU.h"
@@ -51,8 +52,7 @@ TMountedArchive MountArchive(const std::string& archive) {
   uint8_t header[8] = {};
   if (reader->Read(header, 8) != 8 || std::memcmp(header, "HAPI", 4) != 0)
     throw Exception(Format("\"%s\" is not an HPI archive", archive.c_str()));
-  const uint32_t version =
-      header[4] | (header[5] << 8) | (header[6] << 16) | (uint32_t(header[7]) << 24);
+  const uint32_t version = ByteOrder::LoadU32(header + 4);
   if (version != HpiZetaVersion)
     throw Exception(
         Format("\"%s\" is an HPI archive of unknown version 0x%08x", archive.c_str(), version));

@@ -1,4 +1,5 @@
 #include "PictureReaderU.h"
+#include "ByteOrderU.h"
 
 #include <cstring>
 #include <fstream>
@@ -59,10 +60,10 @@ TPicture ReadPicture(const std::string& fileName) {
 namespace {
 
 uint32_t Get16(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8;
+  return ByteOrder::LoadU16(b.data() + at);
 }
 uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return Get16(b, at) | Get16(b, at + 2) << 16;
+  return ByteOrder::LoadU32(b.data() + at);
 }
 
 // One colour channel given by a bit mask, scaled to 8 bits.

@@ -1,4 +1,5 @@
 #include "HpiChunkU.h"
+#include "ByteOrderU.h"
 
 #include <zlib.h>
 
@@ -33,7 +34,13 @@ size_t DecodeChunk(uint8_t* chunk, size_t chunkSize, std::vector<uint8_t>& outpu
   if (chunkSize < HpiChunkHeaderSize)
     throw ERangeError(Format("HPI chunk of %zu bytes is too short for its header", chunkSize));
   THpiChunkHeader header;
-  std::memcpy(&header, chunk, sizeof(header));
+  header.Signature = ByteOrder::LoadU32(chunk);
+  header.Marker = chunk[4];
+  header.CompressionMethod = chunk[5];
+  header.Encrypted = chunk[6];
+  header.CompressedSize = ByteOrder::LoadU32(chunk + 7);
+  header.DecompressedSize = ByteOrder::LoadU32(chunk + 11);
+  header.Checksum = ByteOrder::LoadU32(chunk + 15);
   uint8_t* payload = chunk + HpiChunkHeaderSize;
   const size_t payloadSize = chunkSize - HpiChunkHeaderSize;
   if (header.CompressedSize > payloadSize)
@@ -55,7 +62,7 @@ size_t DecodeChunk(uint8_t* chunk, size_t chunkSize, std::vector<uint8_t>& outpu
   switch (header.CompressionMethod) {
     case cmStored:
       if (payloadSize < header.DecompressedSize)
-        RaiseLogged<EZetaHpiLoadError>(8, "HPI Decompression error");
+        RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, "HPI Decompression error");
       if (header.DecompressedSize) std::memcpy(target, payload, header.DecompressedSize);
       result = header.DecompressedSize;
       break;
@@ -66,9 +73,10 @@ size_t DecodeChunk(uint8_t* chunk, size_t chunkSize, std::vector<uint8_t>& outpu
       result = DecompressZLib(payload, header.CompressedSize, target, header.DecompressedSize);
       break;
     default:
-      RaiseLogged<EZetaHpiLoadError>(8, "Unknown Chunk compression in Zeta HPI file");
+      RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning,
+                                     "Unknown Chunk compression in Zeta HPI file");
   }
   if (result != header.DecompressedSize)
-    RaiseLogged<EZetaHpiLoadError>(8, "HPI Decompression error");
+    RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, "HPI Decompression error");
   return result;
 }

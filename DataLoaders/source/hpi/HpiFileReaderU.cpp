@@ -1,4 +1,5 @@
 #include "HpiFileReaderU.h"
+#include "ByteOrderU.h"
 
 #include <algorithm>
 #include <cstring>
@@ -205,8 +206,7 @@ void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSiz
   int64_t end = tableEnd;
   uint32_t largest = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* p = &table[size_t(i) * 4];
-    sizes[i] = p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    sizes[i] = ByteOrder::LoadU32(&table[size_t(i) * 4]);
     end += sizes[i];
     largest = std::max(largest, sizes[i]);
   }
@@ -217,7 +217,7 @@ void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSiz
   for (uint32_t i = 0; i < count; ++i) {
     THpiLoader_Zeta::ReadAndDecrypt(archive, chunk.data(), uint32_t(position), sizes[i], key);
     if (DecodeChunk(chunk.data(), sizes[i], data) == 0)
-      RaiseLogged<EZetaHpiLoadError>(8, "HPI Decompression error");
+      RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, "HPI Decompression error");
     position += sizes[i];
   }
 }

@@ -1,4 +1,5 @@
 #include "Hpi_Zeta_LoaderU.h"
+#include "ByteOrderU.h"
 
 #include <cstring>
 
@@ -11,10 +12,6 @@ namespace {
 const char* const DirectoryReadError = "Error reading and decrypting Zeta Hpi central directory";
 constexpr uint32_t HpiMaxField = 0x80000000u;
 constexpr uint32_t NoNameEnd = 0xffffffffu;
-
-uint32_t LoadU32(const uint8_t* p) {
-  return p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
 
 // Offset and width must lie inside the directory buffer; the walk trusts nothing it reads.
 void CheckInside(const std::vector<uint8_t>& dir, uint64_t offset, uint64_t width,
@@ -78,25 +75,25 @@ bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, i
 
   uint8_t header[12];
   Reader->ReadBuffer(header, sizeof(header));
-  const uint32_t directorySize = LoadU32(header);
-  const uint32_t headerKey = LoadU32(header + 4);
-  const uint32_t directoryStart = LoadU32(header + 8);
+  const uint32_t directorySize = ByteOrder::LoadU32(header);
+  const uint32_t headerKey = ByteOrder::LoadU32(header + 4);
+  const uint32_t directoryStart = ByteOrder::LoadU32(header + 8);
   const uint32_t key = DeriveKey(headerKey);
 
   // The size comes from the file: only a directory that the archive can hold is allocated.
   if (directoryStart >= directorySize || int64_t(directorySize) > Reader->GetSize())
-    RaiseLogged<EZetaHpiLoadError>(8, DirectoryReadError);
+    RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, DirectoryReadError);
   std::vector<uint8_t> dir;
   try {
     dir.assign(directorySize, 0);
     ReadAndDecrypt(*Reader, dir.data() + directoryStart, directoryStart,
                    directorySize - directoryStart, key);
   } catch (...) {
-    RaiseLogged<EZetaHpiLoadError>(8, DirectoryReadError);
+    RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, DirectoryReadError);
   }
 
   TDirEntry* root = Loader && Loader->FileSystem ? Loader->GetRoot() : nullptr;
-  if (!root) RaiseLogged<EZetaHpiLoadError>(7, "File tree root node is nil");
+  if (!root) RaiseLogged<EZetaHpiLoadError>(LogLevel::Assertion, "File tree root node is nil");
   return ReadDirectory(root, dir, directoryStart, key);
 }
 
@@ -119,17 +116,19 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
                                     uint32_t recordOffset, uint32_t key, int depth) {
   if (depth > HpiMaxDirectoryDepth)
     RaiseLogged<EZetaHpiLoadError>(
-        8, Format("Corrupted Zeta hpi file:\"%s\".\n Directories nest deeper than %d levels",
-                  FileName.c_str(), HpiMaxDirectoryDepth));
+        LogLevel::Warning,
+        Format("Corrupted Zeta hpi file:\"%s\".\n Directories nest deeper than %d levels",
+               FileName.c_str(), HpiMaxDirectoryDepth));
   CheckInside(dir, recordOffset, HpiDirRecordSize, "directory record");
-  const uint32_t entryCount = LoadU32(&dir[recordOffset]);
-  const uint32_t entryListOffset = LoadU32(&dir[recordOffset + 4]);
+  const uint32_t entryCount = ByteOrder::LoadU32(&dir[recordOffset]);
+  const uint32_t entryListOffset = ByteOrder::LoadU32(&dir[recordOffset + 4]);
   if (entryCount == 0) return false;
   // An empty record may be shared harmlessly; one with entries reached twice is a loop.
   if (FVisited[recordOffset])
     RaiseLogged<EZetaHpiLoadError>(
-        8, Format("Corrupted Zeta hpi file:\"%s\".\n Directory record at %u is reached twice",
-                  FileName.c_str(), recordOffset));
+        LogLevel::Warning,
+        Format("Corrupted Zeta hpi file:\"%s\".\n Directory record at %u is reached twice",
+               FileName.c_str(), recordOffset));
   FVisited[recordOffset] = true;
   CheckInside(dir, entryListOffset, uint64_t(entryCount) * HpiEntrySize, "entry list");
 
@@ -139,12 +138,13 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
     // Entries shared by several records would multiply the walk's work with every sharer.
     if (FEntryVisited[entryOffset])
       RaiseLogged<EZetaHpiLoadError>(
-          8, Format("Corrupted Zeta hpi file:\"%s\".\n Entry at %u is reached twice",
-                    FileName.c_str(), entryOffset));
+          LogLevel::Warning,
+          Format("Corrupted Zeta hpi file:\"%s\".\n Entry at %u is reached twice", FileName.c_str(),
+                 entryOffset));
     FEntryVisited[entryOffset] = true;
     const uint8_t* entry = &dir[entryOffset];
-    const uint32_t nameOffset = LoadU32(entry);
-    const uint32_t dataOffset = LoadU32(entry + 4);
+    const uint32_t nameOffset = ByteOrder::LoadU32(entry);
+    const uint32_t dataOffset = ByteOrder::LoadU32(entry + 4);
     const uint8_t kind = entry[8];
     CheckInside(dir, nameOffset, 1, "entry name");
     const uint32_t nameEnd = FNameEnd[nameOffset];
@@ -154,8 +154,9 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
     std::string name(reinterpret_cast<const char*>(&dir[nameOffset]), nameEnd - nameOffset);
     if (name.empty())
       RaiseLogged<EZetaHpiLoadError>(
-          8, Format("Corrupted Entry in the Zeta hpi file:\"%s\".\n Entry does not have a name",
-                    FileName.c_str()));
+          LogLevel::Warning,
+          Format("Corrupted Entry in the Zeta hpi file:\"%s\".\n Entry does not have a name",
+                 FileName.c_str()));
     if (kind == ekDirectory) {
       TDirEntry* node = Loader->AddDirectory(name, parent);
       if (node && WalkDirectory(node, dir, dataOffset, key, depth + 1)) result = true;
@@ -169,8 +170,8 @@ bool THpiLoader_Zeta::WalkDirectory(TDirEntry* parent, const std::vector<uint8_t
 bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>& dir,
                                    std::string name, uint32_t recordOffset, uint32_t key) {
   CheckInside(dir, recordOffset, HpiFileRecordSize, "file record");
-  const uint32_t dataStart = LoadU32(&dir[recordOffset]);
-  const uint32_t fileSize = LoadU32(&dir[recordOffset + 4]);
+  const uint32_t dataStart = ByteOrder::LoadU32(&dir[recordOffset]);
+  const uint32_t fileSize = ByteOrder::LoadU32(&dir[recordOffset + 4]);
   const uint8_t compression = dir[recordOffset + 8];
   // The name moves into the node; the full path is only put together for a message.
   auto node = std::make_unique<TFileEntry>(std::move(name));
@@ -199,13 +200,13 @@ bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>
       reader = std::make_shared<TBufferedHpiFileReader>(Reader, key, int32_t(fileSize), dataStart);
       reader->Compression = compression;
     } else {
-      RaiseLogged<EZetaHpiLoadError>(8, "Unkown HPI compression type");
+      RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, "Unkown HPI compression type");
     }
     node->Reader = reader;
     TFileEntry* const added = node.get();
     return Loader->AddFile(node, parent) == added;
   } catch (const EReadError&) {
-    ConsoleLog(8, Format("HPI file entry \"%s\" is corrupt", fullPath().c_str()));
+    ConsoleLog(LogLevel::Warning, Format("HPI file entry \"%s\" is corrupt", fullPath().c_str()));
     return false;
   }
 }
@@ -221,8 +222,7 @@ THpiLoader::~THpiLoader() = default;
 bool THpiLoader::Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) {
   uint8_t header[8];
   reader->ReadBuffer(header, sizeof(header));
-  const uint32_t version = header[4] | (uint32_t(header[5]) << 8) | (uint32_t(header[6]) << 16) |
-                           (uint32_t(header[7]) << 24);
+  const uint32_t version = ByteOrder::LoadU32(header + 4);
   if (version != HpiZetaVersion) return false;
   return Imp->Load(std::move(reader), fileName, priority);
 }

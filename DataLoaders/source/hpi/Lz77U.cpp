@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "ByteOrderU.h"
 #include "ExceptionsU.h"
 #include "StringUtilsU.h"
 
@@ -74,7 +75,7 @@ size_t DecompressLZ77(const uint8_t* input, size_t inputSize, uint8_t* output, s
           flags >>= literals;
           continue;
         }
-        const unsigned word = input[inPos] | (unsigned(input[inPos + 1]) << 8);
+        const unsigned word = ByteOrder::LoadU16(input + inPos);
         inPos += 2;
         if ((word >> 4) == 0) return outPos;
         const size_t count = (word & 15) + 2;
@@ -87,7 +88,7 @@ size_t DecompressLZ77(const uint8_t* input, size_t inputSize, uint8_t* output, s
     }
     if (flags & 1) {
       if (inputSize - inPos < 2) InputOverrun(inputSize);
-      const unsigned word = input[inPos] | (unsigned(input[inPos + 1]) << 8);
+      const unsigned word = ByteOrder::LoadU16(input + inPos);
       inPos += 2;
       const size_t offset = word >> 4;
       if (offset == 0) return outPos;

@@ -5,20 +5,10 @@
 #include <limits>
 
 #include "AssertU.h"
+#include "ByteOrderU.h"
 #include "ConsoleU.h"
 
 namespace {
-
-uint16_t GetU16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-int16_t GetI16(const uint8_t* p) {
-  return static_cast<int16_t>(GetU16(p));
-}
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Offsets are stored unsigned but used as signed 32-bit positions.
 int32_t SignedOffset(uint32_t value) {
@@ -39,7 +29,7 @@ std::string ImageNameOf(const TImageFrame& frame) {
 [[noreturn]] __attribute__((noinline)) void FailScanLineIndex(const TQuvFrame& frame, int64_t index,
                                                               int32_t length, int32_t row) {
   RaiseLogged<EQuvFileError>(
-      8,
+      LogLevel::Warning,
       Format("Corrupted Quv frame data: Invalid scanline index: %lld, Max scanline index is %d "
              "on scan line %d, Image: \"%s\", Frame %d",
              static_cast<long long>(index), length, row, ImageNameOf(frame).c_str(), frame.Index));
@@ -48,7 +38,7 @@ std::string ImageNameOf(const TImageFrame& frame) {
 [[noreturn]] __attribute__((noinline)) void FailLineLength(const TQuvFrame& frame, int32_t dest,
                                                            int32_t count, int32_t row) {
   RaiseLogged<EQuvFileError>(
-      8,
+      LogLevel::Warning,
       Format("Corrupted Quv frame data: Invalid line length: %d, Max line length is %d on scan "
              "line %d, Image: \"%s\", Frame %d, Dest Index:%d, Copy Count:%d",
              dest + count, frame.Width, row, ImageNameOf(frame).c_str(), frame.Index, dest, count));
@@ -59,8 +49,9 @@ void DecodeScanLine(const TQuvFrame& frame, const uint8_t* source, uint8_t* dest
                     int32_t sourceLength, int32_t row, uint8_t transparent);
 
 [[noreturn]] void FailFrame(const TQuvFrame& frame, const std::string& what) {
-  RaiseLogged<EQuvFileError>(8, Format("Corrupted Quv frame data: %s, Image: \"%s\", Frame %d",
-                                       what.c_str(), ImageNameOf(frame).c_str(), frame.Index));
+  RaiseLogged<EQuvFileError>(LogLevel::Warning,
+                             Format("Corrupted Quv frame data: %s, Image: \"%s\", Frame %d",
+                                    what.c_str(), ImageNameOf(frame).c_str(), frame.Index));
 }
 
 [[noreturn]] void FailTooLarge(const TQuvFrame& frame, int64_t width, int64_t height) {
@@ -164,21 +155,24 @@ void TQuvImages::LoadHeader(IFileReader& reader) {
   FFrameRowsRead = 0;
   const int64_t size = reader.GetSize();
   if (size == 0)
-    RaiseLogged<EQuvFileError>(8, Format("File \"%s\" has a zero length", Name.c_str()));
+    RaiseLogged<EQuvFileError>(LogLevel::Warning,
+                               Format("File \"%s\" has a zero length", Name.c_str()));
 
   uint8_t header[QuvHeaderSize];
   reader.ReadBuffer(header, sizeof header);
-  const uint32_t version = GetU32(header);
+  const uint32_t version = ByteOrder::LoadU32(header);
   if (version != QuvFormatVersion)
-    ConsoleLog(8, Format("In file \"%s\" : Quv header version was $%08X expecting $%08X. Trying "
-                         "to continue.",
-                         Name.c_str(), version, QuvFormatVersion));
-  const int32_t count = static_cast<int32_t>(GetU32(header + 4));
+    ConsoleLog(LogLevel::Warning,
+               Format("In file \"%s\" : Quv header version was $%08X expecting $%08X. Trying "
+                      "to continue.",
+                      Name.c_str(), version, QuvFormatVersion));
+  const int32_t count = static_cast<int32_t>(ByteOrder::LoadU32(header + 4));
   if (count < 0) throw ERangeError("Range check error");
   if (size <= 4 * static_cast<int64_t>(count))
     RaiseLogged<EQuvFileError>(
-        8, Format("In file \"%s\" : Number Of entries( %d ) in Quv header is invalid ",
-                  Name.c_str(), count));
+        LogLevel::Warning,
+        Format("In file \"%s\" : Number Of entries( %d ) in Quv header is invalid ", Name.c_str(),
+               count));
   FEntryCount = count;
   if (count == 0) return;
 
@@ -191,7 +185,7 @@ void TQuvImages::LoadHeader(IFileReader& reader) {
   int32_t failed = 0;
   for (int32_t i = 0; i < count; ++i) {
     try {
-      LoadEntry(reader, GetU32(&offsets[4 * static_cast<size_t>(i)]));
+      LoadEntry(reader, ByteOrder::LoadU32(&offsets[4 * static_cast<size_t>(i)]));
     } catch (const EQuvFileError& e) {
       if (++failed <= MaxCollected) collected += e.what();
     }
@@ -208,25 +202,27 @@ void TQuvImages::LoadEntry(IFileReader& reader, int64_t entryOffset) {
   VASSERT(inEntryArea);
   // Reading it anyway could land inside the header or past the end: the entry fails instead.
   if (!inEntryArea)
-    RaiseLogged<EQuvFileError>(8, Format("In file \"%s\" : Quv entry offset %lld is invalid",
-                                         Name.c_str(), static_cast<long long>(entryOffset)));
+    RaiseLogged<EQuvFileError>(
+        LogLevel::Warning, Format("In file \"%s\" : Quv entry offset %lld is invalid", Name.c_str(),
+                                  static_cast<long long>(entryOffset)));
 
   reader.SetPosition(entryOffset);
   uint8_t entry[QuvEntrySize];
   reader.ReadBuffer(entry, sizeof entry);
-  const uint16_t frameCount = GetU16(entry);
+  const uint16_t frameCount = ByteOrder::LoadU16(entry);
   const char* nameField = reinterpret_cast<const char*>(entry + 8);
   const void* end = std::memchr(nameField, 0, QuvNameSize);
   const std::string name =
       end ? std::string(nameField, static_cast<const char*>(end)) : std::string();
   if (name.empty()) {
-    ConsoleLog(8,
+    ConsoleLog(LogLevel::Warning,
                Format("In file \"%s\" : Quv entry has a null name, Ignoring image", Name.c_str()));
     return;
   }
   if (frameCount == 0) {
-    ConsoleLog(8, Format("In file \"%s\" : Quv entry \"%s\" has zero frames, Ignoring image",
-                         Name.c_str(), name.c_str()));
+    ConsoleLog(LogLevel::Warning,
+               Format("In file \"%s\" : Quv entry \"%s\" has zero frames, Ignoring image",
+                      Name.c_str(), name.c_str()));
     return;
   }
   // Frame tables of distinct entries never overlap, so all of them together fit in the file;
@@ -234,8 +230,9 @@ void TQuvImages::LoadEntry(IFileReader& reader, int64_t entryOffset) {
   FFrameRowsRead += frameCount;
   if (FFrameRowsRead * QuvFrameRowSize > size)
     RaiseLogged<EQuvFileError>(
-        8, Format("In file \"%s\" : Quv entry \"%s\" has more frames than the file can hold",
-                  Name.c_str(), name.c_str()));
+        LogLevel::Warning,
+        Format("In file \"%s\" : Quv entry \"%s\" has more frames than the file can hold",
+               Name.c_str(), name.c_str()));
 
   std::unique_ptr<TImage> duplicate;  // read like the others, then dropped
   TImage* image = AddImage(name, frameCount, &duplicate);
@@ -256,7 +253,8 @@ void TQuvImage::LoadFromReader(IFileReader& reader) {
   std::vector<uint8_t> table(QuvFrameRowSize * static_cast<size_t>(FrameCount));
   reader.ReadBuffer(table.data(), static_cast<int64_t>(table.size()));
   for (int32_t i = 0; i < FrameCount; ++i) {
-    reader.SetPosition(SignedOffset(GetU32(&table[QuvFrameRowSize * static_cast<size_t>(i)])));
+    reader.SetPosition(
+        SignedOffset(ByteOrder::LoadU32(&table[QuvFrameRowSize * static_cast<size_t>(i)])));
     uint8_t header[QuvFrameHeaderSize];
     reader.ReadBuffer(header, sizeof header);
     Frames.push_back(CreateFrame(i));
@@ -327,7 +325,7 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
     ~TPop() { Loading.pop_back(); }
   } pop{guard.Loading};
   for (int32_t k = 0; k < count; ++k) {
-    reader.SetPosition(SignedOffset(GetU32(&table[4 * static_cast<size_t>(k)])));
+    reader.SetPosition(SignedOffset(ByteOrder::LoadU32(&table[4 * static_cast<size_t>(k)])));
     uint8_t header[QuvFrameHeaderSize];
     reader.ReadBuffer(header, sizeof header);
     auto& subFrame = static_cast<TQuvFrame&>(*AddSubFrame());
@@ -343,13 +341,13 @@ void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32
 // ---- The layout ----
 
 void ReadFrameHeader(TQuvFrame& frame, const uint8_t* header) {
-  frame.Width = GetU16(header);
-  frame.Height = GetU16(header + 2);
-  frame.XOffset = GetI16(header + 4);
-  frame.YOffset = GetI16(header + 6);
+  frame.Width = ByteOrder::LoadU16(header);
+  frame.Height = ByteOrder::LoadU16(header + 2);
+  frame.XOffset = ByteOrder::LoadI16(header + 4);
+  frame.YOffset = ByteOrder::LoadI16(header + 6);
   frame.Compression = header[9];
-  frame.SubFrameCount = GetU16(header + 10);
-  frame.FrameDataOffset = SignedOffset(GetU32(header + 16));
+  frame.SubFrameCount = ByteOrder::LoadU16(header + 10);
+  frame.FrameDataOffset = SignedOffset(ByteOrder::LoadU32(header + 16));
 }
 
 void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* guard) {
@@ -357,8 +355,9 @@ void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* gua
   const int32_t height = frame.Height;
   VASSERT(width >= 1 && width <= 65535 && height >= 1 && height <= 65535);
   if (frame.Compression != 0 && frame.Compression != 1)
-    RaiseLogged<EQuvFileError>(8, Format(" Unsupported Quv compression %d in %s ",
-                                         frame.Compression, FileNameOf(frame.Image).c_str()));
+    RaiseLogged<EQuvFileError>(LogLevel::Warning,
+                               Format(" Unsupported Quv compression %d in %s ", frame.Compression,
+                                      FileNameOf(frame.Image).c_str()));
   if (width <= 0 || height <= 0) return;
   const int64_t area = static_cast<int64_t>(width) * height;
   // The rows must come from the file: raw rows byte for byte, compressed rows at least their
@@ -398,7 +397,7 @@ void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* gua
   int64_t at = 0;
   for (int32_t y = 0; y < height; ++y) {
     ensure(at + 2);
-    const int32_t lineLength = GetU16(data.data() + at);
+    const int32_t lineLength = ByteOrder::LoadU16(data.data() + at);
     at += 2;
     ensure(at + lineLength);
     DecodeScanLine(frame, data.data() + at, (*rows)[static_cast<size_t>(y)].data(), lineLength, y,
@@ -453,11 +452,12 @@ void DecodeScanLine(const TQuvFrame& frame, const uint8_t* source, uint8_t* dest
 void GrowCanvas(TQuvFrame& frame, int64_t left, int64_t top, int64_t newWidth, int64_t newHeight,
                 TFrameLoadGuard* guard) {
   // A sub-frame sticking out is valid data, so the growth is only worth a warning.
-  ConsoleLog(8, Format("In file \"%s\" : a sub-frame of image \"%s\", frame %d grows its "
-                       "canvas from %d x %d to %lld x %lld pixels",
-                       FileNameOf(frame.Image).c_str(), ImageNameOf(frame).c_str(), frame.Index,
-                       frame.Width, frame.Height, static_cast<long long>(newWidth),
-                       static_cast<long long>(newHeight)));
+  ConsoleLog(
+      LogLevel::Warning,
+      Format("In file \"%s\" : a sub-frame of image \"%s\", frame %d grows its "
+             "canvas from %d x %d to %lld x %lld pixels",
+             FileNameOf(frame.Image).c_str(), ImageNameOf(frame).c_str(), frame.Index, frame.Width,
+             frame.Height, static_cast<long long>(newWidth), static_cast<long long>(newHeight)));
   if (newWidth * newHeight > QuvMaxFramePixels) FailTooLarge(frame, newWidth, newHeight);
   if (guard) guard->Spend(frame, newWidth * newHeight - int64_t{frame.Width} * frame.Height);
   const uint8_t transparent = TransparentOf(frame);

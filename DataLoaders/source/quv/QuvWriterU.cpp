@@ -184,8 +184,9 @@ void WriteFramePixels(TQuvFrame& frame, IStream& writer) {
   VASSERT(!frame.Converted);
   VASSERT(width >= 1 && width <= 65535 && height >= 1 && height <= 65535);
   if (frame.Compression != 0 && frame.Compression != 1)
-    RaiseLogged<EQuvFileError>(8, Format(" Unsupported Quv compression %d in %s ",
-                                         frame.Compression, FileNameOf(frame.Image).c_str()));
+    RaiseLogged<EQuvFileError>(LogLevel::Warning,
+                               Format(" Unsupported Quv compression %d in %s ", frame.Compression,
+                                      FileNameOf(frame.Image).c_str()));
   if (width <= 0 || height <= 0) return;
   CheckFramePixels(frame);
   const TPixelRows& rows = *RowsToWrite(frame);

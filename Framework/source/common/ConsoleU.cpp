@@ -10,6 +10,16 @@
 
 TConsole* Console = nullptr;
 
+namespace {
+
+// The platform table's records go to the console from start-up on.
+[[maybe_unused]] const bool PlatformLogInstalled = [] {
+  Platform().Log = ConsoleLog;
+  return true;
+}();
+
+}  // namespace
+
 void ConsoleLog(uint8_t level, const std::string& text) {
   if (Console) Console->Log(level, text);
 }

@@ -8,6 +8,7 @@
 
 #include "ExceptionsU.h"
 #include "ListsU.h"
+#include "LogLevelU.h"
 #include "StringUtilsU.h"
 #include "SubSystemU.h"
 

@@ -1,7 +1,6 @@
 #include "AssertU.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -72,17 +71,18 @@ void ConsoleAssertionHandler(bool condition, const std::string& message,
   const std::string body = AssertionBody(where, message);
   std::fprintf(stderr, "Assertion Failure\n%s\n", body.c_str());
   std::fflush(stderr);
-  if (Console) Console->Log(7, "Assertion Failure\n" + body);
+  if (Console) Console->Log(LogLevel::Assertion, "Assertion Failure\n" + body);
 }
 
-std::string ProgramFilePath() {
-  std::string buffer(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (length <= 0) return std::string();
-  buffer.resize(static_cast<size_t>(length));
-  return buffer;
-}
+namespace {
 
-std::string ProgramFileName() {
-  return ExtractFileName(ProgramFilePath());
-}
+// Programs without windows report through the console; the viewer replaces the handler with its
+// dialog. Set before main so no assertion goes unreported.
+[[maybe_unused]] const bool ConsoleHandlerInstalled = [] {
+  TPlatformTable& platform = Platform();
+  if (!platform.AssertionHandler) platform.AssertionHandler = ConsoleAssertionHandler;
+  if (!platform.LocationFormatter) platform.LocationFormatter = FormatLocation;
+  return true;
+}();
+
+}  // namespace

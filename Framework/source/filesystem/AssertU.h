@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ProgramFileU.h"
 #include "SourceLocationU.h"
 
 // Reports through Platform().AssertionHandler when condition is false.
@@ -31,8 +32,3 @@ std::string AssertionBody(const TSourceLocation& where, const std::string& messa
 // to the console, and the program continues as the dialog's Retry would.
 void ConsoleAssertionHandler(bool condition, const std::string& message,
                              const TSourceLocation& where);
-
-// The executable's file name without folder.
-std::string ProgramFileName();
-// The executable's full path.
-std::string ProgramFilePath();

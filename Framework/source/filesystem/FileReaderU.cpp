@@ -3,24 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "FileSystemU.h"
 #include "LowLevelIO.h"
 #include "StringUtilsU.h"
 
 TFileReader::~TFileReader() {
   SetEntry(nullptr);
-}
-
-void TFileReader::SetEntry(TFileEntry* fileNode) {
-  if (fileNode == FEntry) return;
-  // The field changes before the node hears of it, so a node that calls back into SetEntry
-  // finds nothing left to do.
-  if (TFileEntry* previous = FEntry) {
-    FEntry = nullptr;
-    previous->DetachReader(this);
-  }
-  FEntry = fileNode;
-  if (fileNode) fileNode->AttachReader(this);
 }
 
 void TFileReader::Open(uint8_t mode) {

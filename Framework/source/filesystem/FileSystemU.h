@@ -15,6 +15,7 @@
 
 #include "ExceptionsU.h"
 #include "FileReaderU.h"
+#include "FileTreeU.h"
 #include "SubSystemU.h"
 
 class TDirEntry;
@@ -25,128 +26,6 @@ class TFileSystem;
 class ELibLoaderError : public Exception {
  public:
   using Exception::Exception;
-};
-// "'%s' is an invalid mask at (%d)"
-class EMaskException : public Exception {
- public:
-  using Exception::Exception;
-};
-
-class TEntry {
- public:
-  // Records the parent; the node joins it only through TDirEntry::AddChild, TDirEntry::Create
-  // or TFileSystem::AddFile/AddDirectory.
-  TEntry(std::string name, TDirEntry* parent);
-  TEntry(const TEntry&) = delete;
-  TEntry& operator=(const TEntry&) = delete;
-  virtual ~TEntry() = default;
-
-  // The names of the ancestors below the root and this node's name, joined by the backslash.
-  std::string GetFullPath() const;
-  virtual void Assign(const TEntry& source);  // copies the name
-  virtual bool IsDirectory() const { return false; }
-
-  std::string Name;
-  TDirEntry* Parent = nullptr;
-};
-
-class TDirEntry : public TEntry {
- public:
-  // Makes a directory node; with a parent, the node is added to it and owned by it (without one
-  // the caller owns it).
-  static TDirEntry* Create(std::string name, TDirEntry* parent);
-  TDirEntry(std::string name, TDirEntry* parent) : TEntry(std::move(name), parent) {}
-  ~TDirEntry() override;
-
-  bool IsDirectory() const override { return true; }
-
-  // Name lookups ignore letter case as AnsiCompareText does (its folding, FoldCase) and take
-  // constant time on average: the index keeps a hash of the folded names beside the sorted list.
-  TEntry* FindChild(std::string_view name);
-  TDirEntry* FindChildDir(std::string_view name);
-  TFileEntry* FindChildFile(std::string_view name);
-  int32_t SubDirCount() const { return static_cast<int32_t>(Dirs.size()); }
-  int32_t ChildCount() const { return static_cast<int32_t>(FLookup.size()); }
-
-  // Adds a node of either kind and takes ownership; any other kind is an assertion report
-  // ("Attempting to add an unknown Entry type to file system") and null.
-  TEntry* AddChild(std::unique_ptr<TEntry> node);
-  // Frees a file node of this directory, putting the node it replaced back in its place.
-  void FreeFile(TFileEntry* node);
-
-  // Child names in AnsiCompareText order (a file that replaced a same-named one stands in its
-  // place). Sorted lazily: adding sets NeedsSort; the first call after that sorts.
-  const std::vector<std::pair<std::string, TEntry*>>& SortedIndex();
-
-  bool NeedsSort = false;
-  std::vector<std::unique_ptr<TFileEntry>> Files;  // owned file children, in the order added
-  std::vector<std::unique_ptr<TDirEntry>> Dirs;    // owned directory children
-  // The sorted list behind SortedIndex(); stale while NeedsSort is set.
-  std::vector<std::pair<std::string, TEntry*>> Index;
-
- private:
-  friend class TFileSystem;
-  void IndexAdd(TEntry* node);
-  void IndexReplace(TEntry* oldNode, TEntry* newNode);
-  void IndexRemove(TEntry* node);
-
-  // Keys are the names folded by FoldCase: names equal under that folding are exactly the names
-  // AnsiCompareText calls equal. A key carries its hash, so walking a bucket touches no
-  // other name; lookups fold into a stack buffer and allocate nothing for ordinary names.
-  struct TKey {
-    size_t Hash;
-    std::string Name;
-    bool IsDirectory;  // kept here so that a lookup by kind needs no visit to the node
-  };
-  struct TProbe {
-    size_t Hash;
-    std::string_view Name;
-  };
-  struct TKeyHash {
-    using is_transparent = void;
-    size_t operator()(const TKey& key) const noexcept { return key.Hash; }
-    size_t operator()(const TProbe& key) const noexcept { return key.Hash; }
-  };
-  struct TKeyEqual {
-    using is_transparent = void;
-    template <class A, class B>
-    bool operator()(const A& a, const B& b) const noexcept {
-      return a.Hash == b.Hash && a.Name == b.Name;
-    }
-  };
-  using TLookup = std::unordered_multimap<TKey, TEntry*, TKeyHash, TKeyEqual>;
-  std::pair<TLookup::iterator, TLookup::iterator> Range(std::string_view name);
-  TLookup FLookup;
-};
-
-class TFileEntry : public TEntry {
- public:
-  // The parent is only recorded: TFileSystem::AddFile places the node.
-  explicit TFileEntry(std::string name, TDirEntry* parent = nullptr)
-      : TEntry(std::move(name), parent) {}
-  ~TFileEntry() override;  // detaches every attached reader without being called back
-
-  // Copies the name, priority and size, then assigns the template reader in place (when
-  // SameFile says so) or replaces it with a clone of the other's.
-  void Assign(const TEntry& source) override;
-  // A clone of the template reader, opened with mode; null without a template reader.
-  IFileReaderRef OpenReader(uint8_t mode);
-
-  // Called by TFileReader::SetEntry. A node without a template reader is freed by its
-  // directory as soon as its last attached reader detaches.
-  void AttachReader(IFileReader* reader);
-  void DetachReader(IFileReader* reader);
-
-  bool Destroying = false;
-  int32_t Priority = 0;
-  int64_t Size = 0;
-  std::vector<IFileReader*> Readers;    // readers attached to this node (not owned)
-  IFileReaderRef Reader;                // the template reader (owned)
-  TFileEntry* ReplacedEntry = nullptr;  // the same-named node this one replaced
-  TFileEntry* ReplacedBy = nullptr;     // the same-named node that replaced this one
-
- private:
-  bool FAssigning = false;  // while set, losing the last reader does not free the node
 };
 
 struct TFileMaskInfo {
@@ -171,64 +50,6 @@ struct TScanDir {
   std::vector<TFileMaskInfo> Masks;  // masks upper-cased
   uint8_t Flags = 0;
 };
-
-// A compiled mask of the system's own matcher: "*" any run of characters, "?" one character,
-// "[set]" one character of the set (ranges "a-z"), "[!set]" one character not in it; letters a
-// to z match without regard to case. Characters are UTF-8 sequences.
-class TMask {
- public:
-  // EMaskException "'%s' is an invalid mask at (%d)" for more than 30 star wildcards, an
-  // unclosed or empty set, or a hyphen with no character before it (1-based byte position).
-  explicit TMask(const std::string& mask);
-  bool Matches(std::string_view name) const;
-
-  static constexpr int MaxStars = 30;
-
- private:
-  enum class TKind : uint8_t { Star, Any, Literal, Set };
-  struct TToken {
-    TKind Kind;
-    char Literal = 0;  // upper-cased byte
-    bool Negate = false;
-    int32_t SetIndex = -1;
-  };
-  struct TSet {
-    std::bitset<128> Ascii;                           // upper-cased ASCII members
-    std::vector<std::pair<uint32_t, uint32_t>> Wide;  // other code point ranges
-    bool Contains(uint32_t codePoint) const;
-  };
-  bool MatchOne(const TToken& token, std::string_view name, size_t& pos) const;
-
-  std::vector<TToken> FTokens;
-  std::vector<TSet> FSets;
-};
-
-// Result of a tree search.
-struct TFindData {
-  uint8_t Kind = 0;  // 0 directory, 1 file
-  std::string Name;
-  int64_t Size = 0;  // file size, or a directory's child count
-  TDirEntry* Dir = nullptr;
-  TFileEntry* File = nullptr;
-};
-enum TFindKind : uint8_t { fkDirectory = 0, fkFile = 1 };
-enum TFindAttributes : uint8_t { faFiles = 1, faDirectories = 2 };
-
-class TFindHandle {
- public:
-  // An empty mask means "*". EMaskException for an invalid mask.
-  TFindHandle(uint8_t attributes, std::string mask, TDirEntry* directory);
-  bool FindNext(TFindData& data);  // false at the end
-
-  uint8_t Attributes;
-  int32_t NextIndex = 0;
-  std::string Mask;
-  TDirEntry* Directory;
-
- private:
-  TMask FMatcher;
-};
-using TFindHandleRef = std::shared_ptr<TFindHandle>;
 
 // Archive loaders register with a file system and are picked by their 4-byte signature.
 class TLibLoader {
@@ -331,10 +152,3 @@ class TFileSystem : public TSubSystem {
 
 // The application's default file system (used by image managers that have none of their own).
 extern TFileSystem* DefaultFileSystem;
-
-// The system's own mask matcher (see TMask). Raises EMaskException for an invalid mask.
-bool MatchesMask(const std::string& name, const std::string& mask);
-
-// A mask that finds one file by its name: characters the mask language gives a meaning stand
-// for themselves only as "any one character", so a name like "tank[1].quv" still mounts.
-std::string FileNameMask(const std::string& fileName);

@@ -11,9 +11,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "AssertU.h"
-#include "ConsoleU.h"
 #include "ExceptionsU.h"
+#include "LogLevelU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -195,16 +194,18 @@ const char* Outcome(bool success) {
 bool PosixFileExists(const std::string& path) {
   struct stat info {};
   const bool result = StatPath(path, info) && !S_ISDIR(info.st_mode);
-  if (Console)
-    Console->LogFmt(1, "Query for file \"%s\" exists; %s", path.c_str(), Outcome(result));
+  if (Platform().Log)
+    Platform().Log(LogLevel::Info,
+                   Format("Query for file \"%s\" exists; %s", path.c_str(), Outcome(result)));
   return result;
 }
 
 bool PosixDirectoryExists(const std::string& path) {
   struct stat info {};
   const bool result = StatPath(path, info) && S_ISDIR(info.st_mode);
-  if (Console)
-    Console->LogFmt(1, "Query for directory \"%s\" exists; %s", path.c_str(), Outcome(result));
+  if (Platform().Log)
+    Platform().Log(LogLevel::Info,
+                   Format("Query for directory \"%s\" exists; %s", path.c_str(), Outcome(result)));
   return result;
 }
 
@@ -212,30 +213,30 @@ bool PosixDirectoryUsable(const std::string& path) {
   struct stat info {};
   const bool result = StatPath(path, info) && S_ISDIR(info.st_mode) &&
                       ::access(NormalizePath(path, PathDelim).c_str(), R_OK | X_OK) == 0;
-  if (Console)
-    Console->LogFmt(1, "Query for directory \"%s\" being usable; %s", path.c_str(),
-                    Outcome(result));
+  if (Platform().Log)
+    Platform().Log(LogLevel::Info, Format("Query for directory \"%s\" being usable; %s",
+                                          path.c_str(), Outcome(result)));
   return result;
 }
 
 bool PosixCreateDirectory(const std::string& path) {
   const bool result = !path.empty() && ::mkdir(NormalizePath(path, PathDelim).c_str(), 0777) == 0;
-  if (Console) {
+  if (Platform().Log) {
     if (result)
-      Console->LogFmt(1, "Created Directory \"%s\".", path.c_str());
+      Platform().Log(LogLevel::Info, Format("Created Directory \"%s\".", path.c_str()));
     else
-      Console->LogFmt(1, "Failed to created Directory \"%s\".", path.c_str());
+      Platform().Log(LogLevel::Info, Format("Failed to created Directory \"%s\".", path.c_str()));
   }
   return result;
 }
 
 bool PosixRemoveDirectory(const std::string& path) {
   const bool result = !path.empty() && ::rmdir(NormalizePath(path, PathDelim).c_str()) == 0;
-  if (Console) {
+  if (Platform().Log) {
     if (result)
-      Console->LogFmt(1, "Removed Directory \"%s\".", path.c_str());
+      Platform().Log(LogLevel::Info, Format("Removed Directory \"%s\".", path.c_str()));
     else
-      Console->LogFmt(1, "Failed to remove Directory \"%s\".", path.c_str());
+      Platform().Log(LogLevel::Info, Format("Failed to remove Directory \"%s\".", path.c_str()));
   }
   return result;
 }
@@ -266,9 +267,9 @@ std::vector<std::string> PosixCDDriveList() {
     std::getline(mounts, rest);
     if (type == "iso9660" || type == "udf") drives.push_back(UnescapeMountPath(mountPoint));
   }
-  if (Console)
-    Console->LogFmt(1, "Query for all CD drives. %d CD drives found.",
-                    static_cast<int>(drives.size()));
+  if (Platform().Log)
+    Platform().Log(LogLevel::Info, Format("Query for all CD drives. %d CD drives found.",
+                                          static_cast<int>(drives.size())));
   return drives;
 }
 
@@ -291,8 +292,6 @@ int64_t PosixHighResFrequency() {
 }  // namespace
 
 void InstallPosixPlatform(TPlatformTable& table) {
-  table.AssertionHandler = ConsoleAssertionHandler;
-  table.LocationFormatter = FormatLocation;
   table.FindFirst = PosixFindFirst;
   table.FileOpen = PosixFileOpen;
   table.FileExists = PosixFileExists;

@@ -61,7 +61,11 @@ class ISearchHandle {
 };
 
 struct TPlatformTable {
+  // Records of the platform calls (level, text). The console sets itself here when it is linked
+  // in, so this unit does not depend on it; empty = no records.
+  std::function<void(uint8_t level, const std::string& text)> Log;
   // Assertion handler (condition, message, location): does nothing when the condition holds.
+  // The assertion unit installs its console handler here at start-up.
   std::function<void(bool condition, const std::string& message, const TSourceLocation& where)>
       AssertionHandler;
   // "Program: %s\nFile: %s\nProcedure: %s\nLine: %s\n" for a code location.

@@ -7,8 +7,8 @@
 #include <memory>
 #include <sstream>
 
-#include "AssertU.h"
 #include "ExceptionsU.h"
+#include "ProgramFileU.h"
 #include "StringUtilsU.h"
 
 namespace {

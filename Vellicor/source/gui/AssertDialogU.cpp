@@ -27,7 +27,7 @@ std::function<void()> BeforeProgramEnds;
 
 namespace {
 void EndProgramInOrder() {
-  ConsoleLog(10, "BreakPoint Encountered");
+  ConsoleLog(LogLevel::BreakPoint, "BreakPoint Encountered");
   if (BeforeProgramEnds) BeforeProgramEnds();
   std::exit(3);
 }
@@ -44,7 +44,9 @@ void AssertDialogHandler(bool condition, const std::string& message, const TSour
       QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
   const bool breakNow = answer == QMessageBox::Abort;
   if (answer == QMessageBox::Ignore) AssertionsSuppressed() = true;
-  if (Console) Console->Log(breakNow ? 10 : 7, "Assertion Failure\n" + body);
+  if (Console)
+    Console->Log(breakNow ? LogLevel::BreakPoint : LogLevel::Assertion,
+                 "Assertion Failure\n" + body);
   if (!breakNow) return;
   if (DebuggerAttached()) {
     std::raise(SIGTRAP);

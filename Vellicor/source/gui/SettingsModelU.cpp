@@ -129,7 +129,7 @@ void TSettingsModel::Save(std::optional<int> windowState) {
   TIniFile ini(ToStd(FFileName));
   SaveAppSettings(ini, values, values.WindowState, ToStd(FProgramFolder));
   if (!ini.UpdateFile() && Console)
-    Console->Log(8, "Could not write the settings file: " + ini.LastError());
+    Console->Log(LogLevel::Warning, "Could not write the settings file: " + ini.LastError());
 }
 
 // ---- Toggles ----
