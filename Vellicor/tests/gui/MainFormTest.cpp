@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextStream>
 #include <QTimer>
 #include <QTreeWidget>
@@ -532,6 +533,20 @@ TEST(AboutBox, ShowsProductNameAndTheProgramVersion) {
   EXPECT_EQ(box.windowTitle(), "About Vellicor");
   EXPECT_EQ(box.Version->text(), QStringLiteral("Version : ") + VELLICOR_VERSION_STRING);
   EXPECT_FALSE(box.ProductName->text().isEmpty());
+}
+
+TEST(AboutBox, StatesFactsAboutTheProgramAndNamesNoPeople) {
+  TAboutBox box;
+  const QString text = box.Comments->toPlainText();
+  for (const char* fact : {"Quv", "HPI", "MIT licence", "Qt ", "zlib ", "libpng ", "giflib ",
+                           VELLICOR_VERSION_STRING, VELLICOR_HOMEPAGE})
+    EXPECT_TRUE(text.contains(QString::fromLatin1(fact))) << fact;
+  for (const char* claim : {"thank", "community", "everyone", "tested", "contributor", "people"})
+    EXPECT_FALSE(text.contains(QString::fromLatin1(claim), Qt::CaseInsensitive)) << claim;
+  EXPECT_TRUE(box.HomePage->text().contains(
+      QStringLiteral("href=\"%1\"").arg(QString::fromLatin1(VELLICOR_HOMEPAGE))));
+  EXPECT_GE(box.minimumWidth(), 378);
+  EXPECT_GE(box.minimumHeight(), 393);
 }
 
 }  // namespace
