@@ -47,6 +47,12 @@ TSettingsDialog::TSettingsDialog(TSettingsModel* settings, QWidget* parent, IReg
 }
 
 void TSettingsDialog::CreateControls() {
+  FirstStartLbl = new QLabel(
+      QStringLiteral(
+          "This is the first start: these settings can be changed later under Settings."),
+      this);
+  FirstStartLbl->setWordWrap(true);
+  FirstStartLbl->hide();
   MaxHistoryListSizeLbl = HintedLabel(
       QStringLiteral("Max history list size:"),
       QStringLiteral(
@@ -123,6 +129,7 @@ void TSettingsDialog::CreateOptionControls() {
 
 void TSettingsDialog::LayOutControls() {
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(FirstStartLbl);
   auto* grid = new QGridLayout;
   int row = 0;
   auto add = [&](QWidget* label, QWidget* field) {
@@ -209,7 +216,9 @@ void TSettingsDialog::FormActivate() {
   PreLoadFrameCount->setValue(Settings->PreLoadCount());
   ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(Settings->ExportBitDepth()));
   FrameDataExportType->setCurrentIndex(Settings->FrameDataExportType());
-  if (!QFileInfo::exists(Settings->FileName())) DefaultBtnClick();
+  const bool firstStart = !QFileInfo::exists(Settings->FileName());
+  FirstStartLbl->setVisible(firstStart);
+  if (firstStart) DefaultBtnClick();
   RegQuvs->setChecked(IsQuvAssociationShown());
 }
 

@@ -553,6 +553,22 @@ TEST(AboutBox, StatesFactsAboutTheProgramAndNamesNoPeople) {
 
 namespace {
 
+TEST_F(MainFormTest, EmptyClientAreaSaysHowToOpenAFileUntilAViewOpens) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  ASSERT_NE(form->EmptyHint, nullptr);
+  EXPECT_EQ(
+      form->EmptyHint->text(),
+      QStringLiteral("Open a Quv file or an HPI archive with File \u25B8 Open, or drop one here"));
+  EXPECT_FALSE(form->EmptyHint->isHidden());
+  form->OpenQuvFile({}, WriteSample("sample.quv"));
+  EXPECT_TRUE(form->EmptyHint->isHidden());
+  form->CloseAllViews();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(form->EmptyHint->isHidden());
+}
+
 TEST_F(MainFormTest, ClosingTheMainWindowClosesEveryViewAndWritesTheSettings) {
   auto form = MakeForm();
   form->FirstActivation({});
