@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -126,6 +128,10 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
   ConnectSettings();
 
   FStatusLabel = new QLabel(this);
+  // An export's status names the folder with a link that opens it.
+  FStatusLabel->setTextFormat(Qt::AutoText);
+  connect(FStatusLabel, &QLabel::linkActivated, this,
+          [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
   statusBar()->addWidget(FStatusLabel, 1);
   statusBar()->setSizeGripEnabled(true);
 
