@@ -35,7 +35,8 @@ TSettingsDialog::TSettingsDialog(TSettingsModel* settings, QWidget* parent, IReg
                                  IDesktopIntegration* desktop)
     : QDialog(parent), Settings(settings), FRegistry(registry), FDesktop(desktop) {
   setWindowTitle(QStringLiteral("Settings"));
-  setFixedSize(320, 408);
+  // The classic size as the least; the layout grows with the font.
+  setMinimumSize(320, 408);
   CreateControls();
   CreateOptionControls();
   LayOutControls();
@@ -124,6 +125,8 @@ void TSettingsDialog::CreateOptionControls() {
   OKBtn->setDefault(true);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
   ResetBtn = new QPushButton(QStringLiteral("Reset to current settings"), this);
+  ResetBtn->setToolTip(
+      QStringLiteral("Shows the settings in use again, undoing the changes made in this dialog"));
   DefaultBtn = new QPushButton(QStringLiteral("Reset to default settings"), this);
 }
 
