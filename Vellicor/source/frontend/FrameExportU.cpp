@@ -116,6 +116,10 @@ std::string FileNamePart(std::string_view name) {
   return part;
 }
 
+namespace {
+thread_local TExportRecord* CurrentExportRecord = nullptr;
+}  // namespace
+
 void WriteWholeFile(const std::string& fileName, const void* data, size_t size) {
   namespace fs = std::filesystem;
   static std::atomic<uint32_t> counter{0};
@@ -153,6 +157,15 @@ void WriteWholeFile(const std::string& fileName, const void* data, size_t size) 
   fd = -1;
   if (closed != 0) fail(errno);
   if (::rename(temp.c_str(), fileName.c_str()) != 0) fail(errno);
+  if (CurrentExportRecord) CurrentExportRecord->FFiles.push_back(fileName);
+}
+
+TExportRecord::TExportRecord() : FOuter(CurrentExportRecord) {
+  CurrentExportRecord = this;
+}
+
+TExportRecord::~TExportRecord() {
+  CurrentExportRecord = FOuter;
 }
 
 // ---- TFrontEndImage: names ----

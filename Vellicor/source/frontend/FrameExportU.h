@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TImage;
 class TImageFrame;
@@ -47,3 +48,19 @@ std::string FileNamePart(std::string_view name);
 // only when complete, so a failed write leaves no partial file and an existing file of that
 // name intact. Raises EInOutError "Cannot create file "%s". %s" on failure.
 void WriteWholeFile(const std::string& fileName, const void* data, size_t size);
+
+// While one lives, the names of the files WriteWholeFile completes on this thread are kept in
+// it (a command's exports report how many files they wrote and where).
+class TExportRecord {
+ public:
+  TExportRecord();
+  ~TExportRecord();
+  TExportRecord(const TExportRecord&) = delete;
+  TExportRecord& operator=(const TExportRecord&) = delete;
+  const std::vector<std::string>& Files() const { return FFiles; }
+
+ private:
+  friend void WriteWholeFile(const std::string&, const void*, size_t);
+  std::vector<std::string> FFiles;
+  TExportRecord* FOuter;
+};

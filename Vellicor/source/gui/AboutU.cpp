@@ -10,14 +10,22 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <gif_lib.h>
+#include <png.h>
+#include <zlib.h>
+
 #include "AssertU.h"
+#include "VellicorVersion.h"
 #include "VersionInfo.h"
 
 namespace {
 
-// The libraries the viewer stands on.
-const char* const HomePageUrl = "https://www.qt.io";
-const char* const ZlibUrl = "https://zlib.net";
+// The caption of the link to the project's home, which holds the source and the bug tracker.
+const char* const HomePageCaption = "Source code and bug tracker";
+
+QString HomePageUrl() {
+  return QString::fromLatin1(VELLICOR_HOMEPAGE);
+}
 
 }  // namespace
 
@@ -39,17 +47,28 @@ QPixmap ProgramPicture() {
 
 QString AboutAcknowledgements() {
   return QStringLiteral(
-      "Vellicor shows the palette-indexed, multi-frame sprites of Quv files and the files "
-      "kept inside compressed HPI archives, and exports them as BMP pictures and frame-data "
-      "text.\n\n"
-      "Thanks to everyone in the game's modding community who documented the Quv and HPI "
-      "formats, tested early builds and sent in files that broke them.\n\n"
-      "Built with Qt and zlib.");
+             "Vellicor shows the palette-indexed, multi-frame sprites of Quv files and the files "
+             "kept inside compressed HPI archives, and exports them as pictures and frame-data "
+             "text.\n\n"
+             "Version %1. Vellicor is free software under the MIT licence.\n\n"
+             "It uses these libraries:\n"
+             "- Qt %2 (LGPL 3)\n"
+             "- zlib %3 (zlib licence)\n"
+             "- libpng %4 (libpng licence)\n"
+             "- giflib %5.%6.%7 (MIT licence)\n\n"
+             "Source code and bug tracker: %8")
+      .arg(QString::fromLatin1(VELLICOR_VERSION_STRING), QString::fromLatin1(qVersion()),
+           QString::fromLatin1(zlibVersion()), QString::fromLatin1(PNG_LIBPNG_VER_STRING))
+      .arg(GIFLIB_MAJOR)
+      .arg(GIFLIB_MINOR)
+      .arg(GIFLIB_RELEASE)
+      .arg(HomePageUrl());
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About Vellicor"));
-  resize(378, 393);
+  // The classic size as the least; the box grows with the font.
+  setMinimumSize(378, 393);
   auto* layout = new QVBoxLayout(this);
 
   TVersionInfoResource info;
@@ -63,9 +82,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   picture->setIcon(ProgramPicture());
   picture->setIconSize(QSize(48, 48));
   picture->setCursor(Qt::PointingHandCursor);
-  picture->setToolTip(QString::fromLatin1(HomePageUrl));
+  picture->setToolTip(HomePageUrl());
   connect(picture, &QPushButton::clicked, this,
-          [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageUrl))); });
+          [] { QDesktopServices::openUrl(QUrl(HomePageUrl())); });
   top->addWidget(picture);
   auto* names = new QVBoxLayout();
   ProductName = new QLabel(product.isEmpty() ? QStringLiteral("Vellicor") : product, this);
@@ -83,9 +102,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   Comments->setPlainText(AboutAcknowledgements());
   layout->addWidget(Comments, 1);
 
-  HomePage = new QLabel(QStringLiteral("<a href=\"%1\">%1</a> &nbsp; <a href=\"%2\">%2</a>")
-                            .arg(QString::fromLatin1(HomePageUrl), QString::fromLatin1(ZlibUrl)),
-                        this);
+  HomePage =
+      new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
+                     .arg(HomePageUrl().toHtmlEscaped(), QString::fromLatin1(HomePageCaption)),
+                 this);
+  HomePage->setToolTip(HomePageUrl());
   HomePage->setTextFormat(Qt::RichText);
   HomePage->setTextInteractionFlags(Qt::TextBrowserInteraction);
   // Links go to the desktop's browser through the one call tests can observe.

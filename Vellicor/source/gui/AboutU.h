@@ -1,6 +1,6 @@
 #pragma once
-// "About Vellicor": product name and version from the program's version information, the
-// acknowledgements, and links that open in the desktop's browser.
+// "About Vellicor": product name and version from the program's version information, what the
+// program is and uses with the licences, and the link to its home, opened in the desktop's browser.
 #include <QDialog>
 #include <QPixmap>
 
@@ -20,5 +20,5 @@ class TAboutBox : public QDialog {
 
 // The program's picture (about box, window icons).
 QPixmap ProgramPicture();
-// The acknowledgements shown in the box.
+// The box's text: what the program does, its version and licence, the libraries it uses.
 QString AboutAcknowledgements();

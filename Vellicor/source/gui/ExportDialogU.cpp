@@ -110,6 +110,9 @@ void TExportDialog::CreateControls() {
   ExportBtn->setEnabled(false);
   CloseBtn = new QPushButton(QStringLiteral("Close"), this);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+  CloseBtn->setToolTip(QStringLiteral("Closes the dialog and keeps the options shown"));
+  CancelBtn->setToolTip(
+      QStringLiteral("Closes the dialog and restores the options it opened with"));
 }
 
 void TExportDialog::LayOutControls() {

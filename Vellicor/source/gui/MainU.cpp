@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -13,6 +14,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "AboutU.h"
@@ -104,6 +107,15 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
   MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setBackground(QColor(128, 128, 128));
   setCentralWidget(MdiArea);
+  // What to do first, where the views will be.
+  EmptyHint = new QLabel(
+      QStringLiteral("Open a Quv file or an HPI archive with File \u25B8 Open, or drop one here"),
+      MdiArea->viewport());
+  EmptyHint->setAlignment(Qt::AlignCenter);
+  EmptyHint->setWordWrap(true);
+  EmptyHint->setStyleSheet(QStringLiteral("color: white;"));
+  auto* hintLayout = new QVBoxLayout(MdiArea->viewport());
+  hintLayout->addWidget(EmptyHint);
   // The active view's exports make "Image Manipulation" (not while a batch opens files).
   connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
     auto* view = child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
@@ -116,6 +128,10 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
   ConnectSettings();
 
   FStatusLabel = new QLabel(this);
+  // An export's status names the folder with a link that opens it.
+  FStatusLabel->setTextFormat(Qt::AutoText);
+  connect(FStatusLabel, &QLabel::linkActivated, this,
+          [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
   statusBar()->addWidget(FStatusLabel, 1);
   statusBar()->setSizeGripEnabled(true);
 
@@ -391,6 +407,12 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
   // During a batch the entry waits in PendingWindowMenu.
   if (!FLoadingQuvs) CreateWindowMenuEntry(view);
   child->show();
+  // Destroyed children leave the area's list only after their signal: look once they are gone.
+  connect(child, &QObject::destroyed, this, [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { UpdateEmptyHint(); }, Qt::QueuedConnection);
+  });
+  UpdateEmptyHint();
   emit ViewOpened(view);
   if (!view->LoadQuv(fileName, source)) {
     // The window that knew why has closed: the reason goes into the box below the message.
@@ -553,6 +575,10 @@ void TMainForm::acOpenQuvExecute() {
   FSettings->SetUpdating(false);
   FSettings->Save();
   LoadFiles(names);
+}
+
+void TMainForm::UpdateEmptyHint() {
+  if (EmptyHint && MdiArea) EmptyHint->setVisible(MdiArea->subWindowList().isEmpty());
 }
 
 void TMainForm::ShowSettingsDialog() {

@@ -81,6 +81,7 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   QMenu* HelpMenu = nullptr;
   QToolBar* ToolBar = nullptr;
   QMdiArea* MdiArea = nullptr;
+  QLabel* EmptyHint = nullptr;  // in the client area while no view is open
   QTimer* Timer = nullptr;
 
   // operations
@@ -185,6 +186,7 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   std::unique_ptr<TFileSystem> FFileSystem;
   class TConsole* FOwnConsole = nullptr;
   QLabel* FStatusLabel = nullptr;
+  void UpdateEmptyHint();
   QList<TMyMenuItem*> FHistoryItems;  // most recent first
   QAction* FExitSeparator = nullptr;
   QHash<TQuvView*, QAction*> FWindowMenuEntries;

@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
@@ -1031,6 +1032,16 @@ bool TQuvView::AskFolder(QString& chosen) {
   return true;
 }
 
+// "3 files written to /out  Show folder": the folder of the last file, as a link the owner's
+// status bar opens in the desktop's file manager.
+static QString ExportedStatus(const std::vector<std::string>& files) {
+  const QString folder = QFileInfo(FromStd(files.back())).absolutePath();
+  return QStringLiteral("%1 written to %2 &nbsp;<a href=\"%3\">Show folder</a>")
+      .arg(files.size() == 1 ? QStringLiteral("1 file")
+                             : QStringLiteral("%1 files").arg(files.size()),
+           folder.toHtmlEscaped(), QUrl::fromLocalFile(folder).toString().toHtmlEscaped());
+}
+
 void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
                          const std::function<QString()>& message,
                          const std::function<void()>& routine) {
@@ -1044,15 +1055,17 @@ void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
       if (askNames()) {
         TWaitCursor wait;
         action->setEnabled(false);
-        const QString previousStatus = StatusText();
+        QString status = StatusText();
         SetStatusText(message());
+        TExportRecord record;
         try {
           routine();
         } catch (...) {
           failure = std::current_exception();
         }
         action->setEnabled(true);
-        SetStatusText(previousStatus);
+        if (!record.Files().empty()) status = ExportedStatus(record.Files());
+        SetStatusText(status);
       }
     } catch (...) {
       failure = std::current_exception();

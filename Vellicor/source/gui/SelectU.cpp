@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
@@ -115,8 +116,13 @@ void TSelectFileInHpi::CreateControls() {
 }
 
 void TSelectFileInHpi::ConnectControls() {
-  // A click lists the folder, and so does moving to it with the keyboard; the node that is
-  // current when the tree is filled lists nothing until the user chooses it.
+  EmptyListLbl = new QLabel(FileView->viewport());
+  EmptyListLbl->setAlignment(Qt::AlignCenter);
+  EmptyListLbl->setWordWrap(true);
+  EmptyListLbl->hide();
+  (new QVBoxLayout(FileView->viewport()))->addWidget(EmptyListLbl);
+
+  // A click lists the folder, and so does moving to it with the keyboard.
   connect(DirView, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
     if (node != FListedNode) DirViewClick(node);
   });
@@ -189,9 +195,16 @@ bool TSelectFileInHpi::FormActivate() {
   }
   FFileSystem->ClearScanDirs();  // the mounted content stays
 
+  setWindowTitle(QStringLiteral("Select file: %1").arg(archive.fileName()));
   auto* root = new QTreeWidgetItem(DirView, {archive.fileName()});
   FillFolderNode(root, FFileSystem->GetRoot());
   root->setExpanded(true);
+  // The root is where the user starts: chosen and listed.
+  {
+    QSignalBlocker block(DirView);
+    DirView->setCurrentItem(root);
+  }
+  DirViewClick(root);
   return true;
 }
 
@@ -226,6 +239,7 @@ void TSelectFileInHpi::ClearFileList() {
   QSignalBlocker block(FileView);
   FileView->clear();
   FSelectedRows.clear();
+  EmptyListLbl->hide();
 }
 
 void TSelectFileInHpi::DirViewClick(QTreeWidgetItem* node) {
@@ -268,13 +282,16 @@ void TSelectFileInHpi::FillFileList(TDirEntry* folder) {
       const QString name = QString::fromStdString(data.Name);
       const qsizetype dot = name.lastIndexOf('.');
       const QString type = dot >= 0 ? name.mid(dot + 1).toUpper() : QString();
-      auto* row = new TFileRow(this, {name, QString::number(file->Size), type});
+      auto* row = new TFileRow(this, {name, QLocale().formattedDataSize(file->Size), type});
+      row->setToolTip(1, QStringLiteral("%1 bytes").arg(QLocale().toString(qint64(file->Size))));
       row->setData(0, EntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(file)));
       row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
       rows << row;
     }
     if (!find->FindNext(data)) break;
   }
+  EmptyListLbl->setText(QStringLiteral("No files match %1 here").arg(Filter));
+  EmptyListLbl->setVisible(rows.isEmpty());
   QSignalBlocker block(FileView);
   FileView->addTopLevelItems(rows);
   if (FCurrentSortInfo->SortOrder != 0) FileView->sortItems(0, Qt::AscendingOrder);
@@ -338,7 +355,9 @@ int TSelectFileInHpi::Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b
       result = Sign(QString::localeAwareCompare(a->text(0).toLower(), b->text(0).toLower()));
       break;
     case 2:
-      result = Sign(a->text(1).toLongLong() - b->text(1).toLongLong());
+      // By the byte count, not the shown text.
+      result = Sign(static_cast<long long>(RowEntry(a)->Size) -
+                    static_cast<long long>(RowEntry(b)->Size));
       break;
     case 3:
       result = Sign(QString::localeAwareCompare(a->text(2).toLower(), b->text(2).toLower()));

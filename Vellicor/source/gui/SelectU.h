@@ -64,6 +64,7 @@ class TSelectFileInHpi : public QDialog {
 
   QTreeWidget* DirView;
   QTreeWidget* FileView;
+  QLabel* EmptyListLbl;  // over the list while the listed folder has no matching file
   QLineEdit* SearchFilter;
   QPushButton* OkButton;
   QPushButton* CancelButton;

@@ -35,7 +35,8 @@ TSettingsDialog::TSettingsDialog(TSettingsModel* settings, QWidget* parent, IReg
                                  IDesktopIntegration* desktop)
     : QDialog(parent), Settings(settings), FRegistry(registry), FDesktop(desktop) {
   setWindowTitle(QStringLiteral("Settings"));
-  setFixedSize(320, 408);
+  // The classic size as the least; the layout grows with the font.
+  setMinimumSize(320, 408);
   CreateControls();
   CreateOptionControls();
   LayOutControls();
@@ -47,6 +48,12 @@ TSettingsDialog::TSettingsDialog(TSettingsModel* settings, QWidget* parent, IReg
 }
 
 void TSettingsDialog::CreateControls() {
+  FirstStartLbl = new QLabel(
+      QStringLiteral(
+          "This is the first start: these settings can be changed later under Settings."),
+      this);
+  FirstStartLbl->setWordWrap(true);
+  FirstStartLbl->hide();
   MaxHistoryListSizeLbl = HintedLabel(
       QStringLiteral("Max history list size:"),
       QStringLiteral(
@@ -118,11 +125,14 @@ void TSettingsDialog::CreateOptionControls() {
   OKBtn->setDefault(true);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
   ResetBtn = new QPushButton(QStringLiteral("Reset to current settings"), this);
+  ResetBtn->setToolTip(
+      QStringLiteral("Shows the settings in use again, undoing the changes made in this dialog"));
   DefaultBtn = new QPushButton(QStringLiteral("Reset to default settings"), this);
 }
 
 void TSettingsDialog::LayOutControls() {
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(FirstStartLbl);
   auto* grid = new QGridLayout;
   int row = 0;
   auto add = [&](QWidget* label, QWidget* field) {
@@ -209,7 +219,9 @@ void TSettingsDialog::FormActivate() {
   PreLoadFrameCount->setValue(Settings->PreLoadCount());
   ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(Settings->ExportBitDepth()));
   FrameDataExportType->setCurrentIndex(Settings->FrameDataExportType());
-  if (!QFileInfo::exists(Settings->FileName())) DefaultBtnClick();
+  const bool firstStart = !QFileInfo::exists(Settings->FileName());
+  FirstStartLbl->setVisible(firstStart);
+  if (firstStart) DefaultBtnClick();
   RegQuvs->setChecked(IsQuvAssociationShown());
 }
 

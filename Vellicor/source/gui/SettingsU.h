@@ -29,6 +29,7 @@ class TSettingsDialog : public QDialog {
   TSettingsModel* Settings;
   std::unique_ptr<TFileAssociate> FileAssociate;
 
+  QLabel* FirstStartLbl;  // shown only while no settings file exists yet
   QLabel* MaxHistoryListSizeLbl;
   QSpinBox* MaxHistoryListSize;
   QLabel* BackgroundColorLbl;

@@ -309,6 +309,19 @@ TEST_F(Export, UnwritableTargetRaisesAClearErrorAndWritesNothing) {
   EXPECT_TRUE(Dir.List().empty());
 }
 
+TEST_F(Export, ARecordKeepsTheCompletedFilesOfItsOwnScopeOnly) {
+  const std::string a = (Dir.Path() / "a.txt").string(), b = (Dir.Path() / "b.txt").string();
+  TExportRecord outer;
+  {
+    TExportRecord inner;
+    WriteWholeFile(a, "x", 1);
+    EXPECT_THROW(WriteWholeFile(Dir.Path().string(), "x", 1), EInOutError);  // not completed
+    EXPECT_EQ(inner.Files(), std::vector<std::string>{a});
+  }
+  WriteWholeFile(b, "y", 1);
+  EXPECT_EQ(outer.Files(), std::vector<std::string>{b});
+}
+
 TEST_F(Export, AllImagesAreExportedAndNamesCannotLeaveTheFolder) {
   File->AddImage("b", Frames(2));
   File->AddImage("../up", Frames(1));

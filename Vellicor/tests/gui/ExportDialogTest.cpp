@@ -89,6 +89,8 @@ class ExportDialogTest : public ::testing::Test {
 TEST_F(ExportDialogTest, ExportStaysDisabledUntilAModeIsChosenAndModesShowTheirControls) {
   TExportDialog& d = Show();
   EXPECT_EQ(d.windowTitle(), "Export ...");
+  EXPECT_TRUE(d.CloseBtn->toolTip().contains("keeps the options"));
+  EXPECT_TRUE(d.CancelBtn->toolTip().contains("restores the options"));
   EXPECT_FALSE(d.ExportBtn->isEnabled());
   EXPECT_FALSE(d.StartFrameIndex->isVisible());
   EXPECT_FALSE(d.ImageBitDepth->isVisible());

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextStream>
 #include <QTimer>
 #include <QTreeWidget>
@@ -537,9 +538,39 @@ TEST(AboutBox, ShowsProductNameAndTheProgramVersion) {
   EXPECT_FALSE(box.ProductName->text().isEmpty());
 }
 
+TEST(AboutBox, StatesFactsAboutTheProgramAndNamesNoPeople) {
+  TAboutBox box;
+  const QString text = box.Comments->toPlainText();
+  for (const char* fact : {"Quv", "HPI", "MIT licence", "Qt ", "zlib ", "libpng ", "giflib ",
+                           VELLICOR_VERSION_STRING, VELLICOR_HOMEPAGE})
+    EXPECT_TRUE(text.contains(QString::fromLatin1(fact))) << fact;
+  for (const char* claim : {"thank", "community", "everyone", "tested", "contributor", "people"})
+    EXPECT_FALSE(text.contains(QString::fromLatin1(claim), Qt::CaseInsensitive)) << claim;
+  EXPECT_TRUE(box.HomePage->text().contains(
+      QStringLiteral("href=\"%1\"").arg(QString::fromLatin1(VELLICOR_HOMEPAGE))));
+  EXPECT_GE(box.minimumWidth(), 378);
+  EXPECT_GE(box.minimumHeight(), 393);
+}
+
 }  // namespace
 
 namespace {
+
+TEST_F(MainFormTest, EmptyClientAreaSaysHowToOpenAFileUntilAViewOpens) {
+  auto form = MakeForm();
+  form->FirstActivation({});
+  ASSERT_NE(form->EmptyHint, nullptr);
+  EXPECT_EQ(
+      form->EmptyHint->text(),
+      QStringLiteral("Open a Quv file or an HPI archive with File \u25B8 Open, or drop one here"));
+  EXPECT_FALSE(form->EmptyHint->isHidden());
+  form->OpenQuvFile({}, WriteSample("sample.quv"));
+  EXPECT_TRUE(form->EmptyHint->isHidden());
+  form->CloseAllViews();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(form->EmptyHint->isHidden());
+}
 
 TEST_F(MainFormTest, ClosingTheMainWindowClosesEveryViewAndWritesTheSettings) {
   auto form = MakeForm();

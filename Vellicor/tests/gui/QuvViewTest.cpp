@@ -11,6 +11,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <memory>
 
 #include "GuiTestMain.h"
@@ -375,11 +376,15 @@ TEST_F(QuvViewTest, ExportFrameAsksForTheProposedNameAndRestoresState) {
   EXPECT_TRUE(Main->acAnimate->isChecked());
   EXPECT_FALSE(Main->Settings()->Updating());
   EXPECT_TRUE(view->acExportFrame->isEnabled());
-  EXPECT_EQ(view->StatusText(), status);
+  // What was written replaces the status the export showed meanwhile.
+  EXPECT_NE(view->StatusText(), status);
+  EXPECT_TRUE(view->StatusText().startsWith(QStringLiteral("1 file written to %1 ").arg(out)));
 
-  // Cancelled: nothing written.
+  // Cancelled: nothing written, and the status stays.
+  const QString written = view->StatusText();
   view->acExportFrame->trigger();
   EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 1);
+  EXPECT_EQ(view->StatusText(), written);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
@@ -391,6 +396,10 @@ TEST_F(QuvViewTest, FolderExportsWriteEveryFrameAndSubFrame) {
   view->acExportFrames->trigger();
   EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"folder:Select folder:"});
   for (int i = 0; i < 8; ++i) EXPECT_TRUE(QFileInfo::exists(out + QString("/ball_%1.bmp").arg(i)));
+  EXPECT_TRUE(view->StatusText().startsWith(QStringLiteral("8 files written to %1 ").arg(out)))
+      << view->StatusText().toStdString();
+  EXPECT_TRUE(view->StatusText().contains(
+      QStringLiteral("<a href=\"%1\">Show folder</a>").arg(QUrl::fromLocalFile(out).toString())));
 
   Select(view, "tank");
   const QString subs = Dir.filePath("subs");

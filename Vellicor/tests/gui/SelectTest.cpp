@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,7 +62,7 @@ class SelectTest : public ::testing::Test {
   }
   void OpenUnits() {
     ASSERT_TRUE(Dialog->FormActivate());
-    EXPECT_EQ(Dialog->FileView->topLevelItemCount(), 0);  // nothing listed before a click
+    EXPECT_EQ(Column(0), QStringList({"top.quv"}));  // the root, listed on opening
     ASSERT_NE(Node("units"), nullptr);
     Dialog->DirViewClick(Node("units"));
   }
@@ -75,6 +77,11 @@ TEST_F(SelectTest, TreeIsFilledOneLevelAtATimeAndListShowsMatchingFiles) {
   QTreeWidgetItem* root = Dialog->DirView->topLevelItem(0);
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->text(0), "pack.hpi");
+  EXPECT_EQ(Dialog->windowTitle(), "Select file: pack.hpi");
+  // Opened on the root, listed.
+  EXPECT_EQ(Dialog->DirView->currentItem(), root);
+  EXPECT_EQ(Column(0), QStringList({"top.quv"}));
+  EXPECT_TRUE(Dialog->EmptyListLbl->isHidden());
   EXPECT_EQ(root->childCount(), 2);  // deep, units
   QTreeWidgetItem* deep = Node("deep");
   ASSERT_NE(deep, nullptr);
@@ -85,8 +92,17 @@ TEST_F(SelectTest, TreeIsFilledOneLevelAtATimeAndListShowsMatchingFiles) {
   EXPECT_EQ(Column(0), QStringList({"top.quv"}));
   Dialog->DirViewClick(Node("units"));
   EXPECT_EQ(Column(0), QStringList({"a.quv", "b.quv", "d.quv"}));
-  EXPECT_EQ(Column(1), QStringList({"1000", "300", "9"}));
+  EXPECT_EQ(Column(1),
+            QStringList({QLocale().formattedDataSize(1000), QLocale().formattedDataSize(300),
+                         QLocale().formattedDataSize(9)}));
+  EXPECT_EQ(Dialog->FileView->topLevelItem(0)->toolTip(1),
+            QStringLiteral("%1 bytes").arg(QLocale().toString(1000)));
   EXPECT_EQ(Column(2), QStringList({"QUV", "QUV", "QUV"}));
+  // A folder with no matching file says so, with the filter.
+  Dialog->DirViewClick(Node("deep"));
+  EXPECT_TRUE(Column(0).isEmpty());
+  EXPECT_FALSE(Dialog->EmptyListLbl->isHidden());
+  EXPECT_EQ(Dialog->EmptyListLbl->text(), "No files match *.quv here");
 }
 
 TEST_F(SelectTest, MovingThroughTheTreeWithTheKeyboardListsEachFolder) {
@@ -95,8 +111,8 @@ TEST_F(SelectTest, MovingThroughTheTreeWithTheKeyboardListsEachFolder) {
   QTreeWidgetItem* root = Dialog->DirView->topLevelItem(0);
   Dialog->DirView->setCurrentItem(root);
   Dialog->DirView->setFocus();
-  EXPECT_EQ(Dialog->FileView->topLevelItemCount(), 0);  // the first node waits for a choice
-  QTest::keyClick(Dialog->DirView, Qt::Key_Down);       // root, deep, units
+  EXPECT_EQ(Column(0), QStringList({"top.quv"}));  // the root, listed on opening
+  QTest::keyClick(Dialog->DirView, Qt::Key_Down);  // root, deep, units
   EXPECT_EQ(Dialog->DirView->currentItem(), Node("deep"));
   EXPECT_EQ(Dialog->FileView->topLevelItemCount(), 0);
   QTest::keyClick(Dialog->DirView, Qt::Key_Down);
@@ -110,9 +126,10 @@ TEST_F(SelectTest, MovingThroughTheTreeWithTheKeyboardListsEachFolder) {
 TEST_F(SelectTest, SizeHeaderCyclesAscendingDescendingAndListingOrder) {
   OpenUnits();
   Dialog->FileViewColumnClick(1);
-  EXPECT_EQ(Column(1), QStringList({"9", "300", "1000"}));  // numeric, not text order
+  // By the byte count (a 1000, b 300, d 9), not the shown text.
+  EXPECT_EQ(Column(0), QStringList({"d.quv", "b.quv", "a.quv"}));
   Dialog->FileViewColumnClick(1);
-  EXPECT_EQ(Column(1), QStringList({"1000", "300", "9"}));
+  EXPECT_EQ(Column(0), QStringList({"a.quv", "b.quv", "d.quv"}));
   Dialog->FileViewColumnClick(1);
   EXPECT_EQ(Column(0), QStringList({"a.quv", "b.quv", "d.quv"}));
   EXPECT_EQ(Dialog->CurrentSortInfo()->SortColumn, 0);

@@ -91,11 +91,18 @@ TEST_F(SettingsDialogTest, ShowsDefaultsBeforeTheSettingsFileExistsAndCurrentVal
   EXPECT_EQ(d.ImageBitDepth->currentText(), "24 bit");
   EXPECT_EQ(d.FrameDataExportType->currentText(), "Offsets");
   EXPECT_FALSE(d.RegQuvs->isChecked());
+  EXPECT_FALSE(d.FirstStartLbl->isHidden());
+  EXPECT_TRUE(d.FirstStartLbl->text().contains("first start"));
   d.CancelBtn->click();
 
   WriteSettingsFile();
   ASSERT_TRUE(QFileInfo::exists(Main->SettingsFileName()));
   Show();
+  EXPECT_TRUE(d.FirstStartLbl->isHidden());
+  EXPECT_FALSE(d.ResetBtn->toolTip().isEmpty());
+  EXPECT_GE(d.width(), 320);
+  EXPECT_GE(d.height(), 408);
+  EXPECT_GE(d.height(), d.sizeHint().height());  // nothing squeezed
   EXPECT_EQ(d.MaxHistoryListSize->value(), 9);
   EXPECT_EQ(d.ColorPickerButton1->Color(), 0x00123456u);
   EXPECT_EQ(d.ArchiveSearchFilter->text(), "*.hpi");
