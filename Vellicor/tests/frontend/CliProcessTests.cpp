@@ -22,12 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path CliPath() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path() : self.parent_path().parent_path() / "tools" / "vellicor-cli";
-}
-
 struct TRun {
   int ExitCode = -1;
   bool TimedOut = false;

@@ -82,6 +82,13 @@ TDecodedImage DecodeWithMagick(const std::string& fileName) {
   return image;
 }
 
+std::filesystem::path CliPath() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path()
+               : self.parent_path().parent_path() / "tools" / "vellicor-cli";
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -34,6 +34,9 @@ struct TDecodedImage {
 // Decodes the file with ImageMagick's "convert file txt:-"; fails the current test on error.
 TDecodedImage DecodeWithMagick(const std::string& fileName);
 
+// The vellicor-cli built beside the test program (empty when the program's own path is unknown).
+std::filesystem::path CliPath();
+
 std::vector<uint8_t> ReadFileBytes(const std::string& fileName);
 void WriteFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at);

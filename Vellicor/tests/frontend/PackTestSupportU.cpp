@@ -8,6 +8,8 @@
 
 #include <sys/wait.h>
 
+#include "FrontendTestUtilsU.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -59,11 +61,8 @@ std::vector<std::array<uint8_t, 4>> Png8Palette(const TPalette& palette, uint8_t
 }
 
 fs::path PackCliPath() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  const fs::path cli = self.parent_path().parent_path() / "tools" / "vellicor-cli";
-  return fs::exists(cli) ? cli : fs::path();
+  const fs::path cli = CliPath();
+  return !cli.empty() && fs::exists(cli) ? cli : fs::path();
 }
 
 TCliRun RunPackCli(const fs::path& folder, const std::string& arguments) {
