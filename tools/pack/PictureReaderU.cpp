@@ -110,6 +110,9 @@ TPicture DecodeBmp(const std::vector<uint8_t>& b, const std::string& name) {
   if ((compression == 3 || compression == 6) && bits != 16 && bits != 32)
     throw broken("bit masks need 16 or 32 bits per pixel");
 
+  // The sides first: the header's numbers may be anything, and only checked sides keep the
+  // row arithmetic below in range.
+  CheckPictureSize(name, width, height, 0, 0);
   const int64_t stride = ((width * bits + 31) / 32) * 4;
   const int64_t available = int64_t(b.size()) - int64_t(pixelOffset);
   CheckPictureSize(name, width, height, stride * height, available < 0 ? -1 : available);

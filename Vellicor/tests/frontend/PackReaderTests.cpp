@@ -75,6 +75,13 @@ TEST(PictureReader, RefusesBrokenAndOversizedBmpFilesByName) {
   wide[18] = 0x70, wide[19] = 0x11, wide[20] = 0x01;  // 70,000 pixels wide
   EXPECT_NE(ErrorOf([&] { DecodeBmp(wide, "wide.bmp"); }).find("at most 65535 pixels on a side"),
             std::string::npos);
+  // Both sides near 2^31 at 32 bits: refused by their size before any row arithmetic.
+  std::vector<uint8_t> huge = bytes;
+  huge[28] = 32, huge[29] = 0;
+  for (size_t at : {size_t(18), size_t(22)})
+    huge[at] = 0xFF, huge[at + 1] = 0xFF, huge[at + 2] = 0xFF, huge[at + 3] = 0x7F;
+  EXPECT_NE(ErrorOf([&] { DecodeBmp(huge, "huge.bmp"); }).find("at most 65535 pixels on a side"),
+            std::string::npos);
   std::vector<uint8_t> rle = bytes;
   rle[30] = 1;
   EXPECT_NE(ErrorOf([&] { DecodeBmp(rle, "rle.bmp"); }).find("compressed"), std::string::npos);
