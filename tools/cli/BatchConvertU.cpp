@@ -31,7 +31,7 @@ bool IsQuvName(const std::string& name) {
 std::string OutPart(std::string part) {
   std::replace(part.begin(), part.end(), '/', '_');
   std::replace(part.begin(), part.end(), '\\', '_');
-  if (part.empty() || part == "." || part == "..") part = "_";
+  if (part.empty() || part == "." || part == "..") part.assign(1, '_');
   return part;
 }
 
