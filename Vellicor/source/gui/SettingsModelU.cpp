@@ -1,5 +1,7 @@
 #include "SettingsModelU.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QDir>
 
@@ -31,6 +33,20 @@ const TToggleInfo Toggles[tgToggleCount] = {
     {&TAppSettings::AutoPadAll, "Generate autopad data from selected frames",
      "Generates autopad data from selected frames, instead of from all the frames"},
     {&TAppSettings::ExportFrameWhenExportFrameData, "Export Frame when Exporting Frame Data", ""},
+    {&TAppSettings::Fit, "Fit",
+     "Zoom to fit|Shows the image at the largest zoom at which every frame fits"},
+    {&TAppSettings::Tabs, "Tabs",
+     "Show views as tabs|Shows the open files as tabs instead of windows"},
+    {&TAppSettings::Checkerboard, "Checkerboard",
+     "Checkerboard behind transparent pixels|Draws a checkerboard instead of the background colour "
+     "where pixels are transparent"},
+    {&TAppSettings::Crosshair, "Hot-spot Crosshair",
+     "Hot-spot crosshair|Marks the image's hot spot with a crosshair"},
+    {&TAppSettings::FrameBounds, "Frame Bounds", "Frame bounds|Outlines the frame's rectangle"},
+    {&TAppSettings::SubFrameOutline, "Sub-frame Outline",
+     "Sub-frame outline|In sub-frame mode, outlines the sub-frame inside its frame"},
+    {&TAppSettings::OnionSkin, "Onion Skin",
+     "Onion skin|Draws the previous frame faintly under the current one"},
 };
 
 }  // namespace
@@ -105,6 +121,9 @@ void TSettingsModel::Apply(const TAppSettings& values) {
   ExportFormatFromName(values.ExportFormat, exportFormat);
   SetExportFormat(exportFormat);
   SetExportScale(values.ExportScale);
+  SetExportDialogOption(values.ExportDialogOption);
+  SetZoom(values.Zoom);
+  FValues.PaletteFile = values.PaletteFile;
   FValues.ArchiveSearchFilter = values.ArchiveSearchFilter;
   FValues.Filter = values.Filter;
   FValues.FilterIndex = values.FilterIndex;
@@ -163,6 +182,16 @@ void TSettingsModel::SetToggle(TToggle toggle, bool on) {
     case tgExportFrameWhenExportFrameData:
       emit exportOptionsChanged();
       break;
+    case tgCheckerboard:
+    case tgCrosshair:
+    case tgFrameBounds:
+    case tgSubFrameOutline:
+    case tgOnionSkin:
+      emit canvasAidsChanged();
+      break;
+    case tgTabs:
+      emit tabsChanged(on);
+      break;
     default:
       break;
   }
@@ -220,6 +249,22 @@ void TSettingsModel::SetExportBitDepth(TPixelFormat format) {
 void TSettingsModel::SetFrameDataExportType(int type) {
   if (Store(FValues.FrameDataExportType, NormalizeFrameDataExportType(type)))
     emit exportOptionsChanged();
+}
+
+void TSettingsModel::SetExportDialogOption(int option) {
+  Store(FValues.ExportDialogOption, std::max(0, option));
+}
+
+void TSettingsModel::SetZoom(int zoom) {
+  Store(FValues.Zoom, NormalizeZoom(zoom));
+}
+
+QString TSettingsModel::PaletteFile() const {
+  return FromStd(FValues.PaletteFile);
+}
+
+void TSettingsModel::SetPaletteFile(const QString& fileName) {
+  if (Store(FValues.PaletteFile, ToStd(fileName))) emit paletteChanged(fileName);
 }
 
 TExportFormat TSettingsModel::ExportFormat() const {

@@ -29,6 +29,14 @@ enum TToggle : int {
   tgAutoPad,
   tgAutoPadAll,
   tgExportFrameWhenExportFrameData,
+  // The viewer's own, in the View section.
+  tgFit,  // the default of new views: fit the image to the drawing area
+  tgTabs,
+  tgCheckerboard,
+  tgCrosshair,
+  tgFrameBounds,
+  tgSubFrameOutline,
+  tgOnionSkin,
   tgToggleCount
 };
 
@@ -96,6 +104,13 @@ class TSettingsModel : public QObject {
   bool AutoPad() const { return Toggle(tgAutoPad); }
   bool AutoPadUsingSelectedFrames() const { return Toggle(tgAutoPadAll); }
   bool ExportFrameWhenExportFrameData() const { return Toggle(tgExportFrameWhenExportFrameData); }
+  bool Fit() const { return Toggle(tgFit); }
+  bool Tabs() const { return Toggle(tgTabs); }
+  bool Checkerboard() const { return Toggle(tgCheckerboard); }
+  bool Crosshair() const { return Toggle(tgCrosshair); }
+  bool FrameBounds() const { return Toggle(tgFrameBounds); }
+  bool SubFrameOutline() const { return Toggle(tgSubFrameOutline); }
+  bool OnionSkin() const { return Toggle(tgOnionSkin); }
   // Views preload frames while both animating and preloading are on.
   bool Preloading() const { return Animated() && PreLoad(); }
 
@@ -133,6 +148,17 @@ class TSettingsModel : public QObject {
   QString LoadLastDir() const;
   void SetLoadLastDir(const QString& dir);
 
+  // The export dialog's option used last (0-based; the dialog clamps it to its list).
+  int ExportDialogOption() const { return FValues.ExportDialogOption; }
+  void SetExportDialogOption(int option);
+  // The zoom step new views open at (the step a view was last set to).
+  int Zoom() const { return FValues.Zoom; }
+  void SetZoom(int zoom);
+  // The palette file new views use; empty for the built-in palette. The caller has read it
+  // successfully before it is stored.
+  QString PaletteFile() const;
+  void SetPaletteFile(const QString& fileName);
+
   // ---- History ----
   int MaxHistoryListSize() const { return FValues.MaxHistoryListSize; }
   void SetMaxHistoryListSize(int limit);
@@ -145,6 +171,9 @@ class TSettingsModel : public QObject {
   void subFramesChanged(bool on);         // viewing sub-frames switched
   void displayChanged();                  // centring, transparency or background
   void exportOptionsChanged();            // any option the views' exports take
+  void canvasAidsChanged();               // checkerboard, crosshair, bounds, outline, onion skin
+  void tabsChanged(bool on);
+  void paletteChanged(const QString& fileName);
   void animationSpeedChanged(int speed);
   void seperatorWidthChanged(int width);
   void columnWidthChanged(int column, int width);

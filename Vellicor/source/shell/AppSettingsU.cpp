@@ -1,5 +1,6 @@
 #include "AppSettingsU.h"
 
+#include <algorithm>
 #include <filesystem>
 
 const char* const DefaultOpenFilter =
@@ -13,6 +14,7 @@ const char* const KWindowPos = "WindowPos";
 const char* const KSettings = "Settings";
 const char* const KHistoryList = "HistoryList";
 const char* const KExport = "Export";
+const char* const KView = "View";
 
 std::filesystem::path Normal(const std::string& path) {
   return std::filesystem::path(path).lexically_normal();
@@ -35,6 +37,12 @@ int ListIndexFromExportBitDepth(int bits) {
   for (size_t i = 0; i < std::size(KBitDepths); ++i)
     if (KBitDepths[i] == bits) return static_cast<int>(i);
   return 5;
+}
+
+int NormalizeZoom(int zoom) {
+  for (int step : ZoomSteps)
+    if (step == zoom) return zoom;
+  return 1;
 }
 
 int NormalizeExportScale(int scale) {
@@ -132,6 +140,17 @@ void LoadAppSettings(const TIniFile& ini, TAppSettings& s, const std::string& pr
 
   s.ExportFormat = ini.ReadString(KExport, "Format", "bmp");
   s.ExportScale = NormalizeExportScale(ini.ReadInteger(KExport, "Scale", 1));
+  s.ExportDialogOption = std::max(0, ini.ReadInteger(KExport, "DialogOption", 0));
+
+  s.Zoom = NormalizeZoom(ini.ReadInteger(KView, "Zoom", 1));
+  s.Fit = ini.ReadBool(KView, "Fit", false);
+  s.Tabs = ini.ReadBool(KView, "Tabs", false);
+  s.Checkerboard = ini.ReadBool(KView, "Checkerboard", false);
+  s.Crosshair = ini.ReadBool(KView, "Crosshair", false);
+  s.FrameBounds = ini.ReadBool(KView, "FrameBounds", false);
+  s.SubFrameOutline = ini.ReadBool(KView, "SubFrameOutline", false);
+  s.OnionSkin = ini.ReadBool(KView, "OnionSkin", false);
+  s.PaletteFile = ini.ReadString(KView, "Palette", "");
 }
 
 void SaveAppSettings(TIniFile& ini, const TAppSettings& s, int windowState,
@@ -176,6 +195,17 @@ void SaveAppSettings(TIniFile& ini, const TAppSettings& s, int windowState,
 
   ini.WriteString(KExport, "Format", s.ExportFormat);
   ini.WriteInteger(KExport, "Scale", NormalizeExportScale(s.ExportScale));
+  ini.WriteInteger(KExport, "DialogOption", s.ExportDialogOption);
+
+  ini.WriteInteger(KView, "Zoom", NormalizeZoom(s.Zoom));
+  ini.WriteBool(KView, "Fit", s.Fit);
+  ini.WriteBool(KView, "Tabs", s.Tabs);
+  ini.WriteBool(KView, "Checkerboard", s.Checkerboard);
+  ini.WriteBool(KView, "Crosshair", s.Crosshair);
+  ini.WriteBool(KView, "FrameBounds", s.FrameBounds);
+  ini.WriteBool(KView, "SubFrameOutline", s.SubFrameOutline);
+  ini.WriteBool(KView, "OnionSkin", s.OnionSkin);
+  ini.WriteString(KView, "Palette", s.PaletteFile);
 }
 
 void LoadAppSettingsFile(const std::string& fileName, TAppSettings& settings,

@@ -54,9 +54,24 @@ struct TAppSettings {
   // Export (the viewer's own section, after the others)
   std::string ExportFormat = "bmp";  // an export format's name; the viewer reads unknown as BMP
   int ExportScale = 1;
+  int ExportDialogOption = 0;  // the export dialog's option used last
+  // View (the viewer's own section, after Export)
+  int Zoom = 1;  // one of ZoomSteps: the step new views open at
+  bool Fit = false;
+  bool Tabs = false;
+  bool Checkerboard = false;
+  bool Crosshair = false;
+  bool FrameBounds = false;
+  bool SubFrameOutline = false;
+  bool OnionSkin = false;
+  std::string PaletteFile;  // empty: the built-in palette
 };
 
 constexpr int MaxExportScale = 16;
+// The view's zoom steps, smallest first.
+constexpr int ZoomSteps[] = {1, 2, 3, 4, 6, 8, 12, 16};
+// A zoom that is not one of the steps counts as 1.
+int NormalizeZoom(int zoom);
 // Scales outside 1..MaxExportScale count as 1.
 int NormalizeExportScale(int scale);
 

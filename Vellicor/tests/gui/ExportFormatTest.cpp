@@ -122,7 +122,9 @@ TEST_F(ExportFormatTest, DialogStoresFormatAndScaleInTheirOwnSectionAfterTheOthe
   const qsizetype exportSection = lines.indexOf("[Export]");
   ASSERT_GE(history, 0);
   ASSERT_GT(exportSection, history);
-  EXPECT_EQ(lines.mid(exportSection + 1), (QStringList{"Format=gif", "Scale=3"}));
+  const qsizetype viewSection = lines.indexOf("[View]");
+  ASSERT_GT(viewSection, exportSection);
+  EXPECT_EQ(lines.mid(exportSection + 1, 2), (QStringList{"Format=gif", "Scale=3"}));
   EXPECT_FALSE(lines.mid(0, exportSection).contains("Format=gif"));
 
   TSettingsModel reread(IniName(), Dir.path());

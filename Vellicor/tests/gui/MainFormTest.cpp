@@ -122,7 +122,18 @@ TEST_F(MainFormTest, SettingsAreWrittenInKeyOrderAndReadBack) {
                                   "HistoryList",
                                   "[Export]",
                                   "Format",
-                                  "Scale"};
+                                  "Scale",
+                                  "DialogOption",
+                                  "[View]",
+                                  "Zoom",
+                                  "Fit",
+                                  "Tabs",
+                                  "Checkerboard",
+                                  "Crosshair",
+                                  "FrameBounds",
+                                  "SubFrameOutline",
+                                  "OnionSkin",
+                                  "Palette"};
     EXPECT_EQ(IniKeys(), expected);
     EXPECT_TRUE(IniLines().contains("AutoCentre=1"));
     EXPECT_TRUE(IniLines().contains("BackGroundColor=clWhite"));

@@ -52,7 +52,17 @@ TEST(AppSettings, SaveWritesEveryKeyInTheFileOrder) {
                                              "HistoryList.MaxHistoryListSize",
                                              "HistoryList.HistoryList",
                                              "Export.Format",
-                                             "Export.Scale"};
+                                             "Export.Scale",
+                                             "Export.DialogOption",
+                                             "View.Zoom",
+                                             "View.Fit",
+                                             "View.Tabs",
+                                             "View.Checkerboard",
+                                             "View.Crosshair",
+                                             "View.FrameBounds",
+                                             "View.SubFrameOutline",
+                                             "View.OnionSkin",
+                                             "View.Palette"};
   EXPECT_EQ(SavedKeys(TAppSettings(), wsNormal), expected);
 }
 
@@ -125,6 +135,25 @@ TEST(AppSettings, OutOfRangeExportValuesAreReadAsTheirDefaults) {
   SaveAppSettings(ini, settings, wsNormal, "/prog");
   EXPECT_EQ(ini.ReadString("Settings", "ExportImageBitDepth", ""), "24");
   EXPECT_EQ(ini.ReadString("Settings", "FrameDataExportType", ""), "0");
+}
+
+TEST(AppSettings, ViewSectionReadsOnlyZoomStepsAndRoundTrips) {
+  TIniFile ini("");
+  ini.SetText("[View]\nZoom=5\nOnionSkin=1\nPalette=/p/game.pal\n");
+  TAppSettings settings;
+  LoadAppSettings(ini, settings, "/prog");
+  EXPECT_EQ(settings.Zoom, 1);  // 5 is not a step
+  EXPECT_TRUE(settings.OnionSkin);
+  EXPECT_FALSE(settings.Tabs);
+  EXPECT_EQ(settings.PaletteFile, "/p/game.pal");
+  settings.Zoom = 12;
+  settings.Tabs = true;
+  SaveAppSettings(ini, settings, wsNormal, "/prog");
+  TAppSettings reread;
+  LoadAppSettings(ini, reread, "/prog");
+  EXPECT_EQ(reread.Zoom, 12);
+  EXPECT_TRUE(reread.Tabs);
+  EXPECT_TRUE(reread.OnionSkin);
 }
 
 TEST(AppSettings, BitDepthListPositionsMapToBits) {
