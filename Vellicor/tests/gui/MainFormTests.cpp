@@ -293,7 +293,7 @@ TEST_F(MainFormTest, ErrorDialogNamesTheRaisingLocationAndAsksToTerminate) {
   const auto& message = GuiTestDialogs().Messages[0];
   EXPECT_EQ(message.Caption, "Error at:");
   EXPECT_TRUE(message.Text.startsWith("Program: ")) << message.Text.toStdString();
-  EXPECT_TRUE(message.Text.contains("File: MainFormTest.cpp")) << message.Text.toStdString();
+  EXPECT_TRUE(message.Text.contains("File: MainFormTests.cpp")) << message.Text.toStdString();
   EXPECT_TRUE(message.Text.endsWith(
       "\nError message:\n\"'x' is not a valid integer value\"\n\nTerminate application?"));
   EXPECT_EQ(message.Buttons, QMessageBox::Yes | QMessageBox::No);

@@ -16,7 +16,7 @@ struct TSuppressionGuard {
 TEST(Assert, LocationWithoutMapComesFromTheCompiler) {
   const TSourceLocation here = TSourceLocation::current();
   const std::string text = FormatLocation(here);
-  EXPECT_EQ(text, "Program: " + ProgramFileName() + "\nFile: AssertTest.cpp\nProcedure: " +
+  EXPECT_EQ(text, "Program: " + ProgramFileName() + "\nFile: AssertTests.cpp\nProcedure: " +
                       here.function_name() + "\nLine: " + std::to_string(here.line()) + "\n");
   EXPECT_EQ(ProgramFileName(), ExtractFileName(ProgramFilePath()));
   EXPECT_FALSE(ProgramFileName().empty());
