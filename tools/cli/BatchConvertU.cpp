@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include "ArchiveLoadersU.h"
 #include "ArchivePathU.h"
-#include "CliFileSystemU.h"
 #include "ExceptionsU.h"
 #include "FileSystemU.h"
 #include "StringUtilsU.h"
@@ -105,12 +105,8 @@ void CollectArchiveDir(TDirEntry& dir, bool deep, std::vector<std::string>& part
 // The Quv files of an archive, or of a folder or file inside it (innerPath, '\\'-separated).
 void CollectArchive(const std::string& archive, const std::string& innerPath, bool recursive,
                     const std::string& input, TConvertBatch& batch) {
-  std::unique_ptr<TFileSystem> fileSystem = MakeCliFileSystem();
-  const std::string folder =
-      fs::absolute(fs::path(archive)).parent_path().lexically_normal().string();
-  fileSystem->AddSearchPath("", folder, sdCheckUsable,
-                            {{FileNameMask(ExtractFileName(archive)), 1, true}});
-  fileSystem->Rescan(true);
+  std::unique_ptr<TFileSystem> fileSystem = MakeArchiveFileSystem();
+  fileSystem->MountArchive(archive, 1);
   TDirEntry* dir = fileSystem->Root();
   std::vector<std::string> innerDirs;
   std::string fileName;

@@ -24,13 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Opens the file as a view does; its frames are drawn with the palette installed here.
-TQuvSource OpenQuv(const std::string& path) {
-  TQuvSource source = OpenQuvSource(path, TransparentIndex);
-  source.Manager->Palette = Palette;
-  return source;
-}
-
 struct TRange {
   int32_t First = 0;
   int32_t Last = INT32_MAX;
@@ -210,8 +203,9 @@ std::vector<TFrontEndImage*> ChosenImages(const TExportOptions& options,
 int64_t ExportQuvFile(const TExportOptions& options, const TRange& range, const std::string& path,
                       const std::string& out,
                       const std::function<void(const std::string&)>& onFile) {
-  TQuvSource quv = OpenQuv(path);
-  TFrontEndImages frontEnd(quv.Images);
+  // Opened as a view opens it; its frames are drawn with the palette installed here.
+  const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(path);
+  TFrontEndImages& frontEnd = *quv->FrontEnd;
   ApplyOptions(options, frontEnd);
   frontEnd.FormatOptions = FormatOptionsOf(options);
   const std::vector<TFrontEndImage*> images = ChosenImages(options, frontEnd);
@@ -230,8 +224,8 @@ void RunExport(const TExportOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
   const TExportFormatOptions formatOptions = FormatOptionsOf(options);
   InstallCliPalette(options.PaletteFile);
-  TQuvSource quv = OpenQuv(options.Path);
-  TFrontEndImages frontEnd(quv.Images);
+  const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(options.Path);
+  TFrontEndImages& frontEnd = *quv->FrontEnd;
   ApplyOptions(options, frontEnd);
   frontEnd.FormatOptions = formatOptions;
 
@@ -263,8 +257,8 @@ struct TFrameDataOptions : TCommonOptions {
 void RunFrameData(const TFrameDataOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
   InstallCliPalette(options.PaletteFile);
-  TQuvSource quv = OpenQuv(options.Path);
-  TFrontEndImages frontEnd(quv.Images);
+  const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(options.Path);
+  TFrontEndImages& frontEnd = *quv->FrontEnd;
   ApplyOptions(options, frontEnd);
   frontEnd.FrameDataExportType = uint8_t(options.Type);
   frontEnd.ExportFrameWhenExportFrameData = !options.SubFrameFolder.empty();

@@ -1,6 +1,5 @@
 // vellicor-cli hpi list ARCHIVE [--json] and vellicor-cli hpi extract ARCHIVE --out DIR [MASK...]:
 // mount one HPI archive into a file system of its own, list its tree or write its files out.
-// Also registers the HPI loader with every file system the other commands make.
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
@@ -18,15 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "ByteOrderU.h"
+#include "ArchiveLoadersU.h"
 #include "CliCommandU.h"
-#include "CliFileSystemU.h"
-#include "Hpi_Zeta_LoaderU.h"
+#include "HpiFileReaderU.h"
 #include "StringUtilsU.h"
-
-static TCliLoader hpiLoader([](TFileSystem* fileSystem) -> std::unique_ptr<TLibLoader> {
-  return std::make_unique<THpiLoader>(fileSystem);
-});
 
 namespace {
 
@@ -37,28 +31,17 @@ struct TMountedArchive {
   IFileReaderRef Reader;  // the archive file, open while the tree lives
 };
 
-// Mounts the archive through its loader directly, so that a file that is no HPI archive is an
-// error instead of a plain file in the tree.
+// Offers the archive to the loaders directly, so that a file that is no archive is an error
+// instead of a plain file in the tree.
 TMountedArchive MountArchive(const std::string& archive) {
   TMountedArchive mounted;
-  mounted.FileSystem = std::make_unique<TFileSystem>();
-  TFileSystem& fileSystem = *mounted.FileSystem;
-  fileSystem.Initialize();
-  auto loader = std::make_unique<THpiLoader>(&fileSystem);
-  THpiLoader* hpi = loader.get();
-  fileSystem.RegisterLoader(std::move(loader));
+  mounted.FileSystem = MakeArchiveFileSystem();
   auto reader = std::make_shared<TSystemFileReader>(archive);
   reader->Open(fmRead);
-  uint8_t header[8] = {};
-  if (reader->Read(header, 8) != 8 || std::memcmp(header, "HAPI", 4) != 0)
-    throw Exception(Format("\"%s\" is not an HPI archive", archive.c_str()));
-  const uint32_t version = ByteOrder::LoadU32(header + 4);
-  if (version != HpiZetaVersion)
-    throw Exception(
-        Format("\"%s\" is an HPI archive of unknown version 0x%08x", archive.c_str(), version));
-  reader->SetPosition(0);
-  fileSystem.GetRoot();
-  hpi->Load(reader, archive, 0);
+  mounted.FileSystem->GetRoot();
+  const TArchiveAnswer answer = mounted.FileSystem->OfferArchive(reader, archive, 0);
+  if (answer.Kind == TArchiveAnswer::akNotMine)
+    throw Exception(Format("\"%s\" is not an archive: %s", archive.c_str(), answer.Reason.c_str()));
   mounted.Reader = std::move(reader);
   return mounted;
 }

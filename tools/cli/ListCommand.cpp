@@ -77,7 +77,7 @@ TImageFrame* ListedFrame(TImage& image, int32_t index) {
 }
 
 // Every image in file order, with its frames.
-TJson Describe(const TQuvSource& source) {
+TJson Describe(const TQuvDocument& source) {
   TJson images = TJson::array();
   for (auto& image : source.Images->Images) {
     TJson frames = TJson::array();
@@ -127,9 +127,11 @@ void PrintTable(const TJson& listing) {
 void RunList(const TListOptions& options) {
   TStderrLog log;
   TJson listing;
+  // Sizes and offsets only: the built-in palette and its transparent index, whatever palette
+  // file lies here.
+  LoadPaletteFrom(nullptr);
   try {
-    TQuvSource source = OpenQuvSource(options.Path);
-    listing = Describe(source);
+    listing = Describe(*OpenQuvSource(options.Path));
   } catch (const std::exception& e) {
     if (!log.Printed(e.what())) std::fprintf(stderr, "%s\n", e.what());
     CliExitCode() = 1;

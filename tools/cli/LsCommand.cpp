@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "ArchiveLoadersU.h"
 #include "CliCommandU.h"
 #include "CliFileSystemU.h"
 
@@ -38,7 +39,7 @@ static TCliCommand lsCommand(20, [](CLI::App& app) {
   command->add_option("DIR", options->Folder, "folder to mount")->required();
   command->add_option("MASK", options->Mask, "mask of the files to take (default \"*\")");
   command->callback([options] {
-    std::unique_ptr<TFileSystem> fileSystem = MakeCliFileSystem();
+    std::unique_ptr<TFileSystem> fileSystem = MakeArchiveFileSystem();
     MountCliFolder(*fileSystem, options->Folder, options->Mask);
     if (TDirEntry* root = fileSystem->Root()) PrintTree(*root, "");
     std::fflush(stdout);

@@ -1,26 +1,10 @@
 #pragma once
-// Opening a Quv file for the commands as the viewer's window does: a file system of its own
-// that holds the file, and a manager of its own that loads it.
-#include <cstdint>
+// Opening a Quv file for the commands as the viewer's window does, with the process palette.
 #include <memory>
 #include <string>
 
-#include "FileSystemU.h"
-#include "QuvManagerU.h"
+#include "QuvDocumentU.h"
 
-struct TQuvSource {
-  std::unique_ptr<TFileSystem> FileSystem;
-  std::unique_ptr<TQuvManager> Manager;  // freed before the file system it reads from
-  TQuvImages* Images = nullptr;          // registered in Manager
-  std::string FileName;                  // the name the manager loaded
-  std::string Path;                      // as given
-
-  TQuvSource() = default;
-  TQuvSource(TQuvSource&&) = default;
-  TQuvSource& operator=(TQuvSource&&) = default;
-  ~TQuvSource();
-};
-
-// Mounts the file's folder with the file's name as the only mask, and loads the file. Raises
-// the load's error ("Could not find %s", the format's messages).
-TQuvSource OpenQuvSource(const std::string& path, uint8_t transparentIndex = 9);
+// The open document; raises the reason it could not be opened ("Can not find file path "%s".",
+// "Could not find %s", the archive's and the format's messages).
+std::unique_ptr<TQuvDocument> OpenQuvSource(const std::string& path);

@@ -55,9 +55,7 @@ void RunThumbnail(const TThumbnailOptions& options) {
   LoadPaletteFrom(nullptr);
   std::vector<uint8_t> png;
   try {
-    TQuvSource quv = OpenQuvSource(QuvFileOf(options.Input), TransparentIndex);
-    quv.Manager->Palette = Palette;
-    png = ThumbnailPng(*quv.Images, options.Size);
+    png = ThumbnailPng(*OpenQuvSource(QuvFileOf(options.Input))->Images, options.Size);
   } catch (const std::exception& e) {
     // The desktop logs what thumbnailers say: name the file it asked about.
     throw Exception(Format("No thumbnail of \"%s\": %s", options.Input.c_str(), e.what()));

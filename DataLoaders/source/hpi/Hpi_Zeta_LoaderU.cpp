@@ -219,6 +219,16 @@ THpiLoader::THpiLoader(TFileSystem* fileSystem)
 
 THpiLoader::~THpiLoader() = default;
 
+TLoaderBid THpiLoader::Bid(IFileReader& reader) const {
+  TLoaderBid bid = TLibLoader::Bid(reader);
+  uint8_t version[4];
+  if (!bid.Mine() || reader.Read(version, sizeof version) != sizeof version) return bid;
+  const uint32_t found = ByteOrder::LoadU32(version);
+  if (found == HpiZetaVersion) return bid;
+  return {TLoaderBid::bdOtherVersion,
+          Format("HPI archive of version 0x%08x; only 0x%08x is read", found, HpiZetaVersion)};
+}
+
 bool THpiLoader::Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) {
   uint8_t header[8];
   reader->ReadBuffer(header, sizeof(header));

@@ -85,6 +85,9 @@ class THpiLoader : public TLibLoader {
   ~THpiLoader() override;
 
   uint32_t GetSignature() const override { return HpiSignature; }
+  // "HAPI" and the one Version read here; a file that ends before its Version is still an
+  // HPI archive, a broken one.
+  TLoaderBid Bid(IFileReader& reader) const override;
   // Reads signature and Version; another Version is declined (false, nothing logged).
   bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) override;
 

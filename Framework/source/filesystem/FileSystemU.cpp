@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <typeinfo>
 
 #include "AssertU.h"
 #include "ConsoleU.h"
+#include "FileMaskU.h"
 #include "LowLevelIO.h"
 #include "StringUtilsU.h"
 
@@ -58,6 +60,15 @@ TLibLoader::TLibLoader(TFileSystem* fileSystem, const char* className) : FileSys
   const std::string message = LoaderMessage(className ? className : "TLibLoader");
   VASSERT_MSG(false, message);
   throw ELibLoaderError(message);
+}
+
+TLoaderBid TLibLoader::Bid(IFileReader& reader) const {
+  uint8_t bytes[4];
+  if (reader.Read(bytes, sizeof bytes) != sizeof bytes)
+    return {TLoaderBid::bdTooShort, "too short for an archive signature"};
+  if (ByteOrder::LoadU32(bytes) != GetSignature())
+    return {TLoaderBid::bdOtherSignature, "no archive signature known here"};
+  return {TLoaderBid::bdMine, {}};
 }
 
 TDirEntry* TLibLoader::GetRoot() {
@@ -223,14 +234,15 @@ void TFileSystem::ScanOne(TScanDir& scanDir) {
       !Platform().DirectoryUsable(path.empty() ? std::string(".") : path))
     return;
   TDirEntry* target = mountPoint.empty() ? GetRoot() : ForceDirectory(mountPoint);
+  const bool strict = (flags & sdShortFilesArePlain) == 0;
   for (const TFileMaskInfo& mask : masks) {
     std::set<TDirId> visited;
-    MountDirectory(path, target, mask, recurse, 0, visited);
+    MountDirectory(path, target, mask, recurse, strict, 0, visited);
   }
 }
 
 void TFileSystem::MountDirectory(const std::string& path, TDirEntry* target,
-                                 const TFileMaskInfo& mask, bool recurse, int depth,
+                                 const TFileMaskInfo& mask, bool recurse, bool strict, int depth,
                                  std::set<TDirId>& visited) {
   if (!target) return;
   if (recurse) {
@@ -256,8 +268,13 @@ void TFileSystem::MountDirectory(const std::string& path, TDirEntry* target,
         continue;
       }
       const std::string diskPath = JoinPath(path, data.Name, PathDelim);
-      if (mask.LoadArchives && TryLoadArchive(diskPath, mask.Priority) != TArchiveResult::NotLoaded)
-        continue;
+      if (mask.LoadArchives) {
+        TArchiveAnswer answer = TryLoadArchive(diskPath, mask.Priority, strict);
+        const bool plain =
+            answer.Kind == TArchiveAnswer::akNotMine || answer.Kind == TArchiveAnswer::akNothingNew;
+        if (FWatch && data.Name == FWatch->Name) FWatch->Answer = std::move(answer);
+        if (!plain) continue;
+      }
       MountFile(diskPath, data.Name, target, mask, data.Size);
     } while (search->FindNext(data));
   }
@@ -273,30 +290,74 @@ void TFileSystem::MountDirectory(const std::string& path, TDirEntry* target,
   }
   for (const std::string& name : subDirs) {
     TDirEntry* child = AddDirectory(name, target);
-    MountDirectory(JoinPath(path, name, PathDelim), child, mask, true, depth + 1, visited);
+    MountDirectory(JoinPath(path, name, PathDelim), child, mask, true, strict, depth + 1, visited);
   }
 }
 
-TFileSystem::TArchiveResult TFileSystem::TryLoadArchive(const std::string& diskPath,
-                                                        int32_t priority) {
+TArchiveAnswer TFileSystem::TryLoadArchive(const std::string& diskPath, int32_t priority,
+                                           bool strict) {
   auto reader = std::make_shared<TSystemFileReader>(diskPath, 1);
   try {
     reader->Open(fmRead);
   } catch (const EInOutError& error) {
     // Vanished or unreadable since the folder was listed: left out.
     ConsoleLog(LogLevel::Info, error.what());
-    return TArchiveResult::Unreadable;
+    return {TArchiveAnswer::akUnreadable, error.what()};
   }
-  uint8_t bytes[4];
-  reader->ReadBuffer(bytes, sizeof bytes);
-  reader->SetPosition(0);
-  const uint32_t signature = ByteOrder::LoadU32(bytes);
+  if (strict) {
+    // The signature is read whole: a file too short for one fails the scan.
+    uint8_t bytes[4];
+    reader->ReadBuffer(bytes, sizeof bytes);
+    reader->SetPosition(0);
+  }
+  return OfferArchive(reader, diskPath, priority);
+}
+
+TArchiveAnswer TFileSystem::OfferArchive(const IFileReaderRef& reader, const std::string& fileName,
+                                         int32_t priority) {
+  TLoaderBid refusal{TLoaderBid::bdOtherSignature, "no archive loader is registered"};
   for (auto it = FLoaders.rbegin(); it != FLoaders.rend(); ++it) {
-    if ((*it)->GetSignature() != signature) continue;
-    return (*it)->Load(reader, diskPath, priority) ? TArchiveResult::Loaded
-                                                   : TArchiveResult::NotLoaded;
+    TLoaderBid bid = (*it)->Bid(*reader);
+    reader->SetPosition(0);
+    if (bid.Mine()) {
+      return (*it)->Load(reader, fileName, priority)
+                 ? TArchiveAnswer{TArchiveAnswer::akLoaded, {}}
+                 : TArchiveAnswer{TArchiveAnswer::akNothingNew,
+                                  "every file in it is already present"};
+    }
+    if (it == FLoaders.rbegin() || bid.Verdict > refusal.Verdict) refusal = std::move(bid);
   }
-  return TArchiveResult::NotLoaded;
+  return {TArchiveAnswer::akNotMine, std::move(refusal.Reason)};
+}
+
+void TFileSystem::AddFileSearchPath(const std::string& diskPath, int32_t priority,
+                                    bool loadArchives) {
+  // Search paths may not climb with "..": the folder is taken as a full, normal path.
+  const std::string folder = ExtractFileDir(diskPath);
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, error);
+  if (error) absolute = folder;
+  AddSearchPath("", absolute.lexically_normal().string(), sdCheckUsable,
+                {TFileMaskInfo{FileNameMask(ExtractFileName(diskPath)), priority, loadArchives}});
+}
+
+void TFileSystem::MountDiskFile(const std::string& diskPath, int32_t priority) {
+  AddFileSearchPath(diskPath, priority, false);
+  Rescan(true);
+}
+
+TArchiveAnswer TFileSystem::MountArchive(const std::string& diskPath, int32_t priority) {
+  TArchiveWatch watch{ExtractFileName(diskPath), {}};
+  FWatch = &watch;
+  try {
+    AddFileSearchPath(diskPath, priority, true);
+    Rescan(true);
+  } catch (...) {
+    FWatch = nullptr;
+    throw;
+  }
+  FWatch = nullptr;
+  return std::move(watch.Answer);
 }
 
 void TFileSystem::MountFile(const std::string& diskPath, const std::string& name, TDirEntry* parent,

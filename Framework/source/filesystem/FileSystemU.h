@@ -38,6 +38,9 @@ struct TFileMaskInfo {
 enum TScanDirFlags : uint8_t {
   sdCheckUsable = 1,      // check that the directory is usable before scanning
   sdRemoveAfterScan = 2,  // remove this scan directory after the next rescan
+  // A file too short for a signature is a plain file instead of a failed scan: for mounting
+  // whole folders of anything, where such files are common.
+  sdShortFilesArePlain = 4,
 };
 
 struct TScanDir {
@@ -51,6 +54,34 @@ struct TScanDir {
   uint8_t Flags = 0;
 };
 
+// A loader's look at a file's first bytes: its own, or why not. Not enough bytes is simply no
+// bid, never an error; an archive of the loader's own that is broken beyond its first bytes is
+// still its own, and its Load raises the error.
+struct TLoaderBid {
+  enum TVerdict : uint8_t {
+    bdOtherSignature,  // ordered by how much of the file the loader recognised
+    bdTooShort,
+    bdOtherVersion,
+    bdMine,
+  };
+  TVerdict Verdict = bdOtherSignature;
+  std::string Reason;  // why the file is not the loader's
+  bool Mine() const { return Verdict == bdMine; }
+};
+
+// What became of one disk file offered to the loaders.
+struct TArchiveAnswer {
+  enum TKind : uint8_t {
+    akMissing,     // the scan did not meet the file
+    akUnreadable,  // it could not be opened, and was left out
+    akNotMine,     // no loader bid on it (Reason says why): a plain file
+    akNothingNew,  // a loader read it but added no file node: also a plain file
+    akLoaded,      // a loader merged its content into the tree
+  };
+  TKind Kind = akMissing;
+  std::string Reason;
+};
+
 // Archive loaders register with a file system and are picked by their 4-byte signature.
 class TLibLoader {
  public:
@@ -61,7 +92,11 @@ class TLibLoader {
 
   // The first four bytes of the archives this loader reads, little-endian.
   virtual uint32_t GetSignature() const = 0;
-  // True when the loader took the archive (at least one file node inserted).
+  // Reads from the reader's position 0 (the caller sets it back): the signature check, which
+  // loaders that know more of their header extend.
+  virtual TLoaderBid Bid(IFileReader& reader) const;
+  // Only for a file this loader bid on. True when the loader took the archive (at least one
+  // file node inserted); a broken archive raises its error.
   virtual bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) = 0;
 
   TDirEntry* GetRoot();  // assertion report and ELibLoaderError without a file system
@@ -97,6 +132,16 @@ class TFileSystem : public TSubSystem {
   void Rescan(bool onlyChanged = true);
   void ClearScanDirs();
   void Clear();  // frees the tree, the scan directories and the macros
+
+  // One disk file at the root, as the viewer mounts a file or an archive: its folder searched
+  // with the file's name as the only mask, then a rescan of what changed. Relative paths are
+  // taken against the current folder.
+  void MountDiskFile(const std::string& diskPath, int32_t priority);
+  TArchiveAnswer MountArchive(const std::string& diskPath, int32_t priority);
+  // The loaders' dispatch for one open file at position 0: the newest loader that bids on it
+  // loads it. A refusal carries the reason of the loader that recognised the most.
+  TArchiveAnswer OfferArchive(const IFileReaderRef& reader, const std::string& fileName,
+                              int32_t priority);
   const std::vector<std::unique_ptr<TScanDir>>& ScanDirs() const { return FScanDirs; }
 
   TDirEntry* GetRoot();                            // made on first need
@@ -138,16 +183,22 @@ class TFileSystem : public TSubSystem {
   };
   void ScanOne(TScanDir& scanDir);
   void MountDirectory(const std::string& path, TDirEntry* target, const TFileMaskInfo& mask,
-                      bool recurse, int depth, std::set<TDirId>& visited);
+                      bool recurse, bool strict, int depth, std::set<TDirId>& visited);
   void MountFile(const std::string& diskPath, const std::string& name, TDirEntry* parent,
                  const TFileMaskInfo& mask, int64_t size);
-  enum class TArchiveResult { Loaded, NotLoaded, Unreadable };
-  TArchiveResult TryLoadArchive(const std::string& diskPath, int32_t priority);
+  TArchiveAnswer TryLoadArchive(const std::string& diskPath, int32_t priority, bool strict);
+  void AddFileSearchPath(const std::string& diskPath, int32_t priority, bool loadArchives);
 
   std::vector<std::unique_ptr<TScanDir>> FScanDirs;
   std::vector<std::pair<std::string, TMacroHandler>> FMacros;
   std::vector<std::unique_ptr<TLibLoader>> FLoaders;
   std::unique_ptr<TDirEntry> FRoot;
+  // While MountArchive scans: the file it asked for, and what became of it.
+  struct TArchiveWatch {
+    std::string Name;
+    TArchiveAnswer Answer;
+  };
+  TArchiveWatch* FWatch = nullptr;
 };
 
 // The application's default file system (used by image managers that have none of their own).

@@ -21,6 +21,7 @@
 #include "AboutU.h"
 #include "AppSettingsU.h"
 #include "ApplicationU.h"
+#include "ArchiveLoadersU.h"
 #include "ArchivePathU.h"
 #include "AssertDialogU.h"
 #include "AssertU.h"
@@ -28,7 +29,6 @@
 #include "DialogsU.h"
 #include "ExportDialogU.h"
 #include "FileSystemU.h"
-#include "Hpi_Zeta_LoaderU.h"
 #include "ImageLoaderU.h"
 #include "MemoryStatusU.h"
 #include "ProgramPathsU.h"
@@ -196,7 +196,7 @@ void TMainForm::CreateProcessObjects() {
     Console = FOwnConsole;
   }
   FFileSystem = std::make_unique<TFileSystem>();
-  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
+  RegisterArchiveLoaders(*FFileSystem);
   FFileSystem->AddSearchPath("", "", sdCheckUsable, {TFileMaskInfo{"*.pal", 1, false}});
   FFileSystem->Initialize();
   LoadPalette("palette.pal", FFileSystem.get());
@@ -204,7 +204,7 @@ void TMainForm::CreateProcessObjects() {
 
 void TMainForm::FreshLoader() {
   FFileSystem->Finalize();
-  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
+  RegisterArchiveLoaders(*FFileSystem);
 }
 
 void TMainForm::CreateFileActions() {

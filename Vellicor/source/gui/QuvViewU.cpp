@@ -21,13 +21,11 @@
 
 #include "ArchivePathU.h"
 #include "DialogsU.h"
-#include "FileSystemU.h"
 #include "FrameExportU.h"
-#include "Hpi_Zeta_LoaderU.h"
 #include "ImageExportU.h"
 #include "PaintBoxU.h"
 #include "QtStringU.h"
-#include "QuvManagerU.h"
+#include "QuvDocumentU.h"
 #include "StringUtilsU.h"
 #include "WaitCursorU.h"
 
@@ -66,7 +64,10 @@ bool TQuvImageListItem::operator<(const QTreeWidgetItem& other) const {
 // ---- Creation and destruction ----
 
 TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t transparentIndex)
-    : QWidget(nullptr), FSettings(settings) {
+    : QWidget(nullptr),
+      FSettings(settings),
+      FPalette(palette),
+      FTransparentIndex(transparentIndex) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Vellicor"));
   resize(729, 550);
@@ -83,15 +84,6 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
   SetTimerInterval(FSettings->AnimationSpeed());
   connect(Timer, &QTimer::timeout, this, &TQuvView::TimerTimer);
 
-  FFileSystem = std::make_unique<TFileSystem>();
-  FFileSystem->Initialize();
-  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
-  FManager = std::make_unique<TQuvManager>();
-  FManager->FileSystem = FFileSystem.get();
-  FManager->SetTrueColour(true);
-  FManager->Palette = palette;
-  FManager->TransparentIndex = transparentIndex;
-  FManager->Initialize();
   ConnectSettings();
 }
 
@@ -124,13 +116,9 @@ TQuvView::~TQuvView() {
   FSelectHandlerAttached = false;
   ClearImage();
   FImages.Clear();
-  FFrontEnd.reset();
-  if (Collection) Collection->Release();
+  FFrontEnd = nullptr;
   Collection = nullptr;
-  FManager->Finalize();
-  FManager.reset();
-  FFileSystem->Finalize();
-  FFileSystem.reset();
+  FDocument.reset();
 }
 
 void TQuvView::CreateActions() {
@@ -448,7 +436,7 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   emit fileOpened(FileName);
   setWindowTitle(FileName);
   BaseCaption = FileName;
-  FFrontEnd = std::make_unique<TFrontEndImages>(Collection);
+  FFrontEnd = FDocument->FrontEnd.get();
   // The drawn images share the bitmaps' memory, so they go with them.
   FFrontEnd->OnBitmapReleased = [this](TFrontEndImageFrame* frame) { FImages.Forget(frame); };
   CopyExportOptions();
@@ -469,28 +457,20 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
 }
 
 TImageClass* TQuvView::OpenQuvDocument(const QString& fullName, QString& shownName) {
-  std::string archiveFile, innerPath, openName;
-  if (ResolveArchivePath(ToStd(QFileInfo(fullName).path()), ToStd(fullName), archiveFile,
-                         innerPath)) {
-    const QFileInfo archive(FromStd(archiveFile));
-    FFileSystem->AddSearchPath("", ToStd(archive.absolutePath()), sdCheckUsable,
-                               {TFileMaskInfo{FileNameMask(ToStd(archive.fileName())), 1, true}});
-    openName = innerPath;
-    // The user sees the inner path as any other path; the file system keeps its own form.
-    shownName = FromStd(innerPath).replace('\\', '/');
-  } else {
-    const QFileInfo file(fullName);
-    FFileSystem->AddSearchPath("", ToStd(file.absolutePath()), sdCheckUsable,
-                               {TFileMaskInfo{FileNameMask(ToStd(file.fileName())), 1, false}});
-    openName = ToStd(file.fileName());
-  }
-  FFileSystem->Rescan(true);
-
+  TQuvDocumentOptions options;
+  options.Palette = FPalette;
+  options.TransparentIndex = FTransparentIndex;
+  options.TrueColour = true;
+  options.OnLoading = [this, &shownName](const TQuvDocument& document) {
+    // The user sees an inner path as any other path; the file system keeps its own form.
+    if (document.InArchive) shownName = FromStd(document.OpenName).replace('\\', '/');
+    SetStatusText(QStringLiteral("Trying to load \"%1\".").arg(shownName));
+  };
   TWaitCursor wait;
-  SetStatusText(QStringLiteral("Trying to load \"%1\".").arg(shownName));
-  TImageClass* collection = FManager->GetClass(openName);
-  if (!collection) throw EImageFileError(Format("Could not find %s", openName.c_str()));
-  return collection;
+  TQuvDocumentResult opened = ::OpenQuvDocument(ToStd(fullName), options);
+  if (!opened.Document) throw Exception(opened.Error);
+  FDocument = std::move(opened.Document);
+  return FDocument->Images;
 }
 
 void TQuvView::CopyExportOptions() {
@@ -1121,7 +1101,7 @@ void TQuvView::acExportFrameExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
-        const TExportFormatScope scope(FFrontEnd.get(), format);
+        const TExportFormatScope scope(FFrontEnd, format);
         CurrentImage->ExportCurrentFrame(ToStd(file));
       });
 }
@@ -1158,7 +1138,7 @@ void TQuvView::acExportSubFrameExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
-        const TExportFormatScope scope(FFrontEnd.get(), format);
+        const TExportFormatScope scope(FFrontEnd, format);
         CurrentImage->ExportCurrentSubFrame(subFrame, ToStd(file));
       });
 }
@@ -1177,7 +1157,7 @@ void TQuvView::acExportSubFramesExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
-        const TExportFormatScope scope(FFrontEnd.get(), format);
+        const TExportFormatScope scope(FFrontEnd, format);
         CurrentImage->ExportSubFrameRange(0, frame->SubFrameCount - 1, SubFrameNameFormatOf(format),
                                           ToStd(FSettings->SaveLastDir()));
       });
@@ -1194,7 +1174,7 @@ void TQuvView::acExportImageSubFramesExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
-        const TExportFormatScope scope(FFrontEnd.get(), format);
+        const TExportFormatScope scope(FFrontEnd, format);
         ExportImageFiles(*CurrentImage, 0, CurrentImage->FrameCount - 1, true,
                          ToStd(FSettings->SaveLastDir()));
       });
@@ -1249,7 +1229,7 @@ void TQuvView::acExportFrameDataExecute() {
             .arg(CurrentImage->CurrentFrame);
       },
       [&] {
-        const TExportFormatScope scope(FFrontEnd.get(), efBmp);
+        const TExportFormatScope scope(FFrontEnd, efBmp);
         CurrentImage->WriteFrameData(ToStd(file), ToStd(FSettings->SaveLastDir()),
                                      CurrentImage->DefaultNameSource(), CurrentImage->CurrentFrame);
       });
@@ -1265,7 +1245,7 @@ void TQuvView::acExportFramesDataExecute() {
             .arg(FromStd(CurrentImage->Name));
       },
       [&] {
-        const TExportFormatScope scope(FFrontEnd.get(), efBmp);
+        const TExportFormatScope scope(FFrontEnd, efBmp);
         CurrentImage->WriteFramesData(0, CurrentImage->FrameCount,
                                       CurrentImage->DefaultNameSource(),
                                       ToStd(FSettings->SaveLastDir()), ToStd(file));
@@ -1274,7 +1254,7 @@ void TQuvView::acExportFramesDataExecute() {
 
 void TQuvView::ExportDataOfRows(const QList<QTreeWidgetItem*>& rows) {
   const std::string folder = ToStd(FSettings->SaveLastDir());
-  const TExportFormatScope scope(FFrontEnd.get(), efBmp);
+  const TExportFormatScope scope(FFrontEnd, efBmp);
   for (QTreeWidgetItem* row : rows) {
     TFrontEndImage* image = RowImage(row);
     SetStatusText(
@@ -1310,8 +1290,7 @@ void TQuvView::acCopyFrameExecute() {
     if (!frame || !frame->Frame) return;
     frame->GetBitmap();  // decodes rows the collection released, as showing it does
     // The palette's exact colours, the transparent index clear, as the PNG export has them.
-    const TPicture rgba =
-        IndicesToRgba(FrameIndices(*frame), FManager->Palette, FManager->TransparentIndex);
+    const TPicture rgba = IndicesToRgba(FrameIndices(*frame), FPalette, FTransparentIndex);
     if (rgba.Width <= 0 || rgba.Height <= 0) return;
     const QImage image(rgba.Pixels.data(), rgba.Width, rgba.Height, rgba.Width * 4,
                        QImage::Format_RGBA8888);

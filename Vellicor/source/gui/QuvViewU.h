@@ -1,8 +1,8 @@
 #pragma once
-// The window of one open Quv file (an MDI child of the main window): its own file system and
-// image manager, the list of the file's named images, the attributes and animation panels, the
-// paint area that shows the current frame at its hot spot (or centred), and the export actions.
-// It reads and changes the settings model it is given, and tells its owner what happened
+// The window of one open Quv file (an MDI child of the main window): the open document (its own
+// file system and image manager), the list of the file's named images, the attributes and animation
+// panels, the paint area that shows the current frame at its hot spot (or centred), and the export
+// actions. It reads and changes the settings model it is given, and tells its owner what happened
 // through signals; the owner puts its export actions into its menus.
 #include <QAction>
 #include <QCheckBox>
@@ -28,9 +28,8 @@
 #include "SettingsModelU.h"
 
 class TPaintBox;
-class TFileSystem;
-class TQuvManager;
 class TImageClass;
+struct TQuvDocument;
 class TFrontEndImages;
 class TFrontEndImage;
 class TFrontEndImageFrame;
@@ -88,7 +87,7 @@ class TQuvView : public QWidget {
   void RepaintImage();  // draws the paint area anew
   void SetAnimationSpeedSelector(int speed);
   TSettingsModel* Settings() const { return FSettings; }
-  TFrontEndImages* FrontEnd() const { return FFrontEnd.get(); }
+  TFrontEndImages* FrontEnd() const { return FFrontEnd; }
   // The export options of the settings into the front end (after a dialog changed them).
   void CopyExportOptions();
   QTreeWidget* ImageList() const { return QuvImageList; }
@@ -202,9 +201,8 @@ class TQuvView : public QWidget {
   QWidget* CreateAttributesGrid(QWidget* parent);
   QWidget* CreateAnimationPanel(QWidget* parent);
   void ConnectSettings();
-  // Opens a Quv file by its full path, on disk or inside an archive: mounts the file's folder
-  // (or the archive that holds it) and loads the file; the name shown in the status bar comes
-  // back in `shownName`.
+  // Opens a Quv file by its full path, on disk or inside an archive; the name shown in the
+  // status bar comes back in `shownName`. Raises the reason it could not.
   TImageClass* OpenQuvDocument(const QString& fullName, QString& shownName);
   void CreateActions();
   void CreateMenus();
@@ -241,9 +239,10 @@ class TQuvView : public QWidget {
   QList<QTreeWidgetItem*> AllRowsInListOrder() const;
 
   TSettingsModel* FSettings;
-  std::unique_ptr<TFileSystem> FFileSystem;
-  std::unique_ptr<TQuvManager> FManager;
-  std::unique_ptr<TFrontEndImages> FFrontEnd;
+  TPalette FPalette;  // copied into the document's manager
+  uint8_t FTransparentIndex;
+  std::unique_ptr<TQuvDocument> FDocument;
+  TFrontEndImages* FFrontEnd = nullptr;  // the document's
   TFrameImageCache FImages;
   QList<QAction*> FMenuActions;
   bool FMenuShown = false;

@@ -15,8 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ArchiveLoadersU.h"
 #include "FileSystemU.h"
-#include "Hpi_Zeta_LoaderU.h"
 
 namespace {
 
@@ -68,13 +68,7 @@ TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
   ConnectControls();
 
   FFileSystem = std::make_unique<TFileSystem>();
-  FFileSystem->RegisterLoader(std::make_unique<THpiLoader>(FFileSystem.get()));
-  FFileSystem->OnFileFound = [this](TFileSystem*, const std::string&, const std::string& diskPath) {
-    // Every plain file met while mounting: the chosen one means no loader took it.
-    const QString found = QFileInfo(QString::fromStdString(diskPath)).absoluteFilePath();
-    if (found.compare(QFileInfo(ArchiveName).absoluteFilePath(), Qt::CaseInsensitive) == 0)
-      throw ENotArchiveFile("\"" + diskPath + "\" is not an archive file");
-  };
+  RegisterArchiveLoaders(*FFileSystem);
 }
 
 void TSelectFileInHpi::CreateControls() {
@@ -151,7 +145,6 @@ void TSelectFileInHpi::ConnectControls() {
 }
 
 TSelectFileInHpi::~TSelectFileInHpi() {
-  FFileSystem->OnFileFound = nullptr;
   FNodeInfo.clear();
   FFileSystem->Clear();
 }
@@ -182,12 +175,9 @@ bool TSelectFileInHpi::FormActivate() {
 
   const QFileInfo archive(ArchiveName);
   ArchiveName = archive.absoluteFilePath();
-  try {
-    FFileSystem->AddSearchPath(
-        "", archive.absolutePath().toStdString(), sdCheckUsable,
-        {TFileMaskInfo{FileNameMask(archive.fileName().toStdString()), 1, true}});
-    FFileSystem->Rescan(true);
-  } catch (const ENotArchiveFile&) {
+  // A file no loader takes is mounted as a plain file: then there is nothing to pick from.
+  const TArchiveAnswer answer = FFileSystem->MountArchive(ArchiveName.toStdString(), 1);
+  if (answer.Kind == TArchiveAnswer::akNotMine || answer.Kind == TArchiveAnswer::akNothingNew) {
     FFileSystem->Clear();
     QMetaObject::invokeMethod(
         this, [this] { close(); }, Qt::QueuedConnection);

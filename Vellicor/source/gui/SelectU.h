@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "ExceptionsU.h"
-
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,12 +18,6 @@ class QTreeWidgetItem;
 class TDirEntry;
 class TFileEntry;
 class TFileSystem;
-
-// The chosen file is a plain file, not an archive any loader takes.
-class ENotArchiveFile : public Exception {
- public:
-  using Exception::Exception;
-};
 
 // Per folder node: its folder, the listing order of its files and its sort state.
 struct TSortInfo {

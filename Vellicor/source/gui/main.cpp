@@ -10,10 +10,10 @@
 #include <functional>
 
 #include "ApplicationU.h"
+#include "ArchiveLoadersU.h"
 #include "AssertDialogU.h"
 #include "CommandLineU.h"
 #include "FileSystemU.h"
-#include "Hpi_Zeta_LoaderU.h"
 #include "MainU.h"
 #include "ProgramPathsU.h"
 #include "QuvViewU.h"
@@ -27,12 +27,9 @@ namespace {
 QString FirstQuvInArchive(const QString& archive) {
   try {
     TFileSystem fileSystem;
-    fileSystem.RegisterLoader(std::make_unique<THpiLoader>(&fileSystem));
-    const QFileInfo info(archive);
-    fileSystem.AddSearchPath("", info.absolutePath().toStdString(), sdCheckUsable,
-                             {TFileMaskInfo{FileNameMask(info.fileName().toStdString()), 1, true}});
-    fileSystem.Rescan(true);
-    if (!fileSystem.Root()) return {};
+    RegisterArchiveLoaders(fileSystem);
+    if (fileSystem.MountArchive(archive.toStdString(), 1).Kind != TArchiveAnswer::akLoaded)
+      return {};
     std::function<std::string(TDirEntry*, int)> find = [&](TDirEntry* dir, int depth) {
       if (depth > 64) return std::string();
       TFindData data;

@@ -1,0 +1,16 @@
+#include "ArchiveLoadersU.h"
+
+#include "Hpi_Zeta_LoaderU.h"
+
+void RegisterArchiveLoaders(TFileSystem& fileSystem) {
+  // The dispatch asks the newest loader first: a loader for a more specific form of a format
+  // goes after the general one.
+  fileSystem.RegisterLoader(std::make_unique<THpiLoader>(&fileSystem));
+}
+
+std::unique_ptr<TFileSystem> MakeArchiveFileSystem() {
+  auto fileSystem = std::make_unique<TFileSystem>();
+  fileSystem->Initialize();
+  RegisterArchiveLoaders(*fileSystem);
+  return fileSystem;
+}
