@@ -240,3 +240,54 @@ TEST_F(FileSystemScan, FileNameMaskMountsNamesHoldingMaskCharacters) {
   EXPECT_NE(fs.FindFile("star*.quv"), nullptr);
   EXPECT_EQ(fs.FindFile("tank1.quv"), nullptr);
 }
+
+TEST_F(FileSystemScan, MountArchiveSaysWhatBecameOfTheFile) {
+  fs.RegisterLoader(std::make_unique<TPackLoader>(&fs));
+  const auto mount = [this](const std::string& name) { return fs.MountArchive(dir.File(name), 1); };
+  dir.Write("one.pak", "PACKinner.quv");
+  EXPECT_EQ(mount("one.pak").Kind, TArchiveAnswer::akLoaded);
+  EXPECT_NE(fs.FindFile("pack/inner.quv"), nullptr);
+  EXPECT_EQ(fs.FindFile("one.pak"), nullptr);
+
+  dir.Write("other.bin", "ZIP!data");
+  const TArchiveAnswer other = mount("other.bin");
+  EXPECT_EQ(other.Kind, TArchiveAnswer::akNotMine);
+  EXPECT_EQ(other.Reason, "no archive signature known here");
+  EXPECT_NE(fs.FindFile("other.bin"), nullptr);  // a plain file of its folder
+
+  dir.Write("declined.pak", "PACK!");
+  EXPECT_EQ(mount("declined.pak").Kind, TArchiveAnswer::akNothingNew);
+  EXPECT_NE(fs.FindFile("declined.pak"), nullptr);
+
+  EXPECT_EQ(mount("absent.pak").Kind, TArchiveAnswer::akMissing);
+  // The rule of the scan holds here too: a file shorter than a signature fails it.
+  dir.Write("abc", "abc");
+  EXPECT_THROW(mount("abc"), EReadError);
+  // Each mount forgets its scan: the short file's mask does not fail the next one.
+  EXPECT_TRUE(fs.ScanDirs().empty());
+  dir.Write("two.pak", "PACKsecond.quv");
+  EXPECT_EQ(mount("two.pak").Kind, TArchiveAnswer::akLoaded);
+}
+
+TEST_F(FileSystemScan, ShortFilesArePlainWhereTheScanAsksForIt) {
+  fs.RegisterLoader(std::make_unique<TPackLoader>(&fs));
+  dir.Write("abc", "abc");
+  dir.Write("empty", "");
+  dir.Write("one.pak", "PACKinner.quv");
+  fs.AddSearchPath("", dir.Path(), sdShortFilesArePlain, Masks("*", 0, true));
+  fs.Rescan();
+  EXPECT_NE(fs.FindFile("abc"), nullptr);
+  EXPECT_NE(fs.FindFile("empty"), nullptr);
+  EXPECT_NE(fs.FindFile("pack/inner.quv"), nullptr);
+  EXPECT_EQ(fs.FindFile("one.pak"), nullptr);
+
+  // Offered directly, a short file is refused with the loader's reason, not an error.
+  auto reader = std::make_shared<TSystemFileReader>(dir.File("abc"), 1);
+  reader->Open(fmRead);
+  const TArchiveAnswer answer = fs.OfferArchive(reader, dir.File("abc"), 0);
+  EXPECT_EQ(answer.Kind, TArchiveAnswer::akNotMine);
+  EXPECT_EQ(answer.Reason, "too short for an archive signature");
+  EXPECT_EQ(reader->GetPosition(), 0);
+  TFileSystem bare;
+  EXPECT_EQ(bare.OfferArchive(reader, "abc", 0).Reason, "no archive loader is registered");
+}

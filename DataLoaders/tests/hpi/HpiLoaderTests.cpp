@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "HpiTestSupport.h"
+#include "MemoryFileReaderU.h"
 #include "QuvManagerU.h"
 #include "QuvSamplesU.h"
 
@@ -170,6 +171,37 @@ TEST_F(HpiLoader, OtherVersionIsMountedAsAPlainFile) {
   Mount(*fs, WriteBytes("v2.hpi", builder.Build()));
   EXPECT_TRUE(fs->FindFile("v2.hpi"));
   EXPECT_FALSE(fs->FindFile("f.bin"));
+}
+
+TEST_F(HpiLoader, BidNamesWhatItRecognisedAndATruncatedArchiveIsStillHpi) {
+  THpiBuilder builder;
+  builder.AddFile("f.bin", Pattern(5));
+  const std::vector<uint8_t> good = builder.Build();
+  auto fs = MakeFileSystem();
+  const TLibLoader& hpi = *fs->Loaders().front();
+  const auto bid = [&hpi](std::vector<uint8_t> bytes) {
+    TMemoryFileReader reader(std::move(bytes));
+    reader.Open(fmRead);
+    return hpi.Bid(reader);
+  };
+  EXPECT_TRUE(bid(good).Mine());
+  EXPECT_EQ(bid({'H', 'A', 'P'}).Verdict, TLoaderBid::bdTooShort);
+  EXPECT_EQ(bid({'P', 'K', 3, 4, 0, 0, 1, 0}).Verdict, TLoaderBid::bdOtherSignature);
+  std::vector<uint8_t> other = good;
+  SetU32(other, 4, 0x00020000);
+  const TLoaderBid version = bid(other);
+  EXPECT_EQ(version.Verdict, TLoaderBid::bdOtherVersion);
+  EXPECT_EQ(version.Reason, "HPI archive of version 0x00020000; only 0x00010000 is read");
+  // Cut before its version: an HPI archive, and a broken one.
+  EXPECT_TRUE(bid({'H', 'A', 'P', 'I', 0}).Mine());
+  ExpectMountError<EReadError>({'H', 'A', 'P', 'I', 0}, "Stream read error");
+
+  // Mounted, the version's reason is what the file system answers.
+  const TArchiveAnswer answer = Mount(*fs, WriteBytes("v2.hpi", other));
+  EXPECT_EQ(answer.Kind, TArchiveAnswer::akNotMine);
+  EXPECT_EQ(answer.Reason, version.Reason);
+  RegisterArchiveLoaders(*fs);  // every signature taken: nothing added
+  EXPECT_EQ(fs->Loaders().size(), 1u);
 }
 
 TEST_F(HpiLoader, SecondLoaderForTheSameSignatureIsIgnored) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveLoadersU.h"
 #include "ConsoleU.h"
 #include "FileSystemU.h"
 #include "HpiBuilderU.h"
@@ -74,17 +75,13 @@ class HpiTest : public ::testing::Test {
   // A file system with an HPI loader, as the main window makes it.
   std::unique_ptr<TFileSystem> MakeFileSystem() {
     auto fs = std::make_unique<TFileSystem>();
-    fs->RegisterLoader(std::make_unique<THpiLoader>(fs.get()));
+    RegisterArchiveLoaders(*fs);
     return fs;
   }
 
   // Mounts one archive file: its folder searched with its own name as the mask.
-  void Mount(TFileSystem& fs, const std::string& archivePath, int32_t priority = 0) {
-    const std::filesystem::path path(archivePath);
-    fs.AddSearchPath("", path.parent_path().string(), sdCheckUsable,
-                     {TFileMaskInfo{path.filename().string(), priority, true}});
-    fs.Rescan(true);
-    fs.ClearScanDirs();
+  TArchiveAnswer Mount(TFileSystem& fs, const std::string& archivePath, int32_t priority = 0) {
+    return fs.MountArchive(archivePath, priority);
   }
 
   std::vector<uint8_t> ReadFile(TFileSystem& fs, const std::string& innerPath) {

@@ -341,9 +341,20 @@ void TFileSystem::AddFileSearchPath(const std::string& diskPath, int32_t priorit
                 {TFileMaskInfo{FileNameMask(ExtractFileName(diskPath)), priority, loadArchives}});
 }
 
+void TFileSystem::RescanOnce() {
+  // The next mount starts afresh: a mask kept from this one would be scanned again with it.
+  try {
+    Rescan(true);
+  } catch (...) {
+    ClearScanDirs();
+    throw;
+  }
+  ClearScanDirs();
+}
+
 void TFileSystem::MountDiskFile(const std::string& diskPath, int32_t priority) {
   AddFileSearchPath(diskPath, priority, false);
-  Rescan(true);
+  RescanOnce();
 }
 
 TArchiveAnswer TFileSystem::MountArchive(const std::string& diskPath, int32_t priority) {
@@ -351,7 +362,7 @@ TArchiveAnswer TFileSystem::MountArchive(const std::string& diskPath, int32_t pr
   FWatch = &watch;
   try {
     AddFileSearchPath(diskPath, priority, true);
-    Rescan(true);
+    RescanOnce();
   } catch (...) {
     FWatch = nullptr;
     throw;

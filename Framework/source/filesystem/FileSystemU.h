@@ -134,8 +134,8 @@ class TFileSystem : public TSubSystem {
   void Clear();  // frees the tree, the scan directories and the macros
 
   // One disk file at the root, as the viewer mounts a file or an archive: its folder searched
-  // with the file's name as the only mask, then a rescan of what changed. Relative paths are
-  // taken against the current folder.
+  // with the file's name as the only mask, a rescan of what changed, and the scan directories
+  // forgotten (the tree stays). Relative paths are taken against the current folder.
   void MountDiskFile(const std::string& diskPath, int32_t priority);
   TArchiveAnswer MountArchive(const std::string& diskPath, int32_t priority);
   // The loaders' dispatch for one open file at position 0: the newest loader that bids on it
@@ -188,6 +188,7 @@ class TFileSystem : public TSubSystem {
                  const TFileMaskInfo& mask, int64_t size);
   TArchiveAnswer TryLoadArchive(const std::string& diskPath, int32_t priority, bool strict);
   void AddFileSearchPath(const std::string& diskPath, int32_t priority, bool loadArchives);
+  void RescanOnce();
 
   std::vector<std::unique_ptr<TScanDir>> FScanDirs;
   std::vector<std::pair<std::string, TMacroHandler>> FMacros;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "FrontendTestUtilsU.h"
+#include "HpiBuilderU.h"
 
 namespace {
 
@@ -185,4 +186,24 @@ TEST_F(CliProcess, TheMapBesideTheProgramNamesTheLocationsOfItsReports) {
                          "MappedUnit.Everything\nLine: 7\n"),
             std::string::npos)
       << run.Err;
+}
+
+TEST_F(CliProcess, LsListsArchivesAsFilesWithTheirContentAndShortFilesAsFiles) {
+  THpiBuilder builder;
+  builder.AddFile("anims/tank.quv", {1, 2, 3});
+  fs::create_directories(Dir.Path() / "in/sub");
+  WriteFileBytes(Dir.File("in/sub/units.hpi"), builder.Build());
+  WriteFileBytes(Dir.File("in/ab"), {'a', 'b'});
+  const TRun ls = RunChild(Cli, {"ls", "in"}, Dir.Path(), std::chrono::seconds(20));
+  EXPECT_EQ(ls.ExitCode, 0) << ls.Err;
+  EXPECT_NE(ls.Out.find("ab\t2\n"), std::string::npos) << ls.Out;
+  EXPECT_NE(ls.Out.find("sub/units.hpi\t"), std::string::npos) << ls.Out;
+  EXPECT_NE(ls.Out.find("anims/tank.quv\t3\n"), std::string::npos) << ls.Out;
+
+  // hpi list says why a file is not an archive.
+  const TRun list = RunChild(Cli, {"hpi", "list", "in/ab"}, Dir.Path(), std::chrono::seconds(20));
+  EXPECT_NE(list.ExitCode, 0);
+  EXPECT_NE(list.Err.find("\"in/ab\" is not an archive: too short for an archive signature"),
+            std::string::npos)
+      << list.Err;
 }
