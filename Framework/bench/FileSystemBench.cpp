@@ -19,6 +19,7 @@
 #include "FileSystemU.h"
 #include "LowLevelIO.h"
 #include "StringUtilsU.h"
+#include "TempDirU.h"
 
 namespace {
 
@@ -28,9 +29,6 @@ constexpr int FileCount = 10000;
 class TBenchFolder {
  public:
   TBenchFolder() {
-    std::string pattern = "/tmp/vellicor-fsbench-XXXXXX";
-    if (!mkdtemp(pattern.data())) return;
-    Path = pattern;
     for (int i = 0; i < FileCount; ++i) {
       const std::string name = Format("sprite_%05d.quv", i);
       std::ofstream(Path + "/" + name, std::ios::binary) << "QUV";
@@ -41,11 +39,8 @@ class TBenchFolder {
     std::shuffle(Names.begin(), Names.end(), random);
     for (const std::string& name : Names) OtherCase.push_back(UpperCase(name));
   }
-  ~TBenchFolder() {
-    std::error_code ignored;
-    if (!Path.empty()) std::filesystem::remove_all(Path, ignored);
-  }
-  std::string Path;
+  TTempDir Temp{"fsbench"};
+  const std::string Path = Temp.Path().string();
   std::vector<std::string> Names;
   std::vector<std::string> OtherCase;
 };

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <fstream>
+
 #include "AssertU.h"
 #include "CoreTestSupport.h"
 #include "LowLevelIO.h"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "ConsoleU.h"
 #include "CoreTestSupport.h"
 #include "LowLevelIO.h"

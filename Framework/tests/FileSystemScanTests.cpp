@@ -64,7 +64,7 @@ class FileSystemScan : public testing::Test {
 }  // namespace
 
 TEST_F(FileSystemScan, SamePathTwiceKeepsOneScanDirectoryAndMergesMasks) {
-  fs.AddSearchPath("", dir.Path() + "/", 1, Masks("*.pal", 1));
+  fs.AddSearchPath("", dir.Path().string() + "/", 1, Masks("*.pal", 1));
   fs.AddSearchPath("", dir.Path(), 0, {{"*.PAL", 1, false}, {"*.quv", 2, false}});
   ASSERT_EQ(fs.ScanDirs().size(), 1u);
   const TScanDir& scanDir = *fs.ScanDirs()[0];
@@ -85,7 +85,7 @@ TEST_F(FileSystemScan, PathsAreNormalisedAndParentReferencesRefused) {
   fs.AddSearchPath("", "", 0, Masks("*"));
   EXPECT_EQ(fs.ScanDirs()[1]->Path, "<Root>");
 
-  fs.AddSearchPath("", dir.Path() + "/../etc", 0, Masks("*"));
+  fs.AddSearchPath("", dir.Path().string() + "/../etc", 0, Masks("*"));
   EXPECT_EQ(fs.ScanDirs().size(), 2u);
   ASSERT_FALSE(console.Logged.empty());
   EXPECT_EQ(console.Logged.back().first, 7);
@@ -109,7 +109,7 @@ TEST_F(FileSystemScan, RescanMountsMatchingFilesUnderTheMountPointOnce) {
                                       "BASE\\ART\\palette.pal", "BASE\\ART\\unit.quv"}));
   EXPECT_EQ(fs.FindFile("base/art/PALETTE.PAL")->Size, 4);
   ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[0].second.substr(0, dir.Path().size()), dir.Path());
+  EXPECT_EQ(found[0].second.substr(0, dir.Path().string().size()), dir.Path());
 
   fs.Rescan(false);  // the same files again: nothing doubles
   EXPECT_EQ(fs.FindDirectory("base/art")->Files.size(), 2u);
@@ -138,7 +138,8 @@ TEST_F(FileSystemScan, StarPathMountsTheNestedTreeWithTheSameMask) {
   dir.Write("top.quv", "1");
   dir.Write("a/b/c/deep.QUV", "1");
   dir.Write("a/skip.txt", "1");
-  fs.AddSearchPath("", dir.Path() + "/*", sdCheckUsable | sdRemoveAfterScan, Masks("*.quv"));
+  fs.AddSearchPath("", dir.Path().string() + "/*", sdCheckUsable | sdRemoveAfterScan,
+                   Masks("*.quv"));
   fs.Rescan();
   EXPECT_EQ(TreePaths(fs), (std::vector<std::string>{"a\\", "a\\b\\", "a\\b\\c\\",
                                                      "a\\b\\c\\deep.QUV", "empty\\", "top.quv"}));
@@ -150,7 +151,7 @@ TEST_F(FileSystemScan, LinkLoopsAndMissingFoldersEndQuietly) {
   dir.Write("a/b/f.txt", "1");
   std::filesystem::create_directory_symlink(dir.File("a"), dir.File("a/b/back"));
   std::filesystem::create_symlink(dir.File("nowhere"), dir.File("a/dangling"));
-  fs.AddSearchPath("", dir.Path() + "/*", 0, Masks("*"));
+  fs.AddSearchPath("", dir.Path().string() + "/*", 0, Masks("*"));
   fs.AddSearchPath("", dir.File("missing") + "/*", sdCheckUsable, Masks("*"));
   fs.AddSearchPath("", dir.File("missing2"), 0, Masks("*", 0, true));
   fs.Rescan();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include <algorithm>
 #include <map>
@@ -35,31 +37,32 @@ class LowLevelIO : public testing::Test {
 };
 
 TEST_F(LowLevelIO, FindFirstMatchesMasksWithoutRegardToCase) {
-  auto found = Search(dir.Path() + "/*.TxT", saNormal);
+  auto found = Search(dir.Path().string() + "/*.TxT", saNormal);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found["A.TXT"].Size, 5);
   EXPECT_EQ(found["A.TXT"].Attributes, 0u);
   EXPECT_EQ(found["b.txt"].Size, 1);
-  EXPECT_EQ(Search(dir.Path() + "/*.*", saNormal).size(), 3u) << "\"*.*\" takes names without dot";
-  EXPECT_TRUE(Search(dir.Path() + "/*.bmp", saNormal).empty());
+  EXPECT_EQ(Search(dir.Path().string() + "/*.*", saNormal).size(), 3u)
+      << "\"*.*\" takes names without dot";
+  EXPECT_TRUE(Search(dir.Path().string() + "/*.bmp", saNormal).empty());
   EXPECT_TRUE(Search(dir.File("nowhere") + "/*", saNormal | saDirectory).empty());
 }
 
 TEST_F(LowLevelIO, DirectoriesOnlyWithTheirBitAndNeverDotEntries) {
-  auto found = Search(dir.Path() + "/*", saNormal | saDirectory);
+  auto found = Search(dir.Path().string() + "/*", saNormal | saDirectory);
   EXPECT_EQ(found.size(), 4u);
   EXPECT_EQ(found.count("."), 0u);
   EXPECT_EQ(found.count(".."), 0u);
   EXPECT_EQ(found["Sub.txt"].Attributes, static_cast<uint32_t>(ffDirectory));
-  auto dirsOnly = Search(dir.Path() + "/*", saDirectory);
+  auto dirsOnly = Search(dir.Path().string() + "/*", saDirectory);
   ASSERT_EQ(dirsOnly.size(), 1u);
   EXPECT_EQ(dirsOnly.begin()->first, "Sub.txt");
 }
 
 TEST_F(LowLevelIO, ReadOnlyFilesNeedTheirBit) {
   chmod(dir.File("b.txt").c_str(), 0444);
-  EXPECT_EQ(Search(dir.Path() + "/*.txt", saNormal).count("b.txt"), 0u);
-  auto found = Search(dir.Path() + "/*.txt", saNormal | saReadOnly);
+  EXPECT_EQ(Search(dir.Path().string() + "/*.txt", saNormal).count("b.txt"), 0u);
+  auto found = Search(dir.Path().string() + "/*.txt", saNormal | saReadOnly);
   ASSERT_EQ(found.count("b.txt"), 1u);
   EXPECT_EQ(found["b.txt"].Attributes, static_cast<uint32_t>(ffReadOnly));
 }
@@ -70,7 +73,7 @@ TEST_F(LowLevelIO, BrokenLinksLoopsPipesAndVanishedFilesAreSkipped) {
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
   for (int i = 0; i < 20; ++i) dir.Write("v" + std::to_string(i), "x");
   TFindFileData data;
-  auto handle = Platform().FindFirst(dir.Path() + "/*", saNormal | saDirectory, data);
+  auto handle = Platform().FindFirst(dir.Path().string() + "/*", saNormal | saDirectory, data);
   ASSERT_TRUE(handle);
   for (int i = 0; i < 20; ++i) std::filesystem::remove(dir.File("v" + std::to_string(i)));
   std::vector<std::string> names{data.Name};
@@ -107,7 +110,7 @@ TEST_F(LowLevelIO, HandleFlagsChooseAccessAndDisposition) {
   EXPECT_EQ(truncated->Size(), 0);
   EXPECT_THROW(Platform().FileOpen(dir.File("absent.bin"), hfTruncate), EInOutError);
   // Backslashes and one trailing separator are normalised away.
-  auto normalised = Platform().FileOpen(dir.Path() + "\\A.TXT\\", hfRead);
+  auto normalised = Platform().FileOpen(dir.Path().string() + "\\A.TXT\\", hfRead);
   EXPECT_EQ(normalised->Size(), 5);
 }
 

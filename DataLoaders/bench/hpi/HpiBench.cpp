@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ArchiveLoadersU.h"
 #include "HpiBuilderU.h"
 #include "HpiChunkU.h"
 #include "HpiLz77EncoderU.h"
 #include "Hpi_Zeta_LoaderU.h"
 #include "Lz77U.h"
+#include "TempDirU.h"
 
 namespace {
 
@@ -30,25 +32,13 @@ std::vector<uint8_t> SpriteBytes(size_t size) {
 
 // Archives written for the run, removed when the program ends.
 std::string TempPath(const std::string& name) {
-  static struct TRemoveAtExit {
-    std::vector<std::string> Files;
-    ~TRemoveAtExit() {
-      for (const std::string& file : Files) std::filesystem::remove(file);
-    }
-  } written;
-  written.Files.push_back((std::filesystem::temp_directory_path() /
-                           ("vellicor_hpibench_" + std::to_string(::getpid()) + "_" + name))
-                              .string());
-  return written.Files.back();
+  static const TTempDir folder("hpibench");
+  return folder.File(name);
 }
 
 void Mount(TFileSystem& fs, const std::string& archive) {
-  const std::filesystem::path path(archive);
-  fs.RegisterLoader(std::make_unique<THpiLoader>(&fs));
-  fs.AddSearchPath("", path.parent_path().string(), sdCheckUsable,
-                   {TFileMaskInfo{path.filename().string(), 0, true}});
-  fs.Rescan(true);
-  fs.ClearScanDirs();
+  RegisterArchiveLoaders(fs);
+  fs.MountArchive(archive, 0);
 }
 
 void BM_Lz77Decode(benchmark::State& state) {

@@ -16,6 +16,7 @@
 #include "FileSystemU.h"
 #include "HpiBuilderU.h"
 #include "Hpi_Zeta_LoaderU.h"
+#include "TempDirU.h"
 
 namespace hpitest {
 
@@ -49,19 +50,12 @@ inline std::vector<uint8_t> ReadAll(IFileReader& reader) {
 class HpiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    Dir = std::filesystem::temp_directory_path() /
-          (std::string("vellicor_hpi_") + info->test_suite_name() + "_" + info->name() + "_" +
-           std::to_string(::getpid()));
-    std::filesystem::remove_all(Dir);
-    std::filesystem::create_directories(Dir);
     Log.Initialize();
     Console = &Log;
   }
   void TearDown() override {
     Console = nullptr;
     Log.Finalize();
-    std::filesystem::remove_all(Dir);
   }
 
   std::string WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -92,7 +86,8 @@ class HpiTest : public ::testing::Test {
     return data;
   }
 
-  std::filesystem::path Dir;
+  TTempDir Temp{"hpi"};
+  const std::filesystem::path Dir = Temp.Path();
   TConsole Log;
 };
 

@@ -8,6 +8,7 @@
 #include "QuvSamplesU.h"
 #include "QuvTestSupport.h"
 #include "StreamsU.h"
+#include "TempDirU.h"
 
 namespace {
 
@@ -338,9 +339,8 @@ TEST_F(QuvReaderTest, RunLengthRowPastTheEndFailsWithTheReadErrorAndKeepsEarlier
 }
 
 TEST_F(QuvReaderTest, FileOnDiskIsOpenedOnceHoweverManyFramesAreFetched) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("vellicor-quv-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
+  const TTempDir temp("quv");
+  const std::filesystem::path& folder = temp.Path();
   const std::vector<uint8_t> bytes = MakeSyntheticQuv(3, 4, 8, 8, 1);
   std::ofstream(folder / "many.quv", std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -371,7 +371,6 @@ TEST_F(QuvReaderTest, FileOnDiskIsOpenedOnceHoweverManyFramesAreFetched) {
     images->Release();
   }
   Platform().FileOpen = savedOpen;
-  std::filesystem::remove_all(folder);
 }
 
 // ---- Files that lie about their size or structure ----

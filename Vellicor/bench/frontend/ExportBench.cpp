@@ -15,6 +15,7 @@
 #include "MemoryFileReaderU.h"
 #include "QuvManagerU.h"
 #include "QuvSamplesU.h"
+#include "TempDirU.h"
 
 namespace {
 
@@ -32,14 +33,8 @@ struct TBenchFile {
     AddMemoryFile(FileSystem, "bench.quv",
                   std::make_shared<const std::vector<uint8_t>>(
                       MakeSyntheticQuv(ImageCount, FrameCount, 64, 64)));
-    Folder = fs::temp_directory_path() / "vellicor-frontend-bench";
-    fs::remove_all(Folder);
-    fs::create_directories(Folder);
   }
-  ~TBenchFile() {
-    fs::remove_all(Folder);
-    FileSystem.Finalize();
-  }
+  ~TBenchFile() { FileSystem.Finalize(); }
 
   // A fresh manager and collection, as a newly opened view has them: nothing decoded yet.
   std::unique_ptr<TQuvManager> OpenManager() {
@@ -59,7 +54,8 @@ struct TBenchFile {
   }
 
   TFileSystem FileSystem;
-  fs::path Folder;
+  TTempDir Temp{"frontend-bench"};
+  const fs::path Folder = Temp.Path();
 };
 
 TBenchFile& BenchFile() {

@@ -16,6 +16,7 @@
 #include "PngWriterU.h"
 #include "QuvManagerU.h"
 #include "QuvSamplesU.h"
+#include "TempDirU.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ void ExportEveryFrame(benchmark::State& state, TExportFormat format) {
   (void)mounted;
   Palette = BuiltInPalette();
   TransparentIndex = SampleTransparentIndex;
-  const fs::path folder = fs::temp_directory_path() / "vellicor-png-bench";
+  const TTempDir temp("png-bench");
+  const fs::path folder = temp.Path() / "out";
   double seconds = 0;
   for (auto _ : state) {
     state.PauseTiming();

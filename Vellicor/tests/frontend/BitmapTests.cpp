@@ -17,7 +17,7 @@ TBitmap VgaPicture() {
   return bitmap;
 }
 
-std::string SaveAs(const TScratchDir& dir, const TBitmap& bitmap, const std::string& name) {
+std::string SaveAs(const TTempDir& dir, const TBitmap& bitmap, const std::string& name) {
   const std::string fileName = dir.File(name);
   WriteFileBytes(fileName, EncodeBmp(bitmap));
   return fileName;
@@ -55,7 +55,7 @@ TEST(Bitmap, SizeBelowZeroOrBeyondTheLimitIsRefused) {
 }
 
 TEST(Bitmap, EveryFormatIsReadBackByImageMagickWithItsColours) {
-  TScratchDir dir;
+  TTempDir dir;
   const TBitmap picture = VgaPicture();
   for (TPixelFormat format : {pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
     SCOPED_TRACE(PixelFormatBits(format));
@@ -74,7 +74,7 @@ TEST(Bitmap, EveryFormatIsReadBackByImageMagickWithItsColours) {
 }
 
 TEST(Bitmap, OneBitSplitsByLuminance) {
-  TScratchDir dir;
+  TTempDir dir;
   TBitmap bitmap(4, 2);
   const TRGBColor colors[8] = {{0, 0, 255}, {255, 255, 0}, {128, 128, 128}, {127, 127, 127},
                                {255, 0, 0}, {0, 255, 0},   {255, 255, 255}, {0, 0, 0}};
@@ -98,7 +98,7 @@ TEST(Bitmap, FourBitTakesTheNearestVgaColour) {
 }
 
 TEST(Bitmap, EightBitKeepsUpTo256ColoursExactly) {
-  TScratchDir dir;
+  TTempDir dir;
   TBitmap bitmap(16, 16);
   for (int i = 0; i < 256; ++i)
     bitmap.SetPixel(i % 16, i / 16, {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});

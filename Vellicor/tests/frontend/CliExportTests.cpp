@@ -49,7 +49,7 @@ class CliExport : public ::testing::Test {
   }
 
   fs::path Cli;
-  TScratchDir Dir;
+  TTempDir Dir;
 };
 
 }  // namespace

@@ -114,7 +114,7 @@ class CliProcess : public ::testing::Test {
     if (!fs::exists(Cli)) GTEST_SKIP() << "vellicor-cli not built";
   }
   fs::path Cli;
-  TScratchDir Dir;
+  TTempDir Dir;
 };
 
 }  // namespace

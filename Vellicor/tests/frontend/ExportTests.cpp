@@ -56,7 +56,7 @@ class Export : public ::testing::Test {
     return FrontEnd().GetImage("arm");
   }
 
-  TScratchDir Dir;
+  TTempDir Dir;
   std::unique_ptr<TMemoryFile> File;
   std::unique_ptr<TFrontEndImages> Images;
 };
@@ -211,7 +211,7 @@ TEST_F(Export, SubFrameExportsNameAndPadEachFrame) {
   EXPECT_EQ(first.Width, 5 + 2);
   EXPECT_EQ(first.Height, 6 + 2);
 
-  TScratchDir all;
+  TTempDir all;
   arm->ExportImageSubFrameRange(0, 100, SubFrameNameFormat, all.Path().string(), 1, INT32_MAX);
   EXPECT_EQ(all.List(), (std::vector<std::string>{"arm_03_1.bmp"}));
   // Only sub-frame 1 is in range: it sets the origin alone.

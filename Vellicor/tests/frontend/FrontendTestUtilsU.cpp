@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -18,27 +17,6 @@
 #include "ImageLoaderU.h"
 
 namespace fs = std::filesystem;
-
-TScratchDir::TScratchDir() {
-  static std::atomic<int> counter{0};
-  FPath = fs::temp_directory_path() /
-          ("vellicor-frontend-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-  fs::remove_all(FPath);
-  fs::create_directories(FPath);
-}
-
-TScratchDir::~TScratchDir() {
-  std::error_code ignored;
-  fs::permissions(FPath, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(FPath, ignored);
-}
-
-std::vector<std::string> TScratchDir::List() const {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(FPath)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TDecodedImage DecodeWithMagick(const std::string& fileName) {
   TDecodedImage image;
@@ -162,10 +140,8 @@ std::vector<uint8_t> FromHex(const std::string& hex) {
 
 TPillowImage DecodeWithPillow(const std::string& fileName) {
   TPillowImage image;
-  const std::string script =
-      fs::temp_directory_path() / ("vellicor-pillow-" + std::to_string(getpid()) + ".py");
-  std::vector<uint8_t> text(PillowScript, PillowScript + std::strlen(PillowScript));
-  WriteFileBytes(script, text);
+  const TTempDir temp("pillow");
+  const std::string script = temp.Write("decode.py", PillowScript);
   std::istringstream lines(RunShell(PillowPython() + " '" + script + "' '" + fileName + "' 2>&1"));
   std::string key;
   while (lines >> key) {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared helpers of the front-end tests: a scratch folder, the sample sprites in colours, and
-// outside decoders (ImageMagick, Pillow) to read back the files we write.
+// Shared helpers of the front-end tests: the scratch folder, the sample sprites in colours,
+// and outside decoders (ImageMagick, Pillow) to read back the files we write.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -8,20 +8,7 @@
 
 #include "BitmapU.h"
 #include "QuvSamplesU.h"
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TScratchDir {
- public:
-  TScratchDir();
-  ~TScratchDir();
-  const std::filesystem::path& Path() const { return FPath; }
-  std::string File(const std::string& name) const { return (FPath / name).string(); }
-  // File names in the folder, sorted.
-  std::vector<std::string> List() const;
-
- private:
-  std::filesystem::path FPath;
-};
+#include "TempDirU.h"
 
 // A picture as ImageMagick decodes it.
 struct TDecodedImage {

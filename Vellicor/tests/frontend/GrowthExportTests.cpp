@@ -140,7 +140,7 @@ class GrowthExport : public ::testing::Test {
 
   TFileSystem FileSystem;
   TQuvManager Manager;
-  TScratchDir Dir;
+  TTempDir Dir;
 
  private:
   std::unique_ptr<TImageClass> FImages;

@@ -75,7 +75,7 @@ class ImageFormats : public ::testing::Test {
   }
 
   fs::path Cli;
-  TScratchDir Dir;
+  TTempDir Dir;
   std::string Out;
 };
 

@@ -59,7 +59,7 @@ TEST(PaletteTest, BuiltInEntriesHoldTheTabledColoursAndZeroFourthBytes) {
 }
 
 TEST(PaletteTest, FilesOf1023Or1025BytesFallBackToTheBuiltInPaletteWithIndex9) {
-  TScratchDir dir;
+  TTempDir dir;
   for (size_t size : {size_t(1023), size_t(1025), size_t(0)}) {
     SCOPED_TRACE(size);
     Palette = {};
@@ -75,7 +75,7 @@ TEST(PaletteTest, FilesOf1023Or1025BytesFallBackToTheBuiltInPaletteWithIndex9) {
 }
 
 TEST(PaletteTest, LoadedPaletteReplacesEveryFourthByteAndKeepsTheTransparentIndex) {
-  TScratchDir dir;
+  TTempDir dir;
   WriteFileBytes(dir.File("palette.pal"), PaletteBytes(1024));
   TransparentIndex = 0;
   EXPECT_TRUE(LoadPaletteFile(dir.File("palette.pal")));
@@ -92,7 +92,7 @@ TEST(PaletteTest, LoadedPaletteReplacesEveryFourthByteAndKeepsTheTransparentInde
 }
 
 TEST(PaletteTest, LoadPaletteFindsTheFileThroughTheFileSystem) {
-  TScratchDir dir;
+  TTempDir dir;
   WriteFileBytes(dir.File("palette.pal"), PaletteBytes(1024));
   TFileSystem fileSystem;
   fileSystem.AddSearchPath("", dir.Path().string(), 0, {{"*.pal", 0, false}});

@@ -55,7 +55,7 @@ class CliPack : public ::testing::Test {
             ReadFileBytes(item.path().string());
     return files;
   }
-  TScratchDir Dir;
+  TTempDir Dir;
 };
 
 }  // namespace

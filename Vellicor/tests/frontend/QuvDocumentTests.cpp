@@ -19,7 +19,7 @@ class QuvDocument : public testing::Test {
   }
   TQuvDocumentResult Open(const std::string& path) { return OpenQuvDocument(path, options); }
 
-  TScratchDir dir;
+  TTempDir dir;
   TQuvDocumentOptions options;
 };
 

@@ -61,7 +61,7 @@ void ExpectPicture(const TBitmap& bitmap, const TSampleFrame& sample) {
 }
 
 // Every file of a folder with its bytes.
-std::vector<std::pair<std::string, std::vector<uint8_t>>> Contents(const TScratchDir& dir) {
+std::vector<std::pair<std::string, std::vector<uint8_t>>> Contents(const TTempDir& dir) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
   for (const std::string& name : dir.List())
     files.emplace_back(name, ReadFileBytes(dir.File(name)));
@@ -97,7 +97,7 @@ TEST_F(QuvExport, SampleFramesBecomeUnmirroredPicturesOfTheirPaletteColours) {
 
 TEST_F(QuvExport, FileInsideAnArchiveExportsTheSameBytesAsOnItsOwn) {
   const std::vector<uint8_t> quv = MakeSampleQuv();
-  TScratchDir plainDir, archiveDir;
+  TTempDir plainDir, archiveDir;
 
   TOpenedFile plain;
   AddMemoryFile(plain.FileSystem, "sample.quv", std::make_shared<const std::vector<uint8_t>>(quv));

@@ -184,7 +184,7 @@ class CliThumbnail : public Thumbnail {
   }
 
   fs::path Cli, Samples;
-  TScratchDir Dir;
+  TTempDir Dir;
   std::string Err;
   double Seconds = 0;
 };

@@ -4,7 +4,7 @@
 
 #include "AppSettingsU.h"
 #include "ProgramPathsU.h"
-#include "TempDir.h"
+#include "ShellTestSupport.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "DesktopIntegrationU.h"
 #include "FileAssociateU.h"
-#include "TempDir.h"
+#include "ShellTestSupport.h"
 #include "VellicorVersion.h"
 
 namespace {

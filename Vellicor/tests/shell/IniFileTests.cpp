@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "IniFileU.h"
-#include "TempDir.h"
+#include "ShellTestSupport.h"
 
 TEST(IniFile, KeepsSectionsAndKeysInFirstWrittenOrder) {
   TTempDir dir;

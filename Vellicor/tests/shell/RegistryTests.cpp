@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RegistryU.h"
-#include "TempDir.h"
+#include "ShellTestSupport.h"
 
 namespace {
 constexpr auto HKCU = TRegistryRoot::CurrentUser;

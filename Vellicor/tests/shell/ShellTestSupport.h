@@ -1,34 +1,13 @@
 #pragma once
-// A fresh folder under the system's temporary folder, removed again with everything in it.
+// What the shell tests share: the scratch folder, whole-file text reads and writes, and a
+// scoped environment variable.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-class TTempDir {
- public:
-  TTempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "vellicor-shell-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    FPath = pattern;
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(FPath, ec);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-
-  const std::string& Path() const { return FPath; }
-  std::string operator/(const std::string& name) const { return FPath + "/" + name; }
-
- private:
-  std::string FPath;
-};
+#include "TempDirU.h"
 
 inline std::string ReadText(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
