@@ -14,6 +14,8 @@ if ! graph="$(python3 scripts/include-graph.py Vellicor/source/gui Framework)"; 
   grep CYCLE <<< "$graph"
   exit 1
 fi
+# A viewer routine longer than a screen says why beside it ("// Long: ...").
+python3 scripts/long-routines.py Vellicor/source/gui
 
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLICOR_SANITIZE=ON > /dev/null
 cmake --build build/test -j"$jobs"

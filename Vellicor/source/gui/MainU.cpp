@@ -102,25 +102,7 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
 
   CreateProcessObjects();
 
-  MdiArea = new QMdiArea(this);
-  MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  MdiArea->setBackground(QColor(128, 128, 128));
-  setCentralWidget(MdiArea);
-  // What to do first, where the views will be.
-  EmptyHint = new QLabel(
-      QStringLiteral("Open a Quv file or an HPI archive with File \u25B8 Open, or drop one here"),
-      MdiArea->viewport());
-  EmptyHint->setAlignment(Qt::AlignCenter);
-  EmptyHint->setWordWrap(true);
-  EmptyHint->setStyleSheet(QStringLiteral("color: white;"));
-  auto* hintLayout = new QVBoxLayout(MdiArea->viewport());
-  hintLayout->addWidget(EmptyHint);
-  // The active view's exports make "Image Manipulation" (not while a batch opens files).
-  connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
-    auto* view = child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
-    if (view && !FLoadingQuvs) view->Activate();
-  });
+  CreateClientArea();
   CreateFileActions();
   CreateSettingsActions();
   CreateWindowActions();
@@ -146,20 +128,7 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
     FSettings->Save();
   };
 
-  // The window system reports a change as several events, in an order of its own (a maximize
-  // may resize before the state says maximized): the window is saved once they have settled.
-  FWindowSaveTimer = new QTimer(this);
-  FWindowSaveTimer->setSingleShot(true);
-  FWindowSaveTimer->setInterval(200);
-  connect(FWindowSaveTimer, &QTimer::timeout, this, [this] {
-    if (Activated && !FSettings->Updating()) FSettings->Save();
-  });
-
-  Timer = new QTimer(this);
-  Timer->setInterval(1000);
-  connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
-  Timer->start();
-  TimerTimer();  // the memory figure at once
+  CreateTimers();
 }
 
 TMainForm::~TMainForm() {
@@ -186,6 +155,45 @@ TMainForm::~TMainForm() {
 
 // ---------------------------------------------------------------------------------------------
 // Creation
+
+void TMainForm::CreateClientArea() {
+  MdiArea = new QMdiArea(this);
+  MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  MdiArea->setBackground(QColor(128, 128, 128));
+  setCentralWidget(MdiArea);
+  // What to do first, where the views will be.
+  EmptyHint = new QLabel(
+      QStringLiteral("Open a Quv file or an HPI archive with File \u25B8 Open, or drop one here"),
+      MdiArea->viewport());
+  EmptyHint->setAlignment(Qt::AlignCenter);
+  EmptyHint->setWordWrap(true);
+  EmptyHint->setStyleSheet(QStringLiteral("color: white;"));
+  auto* hintLayout = new QVBoxLayout(MdiArea->viewport());
+  hintLayout->addWidget(EmptyHint);
+  // The active view's exports make "Image Manipulation" (not while a batch opens files).
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
+    auto* view = child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
+    if (view && !FLoadingQuvs) view->Activate();
+  });
+}
+
+void TMainForm::CreateTimers() {
+  // The window system reports a change as several events, in an order of its own (a maximize
+  // may resize before the state says maximized): the window is saved once they have settled.
+  FWindowSaveTimer = new QTimer(this);
+  FWindowSaveTimer->setSingleShot(true);
+  FWindowSaveTimer->setInterval(200);
+  connect(FWindowSaveTimer, &QTimer::timeout, this, [this] {
+    if (Activated && !FSettings->Updating()) FSettings->Save();
+  });
+
+  Timer = new QTimer(this);
+  Timer->setInterval(1000);
+  connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+  Timer->start();
+  TimerTimer();  // the memory figure at once
+}
 
 void TMainForm::CreateProcessObjects() {
   // Messages are only stored: nothing goes to standard output or a log file.

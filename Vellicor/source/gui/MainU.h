@@ -158,6 +158,8 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   void CreateWindowActions();
   void CreateMenus();
   void CreateProcessObjects();
+  void CreateClientArea();  // the MDI area with the hint shown while it is empty
+  void CreateTimers();
   void ConnectSettings();
   void ConnectView(TQuvView* view);
   void RequestChildSwitch(bool next);
