@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "FileSystemU.h"
+#include "PaletteFileU.h"
 #include "StringUtilsU.h"
 
 TPalette Palette{};
@@ -80,12 +81,9 @@ bool LoadPaletteFrom(const IFileReaderRef& reader) {
     throw;
   }
   reader->Close();
-  Palette = loaded;
   // The fourth byte is not the file's: opaque everywhere but for the empty-pixel entries.
-  for (int i = 255; i >= 0; --i) Palette[i][3] = 255;
-  Palette[0][3] = 0;
-  Palette[9][3] = 0;
-  Palette[10][3] = 100;
+  SetLoadedFourthBytes(loaded);
+  Palette = loaded;
   return true;
 }
 
