@@ -1429,6 +1429,9 @@ void TQuvView::CreateSpeedUnit() {
   AnimationSpeedUnit = new QLabel(AnimationPanel);
   auto* row = new QHBoxLayout;
   layout->removeWidget(AnimationSpeedSelector);
+  // Wide enough for any speed one would type, so the unit fits beside it.
+  AnimationSpeedSelector->setMaximumWidth(
+      AnimationSpeedSelector->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 32);
   row->addWidget(AnimationSpeedSelector);
   row->addWidget(AnimationSpeedUnit, 1);
   layout->insertLayout(at, row);
