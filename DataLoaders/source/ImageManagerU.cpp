@@ -182,6 +182,15 @@ void TImageClass::ReleaseFrame(TImageFrame* frame) {
   LeaveFrame(frame);
 }
 
+void TImageClass::Recolour() {
+  for (auto& image : Images)
+    for (auto& frame : image->Frames)
+      if (frame) {
+        frame->Recolour();
+        TouchFrame(frame.get());  // the colour rows no longer count
+      }
+}
+
 void TImageClass::LeaveFrame(TImageFrame* frame) {
   if (!frame->FInRecent) return;
   FRecent.erase(frame->FRecentPos);
@@ -391,6 +400,15 @@ void TImageFrame::ConvertToTrueColour(const TPalette& palette) {
   // The palette indices stay beside the colours, e.g. for writing the frame back.
   if (!PalettePixels) PalettePixels = Pixels;
   Pixels = std::move(colours);
+}
+
+void TImageFrame::Recolour() {
+  for (auto& subFrame : SubFrames)
+    if (subFrame) subFrame->Recolour();
+  if (!Converted || !PalettePixels || PalettePixels == Pixels) return;
+  Pixels = PalettePixels;
+  Converted = false;
+  BytesPerPixel = WantTrueColour ? 4 : 1;
 }
 
 void TImageFrame::SetPixels(TPixelRowsRef rows) {

@@ -156,6 +156,9 @@ class TImageClass {
   // stay, and the next GetFrame decodes the frame again. OnFrameReleased is told first.
   void ReleaseFrame(TImageFrame* frame);
   int64_t KeptBytes() const { return FKeptBytes; }
+  // The manager's palette changed: every frame decoded so far converts its palette indices
+  // again on its next GetPixels.
+  void Recolour();
 
   int64_t PixelBudget = DefaultPixelBudget;
   // Told of each released frame, so that what was built from its rows goes with them.
@@ -244,6 +247,9 @@ class TImageFrame {
   // Each row becomes 4 bytes per pixel, in reverse column order (rightmost pixel first). The
   // palette-index rows stay available in PalettePixels.
   void ConvertToTrueColour(const TPalette& palette);
+  // Gives up the colour rows made from the palette indices (also of the sub-frames), so that
+  // the next GetPixels converts them again; rows that came as colours stay.
+  void Recolour();
   void SetTrueColour(bool value);
 
   TImage* Image = nullptr;

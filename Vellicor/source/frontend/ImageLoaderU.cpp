@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "FileSystemU.h"
+#include "PaletteFileU.h"
 #include "StringUtilsU.h"
 
 TPalette Palette{};
@@ -80,12 +81,9 @@ bool LoadPaletteFrom(const IFileReaderRef& reader) {
     throw;
   }
   reader->Close();
-  Palette = loaded;
   // The fourth byte is not the file's: opaque everywhere but for the empty-pixel entries.
-  for (int i = 255; i >= 0; --i) Palette[i][3] = 255;
-  Palette[0][3] = 0;
-  Palette[9][3] = 0;
-  Palette[10][3] = 100;
+  SetLoadedFourthBytes(loaded);
+  Palette = loaded;
   return true;
 }
 
@@ -120,7 +118,10 @@ const TBitmap& TFrontEndImageFrame::GetBitmap() {
   // Rows released to keep within the collection's budget are decoded again (sub-frames with
   // their frame, into the same objects).
   if (!top->Loaded && Owner && Owner->Image) Owner->Image->GetFrame(top->Index);
-  const TPaletteEntry& key = Palette[TransparentIndex];
+  // The empty colour of the palette the collection converts with (the process one otherwise).
+  const TImageManager* manager = collection ? collection->Manager : nullptr;
+  const TPaletteEntry& key =
+      manager ? manager->Palette[manager->TransparentIndex] : Palette[TransparentIndex];
   auto bitmap = std::make_unique<TBitmap>();
   bitmap->Transparent = true;
   bitmap->TransparentColor = {key[0], key[1], key[2]};
@@ -223,6 +224,13 @@ void TFrontEndImages::DropBitmaps(TFrontEndImageFrame* frame) {
   frame->Bitmap.reset();
   for (auto& subFrame : frame->SubFrames)
     if (subFrame) DropBitmaps(subFrame.get());
+}
+
+void TFrontEndImages::Recolour() {
+  Images->Recolour();
+  for (auto& image : FImageList)
+    for (auto& frame : image->Frames)
+      if (frame) DropBitmaps(frame.get());
 }
 
 TFrontEndImage* TFrontEndImages::GetImage(const std::string& name) {

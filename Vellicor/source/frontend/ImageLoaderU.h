@@ -137,6 +137,10 @@ class TFrontEndImages {
   // The image at that position of the collection (name order); null outside the range.
   TFrontEndImage* GetImage(int32_t index);
 
+  // The collection's palette changed: every frame is converted again and every bitmap built
+  // anew on its next request (OnBitmapReleased is told of each one dropped).
+  void Recolour();
+
   // Every image, last to first, all frames, into folder.
   void ExportAllImages(const std::string& folder, const std::string& format);
 

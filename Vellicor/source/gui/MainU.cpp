@@ -4,11 +4,15 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QScopeGuard>
 #include <QScreen>
@@ -30,7 +34,9 @@
 #include "ExportDialogU.h"
 #include "FileSystemU.h"
 #include "ImageLoaderU.h"
+#include "LoadMessagesU.h"
 #include "MemoryStatusU.h"
+#include "PaletteFileU.h"
 #include "ProgramPathsU.h"
 #include "QtStringU.h"
 #include "QuvCloseU.h"
@@ -72,6 +78,16 @@ QIcon ArrangementIcon(int kind) {
   return QIcon(pixmap);
 }
 
+// The desktop's keys for the command, led by the one every Linux desktop uses (some
+// platform themes bind none, or another first).
+void SetDesktopKeys(QAction* action, QKeySequence::StandardKey key, const QString& usual) {
+  QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+  const QKeySequence first(usual);
+  keys.removeAll(first);
+  keys.prepend(first);
+  action->setShortcuts(keys);
+}
+
 // A history caption shows the name itself: '&' would otherwise become a mnemonic.
 QString MenuCaption(const QString& name) {
   QString caption = name;
@@ -89,11 +105,7 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
   // Child windows take the application's icon.
   QApplication::setWindowIcon(QIcon(ProgramPicture()));
   QApplication::setApplicationDisplayName(QString());
-  resize(735, 494);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(735 / 2, 494 / 2));
-  }
+  PlaceOnFirstStart();
   const QString fileName =
       settingsFile.isEmpty() ? FromStd(::SettingsFileName(ToStd(ProgramFolder()))) : settingsFile;
   FFirstRun = !QFileInfo::exists(fileName);
@@ -162,6 +174,7 @@ void TMainForm::CreateClientArea() {
   MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setBackground(QColor(128, 128, 128));
   setCentralWidget(MdiArea);
+  setAcceptDrops(true);
   // What to do first, where the views will be.
   EmptyHint = new QLabel(
       QStringLiteral("Open a Quv file or an HPI archive with File \u25B8 Open, or drop one here"),
@@ -234,22 +247,32 @@ void TMainForm::CreateFileActions() {
   connect(acOpenQuv, &QAction::triggered, this, [this] { acOpenQuvExecute(); });
 
   WindowClose1 = new QAction(QStringLiteral("&Close Quv"), this);
-  WindowClose1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+  // The desktop's keys: Ctrl+W closes the file, Ctrl+Q quits.
+  SetDesktopKeys(WindowClose1, QKeySequence::Close, QStringLiteral("Ctrl+W"));
   SetActionHint(WindowClose1, QStringLiteral("Close|Close current file"));
   connect(WindowClose1, &QAction::triggered, this, [this] {
     if (QMdiSubWindow* child = MdiArea->currentSubWindow()) child->close();
   });
 
   WindowCloseAll1 = new QAction(QStringLiteral("C&lose All Quvs"), this);
+  WindowCloseAll1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+W")));
   SetActionHint(WindowCloseAll1, QStringLiteral("Close All|Closes all open quv files"));
   connect(WindowCloseAll1, &QAction::triggered, this, [this] { CloseAllViews(); });
 
   acQuit = new QAction(QStringLiteral("E&xit"), this);
+  SetDesktopKeys(acQuit, QKeySequence::Quit, QStringLiteral("Ctrl+Q"));
   connect(acQuit, &QAction::triggered, this, [this] { close(); });
 
   acAbout = new QAction(QStringLiteral("About"), this);
-  acAbout->setShortcut(QKeySequence(QStringLiteral("Ctrl+A")));
+  SetDesktopKeys(acAbout, QKeySequence::HelpContents, QStringLiteral("F1"));
   connect(acAbout, &QAction::triggered, this, [this] { ShowAboutBox(); });
+
+  acSelectAll = new QAction(QStringLiteral("Select &All Images"), this);
+  SetDesktopKeys(acSelectAll, QKeySequence::SelectAll, QStringLiteral("Ctrl+A"));
+  SetActionHint(acSelectAll, QStringLiteral("Select All|Selects every image of the list"));
+  connect(acSelectAll, &QAction::triggered, this, [this] {
+    if (TQuvView* view = ActiveView()) view->ImageList()->selectAll();
+  });
 }
 
 // The toggles are the settings model's: what each does beyond storing its state, the views do
@@ -268,6 +291,8 @@ void TMainForm::CreateSettingsActions() {
   acAutoPadUsingSelectedFrames = MakeToggleAction(FSettings, tgAutoPadAll, this);
   acExportFrameWhenExportFrameData =
       MakeToggleAction(FSettings, tgExportFrameWhenExportFrameData, this);
+  acTabs = MakeToggleAction(FSettings, tgTabs, this);
+  CreatePaletteActions();
 }
 
 void TMainForm::CreateWindowActions() {
@@ -310,6 +335,10 @@ void TMainForm::CreateMenus() {
     SettingsMenu->addAction(action);
   SettingsMenu->addSeparator();
   SettingsMenu->addAction(acSettings);
+  SettingsMenu->addSeparator();
+  SettingsMenu->addAction(acTabs);
+  SettingsMenu->addAction(acLoadPalette);
+  SettingsMenu->addAction(acBuiltInPalette);
 
   ImageManipulationMenu = menuBar()->addMenu(QStringLiteral("Image Manipulation"));
   for (int i = 0; i < ImageManipulationItemCount; ++i) {
@@ -339,7 +368,7 @@ void TMainForm::CreateMenus() {
   ToolBar->addAction(WindowTileHorizontal1);
   ToolBar->addAction(WindowTileVertical1);
   // Shortcuts of hidden menu items must still work from anywhere in the window.
-  addActions({acNewQuv, acSave, acSaveAs});
+  addActions({acNewQuv, acSave, acSaveAs, acSelectAll});
 }
 
 // The File menu mirrors the history held by the settings.
@@ -348,6 +377,8 @@ void TMainForm::ConnectSettings() {
   connect(FSettings, &TSettingsModel::historyMovedToTop, this, &TMainForm::MoveHistoryItemToTop);
   connect(FSettings, &TSettingsModel::historyOldestRemoved, this,
           &TMainForm::RemoveOldestHistoryItem);
+  connect(FSettings, &TSettingsModel::tabsChanged, this, &TMainForm::ApplyTabs);
+  connect(FSettings, &TSettingsModel::paletteChanged, this, &TMainForm::ApplyPaletteFile);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -408,10 +439,12 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
   caption = caption.mid(std::max(caption.lastIndexOf('/'), caption.lastIndexOf('\\')) + 1);
   view->setWindowTitle(caption);
   child->setWindowTitle(caption);
-  // The window's own size, but never larger than the space the main window offers for it.
-  const QSize room = MdiArea->viewport()->size();
+  // The window's own size, but never larger than the space the main window offers for it,
+  // less a few cascade steps so that the next windows stay tellable apart.
+  const QSize room = MdiArea->viewport()->size() - QSize(4, 4) * CascadeStep();
   child->resize(std::min(729, std::max(room.width(), 200)),
                 std::min(550, std::max(room.height(), 150)));
+  child->move(CascadePosition(child->size()));
   // During a batch the entry waits in PendingWindowMenu.
   if (!FLoadingQuvs) CreateWindowMenuEntry(view);
   child->show();
@@ -423,9 +456,12 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
   UpdateEmptyHint();
   emit ViewOpened(view);
   if (!view->LoadQuv(fileName, source)) {
-    // The window that knew why has closed: the reason goes into the box below the message.
+    // The window that knew why has closed: the reason goes into the box below the message,
+    // with what it means for this file.
     QString text = QStringLiteral("Could not open quv %1").arg(fileName);
     if (!view->LastError.isEmpty()) text += QStringLiteral("\n\n") + view->LastError;
+    const std::string meaning = ExplainLoadError(ToStd(view->LastError));
+    if (!meaning.empty()) text += QStringLiteral("\n\n") + FromStd(meaning);
     Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Warning, QMessageBox::Ok);
   }
   return view;
@@ -665,10 +701,12 @@ void TMainForm::SwitchToNextChild() {
   QMdiSubWindow* active = BeginChildSwitch(order);
   if (!active) return;
   FBeforeCaption = active->windowTitle();
-  // Stacking order runs back to front: the child directly behind the active one.
+  // Stacking order runs back to front: the child directly behind the active one comes
+  // forward, and the one left goes to the back, so repeated presses visit every view in turn.
   order.removeAll(active);
   QMdiSubWindow* next = order.back();
   ActivateChild(next);
+  active->lower();
   if (FMaximizeRestore) {
     FMaximizeRestore = false;
     next->showMaximized();
@@ -681,15 +719,9 @@ void TMainForm::SwitchToPreviousChild() {
   QList<QMdiSubWindow*> order;
   QMdiSubWindow* active = BeginChildSwitch(order);
   if (!active) return;
-  // Undo the last switch: the window left then comes back to the front. Without such a
-  // window (or when it is the active one) the bottom-most child comes forward, so repeated
-  // presses walk the windows backwards.
-  QMdiSubWindow* target = nullptr;
-  for (QMdiSubWindow* child : order)
-    if (child != active && !FBeforeCaption.isEmpty() && child->windowTitle() == FBeforeCaption &&
-        active->windowTitle() == FAfterCaption)
-      target = child;
-  if (!target) target = order.front() != active ? order.front() : order.back();
+  // The bottom-most child comes forward. A next switch sends the window it leaves to the
+  // back, so this undoes the last switch, and repeated presses walk every window backwards.
+  QMdiSubWindow* target = order.front() != active ? order.front() : order.back();
   ActivateChild(target);
   if (FMaximizeRestore) {
     FMaximizeRestore = false;
@@ -808,6 +840,8 @@ TWindowPlacement TMainForm::CurrentPlacement() const {
 void TMainForm::LoadSettings() {
   FSettings->Load();
   ApplyStoredPlacement();
+  ApplyTabs(FSettings->Tabs());
+  ApplyStoredPalette();
 }
 
 // The stored bounds are put back first, so that a restore after maximizing finds them.
@@ -966,4 +1000,170 @@ void TMainForm::Terminate() {
   close();  // views closed and settings written first
   Terminating = true;
   QCoreApplication::exit(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// First start, tabs, cascade
+
+// Without stored bounds the window takes two thirds of the screen, centred.
+void TMainForm::PlaceOnFirstStart() {
+  QSize size(735, 494);
+  QRect area(QPoint(0, 0), size);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    area = screen->availableGeometry();
+    size = QSize(std::max(area.width() * 2 / 3, 320), std::max(area.height() * 2 / 3, 240));
+  }
+  resize(size);
+  move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void TMainForm::ApplyTabs(bool on) {
+  MdiArea->setViewMode(on ? QMdiArea::TabbedView : QMdiArea::SubWindowView);
+  if (on) {
+    MdiArea->setTabsClosable(true);
+    MdiArea->setTabsMovable(true);
+    MdiArea->setDocumentMode(true);
+  }
+}
+
+// New windows step down from the top-left corner by a title bar's height; one that would
+// reach past the visible area starts the steps again from the corner.
+int TMainForm::CascadeStep() const {
+  return std::max(16, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2);
+}
+
+QPoint TMainForm::CascadePosition(const QSize& size) const {
+  const QRect area = MdiArea->viewport()->rect();
+  const int step = CascadeStep();
+  const int fitX = std::max(0, area.width() - size.width()) / step + 1;
+  const int fitY = std::max(0, area.height() - size.height()) / step + 1;
+  const int others = std::max(0, int(MdiArea->subWindowList().size()) - 1);
+  const int k = others % std::min(fitX, fitY);
+  return {k * step, k * step};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Palettes
+
+void TMainForm::CreatePaletteActions() {
+  acLoadPalette = new QAction(QStringLiteral("Load Palette\u2026"), this);
+  SetActionHint(acLoadPalette,
+                QStringLiteral("Load Palette|Shows the images in the colours of a palette file"));
+  connect(acLoadPalette, &QAction::triggered, this, [this] { acLoadPaletteExecute(); });
+  acBuiltInPalette = new QAction(QStringLiteral("Use Built-in Palette"), this);
+  SetActionHint(
+      acBuiltInPalette,
+      QStringLiteral("Built-in Palette|Goes back to the palette the program started with"));
+  connect(acBuiltInPalette, &QAction::triggered, this, [this] { FSettings->SetPaletteFile({}); });
+  // What the program started with ("palette.pal" or the built-in table) is what "built-in"
+  // goes back to.
+  FStartPalette = Palette;
+  FStartTransparentIndex = TransparentIndex;
+}
+
+void TMainForm::acLoadPaletteExecute() {
+  int filterIndex = 1;
+  const QStringList names = Dialogs().GetOpenFileNames(
+      this, QStringLiteral("Load Palette"), QFileInfo(FSettings->PaletteFile()).absolutePath(),
+      QStringLiteral("Palettes|*.pal;*.act;*.gpl;*.txt|All Files|*.*"), filterIndex);
+  if (names.isEmpty()) return;
+  TPalette palette;
+  try {
+    palette = ReadPaletteFile(ToStd(names.front()));
+  } catch (const std::exception& error) {
+    // Nothing changes: the views keep the palette they show.
+    Dialogs().Message(
+        this, QStringLiteral("Load Palette"),
+        QStringLiteral("The palette was not loaded.\n\n%1").arg(QString::fromUtf8(error.what())),
+        QMessageBox::Warning, QMessageBox::Ok);
+    return;
+  }
+  const QString fileName = QFileInfo(names.front()).absoluteFilePath();
+  if (fileName == FSettings->PaletteFile())
+    ApplyPalette(palette, 0);  // the same file read again: its colours may have changed
+  else
+    FSettings->SetPaletteFile(fileName);  // read again on the signal
+}
+
+// The stored palette file at start-up: one that no longer reads leaves the start palette.
+void TMainForm::ApplyStoredPalette() {
+  if (!FSettings->PaletteFile().isEmpty()) ApplyPaletteFile(FSettings->PaletteFile());
+}
+
+void TMainForm::ApplyPaletteFile(const QString& fileName) {
+  if (fileName.isEmpty()) {
+    ApplyPalette(FStartPalette, FStartTransparentIndex);
+    return;
+  }
+  try {
+    // A palette file names its colour 0 as the empty one, as "palette.pal" does.
+    ApplyPalette(ReadPaletteFile(ToStd(fileName)), 0);
+  } catch (const std::exception& error) {
+    ConsoleLog(LogLevel::Warning, Format("%s The start palette is used instead.", error.what()));
+    ApplyPalette(FStartPalette, FStartTransparentIndex);
+  }
+}
+
+void TMainForm::ApplyPalette(const TPalette& palette, uint8_t transparentIndex) {
+  Palette = palette;
+  TransparentIndex = transparentIndex;
+  for (TQuvView* view : Views()) view->SetPalette(palette, transparentIndex);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drag and drop
+
+QStringList TMainForm::DroppedFiles(const QMimeData* data) {
+  QStringList files;
+  if (!data || !data->hasUrls()) return files;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QFileInfo info(url.toLocalFile());
+    if (info.isDir()) {
+      // A folder gives its Quv files, by name.
+      QStringList inFolder;
+      QDirIterator it(info.absoluteFilePath(), {QStringLiteral("*.quv")},
+                      QDir::Files | QDir::Readable);
+      while (it.hasNext()) inFolder << it.next();
+      inFolder.sort(Qt::CaseInsensitive);
+      files << inFolder;
+    } else if (info.isFile()) {
+      files << info.absoluteFilePath();
+    }
+  }
+  return files;
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+    event->acceptProposedAction();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QStringList files = DroppedFiles(event->mimeData());
+  if (files.isEmpty()) return;
+  event->acceptProposedAction();
+  // The drop ends before the files open, so the source of the drag is not kept waiting.
+  QMetaObject::invokeMethod(
+      this, [this, files] { OpenDroppedFiles(files); }, Qt::QueuedConnection);
+}
+
+// One Quv file opens at once; an archive goes through the picker, several files through the
+// load dialog.
+void TMainForm::OpenDroppedFiles(const QStringList& files) {
+  if (files.isEmpty()) return;
+  if (FLoadingQuvs) {
+    for (const QString& file : files) QuvLoader()->Add(file);
+    return;
+  }
+  BringToFront();
+  if (files.size() == 1 && !IsHpiArchive(files.front()))
+    OpenQuvFile(QString(), files.front());
+  else
+    LoadFiles(files);
 }

@@ -20,10 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "ImageManagerU.h"
 #include "QuvProgressU.h"
 #include "SettingsModelU.h"
 
 class QLabel;
+class QMimeData;
 class QMdiSubWindow;
 class QToolBar;
 class TQuvView;
@@ -66,6 +68,9 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
           *acAutoCentre = nullptr, *acTransparent = nullptr, *acPreLoad = nullptr,
           *acAutoPad = nullptr, *acAutoPadUsingSelectedFrames = nullptr,
           *acExportFrameWhenExportFrameData = nullptr;
+  // The viewer's own commands: tabs, palettes, selecting every image of the list.
+  QAction *acTabs = nullptr, *acLoadPalette = nullptr, *acBuiltInPalette = nullptr,
+          *acSelectAll = nullptr;
   QAction *acNewQuv = nullptr, *acSave = nullptr, *acSaveAs = nullptr;
   QAction *WindowCascade1 = nullptr, *WindowTileHorizontal1 = nullptr,
           *WindowTileVertical1 = nullptr, *WindowArrangeAll1 = nullptr,
@@ -143,6 +148,19 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   // Ends the program in order: views closed, settings written, the event loop stopped.
   void Terminate();
 
+  // The stored palette file, read once the settings are: one that no longer reads leaves the
+  // palette the program started with, with a warning in the log.
+  void ApplyStoredPalette();
+  // The palette of new views, and of the open ones, which draw again.
+  void ApplyPalette(const TPalette& palette, uint8_t transparentIndex);
+  void acLoadPaletteExecute();
+  // The local files of a drop: folders give their Quv files.
+  static QStringList DroppedFiles(const QMimeData* data);
+  void OpenDroppedFiles(const QStringList& files);
+  // Where a new child window of that size opens.
+  QPoint CascadePosition(const QSize& size) const;
+  int CascadeStep() const;  // a title bar's height
+
  signals:
   void ViewOpened(TQuvView* view);
 
@@ -151,9 +169,16 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateFileActions();
+  void CreatePaletteActions();
+  void PlaceOnFirstStart();
+  void ApplyTabs(bool on);
+  void ApplyPaletteFile(const QString& fileName);
   void CreateSettingsActions();
   void CreateWindowActions();
   void CreateMenus();
@@ -202,4 +227,6 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   TAboutBox* FAboutBox = nullptr;
   TQuvLoader* FQuvLoader = nullptr;
   TQuvCloser* FQuvCloser = nullptr;
+  TPalette FStartPalette{};
+  uint8_t FStartTransparentIndex = 9;
 };

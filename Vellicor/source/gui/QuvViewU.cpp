@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,15 +15,18 @@
 #include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
 
 #include "ArchivePathU.h"
+#include "ConsoleU.h"
 #include "DialogsU.h"
 #include "FrameExportU.h"
 #include "ImageExportU.h"
+#include "LoadMessagesU.h"
 #include "PaintBoxU.h"
 #include "QtStringU.h"
 #include "QuvDocumentU.h"
@@ -73,6 +77,8 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
   resize(729, 550);
   CreateActions();
   CreateControls();
+  CreateWarningsBar();
+  CreateSpeedUnit();
   CreateMenus();
 
   if (FSettings->SeperatorWidth() >= 0) SetListWidth(FSettings->SeperatorWidth());
@@ -226,7 +232,8 @@ void TQuvView::CreateControls() {
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
   ImageAttributesPanel = new QWidget(Panel1);
-  ImageAttributesPanel->setFixedHeight(136);
+  // As high as its contents, so the drawing area keeps the rest.
+  ImageAttributesPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   ImageAttributesPanel->setContextMenuPolicy(Qt::CustomContextMenu);
   panelLayout->addWidget(ImageAttributesPanel);
   auto* attributesLayout = new QHBoxLayout(ImageAttributesPanel);
@@ -425,6 +432,7 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
     FileName = name;
     ArchiveSource = archiveSource;
     shownName = FileName;
+    const TLoadWarningCollector warnings(LoadWarnings);
     Collection = OpenQuvDocument(fullName, shownName);
   } catch (const std::exception& error) {
     LastError = QString::fromStdString(error.what());
@@ -434,8 +442,10 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   }
 
   emit fileOpened(FileName);
-  setWindowTitle(FileName);
-  BaseCaption = FileName;
+  // The file's name leads, so that tiled windows stay told apart; its folder follows.
+  BaseCaption = FileCaption(FileName);
+  setWindowTitle(BaseCaption);
+  ShowLoadWarnings();
   FFrontEnd = FDocument->FrontEnd.get();
   // The drawn images share the bitmaps' memory, so they go with them.
   FFrontEnd->OnBitmapReleased = [this](TFrontEndImageFrame* frame) { FImages.Forget(frame); };
@@ -1296,4 +1306,135 @@ void TQuvView::acCopyFrameExecute() {
                        QImage::Format_RGBA8888);
     QApplication::clipboard()->setImage(image.copy());
   });
+}
+
+// ---- Palette, load warnings, speed unit, caption ----
+
+void TQuvView::SetPalette(const TPalette& palette, uint8_t transparentIndex) {
+  // Files opened later in this view (none yet, or a reload) take the new palette too.
+  FPalette = palette;
+  FTransparentIndex = transparentIndex;
+  if (!FDocument || !FFrontEnd) return;
+  FDocument->Manager->Palette = palette;
+  FDocument->Manager->TransparentIndex = transparentIndex;
+  // Every frame decoded so far is converted again; the drawn images go with the bitmaps.
+  FFrontEnd->Recolour();
+  FImages.Clear();
+  RepaintImage();
+}
+
+QString TQuvView::FileCaption(const QString& fileName) {
+  const int cut = int(std::max(fileName.lastIndexOf('/'), fileName.lastIndexOf('\\')));
+  if (cut < 0) return fileName;
+  const QString folder = fileName.left(cut);
+  return fileName.mid(cut + 1) + QStringLiteral(" \u2014 ") + (folder.isEmpty() ? "/" : folder);
+}
+
+TQuvView::TLoadWarningCollector::TLoadWarningCollector(QStringList& warnings)
+    : FWarnings(warnings) {
+  FWarnings.clear();
+  if (!Console) return;
+  FPrevious = Console->OnLog;
+  Console->OnLog = [this](const std::string& text, uint8_t level) {
+    if (level == LogLevel::Warning && IsLoadWarning(text))
+      FWarnings << QString::fromStdString(text);
+    if (FPrevious) FPrevious(text, level);
+  };
+  FInstalled = true;
+}
+
+TQuvView::TLoadWarningCollector::~TLoadWarningCollector() {
+  if (FInstalled && Console) Console->OnLog = FPrevious;
+}
+
+void TQuvView::CreateWarningsBar() {
+  WarningsBar = new QFrame(this);
+  WarningsBar->setObjectName(QStringLiteral("WarningsBar"));
+  WarningsBar->setFrameShape(QFrame::StyledPanel);
+  WarningsBar->setAutoFillBackground(true);
+  QPalette colours = WarningsBar->palette();
+  colours.setColor(QPalette::Window, QColor(255, 243, 205));
+  colours.setColor(QPalette::WindowText, QColor(90, 60, 0));
+  WarningsBar->setPalette(colours);
+  auto* layout = new QGridLayout(WarningsBar);
+  layout->setContentsMargins(6, 2, 2, 2);
+  WarningsSummary = new QLabel(WarningsBar);
+  WarningsSummary->setTextFormat(Qt::RichText);
+  WarningsDetails = new QLabel(WarningsBar);
+  WarningsDetails->setWordWrap(true);
+  WarningsDetails->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  WarningsDetails->hide();
+  auto* close = new QToolButton(WarningsBar);
+  close->setAutoRaise(true);
+  close->setText(QStringLiteral("\u2715"));
+  close->setToolTip(QStringLiteral("Dismiss"));
+  layout->addWidget(WarningsSummary, 0, 0);
+  layout->addWidget(close, 0, 1, Qt::AlignRight | Qt::AlignTop);
+  layout->addWidget(WarningsDetails, 1, 0, 1, 2);
+  layout->setColumnStretch(0, 1);
+  connect(close, &QToolButton::clicked, WarningsBar, &QWidget::hide);
+  connect(WarningsSummary, &QLabel::linkActivated, this, [this] {
+    WarningsDetails->setVisible(!WarningsDetails->isVisible());
+    UpdateWarningsSummary();
+  });
+  if (auto* root = qobject_cast<QBoxLayout*>(this->layout())) root->insertWidget(0, WarningsBar);
+  WarningsBar->hide();
+}
+
+void TQuvView::UpdateWarningsSummary() {
+  QStringList parts;
+  if (Collection && Collection->ImageCount == 0)
+    parts << QStringLiteral("This file holds no images");
+  const int count = int(LoadWarnings.size());
+  if (count > 0) {
+    const QString what =
+        count == 1 ? QStringLiteral("1 warning") : QStringLiteral("%1 warnings").arg(count);
+    const QString link =
+        WarningsDetails->isVisible() ? QStringLiteral("hide") : QStringLiteral("show");
+    parts << QStringLiteral("%1 \u2014 <a href=\"#\">%2</a>").arg(what, link);
+  }
+  WarningsSummary->setText(parts.join(QStringLiteral(" \u00b7 ")));
+}
+
+void TQuvView::ShowLoadWarnings() {
+  WarningsDetails->setText(LoadWarnings.join('\n'));
+  WarningsDetails->hide();
+  UpdateWarningsSummary();
+  WarningsBar->setVisible(!WarningsSummary->text().isEmpty());
+}
+
+void TQuvView::CreateSpeedUnit() {
+  auto* layout = qobject_cast<QBoxLayout*>(AnimationPanel->layout());
+  const int at = layout ? layout->indexOf(AnimationSpeedSelector) : -1;
+  if (at < 0) return;
+  // The speed's unit and what it gives, beside the number.
+  AnimationSpeedUnit = new QLabel(AnimationPanel);
+  auto* row = new QHBoxLayout;
+  layout->removeWidget(AnimationSpeedSelector);
+  // Wide enough for any speed one would type, so the unit fits beside it.
+  AnimationSpeedSelector->setMaximumWidth(
+      AnimationSpeedSelector->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 32);
+  row->addWidget(AnimationSpeedSelector);
+  row->addWidget(AnimationSpeedUnit, 1);
+  layout->insertLayout(at, row);
+  // The frame slider above, the speed below, set apart by a line.
+  auto* line = new QFrame(AnimationPanel);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  layout->insertWidget(std::max(0, at - 1), line);
+  connect(AnimationSpeedSelector, &QSpinBox::valueChanged, this, &TQuvView::UpdateSpeedUnit);
+  UpdateSpeedUnit();
+}
+
+void TQuvView::UpdateSpeedUnit() {
+  if (!AnimationSpeedUnit) return;
+  const int speed = AnimationSpeedSelector->value();
+  if (speed > 0)
+    AnimationSpeedUnit->setText(
+        QStringLiteral("ms per frame (%1 fps)").arg(1000.0 / speed, 0, 'f', speed >= 1000 ? 2 : 1));
+  else
+    AnimationSpeedUnit->setText(QStringLiteral("ms per frame"));
+  AnimationSpeedUnit->setToolTip(
+      speed > 0 ? QStringLiteral("%1 frames per second").arg(1000.0 / speed, 0, 'g', 4)
+                : QString());
 }

@@ -27,6 +27,7 @@
 #include "ImageLoaderU.h"
 #include "SettingsModelU.h"
 
+class QFrame;
 class TPaintBox;
 class TImageClass;
 struct TQuvDocument;
@@ -117,12 +118,17 @@ class TQuvView : public QWidget {
   void SetStatusText(const QString& text);
   // An error of this view: to the owner's error dialog, with the animation stopped meanwhile.
   void ReportError(const std::exception& error);
+  // Decodes the frames through this palette from now on; the shown frame is drawn again.
+  void SetPalette(const TPalette& palette, uint8_t transparentIndex);
+  // "tank.quv — data/units" for "data/units/tank.quv": the name first, then the folder.
+  static QString FileCaption(const QString& fileName);
 
   // ---- State ----
   QString FileName;
   QString ArchiveSource;
   QString BaseCaption;
-  QString LastError;  // message of the last failed load
+  QString LastError;         // message of the last failed load
+  QStringList LoadWarnings;  // the warnings the reader logged while the file loaded
   TImageClass* Collection = nullptr;
   TFrontEndImage* CurrentImage = nullptr;
   TFrontEndImageFrame* CurrentFrameObject = nullptr;
@@ -154,6 +160,12 @@ class TQuvView : public QWidget {
   QSpinBox* AnimationSpeedSelector;
   TPaintBox* PaintBox;
   QTimer* Timer;
+  // The dismissible bar above the view that tells of load warnings and of a file without
+  // images; the details open under "show".
+  QFrame* WarningsBar = nullptr;
+  QLabel* WarningsSummary = nullptr;
+  QLabel* WarningsDetails = nullptr;
+  QLabel* AnimationSpeedUnit = nullptr;  // "ms per frame (15.0 fps)"
 
   // ---- Menus and actions ----
   QMenu* PopUpMenu_Selection;
@@ -197,6 +209,24 @@ class TQuvView : public QWidget {
 
  private:
   void CreateControls();
+  void CreateWarningsBar();
+  void ShowLoadWarnings();
+  void UpdateWarningsSummary();
+  void CreateSpeedUnit();
+  void UpdateSpeedUnit();
+  // Gathers the load warnings the console is told while it lives.
+  class TLoadWarningCollector {
+   public:
+    explicit TLoadWarningCollector(QStringList& warnings);
+    ~TLoadWarningCollector();
+    TLoadWarningCollector(const TLoadWarningCollector&) = delete;
+    TLoadWarningCollector& operator=(const TLoadWarningCollector&) = delete;
+
+   private:
+    QStringList& FWarnings;
+    std::function<void(const std::string&, uint8_t)> FPrevious;
+    bool FInstalled = false;
+  };
   QTreeWidget* CreateListPane();
   QWidget* CreateAttributesGrid(QWidget* parent);
   QWidget* CreateAnimationPanel(QWidget* parent);

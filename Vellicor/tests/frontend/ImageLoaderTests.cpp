@@ -246,3 +246,43 @@ TEST_F(FrontEndImages, CorruptFrameFailsOnFetchAndThenShowsEmpty) {
   const TBitmap& bitmap = frame->GetBitmap();
   EXPECT_EQ(bitmap.GetPixel(1, 1), Rgb(0x5454FC));
 }
+
+TEST_F(FrontEndImages, RecolouringConvertsFramesAndSubFramesThroughTheNewPalette) {
+  TMemoryFile file;
+  TFrameDesc asymmetric{3, 1};
+  asymmetric.Index = [](int32_t x, int32_t) { return uint8_t(16 + x); };
+  TFrameDesc composed{2, 1};
+  composed.Index = [](int32_t x, int32_t) { return uint8_t(20 + x); };
+  composed.SubFrames = {TFrameDesc{2, 1}};
+  composed.SubFrames[0].Index = [](int32_t x, int32_t) { return uint8_t(30 + x); };
+  file.AddImage("a", {asymmetric, composed});
+  TFrontEndImages images(file.Images.get());
+  int released = 0;
+  images.OnBitmapReleased = [&](TFrontEndImageFrame*) { ++released; };
+  TFrontEndImage* image = images.GetImage("a");
+  TFrontEndImageFrame* plain = image->GetFrame(0);
+  TFrontEndImageFrame* parent = image->GetFrame(1);
+  TFrontEndImageFrame* sub = parent->GetSubFrame(0);
+  EXPECT_EQ(plain->GetBitmap().GetPixel(2, 0), EntryColor(Palette, 18));
+  EXPECT_EQ(sub->GetBitmap().GetPixel(1, 0), EntryColor(Palette, 31));
+  parent->GetBitmap();
+
+  TPalette grey{};
+  for (int i = 0; i < 256; ++i) grey[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 255};
+  file.Manager.Palette = grey;
+  file.Manager.TransparentIndex = 7;
+  images.Recolour();
+  EXPECT_EQ(released, 3);
+  EXPECT_FALSE(plain->IsBitmapBuilt());
+  // Unmirrored as before, and in the new colours; the empty colour follows the new palette.
+  EXPECT_EQ(plain->GetBitmap().GetPixel(0, 0), (TRGBColor{16, 16, 16}));
+  EXPECT_EQ(plain->GetBitmap().GetPixel(2, 0), (TRGBColor{18, 18, 18}));
+  EXPECT_EQ(plain->GetBitmap().TransparentColor, (TRGBColor{7, 7, 7}));
+  EXPECT_EQ(sub->GetBitmap().GetPixel(1, 0), (TRGBColor{31, 31, 31}));
+  const TRGBColor composedPixel = parent->GetBitmap().GetPixel(0, 0);
+  EXPECT_TRUE(composedPixel.R == composedPixel.G && composedPixel.G == composedPixel.B);
+  // A second change works the same way.
+  file.Manager.Palette = BuiltInPalette();
+  images.Recolour();
+  EXPECT_EQ(plain->GetBitmap().GetPixel(2, 0), EntryColor(BuiltInPalette(), 18));
+}
