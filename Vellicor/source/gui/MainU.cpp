@@ -120,6 +120,10 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
   connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
     auto* view = child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
     if (view && !FLoadingQuvs) view->Activate();
+    // The view's own actions: their keys stay the view's, wherever the focus is inside it.
+    ViewMenu->clear();
+    if (view) ViewMenu->addActions(view->ZoomActions());
+    ViewMenu->menuAction()->setEnabled(view != nullptr);
   });
   CreateFileActions();
   CreateSettingsActions();
@@ -301,6 +305,9 @@ void TMainForm::CreateMenus() {
                           acTransparent, acPreLoad, acAutoPad, acAutoPadUsingSelectedFrames})
     SettingsMenu->addAction(action);
   SettingsMenu->addSeparator();
+  for (TToggle aid : {tgCheckerboard, tgCrosshair, tgFrameBounds, tgSubFrameOutline, tgOnionSkin})
+    SettingsMenu->addAction(MakeToggleAction(FSettings, aid, this));
+  SettingsMenu->addSeparator();
   SettingsMenu->addAction(acSettings);
 
   ImageManipulationMenu = menuBar()->addMenu(QStringLiteral("Image Manipulation"));
@@ -310,6 +317,9 @@ void TMainForm::CreateMenus() {
     ImageManipulationItems[i]->setVisible(false);
   }
   ImageManipulationMenu->menuAction()->setVisible(false);
+
+  ViewMenu = menuBar()->addMenu(QStringLiteral("View"));
+  ViewMenu->menuAction()->setEnabled(false);
 
   WindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
   for (QAction* action : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1,

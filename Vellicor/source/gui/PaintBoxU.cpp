@@ -54,11 +54,15 @@ void PaintScaledCanvas(QPainter& painter, const QImage& canvas, int scale, const
                              QPoint(FloorDiv(area.right(), scale), FloorDiv(area.bottom(), scale)))
                            .intersected(canvas.rect());
   if (source.isEmpty()) return;
-  // Without the smooth-transform hint the raster engine scales by nearest neighbour.
+  // Without the smooth-transform hint the raster engine scales by nearest neighbour; the first
+  // and last blocks may stick out of the area.
+  painter.save();
+  painter.setClipRect(area, Qt::IntersectClip);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
   painter.drawImage(QRect(source.x() * scale, source.y() * scale, source.width() * scale,
                           source.height() * scale),
                     canvas, source);
+  painter.restore();
 }
 
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
