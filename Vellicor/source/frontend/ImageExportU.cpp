@@ -86,13 +86,17 @@ const char* SubFrameNameFormatOf(TExportFormat format) {
   return format == efBmp ? SubFrameNameFormat : PngSubFrameNameFormat;
 }
 
+// Colour rows keep their indices beside them; rows of colours alone have no indices to give.
+static const TPixelRowsRef& IndexRows(const TImageFrame& source) {
+  static const TPixelRowsRef none;
+  return source.Converted ? source.PalettePixels
+                          : (source.BytesPerPixel == 1 ? source.Pixels : none);
+}
+
 TPicture FrameIndices(const TFrontEndImageFrame& frame) {
   const TImageFrame& source = *frame.Frame;
   TPicture picture(std::max(0, source.Width), std::max(0, source.Height), 1, TransparentIndex);
-  // Colour rows keep their indices beside them; rows of colours alone have no indices to give.
-  const TPixelRowsRef& rows = source.Converted
-                                  ? source.PalettePixels
-                                  : (source.BytesPerPixel == 1 ? source.Pixels : TPixelRowsRef());
+  const TPixelRowsRef& rows = IndexRows(source);
   if (!rows) return picture;
   const size_t width = size_t(picture.Width);
   for (int32_t y = 0; y < picture.Height && size_t(y) < rows->size(); ++y) {
@@ -101,6 +105,15 @@ TPicture FrameIndices(const TFrontEndImageFrame& frame) {
     if (row.size() >= width && width > 0) std::memcpy(picture.Row(y), row.data(), width);
   }
   return picture;
+}
+
+uint8_t FrameIndexAt(const TFrontEndImageFrame& frame, int32_t x, int32_t y) {
+  const TImageFrame& source = *frame.Frame;
+  const TPixelRowsRef& rows = IndexRows(source);
+  if (!rows || x < 0 || y < 0 || x >= source.Width || size_t(y) >= rows->size())
+    return TransparentIndex;
+  const TPixelRow& row = (*rows)[size_t(y)];
+  return size_t(x) < row.size() ? row[size_t(x)] : TransparentIndex;
 }
 
 THotSpotCanvas CommonCanvas(TFrontEndImage& image, int32_t first, int32_t last) {

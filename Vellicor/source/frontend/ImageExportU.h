@@ -25,6 +25,8 @@ inline int32_t FilesPerImage(TExportFormat format) {
 // A frame or sub-frame object's own pixels as palette indices; pixels its rows lack are the
 // transparent index.
 TPicture FrameIndices(const TFrontEndImageFrame& frame);
+// One pixel of FrameIndices without the copy.
+uint8_t FrameIndexAt(const TFrontEndImageFrame& frame, int32_t x, int32_t y);
 
 // The hot-spot canvas shared by frames first..last: the hot spot sits at (HotX, HotY), every
 // frame's pixels start at (HotX - XOffset, HotY - YOffset) and fit inside. Loads the frames.

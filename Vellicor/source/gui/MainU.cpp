@@ -188,6 +188,10 @@ void TMainForm::CreateClientArea() {
   connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
     auto* view = child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
     if (view && !FLoadingQuvs) view->Activate();
+    // The view's own actions: their keys stay the view's, wherever the focus is inside it.
+    ViewMenu->clear();
+    if (view) ViewMenu->addActions(view->ZoomActions());
+    ViewMenu->menuAction()->setEnabled(view != nullptr);
   });
 }
 
@@ -334,6 +338,9 @@ void TMainForm::CreateMenus() {
                           acTransparent, acPreLoad, acAutoPad, acAutoPadUsingSelectedFrames})
     SettingsMenu->addAction(action);
   SettingsMenu->addSeparator();
+  for (TToggle aid : {tgCheckerboard, tgCrosshair, tgFrameBounds, tgSubFrameOutline, tgOnionSkin})
+    SettingsMenu->addAction(MakeToggleAction(FSettings, aid, this));
+  SettingsMenu->addSeparator();
   SettingsMenu->addAction(acSettings);
   SettingsMenu->addSeparator();
   SettingsMenu->addAction(acTabs);
@@ -347,6 +354,9 @@ void TMainForm::CreateMenus() {
     ImageManipulationItems[i]->setVisible(false);
   }
   ImageManipulationMenu->menuAction()->setVisible(false);
+
+  ViewMenu = menuBar()->addMenu(QStringLiteral("View"));
+  ViewMenu->menuAction()->setEnabled(false);
 
   WindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
   for (QAction* action : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1,

@@ -78,6 +78,7 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   QMenu* FileMenu = nullptr;
   QMenu* SettingsMenu = nullptr;
   QMenu* ImageManipulationMenu = nullptr;
+  QMenu* ViewMenu = nullptr;  // the active view's zoom commands
   // Items 1..11 (the exports), 12 a separator, 13 "Copy frame" -> [0..12].
   static constexpr int ImageManipulationItemCount = 13;
   QAction* ImageManipulationItems[ImageManipulationItemCount] = {};

@@ -1,23 +1,71 @@
 #pragma once
-// The image view's paint area: a canvas the view draws frames into and the widget copies to the
-// screen. Drawing a frame touches only the canvas rectangles that change, so each animation step
-// repaints just the old and the new frame's rectangles.
+// The image view's paint area: a canvas in sprite pixels that the view draws frames into, shown
+// enlarged by a whole number of physical pixels per sprite pixel (nearest neighbour), so pixel
+// art stays crisp at any zoom and device-pixel ratio. Drawing a frame touches only the canvas
+// rectangles that change, and a repaint scales only the exposed part, so each animation step
+// costs the old and the new frame's rectangles whatever the zoom.
 #include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
 #include <functional>
+#include <optional>
+
+class QPainter;
+
+// The aids drawn over the canvas, in canvas pixels; empty rectangles and no hot spot: not drawn.
+struct TCanvasMarks {
+  std::optional<QPoint> HotSpot;  // the crosshair runs through this pixel's centre
+  QRect Bounds;                   // outlined just outside
+  QRect SubFrame;                 // sub-frame mode: the sub-frame ...
+  QRect SubFrameParent;           // ... and the frame it belongs to
+  bool operator==(const TCanvasMarks&) const = default;
+};
+
+inline const QColor CrosshairColour{255, 0, 255};
+inline const QColor BoundsColour{0, 200, 255};
+inline const QColor SubFrameColour{255, 220, 0};
+inline const QColor SubFrameParentColour{255, 120, 0};
+inline const QColor CheckerLight{255, 255, 255};
+inline const QColor CheckerDark{204, 204, 204};
+
+// Physical pixels per sprite pixel for a zoom step: never a fraction, at least 1.
+int PixelScale(int zoom, qreal devicePixelRatio);
+
+// Draws the part of `canvas` that covers `area` (physical pixels of the painter, whose
+// coordinates are physical pixels) at `scale` physical pixels per canvas pixel; with
+// `checkerCell` > 0 over a checkerboard of that cell size, which shows where the canvas is clear.
+void PaintScaledCanvas(QPainter& painter, const QImage& canvas, int scale, const QRect& area,
+                       int checkerCell);
 
 class TPaintBox : public QWidget {
   Q_OBJECT
  public:
   explicit TPaintBox(QWidget* parent = nullptr);
 
+  // The canvas in sprite pixels: opaque over the background colour, or clear where nothing is
+  // drawn while the checkerboard shows through.
   const QImage& Canvas() const { return FCanvas; }
-  void Clear(const QColor& colour);
-  void FillRect(const QRect& rect, const QColor& colour);
-  void DrawImage(const QPoint& at, const QImage& image);
+  int Scale() const { return FScale; }
+  // Physical pixels per canvas pixel and the widget's size; the canvas is remade (and
+  // OnCanvasReset called) when its size in canvas pixels changes.
+  void SetGeometry(int scale, const QSize& size);
+  // What lies behind the frames; takes effect at the next Clear.
+  void SetBackground(const QColor& colour, bool checkerboard);
+  bool Checkerboard() const { return FCheckerboard; }
+  void Clear();
+  void Erase(const QRect& rect);  // back to the background
+  void DrawImage(const QPoint& at, const QImage& image, qreal opacity = 1.0);
+  void SetMarks(const TCanvasMarks& marks);
+  const TCanvasMarks& Marks() const { return FMarks; }
+
+  // The canvas pixel under a point of the widget (it may lie outside the canvas).
+  QPoint CanvasPixelAt(const QPointF& pos) const;
+  // Where a canvas point lands in widget coordinates (its top-left corner).
+  QPointF WidgetPoint(const QPointF& canvasPoint) const;
+  // The widget rectangle a canvas rectangle covers.
+  QRect WidgetRect(const QRect& canvasRect) const;
 
   // Called when the canvas was remade (a new size) and must be drawn again.
   std::function<void()> OnCanvasReset;
@@ -27,5 +75,16 @@ class TPaintBox : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void RemakeCanvas();
+  void UpdateCanvasRect(const QRect& rect);
+  void UpdateMarks(const TCanvasMarks& marks);
+  void PaintMarks(QPainter& painter) const;
+  int LineWidth() const;
+  QImage::Format CanvasFormat() const;
+
   QImage FCanvas;
+  int FScale = 1;
+  QColor FBackground = Qt::white;
+  bool FCheckerboard = false;
+  TCanvasMarks FMarks;
 };

@@ -16,9 +16,14 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QToolButton>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "ArchivePathU.h"
@@ -52,6 +57,15 @@ QString StripAmpersands(QString text) {
 constexpr int DefaultAnimationSpeed = 67;
 // The platform timer never fires faster than this; a smaller speed would only spin the CPU.
 constexpr int MinimumTimerInterval = 10;
+// The scroll range stops here however far a broken file's offsets reach: a canvas side in sprite
+// pixels (the canvas holds 4 bytes per sprite pixel).
+constexpr int MaxCanvasSide = 4096;
+constexpr qreal OnionSkinOpacity = 0.3;
+constexpr int WheelStep = 120;  // one notch of a mouse wheel
+
+QString ZoomText(int zoom) {
+  return QStringLiteral("%1\u00d7").arg(zoom);
+}
 
 }  // namespace
 
@@ -71,7 +85,10 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
     : QWidget(nullptr),
       FSettings(settings),
       FPalette(palette),
-      FTransparentIndex(transparentIndex) {
+      FTransparentIndex(transparentIndex),
+      FZoom(NormalizeZoom(settings->Zoom())),
+      FFit(settings->Fit()),
+      FPlaying(settings->Animated()) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Vellicor"));
   resize(729, 550);
@@ -80,6 +97,7 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
   CreateWarningsBar();
   CreateSpeedUnit();
   CreateMenus();
+  CreateKeys();
 
   if (FSettings->SeperatorWidth() >= 0) SetListWidth(FSettings->SeperatorWidth());
   for (int column = 0; column < 3; ++column)
@@ -104,7 +122,16 @@ void TQuvView::ConnectSettings() {
       ShowCurrentFrame();
     });
   });
-  connect(FSettings, &TSettingsModel::displayChanged, this, [this] { RepaintImage(); });
+  connect(FSettings, &TSettingsModel::displayChanged, this, [this] {
+    UpdateImageCanvas();  // centring changes the canvas the frames share
+    RepaintImage();
+  });
+  connect(FSettings, &TSettingsModel::canvasAidsChanged, this, [this] { RepaintImage(); });
+  // The global command sets every view going or stops it; Space then plays or pauses one view.
+  // Dialogs that pause the animation meanwhile do so while Updating, and leave the views alone.
+  connect(FSettings, &TSettingsModel::toggleChanged, this, [this](TToggle toggle, bool on) {
+    if (toggle == tgAnimated && !FSettings->Updating()) SetPlaying(on);
+  });
   connect(FSettings, &TSettingsModel::exportOptionsChanged, this, [this] { CopyExportOptions(); });
   connect(FSettings, &TSettingsModel::animationSpeedChanged, this,
           [this](int speed) { SetAnimationSpeedSelector(speed); });
@@ -172,6 +199,52 @@ void TQuvView::CreateActions() {
   acAutoCentre = MakeToggleAction(FSettings, tgAutoCentre, this);
   acTransparent = MakeToggleAction(FSettings, tgTransparent, this);
   acPreLoad = MakeToggleAction(FSettings, tgPreLoad, this);
+  CreateViewActions();
+}
+
+void TQuvView::CreateViewActions() {
+  auto make = [this](const QString& caption, const QString& hint, const QList<QKeySequence>& keys) {
+    auto* action = new QAction(caption, this);
+    SetActionHint(action, hint);
+    action->setShortcuts(keys);
+    // Only the view with the focus answers, however many views the main window holds.
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(action);
+    return action;
+  };
+  acZoomIn = make(QStringLiteral("Zoom In"), QStringLiteral("Shows the image larger"),
+                  {QKeySequence(QKeySequence::ZoomIn), QKeySequence(QStringLiteral("Ctrl+="))});
+  acZoomOut = make(QStringLiteral("Zoom Out"), QStringLiteral("Shows the image smaller"),
+                   {QKeySequence(QKeySequence::ZoomOut)});
+  acZoomReset = make(QStringLiteral("Actual Size"),
+                     QStringLiteral("Shows one screen pixel for each image pixel"),
+                     {QKeySequence(QStringLiteral("Ctrl+0"))});
+  acFit = make(ToggleCaption(tgFit), ToggleHint(tgFit), {QKeySequence(QStringLiteral("Ctrl+9"))});
+  acFit->setCheckable(true);
+  acFit->setChecked(FFit);
+  connect(acZoomIn, &QAction::triggered, this, [this] { StepZoom(1); });
+  connect(acZoomOut, &QAction::triggered, this, [this] { StepZoom(-1); });
+  connect(acZoomReset, &QAction::triggered, this, [this] { SetZoom(1); });
+  connect(acFit, &QAction::triggered, this, [this](bool on) { SetFit(on); });
+}
+
+// The playback keys answer on the canvas and on the list alike; Up and Down are the list's own
+// there, and Space on the canvas also pans while held (see CanvasKeyEvent).
+void TQuvView::CreateKeys() {
+  auto key = [this](QWidget* owner, int code, auto handler) {
+    new QShortcut(QKeySequence(code), owner, this, handler, Qt::WidgetShortcut);
+  };
+  for (QWidget* owner : {static_cast<QWidget*>(PaintBox), static_cast<QWidget*>(QuvImageList)}) {
+    for (int code : {int(Qt::Key_Left), int(Qt::Key_Comma)})
+      key(owner, code, [this] { Guarded([this] { StepFrame(-1); }); });
+    for (int code : {int(Qt::Key_Right), int(Qt::Key_Period)})
+      key(owner, code, [this] { Guarded([this] { StepFrame(1); }); });
+    key(owner, Qt::Key_Home, [this] { Guarded([this] { ShowEndFrame(false); }); });
+    key(owner, Qt::Key_End, [this] { Guarded([this] { ShowEndFrame(true); }); });
+  }
+  key(PaintBox, Qt::Key_Up, [this] { SelectNeighbour(-1); });
+  key(PaintBox, Qt::Key_Down, [this] { SelectNeighbour(1); });
+  key(QuvImageList, Qt::Key_Space, [this] { SetPlaying(!FPlaying); });
 }
 
 QList<QAction*> TQuvView::ExportActions() const {
@@ -242,19 +315,43 @@ void TQuvView::CreateControls() {
   attributesLayout->addWidget(CreateAnimationPanel(ImageAttributesPanel));
   ImageAttributesPanel->hide();
 
-  PaintBox = new TPaintBox(Panel1);
-  PaintBox->setToolTip(QStringLiteral(
-      "This is the area were the QUV image is rendered to.  Right click for a popup menu."));
-  PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
-  PaintBox->OnCanvasReset = [this] { PaintBoxPaint(); };
-  panelLayout->addWidget(PaintBox, 1);
+  panelLayout->addWidget(CreateDrawingArea(Panel1), 1);
 
   StatusBar = new QStatusBar(this);
   StatusBar->setSizeGripEnabled(false);
   auto* statusLabel = new QLabel(StatusBar);
   statusLabel->setObjectName(QStringLiteral("StatusText"));
   StatusBar->addWidget(statusLabel, 1);
+  PixelStatus = new QLabel(StatusBar);
+  PixelStatus->setObjectName(QStringLiteral("PixelStatus"));
+  StatusBar->addPermanentWidget(PixelStatus);
+  ZoomStatus = new QLabel(StatusBar);
+  ZoomStatus->setObjectName(QStringLiteral("ZoomStatus"));
+  StatusBar->addPermanentWidget(ZoomStatus);
   root->addWidget(StatusBar);
+  UpdateZoomLabels();
+}
+
+// The paint area inside a scroll area: scroll bars when the zoomed canvas is larger than the
+// room, and the view's own handling of keys, the wheel and the pointer on the canvas.
+QWidget* TQuvView::CreateDrawingArea(QWidget* parent) {
+  PaintScroll = new QScrollArea(parent);
+  PaintScroll->setFrameShape(QFrame::NoFrame);
+  PaintScroll->setWidgetResizable(false);
+  PaintScroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PaintScroll->setFocusPolicy(Qt::NoFocus);
+  PaintBox = new TPaintBox;
+  PaintBox->setToolTip(QStringLiteral(
+      "This is the area were the QUV image is rendered to.  Right click for a popup menu."));
+  PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
+  PaintBox->setFocusPolicy(Qt::StrongFocus);
+  PaintBox->setMouseTracking(true);
+  PaintBox->OnCanvasReset = [this] { PaintBoxPaint(); };
+  PaintScroll->setWidget(PaintBox);
+  PaintBox->setAutoFillBackground(false);  // the canvas covers every pixel
+  PaintBox->installEventFilter(this);
+  PaintScroll->viewport()->installEventFilter(this);
+  return PaintScroll;
 }
 
 QTreeWidget* TQuvView::CreateListPane() {
@@ -328,6 +425,10 @@ QWidget* TQuvView::CreateAttributesGrid(QWidget* parent) {
   grid->addWidget(AnimateCheck, 4, 2, 1, 2);
   grid->addWidget(ViewSubFramesCheck, 5, 0, 1, 2);
   grid->addWidget(AutoCentreCheck, 5, 2, 1, 2);
+  ZoomValue = value();
+  FramePosition = new QLabel(ImageAttributes);
+  addPair(0, 4, "Zoom", ZoomValue);
+  grid->addWidget(FramePosition, 1, 4, 1, 2);
   grid->setRowStretch(6, 1);
   return ImageAttributes;
 }
@@ -689,10 +790,12 @@ void TQuvView::SelectImage(const QString& name) {
   LastTrackPosition = -1;
   SetSubFrameMode(FSettings->ViewSubFrames() && first->SubFrameCount >= 1);
   FrameTrackBar->setMaximum(std::max(1, image->FrameCount));
+  UpdateImageCanvas();
   ImageReady = true;
 
   if (FSettings->PreLoad()) PreloadFrames(true);
-  PaintBox->Clear(ColorFromSetting(FSettings->BackGroundColor()));
+  UpdateBackground();
+  PaintBox->Clear();
   ShowFrame(0);
   Timer->start();
 }
@@ -707,6 +810,10 @@ void TQuvView::ClearImage() {
   ImageReady = false;
   setWindowTitle(BaseCaption.isEmpty() ? QStringLiteral("Vellicor") : BaseCaption);
   ImageAttributesPanel->hide();
+  FOnionRect = QRect();
+  PaintBox->SetMarks({});
+  PixelStatus->clear();
+  FramePosition->clear();
   PaintBoxPaint();
 }
 
@@ -766,6 +873,10 @@ void TQuvView::ShowFrame(int index) {
   }
   DrawFrame(DisplayedFrame);
   CurrentFrame->setText(QString::number(FrameTrackBar->value()));
+  FramePosition->setText(QStringLiteral("Frame %1 / %2")
+                             .arg(CurrentImage->CurrentFrame + 1)
+                             .arg(CurrentImage->FrameCount));
+  UpdatePixelStatus();
   if (CurrentFrameObject)
     SubFrameTrackBar->setMaximum(std::max(1, CurrentFrameObject->SubFrameCount));
   UpdateFrameLabels(DisplayedFrame);
@@ -789,8 +900,10 @@ void TQuvView::UpdateFrameLabels(TFrontEndImageFrame* frame) {
 
 QPoint TQuvView::FramePlacement(TFrontEndImageFrame* frame) const {
   const TImageFrame* data = frame->Frame;
+  // The canvas is the paint area in sprite pixels: at 1x its very size.
+  const QSize area = PaintBox->Canvas().size();
   if (FSettings->AutoCentre())
-    return QPoint((PaintBox->width() - data->Width) / 2, (PaintBox->height() - data->Height) / 2);
+    return QPoint((area.width() - data->Width) / 2, (area.height() - data->Height) / 2);
   if (data->ParentFrame)
     return QPoint(data->ParentFrame->MaxSubXOffset - data->XOffset,
                   data->ParentFrame->MaxSubYOffset - data->YOffset);
@@ -799,22 +912,92 @@ QPoint TQuvView::FramePlacement(TFrontEndImageFrame* frame) const {
 
 void TQuvView::DrawFrame(TFrontEndImageFrame* frame) {
   if (!frame || !frame->Frame) return;
+  if (!FSettings->AutoCentre()) {
+    // A sub-frame canvas may reach beyond the frames' one: the scroll range follows it.
+    const QRect placed(FramePlacement(frame), QSize(frame->Frame->Width, frame->Frame->Height));
+    const QSize reach = FContent.expandedTo(QSize(std::min(placed.right() + 1, MaxCanvasSide),
+                                                  std::min(placed.bottom() + 1, MaxCanvasSide)));
+    if (reach != FContent) {
+      FContent = reach;
+      UpdateCanvasLayout();
+    }
+  }
+  FOnionRect = QRect();
+  if (FSettings->OnionSkin())
+    if (TFrontEndImageFrame* previous = OnionFrame(frame)) {
+      DrawBitmap(previous, true, OnionSkinOpacity);
+      FOnionRect =
+          QRect(FramePlacement(previous), QSize(previous->Frame->Width, previous->Frame->Height));
+    }
+  DrawBitmap(frame, FSettings->Transparent(), 1.0);
+  UpdateMarks(frame);
+}
+
+void TQuvView::DrawBitmap(TFrontEndImageFrame* frame, bool transparent, qreal opacity) {
   const TBitmap& bitmap = frame->GetBitmap();
   if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
-  const bool transparent = FSettings->Transparent() && bitmap.Transparent;
+  transparent = transparent && bitmap.Transparent;
   PaintBox->DrawImage(FramePlacement(frame),
-                      transparent ? FImages.Transparent(frame) : FImages.Opaque(frame));
+                      transparent ? FImages.Transparent(frame) : FImages.Opaque(frame), opacity);
+}
+
+// The frame before this one (the sub-frame before, viewing sub-frames), the last before the
+// first; none when there is only one.
+TFrontEndImageFrame* TQuvView::OnionFrame(TFrontEndImageFrame* frame) {
+  const TImageFrame* data = frame->Frame;
+  if (data->ParentFrame) {
+    if (!CurrentFrameObject || CurrentFrameObject->SubFrameCount < 2) return nullptr;
+    const int count = CurrentFrameObject->SubFrameCount;
+    const int index = std::clamp(data->Index, 0, count - 1);
+    TFrontEndImageFrame* previous = CurrentFrameObject->GetSubFrame((index + count - 1) % count);
+    return previous && previous->Frame ? previous : nullptr;
+  }
+  if (!CurrentImage || CurrentImage->FrameCount < 2) return nullptr;
+  const int count = CurrentImage->FrameCount;
+  const int index = std::clamp(data->Index, 0, count - 1);
+  TFrontEndImageFrame* previous = CurrentImage->GetFrame((index + count - 1) % count);
+  return previous && previous->Frame ? previous : nullptr;
+}
+
+void TQuvView::UpdateMarks(TFrontEndImageFrame* frame) {
+  const TImageFrame* data = frame->Frame;
+  const QPoint at = FramePlacement(frame);
+  const QRect placed(at, QSize(data->Width, data->Height));
+  const QPoint hotSpot = at + QPoint(data->XOffset, data->YOffset);
+  TCanvasMarks marks;
+  if (FSettings->Crosshair()) marks.HotSpot = hotSpot;
+  if (FSettings->FrameBounds()) marks.Bounds = placed;
+  if (FSettings->SubFrameOutline() && SubFrameMode && data->ParentFrame) {
+    // A sub-frame column c shows the point of frame column p where p - frame XOffset equals
+    // c - sub-frame XOffset: both share the hot spot.
+    const TImageFrame* parent = data->ParentFrame;
+    marks.SubFrame = placed;
+    marks.SubFrameParent = QRect(hotSpot - QPoint(parent->XOffset, parent->YOffset),
+                                 QSize(parent->Width, parent->Height));
+  }
+  PaintBox->SetMarks(marks);
 }
 
 void TQuvView::EraseFrame(TFrontEndImageFrame* frame) {
+  if (!FOnionRect.isEmpty()) PaintBox->Erase(FOnionRect);
+  FOnionRect = QRect();
   if (!frame || !frame->Frame) return;
-  PaintBox->FillRect(QRect(FramePlacement(frame), QSize(frame->Frame->Width, frame->Frame->Height)),
-                     ColorFromSetting(FSettings->BackGroundColor()));
+  PaintBox->Erase(QRect(FramePlacement(frame), QSize(frame->Frame->Width, frame->Frame->Height)));
 }
 
 void TQuvView::PaintBoxPaint() {
-  PaintBox->Clear(ColorFromSetting(FSettings->BackGroundColor()));
-  if (ImageReady && DisplayedFrame) DrawFrame(DisplayedFrame);
+  UpdateBackground();
+  PaintBox->Clear();
+  FOnionRect = QRect();
+  if (ImageReady && DisplayedFrame)
+    DrawFrame(DisplayedFrame);
+  else
+    PaintBox->SetMarks({});
+}
+
+void TQuvView::UpdateBackground() {
+  PaintBox->SetBackground(ColorFromSetting(FSettings->BackGroundColor()),
+                          FSettings->Checkerboard());
 }
 
 void TQuvView::RepaintImage() {
@@ -823,7 +1006,9 @@ void TQuvView::RepaintImage() {
 
 void TQuvView::TimerTimer() {
   Guarded([this] {
-    if (FSettings->Animated() && DisplayedFrame) ShowFrame(DisplayedFrame->NextIndex);
+    // A dialog that holds the animation turns the setting off while Updating.
+    const bool held = FSettings->Updating() && !FSettings->Animated();
+    if (FPlaying && !held && DisplayedFrame) ShowFrame(DisplayedFrame->NextIndex);
   });
 }
 
@@ -839,7 +1024,8 @@ void TQuvView::FrameTrackBarChange() {
     SetSubFrameMode(frame && frame->SubFrameCount > 1);
   }
   if (SubFrameMode) {
-    PaintBox->Clear(ColorFromSetting(FSettings->BackGroundColor()));
+    UpdateBackground();
+    PaintBox->Clear();
     ShowFrame(0);
   } else {
     ShowFrame(position - 1);
@@ -1437,4 +1623,255 @@ void TQuvView::UpdateSpeedUnit() {
   AnimationSpeedUnit->setToolTip(
       speed > 0 ? QStringLiteral("%1 frames per second").arg(1000.0 / speed, 0, 'g', 4)
                 : QString());
+}
+
+// ---- Zoom and scrolling ----
+
+void TQuvView::UpdateImageCanvas() {
+  int64_t width = 1, height = 1;
+  if (CurrentImage && CurrentImage->Image) {
+    // The frame headers are read with the file, so no frame needs decoding for this.
+    const TImage& image = *CurrentImage->Image;
+    const bool centred = FSettings->AutoCentre();
+    for (const auto& frame : image.Frames) {
+      if (!frame) continue;
+      const int64_t w = std::max(0, frame->Width), h = std::max(0, frame->Height);
+      width = std::max(width, centred ? w : int64_t(image.MaxXOffset) - frame->XOffset + w);
+      height = std::max(height, centred ? h : int64_t(image.MaxYOffset) - frame->YOffset + h);
+    }
+  }
+  FImageCanvas = QSize(int(std::min<int64_t>(width, MaxCanvasSide)),
+                       int(std::min<int64_t>(height, MaxCanvasSide)));
+  FContent = FImageCanvas;
+  UpdateCanvasLayout();
+}
+
+int TQuvView::FitZoom() const {
+  const QSize room = PaintScroll->maximumViewportSize();
+  const qreal dpr = PaintBox->devicePixelRatioF();
+  int best = ZoomSteps[0];
+  for (int step : ZoomSteps) {
+    const qreal side = qreal(PixelScale(step, dpr)) / dpr;
+    if (std::ceil(FImageCanvas.width() * side) <= room.width() &&
+        std::ceil(FImageCanvas.height() * side) <= room.height())
+      best = step;
+  }
+  return best;
+}
+
+void TQuvView::UpdateCanvasLayout() {
+  if (FLayingOut) return;
+  FLayingOut = true;
+  const auto done = qScopeGuard([this] { FLayingOut = false; });
+  if (FFit) FZoom = FitZoom();
+  const qreal dpr = PaintBox->devicePixelRatioF();
+  const int scale = PixelScale(FZoom, dpr);
+  const QSize zoomed(int(std::ceil(FContent.width() * scale / dpr)),
+                     int(std::ceil(FContent.height() * scale / dpr)));
+  PaintBox->SetGeometry(scale, zoomed.expandedTo(PaintScroll->viewport()->size()));
+  UpdateZoomLabels();
+}
+
+void TQuvView::UpdateZoomLabels() {
+  ZoomValue->setText(FFit ? ZoomText(FZoom) + QStringLiteral(" (Fit)") : ZoomText(FZoom));
+  ZoomStatus->setText(QStringLiteral("Zoom ") + ZoomValue->text());
+}
+
+void TQuvView::SetZoom(int step, std::optional<QPoint> anchor) {
+  step = NormalizeZoom(step);
+  FSettings->SetZoom(step);
+  if (FFit) {
+    FFit = false;
+    acFit->setChecked(false);
+    FSettings->SetToggle(tgFit, false);
+  }
+  ApplyZoom(step, anchor);
+}
+
+void TQuvView::StepZoom(int steps, std::optional<QPoint> anchor) {
+  const auto* at = std::find(std::begin(ZoomSteps), std::end(ZoomSteps), FZoom);
+  const int index =
+      std::clamp(int(at - std::begin(ZoomSteps)) + steps, 0, int(std::size(ZoomSteps)) - 1);
+  SetZoom(ZoomSteps[index], anchor);
+}
+
+void TQuvView::SetFit(bool on) {
+  FFit = on;
+  acFit->setChecked(on);
+  FSettings->SetToggle(tgFit, on);
+  ApplyZoom(on ? FitZoom() : FZoom, std::nullopt);
+}
+
+// The point under `anchor` (by default the middle of the room) stays where it is: the same pixel
+// of the frame shown, wherever the new canvas places that frame.
+void TQuvView::ApplyZoom(int step, std::optional<QPoint> anchor) {
+  QWidget* viewport = PaintScroll->viewport();
+  const QPoint at = anchor.value_or(viewport->rect().center());
+  const qreal dpr = PaintBox->devicePixelRatioF();
+  const QPointF canvasAt = QPointF(PaintBox->mapFromParent(at)) * dpr / PaintBox->Scale();
+  const bool framed = ImageReady && DisplayedFrame && DisplayedFrame->Frame;
+  const QPoint placedBefore = framed ? FramePlacement(DisplayedFrame) : QPoint();
+  FZoom = step;
+  UpdateCanvasLayout();
+  const QPoint placedAfter = framed ? FramePlacement(DisplayedFrame) : QPoint();
+  const QPointF widgetAt = PaintBox->WidgetPoint(canvasAt + QPointF(placedAfter - placedBefore));
+  PaintScroll->horizontalScrollBar()->setValue(int(std::lround(widgetAt.x() - at.x())));
+  PaintScroll->verticalScrollBar()->setValue(int(std::lround(widgetAt.y() - at.y())));
+  UpdatePixelStatus();
+}
+
+// ---- Playback keys ----
+
+void TQuvView::SetPlaying(bool on) {
+  FPlaying = on;
+}
+
+void TQuvView::StepFrame(int delta) {
+  if (!ImageReady || !CurrentImage) return;
+  SetPlaying(false);
+  if (SubFrameMode && CurrentFrameObject && CurrentFrameObject->SubFrameCount > 0) {
+    const int count = CurrentFrameObject->SubFrameCount;
+    ShowFrame(((CurrentFrameObject->CurrentSubFrame + delta) % count + count) % count);
+    return;
+  }
+  const int count = std::max(1, CurrentImage->FrameCount);
+  ShowFrame(((CurrentImage->CurrentFrame + delta) % count + count) % count);
+}
+
+void TQuvView::ShowEndFrame(bool last) {
+  if (!ImageReady || !CurrentImage) return;
+  SetPlaying(false);
+  const int index = last ? std::max(0, CurrentImage->FrameCount - 1) : 0;
+  // Through the frame track bar, which also picks the frame's sub-frames when they are viewed.
+  if (SubFrameMode && FrameTrackBar->value() != index + 1)
+    FrameTrackBar->setValue(index + 1);
+  else if (SubFrameMode)
+    ShowFrame(0);
+  else
+    ShowFrame(index);
+}
+
+void TQuvView::SelectNeighbour(int delta) {
+  const int count = QuvImageList->topLevelItemCount();
+  if (count == 0) return;
+  const int at = QuvImageList->indexOfTopLevelItem(QuvImageList->currentItem());
+  const int next = at < 0 ? 0 : std::clamp(at + delta, 0, count - 1);
+  if (next == at && SelectedRowCount() == 1) return;
+  // As a click on the row: it alone is selected, and the selection handler shows it.
+  QuvImageList->setCurrentItem(QuvImageList->topLevelItem(next));
+}
+
+// ---- Pixel inspector ----
+
+QString TQuvView::PixelInfo(const QPoint& pixel) {
+  if (!ImageReady || !DisplayedFrame || !DisplayedFrame->Frame) return QString();
+  const TImageFrame& frame = *DisplayedFrame->Frame;
+  const QPoint at = pixel - FramePlacement(DisplayedFrame);
+  if (at.x() < 0 || at.y() < 0 || at.x() >= frame.Width || at.y() >= frame.Height) return QString();
+  DisplayedFrame->GetBitmap();  // decodes rows the collection released, as showing it does
+  const uint8_t index = FrameIndexAt(*DisplayedFrame, at.x(), at.y());
+  QString colour = QStringLiteral("transparent");
+  if (index != FDocument->Manager->TransparentIndex) {
+    const TPaletteEntry& entry = FDocument->Manager->Palette[index];
+    colour = QColor(entry[0], entry[1], entry[2]).name(QColor::HexRgb).toUpper();
+  }
+  return QStringLiteral("Pixel %1, %2 (hot spot %3, %4): index %5, %6")
+      .arg(at.x())
+      .arg(at.y())
+      .arg(at.x() - frame.XOffset)
+      .arg(at.y() - frame.YOffset)
+      .arg(index)
+      .arg(colour);
+}
+
+void TQuvView::UpdatePixelStatus() {
+  PixelStatus->setText(FPointer ? PixelInfo(*FPointer) : QString());
+}
+
+// ---- Canvas input ----
+
+bool TQuvView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == PaintScroll->viewport()) {
+    if (event->type() == QEvent::Resize) UpdateCanvasLayout();
+    return false;
+  }
+  if (watched != PaintBox) return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      return CanvasKeyEvent(static_cast<QKeyEvent*>(event));
+    case QEvent::Wheel: {
+      auto* wheel = static_cast<QWheelEvent*>(event);
+      if (!(wheel->modifiers() & Qt::ControlModifier)) return false;
+      FWheelRest += wheel->angleDelta().y();
+      const int steps = FWheelRest / WheelStep;
+      FWheelRest -= steps * WheelStep;
+      if (steps != 0) StepZoom(steps, PaintBox->mapToParent(wheel->position().toPoint()));
+      return true;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Leave:
+      return CanvasMouseEvent(event);
+    default:
+      return false;
+  }
+}
+
+// Space tapped plays or pauses; held, it turns a left-button drag into panning.
+bool TQuvView::CanvasKeyEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier) return false;
+  if (event->isAutoRepeat()) return true;
+  if (event->type() == QEvent::KeyPress) {
+    FSpaceHeld = true;
+    FSpacePanned = false;
+  } else {
+    if (FSpaceHeld && !FSpacePanned) SetPlaying(!FPlaying);
+    FSpaceHeld = false;
+  }
+  return true;
+}
+
+bool TQuvView::CanvasMouseEvent(QEvent* event) {
+  if (event->type() == QEvent::Leave) {
+    FPointer.reset();
+    UpdatePixelStatus();
+    return false;
+  }
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  const QPoint global = mouse->globalPosition().toPoint();
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      if (mouse->button() == Qt::MiddleButton ||
+          (mouse->button() == Qt::LeftButton && FSpaceHeld)) {
+        FPanFrom = global;
+        PaintBox->setCursor(Qt::ClosedHandCursor);
+        return true;
+      }
+      return false;
+    case QEvent::MouseMove:
+      if (FPanFrom) {
+        const QPoint delta = global - *FPanFrom;
+        FPanFrom = global;
+        FSpacePanned = FSpaceHeld;
+        QScrollBar* horizontal = PaintScroll->horizontalScrollBar();
+        QScrollBar* vertical = PaintScroll->verticalScrollBar();
+        horizontal->setValue(horizontal->value() - delta.x());
+        vertical->setValue(vertical->value() - delta.y());
+        return true;
+      }
+      FPointer = PaintBox->CanvasPixelAt(mouse->position());
+      UpdatePixelStatus();
+      return false;
+    case QEvent::MouseButtonRelease:
+      if (FPanFrom && (mouse->button() == Qt::MiddleButton || mouse->button() == Qt::LeftButton)) {
+        FPanFrom.reset();
+        PaintBox->unsetCursor();
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
 #include <QSplitter>
@@ -22,6 +23,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "BitmapImageU.h"
 #include "ImageLoaderU.h"
@@ -123,6 +125,30 @@ class TQuvView : public QWidget {
   // "tank.quv — data/units" for "data/units/tank.quv": the name first, then the folder.
   static QString FileCaption(const QString& fileName);
 
+  // ---- Zoom, playback keys, pixel inspector ----
+  // "Zoom In", "Zoom Out", "Actual Size" and "Fit", for the main window's View menu; their keys
+  // work while the focus is in this view.
+  QList<QAction*> ZoomActions() const { return {acZoomIn, acZoomOut, acZoomReset, acFit}; }
+  int Zoom() const { return FZoom; }  // the step shown (1, 2, 3, 4, 6, 8, 12, 16)
+  bool FitZoomOn() const { return FFit; }
+  // A step chosen by the user: fit ends, and the step becomes the default of new views. With
+  // `anchor` (a point of the drawing area's viewport) the pixel under it stays there.
+  void SetZoom(int step, std::optional<QPoint> anchor = std::nullopt);
+  void StepZoom(int steps, std::optional<QPoint> anchor = std::nullopt);
+  void SetFit(bool on);
+  // The largest step at which every frame of the image fits the drawing area.
+  int FitZoom() const;
+  // The image's frames on their common hot-spot canvas (or, centred, the largest frame).
+  QSize ImageCanvas() const { return FImageCanvas; }
+  bool Playing() const { return FPlaying; }
+  void SetPlaying(bool on);
+  // Left/Right: one frame (one sub-frame while viewing sub-frames) back or on, and pause.
+  void StepFrame(int delta);
+  void ShowEndFrame(bool last);     // Home/End
+  void SelectNeighbour(int delta);  // Up/Down: the previous or next image of the list
+  // What the pointer over canvas pixel `pixel` shows in the status bar; empty off the frame.
+  QString PixelInfo(const QPoint& pixel);
+
   // ---- State ----
   QString FileName;
   QString ArchiveSource;
@@ -158,6 +184,7 @@ class TQuvView : public QWidget {
   QSlider* FrameTrackBar;
   QSlider* SubFrameTrackBar;
   QSpinBox* AnimationSpeedSelector;
+  QScrollArea* PaintScroll;  // the drawing area; scrolls the zoomed canvas
   TPaintBox* PaintBox;
   QTimer* Timer;
   // The dismissible bar above the view that tells of load warnings and of a file without
@@ -166,6 +193,11 @@ class TQuvView : public QWidget {
   QLabel* WarningsSummary = nullptr;
   QLabel* WarningsDetails = nullptr;
   QLabel* AnimationSpeedUnit = nullptr;  // "ms per frame (15.0 fps)"
+  QLabel* ZoomValue;      // attributes: "4×"
+  QLabel* FramePosition;  // attributes: "Frame 3 / 8"
+  QLabel* ZoomStatus;     // status bar: "Zoom 4×"
+  QLabel* PixelStatus;    // status bar: the pixel under the pointer
+  QAction *acZoomIn, *acZoomOut, *acZoomReset, *acFit;
 
   // ---- Menus and actions ----
   QMenu* PopUpMenu_Selection;
@@ -205,6 +237,7 @@ class TQuvView : public QWidget {
 
  protected:
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -249,6 +282,21 @@ class TQuvView : public QWidget {
   void DrawFrame(TFrontEndImageFrame* frame);
   void EraseFrame(TFrontEndImageFrame* frame);
   void UpdateFrameLabels(TFrontEndImageFrame* frame);
+  void CreateViewActions();
+  void CreateKeys();
+  QWidget* CreateDrawingArea(QWidget* parent);
+  // The canvas at the present zoom: scale and size of the paint area, labels, fit.
+  void UpdateCanvasLayout();
+  void ApplyZoom(int step, std::optional<QPoint> anchor);
+  void UpdateImageCanvas();
+  void UpdateBackground();
+  void UpdateZoomLabels();
+  void DrawBitmap(TFrontEndImageFrame* frame, bool transparent, qreal opacity);
+  TFrontEndImageFrame* OnionFrame(TFrontEndImageFrame* frame);
+  void UpdateMarks(TFrontEndImageFrame* frame);
+  void UpdatePixelStatus();
+  bool CanvasKeyEvent(QKeyEvent* event);
+  bool CanvasMouseEvent(QEvent* event);
   void SetTimerInterval(int speed);
   // Runs f; an error goes to ReportError.
   void Guarded(const std::function<void()>& f);
@@ -279,4 +327,16 @@ class TQuvView : public QWidget {
   bool FSelectHandlerAttached = false;
   bool FLoaded = false;
   uint64_t FShowSerial = 0;  // counts ShowFrame calls, to notice one run by a track bar handler
+  int FZoom = 1;
+  bool FFit = false;
+  bool FPlaying = false;
+  QSize FImageCanvas{1, 1};
+  QSize FContent{1, 1};  // the canvas the scroll range covers: the image's, grown by what is drawn
+  QRect FOnionRect;      // where the onion skin was drawn, erased with the frame
+  std::optional<QPoint> FPointer;  // the pointer over the canvas, in canvas pixels
+  bool FSpaceHeld = false;
+  bool FSpacePanned = false;
+  std::optional<QPoint> FPanFrom;  // global position while panning
+  int FWheelRest = 0;              // wheel turns short of a notch
+  bool FLayingOut = false;
 };

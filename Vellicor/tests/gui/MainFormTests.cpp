@@ -272,7 +272,8 @@ TEST_F(MainFormTest, ActionsCarryTheirCaptionsShortcutsAndHints) {
   EXPECT_FALSE(form->ImageManipulationMenu->menuAction()->isVisible());
   QStringList menus;
   for (QAction* action : form->menuBar()->actions()) menus << action->text();
-  EXPECT_EQ(menus, QStringList({"&File", "Settings", "Image Manipulation", "&Window", "&Help"}));
+  EXPECT_EQ(menus,
+            QStringList({"&File", "Settings", "Image Manipulation", "View", "&Window", "&Help"}));
   EXPECT_EQ(form->WindowMenu->actions().size(), 7);
   EXPECT_FALSE(form->WindowMenuEndMarker->isVisible());
 }
