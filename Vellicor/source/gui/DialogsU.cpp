@@ -1,6 +1,7 @@
 #include "DialogsU.h"
 
 #include <QFileDialog>
+#include <QPushButton>
 
 TDialogs::~TDialogs() = default;
 
@@ -63,6 +64,21 @@ QMessageBox::StandardButton TDialogs::Message(QWidget* parent, const QString& ca
                                               QMessageBox::StandardButtons buttons) {
   QMessageBox box(icon, caption, text, buttons, parent);
   return QMessageBox::StandardButton(box.exec());
+}
+
+int TDialogs::Question(QWidget* parent, const QString& caption, const QString& text,
+                       const QString& details, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+  if (!details.isEmpty()) box.setInformativeText(details);
+  QList<QAbstractButton*> shown;
+  for (qsizetype i = 0; i < buttons.size(); ++i)
+    shown << box.addButton(buttons[i], i + 1 == buttons.size() && i > 0 ? QMessageBox::RejectRole
+                                                                        : QMessageBox::AcceptRole);
+  if (shown.isEmpty()) return -1;
+  box.setDefaultButton(qobject_cast<QPushButton*>(shown.front()));
+  box.setEscapeButton(shown.back());
+  box.exec();
+  return int(shown.indexOf(box.clickedButton()));
 }
 
 namespace {

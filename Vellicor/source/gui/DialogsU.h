@@ -20,6 +20,11 @@ class TDialogs {
   virtual QMessageBox::StandardButton Message(QWidget* parent, const QString& caption,
                                               const QString& text, QMessageBox::Icon icon,
                                               QMessageBox::StandardButtons buttons);
+  // A question with buttons of its own texts, the first the default and the last the answer to
+  // Escape or the close box; the position of the chosen one. `details` is a smaller second text
+  // (none when empty).
+  virtual int Question(QWidget* parent, const QString& caption, const QString& text,
+                       const QString& details, const QStringList& buttons);
 };
 
 TDialogs& Dialogs();

@@ -118,6 +118,13 @@ class TQuvView : public QWidget {
   void SetStatusText(const QString& text);
   // An error of this view: to the owner's error dialog, with the animation stopped meanwhile.
   void ReportError(const std::exception& error);
+  // Runs an export routine: first without writing, to ask once before it replaces files that are
+  // there already ("Replace 8 existing files?"; `confirmed`, a file a save dialog has confirmed,
+  // is not counted), then for real with the hourglass and `message` in the status bar, which
+  // afterwards says how many files were written where. False when the user kept the files.
+  // The routine's errors pass through.
+  bool WriteExport(const std::function<void()>& routine, const QString& message,
+                   const QString& confirmed = QString());
 
   // ---- State ----
   QString FileName;
@@ -232,6 +239,7 @@ class TQuvView : public QWidget {
   bool AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
                    QString& chosen);
   bool AskFolder(QString& chosen);
+  QString FSavedFile;  // the file the last save dialog of an export confirmed
   // The current frame's file name and the save dialog's filter in a frame format.
   QString FrameFileNameIn(TExportFormat format, int subFrame) const;
   static QString FrameFilter(TExportFormat format);
