@@ -93,3 +93,11 @@ TDialogs& Dialogs() {
 void SetDialogs(TDialogs* dialogs) {
   CurrentDialogs = dialogs ? dialogs : &DefaultDialogs;
 }
+
+bool ConfirmReplace(QWidget* parent, size_t existing, const QString& details) {
+  if (existing == 0) return true;
+  const QString text = existing == 1 ? QStringLiteral("Replace 1 existing file?")
+                                     : QStringLiteral("Replace %1 existing files?").arg(existing);
+  return Dialogs().Question(parent, QStringLiteral("Replace files"), text, details,
+                            {QStringLiteral("Replace"), QStringLiteral("Cancel")}) == 0;
+}

@@ -28,6 +28,9 @@ class TDialogs {
 };
 
 TDialogs& Dialogs();
+// True when nothing would be replaced or the user answers "Replace" to "Replace N existing
+// files?"; `details` says which.
+bool ConfirmReplace(QWidget* parent, size_t existing, const QString& details);
 void SetDialogs(TDialogs* dialogs);  // nullptr restores the real dialogs
 
 // "Quv Files|*.quv|All Files|*.*" -> "Quv Files (*.quv);;All Files (*.*)".

@@ -41,10 +41,11 @@ TPixelFormat TExportDialog::BitDepthFormat(int index) {
 
 TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent), View(view) {
   setWindowTitle(QStringLiteral("Export ..."));
-  setFixedSize(309, 455);
   CreateControls();
   LayOutControls();
   HideOptionalControls();
+  // The classic size is the least: larger fonts and longer captions grow the dialog.
+  resize(QSize(309, 455).expandedTo(sizeHint()));
 
   connect(ExportFrames, &QRadioButton::clicked, this, [this] { ExportFramesClick(); });
   connect(ExportSubframes, &QRadioButton::clicked, this, [this] { ExportSubframesClick(); });

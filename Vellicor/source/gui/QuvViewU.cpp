@@ -1058,22 +1058,17 @@ bool TQuvView::WriteExport(const std::function<void()>& routine, const QString& 
   std::erase_if(existing, [&](const std::string& name) {
     return ToStd(QFileInfo(FromStd(name)).absoluteFilePath()) == confirmedFile;
   });
-  if (!existing.empty()) {
-    const QString text = existing.size() == 1
-                             ? QStringLiteral("Replace 1 existing file?")
-                             : QStringLiteral("Replace %1 existing files?").arg(existing.size());
-    QStringList names;
-    for (size_t i = 0; i < existing.size() && i < 5; ++i)
-      names << QFileInfo(FromStd(existing[i])).fileName();
-    if (existing.size() > 5) names << QStringLiteral("…");
-    const QString details =
-        QStringLiteral("In %1: %2")
-            .arg(QDir::toNativeSeparators(QFileInfo(FromStd(existing.front())).absolutePath()),
-                 names.join(QStringLiteral(", ")));
-    if (Dialogs().Question(this, QStringLiteral("Replace files"), text, details,
-                           {QStringLiteral("Replace"), QStringLiteral("Cancel")}) != 0)
-      return false;
-  }
+  QStringList names;
+  for (size_t i = 0; i < existing.size() && i < 5; ++i)
+    names << QFileInfo(FromStd(existing[i])).fileName();
+  if (existing.size() > 5) names << QStringLiteral("…");
+  const QString details =
+      existing.empty()
+          ? QString()
+          : QStringLiteral("In %1: %2")
+                .arg(QDir::toNativeSeparators(QFileInfo(FromStd(existing.front())).absolutePath()),
+                     names.join(QStringLiteral(", ")));
+  if (!ConfirmReplace(this, existing.size(), details)) return false;
   TWaitCursor wait;
   if (!message.isEmpty()) SetStatusText(message);
   TExportRecord record;

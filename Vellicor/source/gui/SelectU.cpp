@@ -440,12 +440,7 @@ int TSelectFileInHpi::ExtractTo(const QString& folder) {
   }
   std::vector<std::string> names;
   for (const TTarget& target : targets) names.push_back(target.Path.string());
-  const size_t existing = ExistingFiles(names).size();
-  if (existing > 0 &&
-      Dialogs().Question(this, QStringLiteral("Replace files"),
-                         existing == 1 ? QStringLiteral("Replace 1 existing file?")
-                                       : QStringLiteral("Replace %1 existing files?").arg(existing),
-                         QString(), {QStringLiteral("Replace"), QStringLiteral("Cancel")}) != 0)
+  if (!ConfirmReplace(this, ExistingFiles(names).size(), QDir::toNativeSeparators(folder)))
     return 0;
 
   QProgressDialog progress(QStringLiteral("Extracting files…"), QStringLiteral("Abort"), 0,
