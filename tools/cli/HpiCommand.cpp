@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "ArchiveExtractU.h"
 #include "ArchiveLoadersU.h"
 #include "CliCommandU.h"
 #include "HpiFileReaderU.h"
@@ -123,12 +124,6 @@ std::string TextListing(TFileSystem& fileSystem) {
   return out;
 }
 
-// A name from an archive may hold anything; only a plain name may become part of a disk path.
-bool SafePart(std::string_view part) {
-  return !part.empty() && part != "." && part != ".." &&
-         part.find_first_of("/\\") == std::string_view::npos;
-}
-
 // A mask with a separator matches the inner path ("/" between parts); any other mask the name.
 bool Selected(const std::string& path, const std::string& name,
               const std::vector<std::string>& masks) {
@@ -158,16 +153,8 @@ std::vector<TExtractItem> ExtractItems(TFileSystem& fileSystem, const fs::path& 
     TExtractItem item;
     item.Path = path;
     item.Node = &static_cast<TFileEntry&>(node);
-    item.Target = out;
-    bool safe = true;
-    // Parts are split at "/" again, so a separator inside an archived name is seen and refused.
-    std::vector<std::string_view> names;
-    for (const TEntry* at = &node; at && at->Parent; at = at->Parent) names.push_back(at->Name);
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-      safe = safe && SafePart(*it);
-      item.Target /= fs::path(std::string(*it));
-    }
-    if (!safe) item.Error = "the name would leave the output folder";
+    if (!ExtractTarget(node, nullptr, out, item.Target))
+      item.Error = "the name would leave the output folder";
     items.push_back(std::move(item));
   });
   return items;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <unordered_set>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -118,10 +119,45 @@ std::string FileNamePart(std::string_view name) {
 
 namespace {
 thread_local TExportRecord* CurrentExportRecord = nullptr;
+thread_local TExportPlan* CurrentExportPlan = nullptr;
 }  // namespace
+
+TExportPlan::TExportPlan() : FOuter(CurrentExportPlan) {
+  CurrentExportPlan = this;
+}
+
+TExportPlan::~TExportPlan() {
+  CurrentExportPlan = FOuter;
+}
+
+bool PlannedOnly(std::initializer_list<std::string_view> fileNames) {
+  if (!CurrentExportPlan) return false;
+  for (std::string_view name : fileNames) CurrentExportPlan->FFiles.emplace_back(name);
+  return true;
+}
+
+std::vector<std::string> PlannedExportFiles(const std::function<void()>& routine) {
+  TExportPlan plan;
+  routine();
+  std::vector<std::string> files;
+  std::unordered_set<std::string> seen;
+  for (const std::string& file : plan.Files())
+    if (seen.insert(file).second) files.push_back(file);
+  return files;
+}
+
+std::vector<std::string> ExistingFiles(const std::vector<std::string>& fileNames) {
+  std::vector<std::string> existing;
+  for (const std::string& name : fileNames) {
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::path(name), error)) existing.push_back(name);
+  }
+  return existing;
+}
 
 void WriteWholeFile(const std::string& fileName, const void* data, size_t size) {
   namespace fs = std::filesystem;
+  if (PlannedOnly({fileName})) return;
   static std::atomic<uint32_t> counter{0};
   const fs::path target(fileName);
   // Kept short: the temporary name must stay within the folder's name-length limit.
@@ -193,6 +229,7 @@ TFrameNameSource TFrontEndImage::DefaultNameSource() const {
 
 void TFrontEndImage::ExportFrameBitmap(const std::string& fileName, TFrontEndImageFrame* frame,
                                        int32_t padX, int32_t padY) {
+  if (PlannedOnly({fileName})) return;
   if (Owner->FormatOptions.Format == efPng || Owner->FormatOptions.Format == efPng8)
     return ExportFramePicture(*this, fileName, frame, padX, padY);
   const TBitmap& picture = frame->GetBitmap();
@@ -375,6 +412,7 @@ void TFrontEndImage::WriteFrameData(const std::string& fileName, const std::stri
   const TPadOrigin origin = FramePaddingOrigin(*Image, 0, INT32_MAX, true);
   const std::string text =
       FrameDataText(frameIndex, frameIndex, origin.X, origin.Y, nameSource, folder);
+  if (PlannedOnly({fileName})) return;
   WriteWholeFile(fileName, text.data(), text.size());
   if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
 }
@@ -387,6 +425,7 @@ void TFrontEndImage::WriteFramesData(int32_t first, int32_t last,
   int32_t padX, padY;
   FrameRangeOrigin(first, last, padX, padY);
   const std::string text = FrameDataText(first, last, padX, padY, nameSource, folder);
+  if (PlannedOnly({fileName})) return;
   WriteWholeFile(fileName, text.data(), text.size());
   if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
 }

@@ -2,6 +2,7 @@
 // Helpers of the export routines of TFrontEndImage and TFrontEndImages (whose bodies live in
 // FrameExportU.cpp): number padding, the file-name formats and whole-file writing.
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -64,3 +65,28 @@ class TExportRecord {
   std::vector<std::string> FFiles;
   TExportRecord* FOuter;
 };
+
+// While one lives, the export routines on this thread neither encode nor write anything: they
+// only name in Files() what they would write, so that a command can ask before it replaces
+// files.
+class TExportPlan {
+ public:
+  TExportPlan();
+  ~TExportPlan();
+  TExportPlan(const TExportPlan&) = delete;
+  TExportPlan& operator=(const TExportPlan&) = delete;
+  const std::vector<std::string>& Files() const { return FFiles; }
+
+ private:
+  friend bool PlannedOnly(std::initializer_list<std::string_view> fileNames);
+  std::vector<std::string> FFiles;
+  TExportPlan* FOuter;
+};
+
+// Under a plan: adds the names to it and is true, and the caller writes nothing; otherwise false.
+bool PlannedOnly(std::initializer_list<std::string_view> fileNames);
+
+// The files the routine's exports would write, in order, each once; nothing is written.
+std::vector<std::string> PlannedExportFiles(const std::function<void()>& routine);
+// Those of the names that are there already on disk, in order.
+std::vector<std::string> ExistingFiles(const std::vector<std::string>& fileNames);

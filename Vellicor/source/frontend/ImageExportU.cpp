@@ -162,6 +162,9 @@ void ExportAnimation(TFrontEndImage& image, int32_t first, int32_t last,
   const int32_t scale = std::max(1, options.Scale);
   const int32_t width = CheckedSide(int64_t(canvas.Width) * scale);
   const int32_t height = CheckedSide(int64_t(canvas.Height) * scale);
+  const char* extension = options.Format == efGif ? ".gif" : ".apng";
+  const std::string name = FileNamePart(image.Name) + extension;
+  if (PlannedOnly({JoinPath(folder, name, PathDelim)})) return;
   const TPalette& palette = PaletteOf(image);
   std::vector<uint8_t> file;
   if (options.Format == efGif) {
@@ -176,8 +179,7 @@ void ExportAnimation(TFrontEndImage& image, int32_t first, int32_t last,
           IndicesToRgba(ScalePicture(OnCanvas(*frame, canvas), scale), palette, TransparentIndex));
     file = encoder.Finish();
   }
-  const char* extension = options.Format == efGif ? ".gif" : ".apng";
-  WriteFile(image, folder, FileNamePart(image.Name) + extension, file.data(), file.size());
+  WriteFile(image, folder, name, file.data(), file.size());
 }
 
 void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::string& folder) {
@@ -191,10 +193,12 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
                                               : int64_t(std::ceil(std::sqrt(double(count)) - 1e-9));
   const int64_t rows = (count + columns - 1) / columns;
   const int64_t cellW = canvas.Width * scale, cellH = canvas.Height * scale;
-  TPicture sheet(CheckedSide(columns * cellW), CheckedSide(rows * cellH), 1, TransparentIndex);
-
   const std::string name = FileNamePart(image.Name);
   const std::string sheetName = name + "_sheet.png";
+  const std::string atlasName = name + "_sheet.json";
+  if (PlannedOnly({JoinPath(folder, sheetName, PathDelim), JoinPath(folder, atlasName, PathDelim)}))
+    return;
+  TPicture sheet(CheckedSide(columns * cellW), CheckedSide(rows * cellH), 1, TransparentIndex);
   nlohmann::ordered_json atlas;
   nlohmann::ordered_json& entries = atlas["frames"] = nlohmann::ordered_json::array();
   for (int64_t k = 0; k < count; ++k) {
@@ -228,7 +232,7 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
       EncodePng(IndicesToRgba(sheet, PaletteOf(image), TransparentIndex));
   const std::string json = atlas.dump(2) + "\n";
   WriteFile(image, folder, sheetName, png.data(), png.size());
-  WriteFile(image, folder, name + "_sheet.json", json.data(), json.size());
+  WriteFile(image, folder, atlasName, json.data(), json.size());
 }
 
 void ExportImageFiles(TFrontEndImage& image, int32_t first, int32_t last, bool subFrames,

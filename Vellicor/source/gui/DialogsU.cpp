@@ -1,6 +1,7 @@
 #include "DialogsU.h"
 
 #include <QFileDialog>
+#include <QPushButton>
 
 TDialogs::~TDialogs() = default;
 
@@ -65,6 +66,21 @@ QMessageBox::StandardButton TDialogs::Message(QWidget* parent, const QString& ca
   return QMessageBox::StandardButton(box.exec());
 }
 
+int TDialogs::Question(QWidget* parent, const QString& caption, const QString& text,
+                       const QString& details, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+  if (!details.isEmpty()) box.setInformativeText(details);
+  QList<QAbstractButton*> shown;
+  for (qsizetype i = 0; i < buttons.size(); ++i)
+    shown << box.addButton(buttons[i], i + 1 == buttons.size() && i > 0 ? QMessageBox::RejectRole
+                                                                        : QMessageBox::AcceptRole);
+  if (shown.isEmpty()) return -1;
+  box.setDefaultButton(qobject_cast<QPushButton*>(shown.front()));
+  box.setEscapeButton(shown.back());
+  box.exec();
+  return int(shown.indexOf(box.clickedButton()));
+}
+
 namespace {
 TDialogs DefaultDialogs;
 TDialogs* CurrentDialogs = &DefaultDialogs;
@@ -76,4 +92,12 @@ TDialogs& Dialogs() {
 
 void SetDialogs(TDialogs* dialogs) {
   CurrentDialogs = dialogs ? dialogs : &DefaultDialogs;
+}
+
+bool ConfirmReplace(QWidget* parent, size_t existing, const QString& details) {
+  if (existing == 0) return true;
+  const QString text = existing == 1 ? QStringLiteral("Replace 1 existing file?")
+                                     : QStringLiteral("Replace %1 existing files?").arg(existing);
+  return Dialogs().Question(parent, QStringLiteral("Replace files"), text, details,
+                            {QStringLiteral("Replace"), QStringLiteral("Cancel")}) == 0;
 }

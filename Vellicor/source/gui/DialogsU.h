@@ -20,9 +20,17 @@ class TDialogs {
   virtual QMessageBox::StandardButton Message(QWidget* parent, const QString& caption,
                                               const QString& text, QMessageBox::Icon icon,
                                               QMessageBox::StandardButtons buttons);
+  // A question with buttons of its own texts, the first the default and the last the answer to
+  // Escape or the close box; the position of the chosen one. `details` is a smaller second text
+  // (none when empty).
+  virtual int Question(QWidget* parent, const QString& caption, const QString& text,
+                       const QString& details, const QStringList& buttons);
 };
 
 TDialogs& Dialogs();
+// True when nothing would be replaced or the user answers "Replace" to "Replace N existing
+// files?"; `details` says which.
+bool ConfirmReplace(QWidget* parent, size_t existing, const QString& details);
 void SetDialogs(TDialogs* dialogs);  // nullptr restores the real dialogs
 
 // "Quv Files|*.quv|All Files|*.*" -> "Quv Files (*.quv);;All Files (*.*)".

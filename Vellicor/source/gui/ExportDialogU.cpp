@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <stdexcept>
 
 #include "AppSettingsU.h"
@@ -21,7 +22,6 @@
 #include "QtStringU.h"
 #include "QuvViewU.h"
 #include "SettingsModelU.h"
-#include "WaitCursorU.h"
 
 namespace {
 
@@ -41,10 +41,11 @@ TPixelFormat TExportDialog::BitDepthFormat(int index) {
 
 TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent), View(view) {
   setWindowTitle(QStringLiteral("Export ..."));
-  setFixedSize(309, 455);
   CreateControls();
   LayOutControls();
   HideOptionalControls();
+  // The classic size is the least: larger fonts and longer captions grow the dialog.
+  resize(QSize(309, 455).expandedTo(sizeHint()));
 
   connect(ExportFrames, &QRadioButton::clicked, this, [this] { ExportFramesClick(); });
   connect(ExportSubframes, &QRadioButton::clicked, this, [this] { ExportSubframesClick(); });
@@ -204,6 +205,18 @@ void TExportDialog::FormActivate() {
   EndSubframeIndex->setRange(1, subFrames);
   StartSubframeIndex->setValue(1);
   EndSubframeIndex->setValue(subFrames);
+  // Opens on the option the user exported with last, the first one on first use.
+  switch (std::clamp(settings->ExportDialogOption(), 0, 2)) {
+    case 1:
+      ExportSubframesClick();
+      break;
+    case 2:
+      ExportFramesDataClick();
+      break;
+    default:
+      ExportFramesClick();
+      break;
+  }
 }
 
 void TExportDialog::HideOptionalControls() {
@@ -291,6 +304,7 @@ void TExportDialog::ExportBtnClick() {
       uint8_t(NormalizeFrameDataExportType(FrameDataExportType->currentIndex()));
   front->FormatOptions.Format = TExportFormat(std::clamp(Format->currentIndex(), 0, int(efSheet)));
   front->FormatOptions.Scale = Scale->value();
+  if (ExportMode >= 0) View->Settings()->SetExportDialogOption(ExportMode);
   try {
     RunExport();
   } catch (const std::exception& error) {
@@ -318,22 +332,26 @@ void TExportDialog::RunExport() {
     settings->SetSaveLastDir(folder);
     return true;
   };
+  std::function<void()> routine;
+  QString file;  // confirmed by the save dialog
   switch (ExportMode) {
-    case 0: {
+    case 0:
       if (!askFolder()) return;
-      TWaitCursor wait;
-      ExportImageFiles(*image, first, last, false, ToStd(settings->SaveLastDir()));
+      routine = [=] {
+        ExportImageFiles(*image, first, last, false, ToStd(settings->SaveLastDir()));
+      };
       break;
-    }
     case 1: {
       if (!askFolder()) return;
-      TWaitCursor wait;
-      const TExportFormat format =
-          TExportFormatScope::FrameFormat(View->FrontEnd()->FormatOptions.Format);
-      const TExportFormatScope scope(View->FrontEnd(), format);
-      image->ExportImageSubFrameRange(
-          first, last, SubFrameNameFormatOf(format), ToStd(settings->SaveLastDir()),
-          StartSubframeIndex->value() - 1, EndSubframeIndex->value() - 1);
+      const int firstSub = StartSubframeIndex->value() - 1;
+      const int lastSub = EndSubframeIndex->value() - 1;
+      TFrontEndImages* front = View->FrontEnd();
+      routine = [=] {
+        const TExportFormat format = TExportFormatScope::FrameFormat(front->FormatOptions.Format);
+        const TExportFormatScope scope(front, format);
+        image->ExportImageSubFrameRange(first, last, SubFrameNameFormatOf(format),
+                                        ToStd(settings->SaveLastDir()), firstSub, lastSub);
+      };
       break;
     }
     case 2: {
@@ -341,21 +359,24 @@ void TExportDialog::RunExport() {
                                    .arg(FromStd(FileNamePart(image->Name)))
                                    .arg(StartFrameIndex->value())
                                    .arg(EndFrameIndex->value());
-      const QString file = Dialogs().GetSaveFileName(
+      file = Dialogs().GetSaveFileName(
           this, QStringLiteral("Save As"), settings->SaveLastDir(), proposed,
           QStringLiteral("Text file|*.txt|Comma delemited text file|*.csv|Any file|*.*"));
       if (file.isEmpty()) return;
       settings->SetSaveLastDir(QDir::cleanPath(QFileInfo(file).absolutePath()));
       if (ExportFrameWhenExportFrameData->isChecked() && !askFolder()) return;
-      TWaitCursor wait;
-      const TExportFormatScope scope(View->FrontEnd(), efBmp);
-      image->WriteFramesData(first, last, image->DefaultNameSource(),
-                             ToStd(settings->SaveLastDir()), ToStd(file));
+      TFrontEndImages* front = View->FrontEnd();
+      routine = [=] {
+        const TExportFormatScope scope(front, efBmp);
+        image->WriteFramesData(first, last, image->DefaultNameSource(),
+                               ToStd(settings->SaveLastDir()), ToStd(file));
+      };
       break;
     }
     default:
-      break;
+      return;
   }
+  View->WriteExport(routine, QString(), file);
 }
 
 void TExportDialog::CloseBtnClick() {

@@ -544,7 +544,7 @@ void TMainForm::UnbindImageManipulation() {
 void TMainForm::BindImageManipulation(int index, QAction* action) {
   QAction* item = ImageManipulationItems[index];
   if (!action) {
-    item->setText(QStringLiteral("-"));
+    item->setText(QString());  // a styled separator draws its text beside the line
     item->setSeparator(true);
     item->setVisible(true);
     return;

@@ -1195,6 +1195,7 @@ void TQuvView::closeEvent(QCloseEvent* event) {
 bool TQuvView::AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
                            QString& chosen) {
   chosen = Dialogs().GetSaveFileName(this, title, FSettings->SaveLastDir(), proposedName, filter);
+  FSavedFile = chosen;
   if (chosen.isEmpty()) return false;
   FSettings->SetSaveLastDir(QDir::cleanPath(QFileInfo(chosen).absolutePath()));
   return true;
@@ -1218,6 +1219,50 @@ static QString ExportedStatus(const std::vector<std::string>& files) {
            folder.toHtmlEscaped(), QUrl::fromLocalFile(folder).toString().toHtmlEscaped());
 }
 
+bool TQuvView::WriteExport(const std::function<void()>& routine, const QString& message,
+                           const QString& confirmed) {
+  // A routine may show its progress; the dry run's is not kept.
+  QString status = StatusText();
+  std::vector<std::string> existing;
+  {
+    TWaitCursor wait;
+    existing = ExistingFiles(PlannedExportFiles(routine));
+  }
+  SetStatusText(status);
+  const std::string confirmedFile =
+      confirmed.isEmpty() ? std::string() : ToStd(QFileInfo(confirmed).absoluteFilePath());
+  std::erase_if(existing, [&](const std::string& name) {
+    return ToStd(QFileInfo(FromStd(name)).absoluteFilePath()) == confirmedFile;
+  });
+  QStringList names;
+  for (size_t i = 0; i < existing.size() && i < 5; ++i)
+    names << QFileInfo(FromStd(existing[i])).fileName();
+  if (existing.size() > 5) names << QStringLiteral("…");
+  const QString details =
+      existing.empty()
+          ? QString()
+          : QStringLiteral("In %1: %2")
+                .arg(QDir::toNativeSeparators(QFileInfo(FromStd(existing.front())).absolutePath()),
+                     names.join(QStringLiteral(", ")));
+  if (!ConfirmReplace(this, existing.size(), details)) return false;
+  TWaitCursor wait;
+  if (!message.isEmpty()) SetStatusText(message);
+  TExportRecord record;
+  // The status says what was written also when the routine fails halfway.
+  const auto report = [&] {
+    if (!record.Files().empty()) status = ExportedStatus(record.Files());
+    SetStatusText(status);
+  };
+  try {
+    routine();
+  } catch (...) {
+    report();
+    throw;
+  }
+  report();
+  return true;
+}
+
 void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
                          const std::function<QString()>& message,
                          const std::function<void()>& routine) {
@@ -1227,21 +1272,16 @@ void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
     // The animation pauses while the dialogs run; nothing is written meanwhile.
     TSettingsModel::TUpdate update(*FSettings);
     FSettings->SetToggle(tgAnimated, false);
+    FSavedFile.clear();
     try {
       if (askNames()) {
-        TWaitCursor wait;
         action->setEnabled(false);
-        QString status = StatusText();
-        SetStatusText(message());
-        TExportRecord record;
         try {
-          routine();
+          WriteExport(routine, message(), FSavedFile);
         } catch (...) {
           failure = std::current_exception();
         }
         action->setEnabled(true);
-        if (!record.Files().empty()) status = ExportedStatus(record.Files());
-        SetStatusText(status);
       }
     } catch (...) {
       failure = std::current_exception();

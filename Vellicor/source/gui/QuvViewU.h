@@ -148,6 +148,13 @@ class TQuvView : public QWidget {
   void SelectNeighbour(int delta);  // Up/Down: the previous or next image of the list
   // What the pointer over canvas pixel `pixel` shows in the status bar; empty off the frame.
   QString PixelInfo(const QPoint& pixel);
+  // Runs an export routine: first without writing, to ask once before it replaces files that are
+  // there already ("Replace 8 existing files?"; `confirmed`, a file a save dialog has confirmed,
+  // is not counted), then for real with the hourglass and `message` in the status bar, which
+  // afterwards says how many files were written where. False when the user kept the files.
+  // The routine's errors pass through.
+  bool WriteExport(const std::function<void()>& routine, const QString& message,
+                   const QString& confirmed = QString());
 
   // ---- State ----
   QString FileName;
@@ -308,6 +315,7 @@ class TQuvView : public QWidget {
   bool AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
                    QString& chosen);
   bool AskFolder(QString& chosen);
+  QString FSavedFile;  // the file the last save dialog of an export confirmed
   // The current frame's file name and the save dialog's filter in a frame format.
   QString FrameFileNameIn(TExportFormat format, int subFrame) const;
   static QString FrameFilter(TExportFormat format);

@@ -8,19 +8,31 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPixmap>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <cmath>
+#include <filesystem>
 
+#include "ArchiveExtractU.h"
 #include "ArchiveLoadersU.h"
+#include "DialogsU.h"
 #include "FileSystemU.h"
+#include "FrameExportU.h"
+#include "ImageExportU.h"
+#include "ImageLoaderU.h"
+#include "QuvManagerU.h"
+#include "ThumbnailU.h"
 
 namespace {
 
 enum { EntryRole = Qt::UserRole + 1 };
+constexpr int PreviewSide = 128;  // the preview's longest side, in device-independent pixels
 
 // A file-list row sorts through its dialog's comparison.
 class TFileRow : public QTreeWidgetItem {
@@ -74,10 +86,21 @@ TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
 void TSelectFileInHpi::CreateControls() {
   auto* layout = new QVBoxLayout(this);
   auto* splitter = new QSplitter(Qt::Horizontal, this);
-  DirView = new QTreeWidget(splitter);
+  auto* left = new QWidget(splitter);
+  auto* leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  DirView = new QTreeWidget(left);
   DirView->setHeaderHidden(true);
   DirView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   DirView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  Preview = new QLabel(left);
+  Preview->setAlignment(Qt::AlignCenter);
+  Preview->setWordWrap(true);
+  Preview->setFrameShape(QFrame::StyledPanel);
+  Preview->setMinimumSize(PreviewSide + 8, PreviewSide + 8);
+  Preview->setToolTip(QStringLiteral("The first frame of the chosen Quv file"));
+  leftLayout->addWidget(DirView, 1);
+  leftLayout->addWidget(Preview);
   FileView = new QTreeWidget(splitter);
   FileView->setRootIsDecorated(false);
   FileView->setColumnCount(3);
@@ -86,7 +109,7 @@ void TSelectFileInHpi::CreateControls() {
   FileView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   FileView->header()->setSectionsClickable(true);
   FileView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  splitter->addWidget(DirView);
+  splitter->addWidget(left);
   splitter->addWidget(FileView);
   splitter->setSizes({185, 539 - 185});
   layout->addWidget(splitter, 1);
@@ -104,6 +127,11 @@ void TSelectFileInHpi::CreateControls() {
   OkButton->setDefault(true);
   CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
   CancelButton->setToolTip(QStringLiteral("Cancel selection, exits form"));
+  ExtractButton = new QPushButton(QStringLiteral("Extract…"), this);
+  ExtractButton->setToolTip(QStringLiteral(
+      "Write the chosen files, or the chosen folder with everything in it, to a folder"));
+  ExtractButton->setAutoDefault(false);
+  bottom->addWidget(ExtractButton);
   bottom->addWidget(OkButton);
   bottom->addWidget(CancelButton);
   layout->addLayout(bottom);
@@ -142,6 +170,8 @@ void TSelectFileInHpi::ConnectControls() {
     close();
   });
   connect(CancelButton, &QPushButton::clicked, this, [this] { close(); });
+  connect(ExtractButton, &QPushButton::clicked, this, [this] { ExtractButtonClick(); });
+  connect(FileView, &QTreeWidget::currentItemChanged, this, [this] { UpdatePreview(); });
 }
 
 TSelectFileInHpi::~TSelectFileInHpi() {
@@ -230,6 +260,7 @@ void TSelectFileInHpi::ClearFileList() {
   FileView->clear();
   FSelectedRows.clear();
   EmptyListLbl->hide();
+  UpdatePreview();
 }
 
 void TSelectFileInHpi::DirViewClick(QTreeWidgetItem* node) {
@@ -312,6 +343,7 @@ void TSelectFileInHpi::FileViewSelectionChanged() {
     OkButton->setEnabled(true);
   }
   FSelectedRows = now;
+  UpdatePreview();
 }
 
 void TSelectFileInHpi::SearchFilterChange() {
@@ -326,6 +358,133 @@ void TSelectFileInHpi::FileViewColumnClick(int column) {
   info.SortColumn = info.SortOrder == 0 ? 0 : uint8_t(column + 1);
   QSignalBlocker block(FileView);
   FileView->sortItems(0, Qt::AscendingOrder);
+}
+
+void TSelectFileInHpi::UpdatePreview() {
+  QTreeWidgetItem* row = FileView->currentItem();
+  TFileEntry* entry = row && row->isSelected() ? RowEntry(row) : nullptr;
+  Preview->setPixmap(QPixmap());
+  if (!entry) {
+    Preview->setText(QStringLiteral("No file chosen"));
+    return;
+  }
+  try {
+    // A collection of its own on the picker's file system, gone before anything unmounts.
+    TQuvManager manager;
+    manager.FileSystem = FFileSystem.get();
+    manager.Palette = Palette;
+    manager.TransparentIndex = TransparentIndex;
+    manager.Initialize();
+    TImageClass* images = manager.GetClass(entry->GetFullPath());
+    if (!images) throw EImageFileError("not a Quv file");
+    const qreal ratio = devicePixelRatioF();
+    const TPicture rgba =
+        IndicesToRgba(ThumbnailIndices(*images, int32_t(std::lround(PreviewSide * ratio))), Palette,
+                      TransparentIndex);
+    manager.Finalize();
+    QImage image(rgba.Pixels.data(), rgba.Width, rgba.Height, rgba.Width * 4,
+                 QImage::Format_RGBA8888);
+    QPixmap pixmap = QPixmap::fromImage(image.copy());
+    pixmap.setDevicePixelRatio(ratio);
+    Preview->setPixmap(pixmap);
+  } catch (const std::exception& error) {
+    Preview->setText(QStringLiteral("No preview: %1").arg(QString::fromStdString(error.what())));
+  }
+}
+
+int TSelectFileInHpi::ExtractButtonClick() {
+  const QString folder =
+      Dialogs().GetFolder(this, QStringLiteral("Extract to folder:"), QDir::homePath());
+  return folder.isEmpty() ? 0 : ExtractTo(folder);
+}
+
+int TSelectFileInHpi::ExtractTo(const QString& folder) {
+  namespace fs = std::filesystem;
+  // Files chosen in the list, else the listed folder (the root's files without a folder).
+  std::vector<std::pair<TFileEntry*, const TEntry*>>
+      chosen;  // file, the node its path starts below
+  for (QTreeWidgetItem* row : FileView->selectedItems())
+    if (TFileEntry* file = RowEntry(row)) chosen.emplace_back(file, file->Parent);
+  if (chosen.empty() && FListedNode) {
+    auto found = FNodeInfo.find(FListedNode);
+    if (found != FNodeInfo.end() && found->second->Entry) {
+      TDirEntry* dir = found->second->Entry;
+      std::vector<TFileEntry*> files;
+      CollectFiles(*dir, files);
+      for (TFileEntry* file : files) chosen.emplace_back(file, dir->Parent ? dir->Parent : dir);
+    }
+  }
+  struct TTarget {
+    TFileEntry* File;
+    fs::path Path;
+  };
+  std::vector<TTarget> targets;
+  QStringList refused, failed;
+  const fs::path out(folder.toStdString());
+  for (const auto& [file, base] : chosen) {
+    TTarget target{file, {}};
+    if (ExtractTarget(*file, base, out, target.Path))
+      targets.push_back(std::move(target));
+    else
+      refused << QString::fromStdString(file->GetFullPath()).replace('\\', '/');
+  }
+  std::vector<std::string> names;
+  for (const TTarget& target : targets) names.push_back(target.Path.string());
+  if (!ConfirmReplace(this, ExistingFiles(names).size(), QDir::toNativeSeparators(folder)))
+    return 0;
+
+  QProgressDialog progress(QStringLiteral("Extracting files…"), QStringLiteral("Abort"), 0,
+                           int(targets.size()), this);
+  progress.setWindowTitle(QStringLiteral("Extract"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(300);
+  int written = 0;
+  bool aborted = false;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    if (progress.wasCanceled()) {
+      aborted = true;
+      break;
+    }
+    const TTarget& target = targets[i];
+    const QString inner = QString::fromStdString(target.File->GetFullPath()).replace('\\', '/');
+    progress.setLabelText(QStringLiteral("Extracting %1").arg(inner));
+    progress.setValue(int(i));
+    try {
+      const std::vector<uint8_t> data = ReadEntryBytes(*target.File);
+      std::error_code error;
+      fs::create_directories(target.Path.parent_path(), error);
+      if (error) throw EInOutError("cannot make its folder: " + error.message());
+      WriteWholeFile(target.Path.string(), data.data(), data.size());
+      ++written;
+    } catch (const std::exception& error) {
+      failed << QStringLiteral("%1: %2").arg(inner, QString::fromStdString(error.what()));
+    }
+  }
+  progress.setValue(int(targets.size()));
+
+  QString text = (written == 1 ? QStringLiteral("1 file written to %1.")
+                               : QStringLiteral("%1 files written to %2.").arg(written))
+                     .arg(QDir::toNativeSeparators(folder));
+  // At most ten names a list: a broken archive may have thousands.
+  const auto listOf = [](const QStringList& names) {
+    QStringList shown = names.mid(0, 10);
+    if (names.size() > 10) shown << QStringLiteral("… and %1 more").arg(names.size() - 10);
+    return shown.join('\n');
+  };
+  QStringList lines{text};
+  if (aborted)
+    lines << QStringLiteral("Aborted: %1 of the files were not extracted.")
+                 .arg(targets.size() - size_t(written) - size_t(failed.size()));
+  if (!refused.isEmpty())
+    lines << QStringLiteral("Not extracted, as their names would leave the folder:\n") +
+                 listOf(refused);
+  if (!failed.isEmpty())
+    lines << QStringLiteral("Not extracted, as the archive does not hold them whole:\n") +
+                 listOf(failed);
+  const bool trouble = !refused.isEmpty() || !failed.isEmpty();
+  Dialogs().Message(this, QStringLiteral("Extract"), lines.join(QStringLiteral("\n\n")),
+                    trouble ? QMessageBox::Warning : QMessageBox::Information, QMessageBox::Ok);
+  return written;
 }
 
 int TSelectFileInHpi::Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {

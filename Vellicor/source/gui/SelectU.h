@@ -54,8 +54,20 @@ class TSelectFileInHpi : public QDialog {
   TSortInfo* CurrentSortInfo() const { return FCurrentSortInfo; }
   TFileEntry* RowEntry(const QTreeWidgetItem* row) const;
 
+  // The first frame of the Quv file chosen last, shown under the tree; a text when the file
+  // shows nothing (not a Quv file, broken) or no single file is chosen.
+  void UpdatePreview();
+  // "Extract…": the chosen files, or when none is chosen the listed folder with all below it,
+  // written to a folder asked for, with a progress dialog whose Abort stops after the file in
+  // hand. Names that would leave the folder and entries that cannot be read are skipped and
+  // told afterwards. The number of files written.
+  int ExtractButtonClick();
+  int ExtractTo(const QString& folder);
+
   QTreeWidget* DirView;
   QTreeWidget* FileView;
+  QLabel* Preview;
+  QPushButton* ExtractButton;
   QLabel* EmptyListLbl;  // over the list while the listed folder has no matching file
   QLineEdit* SearchFilter;
   QPushButton* OkButton;

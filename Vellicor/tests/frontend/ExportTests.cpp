@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "BmpWriterU.h"
 #include "FrameExportU.h"
 #include "FrontendTestUtilsU.h"
+#include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "MemoryImagesU.h"
 
@@ -335,3 +337,39 @@ TEST_F(Export, AllImagesAreExportedAndNamesCannotLeaveTheFolder) {
   // Last image first, in name order.
   EXPECT_EQ(reported, (std::vector<std::string>{"b_0.bmp", "b_1.bmp", "a_0.bmp", ".._up_0.bmp"}));
 }
+
+namespace {
+
+// The dry run must name exactly what the export then writes, in every format, and write nothing.
+TEST_F(Export, APlanNamesWhatTheExportWritesAndWritesNothing) {
+  TFrontEndImage* arm = Arm();
+  FrontEnd().ExportFrameWhenExportFrameData = true;
+  FrontEnd().FrameDataExportType = 2;
+  const std::string folder = Dir.Path().string();
+  const std::string data = (Dir.Path() / "arm_Data.txt").string();
+  for (TExportFormat format : {efBmp, efPng, efPng8, efGif, efApng, efSheet}) {
+    FrontEnd().FormatOptions.Format = format;
+    for (const bool subFrames : {false, true}) {
+      const auto routine = [&] {
+        ExportImageFiles(*arm, 2, 4, subFrames, folder);
+        // With the sub-frames' bitmaps beside it.
+        if (format == efBmp) arm->WriteFramesData(3, 3, arm->DefaultNameSource(), folder, data);
+      };
+      const std::vector<std::string> planned = PlannedExportFiles(routine);
+      EXPECT_TRUE(Dir.List().empty()) << ExportFormatName(format);
+      TExportRecord record;
+      routine();
+      // Each file once, where the export writes one twice (sub-frames, then the data's).
+      std::vector<std::string> written;
+      for (const std::string& file : record.Files())
+        if (std::find(written.begin(), written.end(), file) == written.end())
+          written.push_back(file);
+      EXPECT_EQ(planned, written) << ExportFormatName(format) << " " << subFrames;
+      EXPECT_EQ(ExistingFiles(planned), planned);
+      for (const std::string& file : written) std::filesystem::remove(file);
+    }
+  }
+  EXPECT_TRUE(ExistingFiles({(Dir.Path() / "none.bmp").string()}).empty());
+}
+
+}  // namespace

@@ -86,14 +86,16 @@ class ExportDialogTest : public ::testing::Test {
   std::unique_ptr<TExportDialog> Dialog;
 };
 
-TEST_F(ExportDialogTest, ExportStaysDisabledUntilAModeIsChosenAndModesShowTheirControls) {
+TEST_F(ExportDialogTest, OpensOnTheFirstModeOnFirstUseAndModesShowTheirControls) {
   TExportDialog& d = Show();
   EXPECT_EQ(d.windowTitle(), "Export ...");
   EXPECT_TRUE(d.CloseBtn->toolTip().contains("keeps the options"));
   EXPECT_TRUE(d.CancelBtn->toolTip().contains("restores the options"));
-  EXPECT_FALSE(d.ExportBtn->isEnabled());
-  EXPECT_FALSE(d.StartFrameIndex->isVisible());
-  EXPECT_FALSE(d.ImageBitDepth->isVisible());
+  EXPECT_EQ(d.ExportMode, 0);
+  EXPECT_TRUE(d.ExportFrames->isChecked());
+  EXPECT_TRUE(d.ExportBtn->isEnabled());
+  EXPECT_TRUE(d.StartFrameIndex->isVisible());
+  EXPECT_FALSE(d.StartSubframeIndex->isVisible());
   EXPECT_FALSE(d.ExportFrameWhenExportFrameData->isVisible());
   EXPECT_TRUE(d.AutoPadExportedFrames->isChecked());
   EXPECT_EQ(d.StartFrameIndex->value(), 1);
@@ -247,6 +249,73 @@ TEST_F(ExportDialogTest, ExportCommandShowsTheDialogModallyWithAnimationPaused) 
   EXPECT_FALSE(animatingMeanwhile);
   EXPECT_TRUE(Main->acAnimate->isChecked());
   EXPECT_EQ(Main->StatusText(), "before");
+}
+
+TEST_F(ExportDialogTest, OpensOnTheModeOfTheLastExport) {
+  TExportDialog& d = Show();
+  d.ExportSubframes->click();
+  d.CancelBtn->click();
+  EXPECT_EQ(Show().ExportMode, 0);  // chosen without exporting: not used
+  Dialog->ExportFramesData->click();
+  GuiTestDialogs().SaveAnswers.push_back(Folder("last") + "/walker.txt");
+  Dialog->ExportBtn->click();
+  Dialog->CancelBtn->click();
+  EXPECT_EQ(Main->Settings()->ExportDialogOption(), 2);
+  TExportDialog& again = Show();
+  EXPECT_EQ(again.ExportMode, 2);
+  EXPECT_TRUE(again.ExportFramesData->isChecked());
+  EXPECT_TRUE(again.FrameDataExportType->isVisible());
+  EXPECT_FALSE(again.StartSubframeIndex->isVisible());
+}
+
+// Files of the export's names in the folder: asked once, kept on Cancel, replaced on Replace.
+TEST_F(ExportDialogTest, ReplacingExistingFilesIsAskedOnce) {
+  const QString out = Folder("again");
+  const QByteArray old("old bytes");
+  for (const char* name : {"walker_01.bmp", "walker_03.bmp", "other.bmp"}) {
+    QFile file(out + '/' + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(old);
+  }
+  auto bytesOf = [&](const QString& name) {
+    QFile file(out + '/' + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  TExportDialog& d = Show();
+  d.StartFrameIndex->setValue(2);
+  d.EndFrameIndex->setValue(4);  // walker_01 .. walker_03
+  GuiTestDialogs().FolderAnswers.push_back(out);
+  GuiTestDialogs().QuestionAnswers.push_back("Cancel");
+  d.ExportBtn->click();
+  EXPECT_EQ(GuiTestDialogs().Questions, QStringList{"Replace 2 existing files?"});
+  EXPECT_EQ(bytesOf("walker_01.bmp"), old);
+  EXPECT_EQ(bytesOf("walker_03.bmp"), old);
+  EXPECT_FALSE(QFileInfo::exists(out + "/walker_02.bmp"));  // nothing at all was written
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+
+  GuiTestDialogs().FolderAnswers.push_back(out);
+  GuiTestDialogs().QuestionAnswers.push_back("Replace");
+  d.ExportBtn->click();
+  EXPECT_EQ(GuiTestDialogs().Questions.size(), 2);
+  EXPECT_TRUE(bytesOf("walker_01.bmp").startsWith("BM"));
+  EXPECT_TRUE(bytesOf("walker_03.bmp").startsWith("BM"));
+  EXPECT_TRUE(QFileInfo::exists(out + "/walker_02.bmp"));
+  EXPECT_EQ(bytesOf("other.bmp"), old);
+
+  // A fresh folder: no question.
+  GuiTestDialogs().FolderAnswers.push_back(Folder("fresh"));
+  d.ExportBtn->click();
+  EXPECT_EQ(GuiTestDialogs().Questions.size(), 2);
+  EXPECT_EQ(QDir(Dir.filePath("fresh")).entryList(QDir::Files).size(), 3);
+
+  // The data file a save dialog confirmed is not asked about again.
+  d.ExportFramesData->click();
+  d.ExportFrameWhenExportFrameData->setChecked(false);
+  GuiTestDialogs().SaveAnswers.push_back(out + "/walker.txt");
+  d.ExportBtn->click();  // writes walker.txt
+  GuiTestDialogs().SaveAnswers.push_back(out + "/walker.txt");
+  d.ExportBtn->click();
+  EXPECT_EQ(GuiTestDialogs().Questions.size(), 2);
 }
 
 TEST_F(ExportDialogTest, BitDepthListMapsPositionsAndFallsBackTo24Bits) {

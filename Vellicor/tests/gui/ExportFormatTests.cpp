@@ -235,6 +235,51 @@ TEST_F(ExportFormatTest, SingleFrameExportProposesAPngNameAndPerImageFormatsWrit
   EXPECT_EQ(View->FrontEnd()->FormatOptions.Format, efApng);  // the choice stays
 }
 
+TEST_F(ExportFormatTest, ViewExportsAskBeforeReplacingFilesButNotForTheFileASaveDialogChose) {
+  auto bytes = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  const QDir sheet = ExportFrames(efSheet, 1, "sheet");
+  ASSERT_EQ(sheet.entryList(QDir::Files), (QStringList{"dot_sheet.json", "dot_sheet.png"}));
+  EXPECT_TRUE(GuiTestDialogs().Questions.isEmpty());
+  const QByteArray png = bytes(sheet.filePath("dot_sheet.png"));
+  QFile::resize(sheet.filePath("dot_sheet.json"), 3);
+  const QByteArray json = bytes(sheet.filePath("dot_sheet.json"));
+  GuiTestDialogs().QuestionAnswers.push_back("Cancel");
+  ExportFrames(efSheet, 2, "sheet");
+  EXPECT_EQ(GuiTestDialogs().Questions, QStringList{"Replace 2 existing files?"});
+  EXPECT_EQ(bytes(sheet.filePath("dot_sheet.png")), png);
+  EXPECT_EQ(bytes(sheet.filePath("dot_sheet.json")), json);
+  GuiTestDialogs().QuestionAnswers.push_back("Replace");
+  ExportFrames(efSheet, 2, "sheet");
+  EXPECT_NE(bytes(sheet.filePath("dot_sheet.png")), png);
+  EXPECT_NE(bytes(sheet.filePath("dot_sheet.json")), json);
+  EXPECT_EQ(sheet.entryList(QDir::Files).size(), 2);  // no temporary file left
+
+  // One frame into a file the save dialog chose: already confirmed there.
+  const QByteArray scaled = bytes(sheet.filePath("dot_sheet.png"));
+  Main->Settings()->SetExportFormat(efPng);
+  GuiTestDialogs().SaveAnswers.push_back(sheet.filePath("dot_sheet.png"));
+  View->acExportFrame->trigger();
+  EXPECT_EQ(GuiTestDialogs().Questions.size(), 2);
+  EXPECT_NE(bytes(sheet.filePath("dot_sheet.png")), scaled);
+
+  // Frame data with its sub-frame bitmaps: the data file is confirmed, the bitmaps are asked.
+  View->ImageList()->clearSelection();
+  View->SelectImage(QStringLiteral("duo"));
+  Main->Settings()->SetToggle(tgExportFrameWhenExportFrameData, true);
+  const QString data = sheet.filePath("duo_Data.txt");
+  for (int round = 0; round < 2; ++round) {
+    GuiTestDialogs().SaveAnswers.push_back(data);
+    GuiTestDialogs().FolderAnswers.push_back(sheet.path());
+    View->acExportFramesData->trigger();
+  }
+  EXPECT_EQ(GuiTestDialogs().Questions.size(), 3);
+  EXPECT_EQ(GuiTestDialogs().Questions.back(), "Replace 2 existing files?");
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
 TEST_F(ExportFormatTest, CopyFramePutsTheFrameOrSubFrameOnTheClipboardWithAlpha) {
   QApplication::clipboard()->clear();
   View->acCopyFrame->trigger();

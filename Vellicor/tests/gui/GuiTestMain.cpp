@@ -56,6 +56,15 @@ QMessageBox::StandardButton TScriptedDialogs::Message(QWidget*, const QString& c
   return QMessageBox::NoButton;
 }
 
+int TScriptedDialogs::Question(QWidget*, const QString&, const QString& text, const QString&,
+                               const QStringList& buttons) {
+  Questions << text;
+  if (QuestionAnswers.empty()) return int(buttons.size()) - 1;
+  const QString answer = QuestionAnswers.front();
+  QuestionAnswers.pop_front();
+  return int(buttons.indexOf(answer));
+}
+
 void TScriptedDialogs::Reset() {
   *this = TScriptedDialogs();
 }

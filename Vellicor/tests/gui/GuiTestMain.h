@@ -27,6 +27,8 @@ class TScriptedDialogs : public TDialogs {
   QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
                                       QMessageBox::Icon icon,
                                       QMessageBox::StandardButtons buttons) override;
+  int Question(QWidget* parent, const QString& caption, const QString& text, const QString& details,
+               const QStringList& buttons) override;
   void Reset();
 
   // Answers, consumed front first. Open answers: (names, filter index or 0 to keep it).
@@ -34,8 +36,10 @@ class TScriptedDialogs : public TDialogs {
   std::deque<QString> SaveAnswers;
   std::deque<QString> FolderAnswers;
   std::deque<QMessageBox::StandardButton> MessageAnswers;
+  std::deque<QString> QuestionAnswers;  // button texts; unscripted: the last button
   // What was asked.
   std::vector<TMessage> Messages;
+  QStringList Questions;  // their texts
   QStringList Asked;
   QString LastDir, LastFilter, LastProposedName;
 };

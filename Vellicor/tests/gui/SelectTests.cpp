@@ -18,7 +18,9 @@
 #include "ConsoleU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
+#include "ImageLoaderU.h"
 #include "LowLevelIO.h"
+#include "QuvSamplesU.h"
 #include "SelectU.h"
 
 namespace {
@@ -247,6 +249,132 @@ TEST_F(SelectTest, ArchiveWhoseNameLooksLikeAMaskIsStillMounted) {
   ASSERT_TRUE(Dialog->FormActivate());
   EXPECT_EQ(Dialog->DirView->topLevelItem(0)->text(0), "pack[1].hpi");
   EXPECT_EQ(Dialog->DirView->topLevelItem(0)->childCount(), 2);
+}
+
+// An archive with a real Quv file, a file that is none, a name climbing out of any folder and an
+// entry whose data are broken.
+class PickerExtrasTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    Palette = BuiltInPalette();
+    TransparentIndex = SampleTransparentIndex;
+    TSampleFrame frame;
+    frame.Width = 4;
+    frame.Height = 2;
+    frame.Pixels = {1, 2, 3, 4, 5, 6, 7, SampleTransparentIndex};
+    Quv = BuildQuvFile({{"tank", {frame}}});
+    Text.assign({'n', 'o', 't', 'e'});
+    THpiBuilder builder;
+    builder.HeaderKey = 0x33;
+    builder.AddFile("units/tank.quv", Quv);
+    builder.AddFile("units/sub/note.txt", Text);
+    builder.AddFile("../evil.quv", Quv);
+    THpiFileOptions zlib;
+    zlib.Chunks = {THpiChunkKind::ZLib};
+    builder.AddFile("units/broken.quv", std::vector<uint8_t>(5000, 7), zlib);
+    THpiLayout layout;
+    std::vector<uint8_t> bytes = builder.Build(&layout);
+    // The broken file's chunk table points past the archive's end.
+    const uint32_t start = layout.DataStarts.at("units/broken.quv");
+    for (uint32_t i = start; i < start + 8 && i < bytes.size(); ++i) bytes[i] ^= 0xFF;
+    Archive = Dir.filePath("extras.hpi");
+    QFile file(Archive);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    file.close();
+    Dialog = std::make_unique<TSelectFileInHpi>();
+    Dialog->ArchiveName = Archive;
+    Dialog->Filter = "*";
+    Dialog->MultipleSelection = true;
+    ASSERT_TRUE(Dialog->FormActivate());
+  }
+
+  QTreeWidgetItem* Node(const QString& caption) {
+    auto found = Dialog->DirView->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.front();
+  }
+  void Choose(const QString& name) {
+    auto found = Dialog->FileView->findItems(name, Qt::MatchExactly);
+    ASSERT_FALSE(found.isEmpty()) << name.toStdString();
+    Dialog->FileView->setCurrentItem(found.front());
+    found.front()->setSelected(true);
+  }
+  QByteArray BytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  static QByteArray Raw(const std::vector<uint8_t>& data) {
+    return QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+  }
+
+  QTemporaryDir Dir;
+  QString Archive;
+  std::vector<uint8_t> Quv, Text;
+  std::unique_ptr<TSelectFileInHpi> Dialog;
+};
+
+TEST_F(PickerExtrasTest, PreviewShowsTheFirstFrameOfAQuvFileOnly) {
+  EXPECT_TRUE(Dialog->Preview->pixmap().isNull());
+  Dialog->DirViewClick(Node("units"));
+  Choose("tank.quv");
+  const QImage shown = Dialog->Preview->pixmap().toImage();
+  ASSERT_FALSE(shown.isNull());
+  // Fitted by a whole factor: 4 x 2 pixels become 128 x 64 (offscreen has ratio 1).
+  EXPECT_EQ(shown.size(), QSize(128, 64));
+  EXPECT_EQ(shown.pixelColor(0, 0).rgb(), qRgb(Palette[1][0], Palette[1][1], Palette[1][2]));
+  EXPECT_EQ(shown.pixelColor(127, 63).alpha(), 0);  // the transparent index
+
+  Dialog->FileView->clearSelection();
+  Choose("broken.quv");
+  EXPECT_TRUE(Dialog->Preview->pixmap().isNull());
+  EXPECT_TRUE(Dialog->Preview->text().startsWith("No preview: "));
+  Dialog->DirViewClick(Node("sub"));
+  EXPECT_TRUE(Dialog->Preview->pixmap().isNull());  // the list was emptied
+  Choose("note.txt");
+  EXPECT_TRUE(Dialog->Preview->pixmap().isNull());
+  EXPECT_TRUE(Dialog->Preview->text().startsWith("No preview: "));
+}
+
+TEST_F(PickerExtrasTest, ExtractWritesChosenFilesOrTheFolderAndRefusesNamesLeavingIt) {
+  const QString out = Dir.filePath("out");
+  QDir().mkpath(out);
+  Dialog->DirViewClick(Node("units"));
+  Choose("tank.quv");
+  GuiTestDialogs().FolderAnswers.push_back(out);
+  EXPECT_EQ(Dialog->ExtractButtonClick(), 1);
+  EXPECT_EQ(BytesOf(out + "/tank.quv"), Raw(Quv));
+  ASSERT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  EXPECT_EQ(GuiTestDialogs().Messages.back().Icon, QMessageBox::Information);
+
+  // Again: asked before replacing; Cancel leaves the file as it is.
+  QFile::resize(out + "/tank.quv", 3);
+  GuiTestDialogs().QuestionAnswers.push_back("Cancel");
+  EXPECT_EQ(Dialog->ExtractTo(out), 0);
+  EXPECT_EQ(GuiTestDialogs().Questions, QStringList{"Replace 1 existing file?"});
+  EXPECT_EQ(BytesOf(out + "/tank.quv").size(), 3);
+
+  // No file chosen: the listed folder with all below it; the broken entry is told, not fatal.
+  Dialog->FileView->clearSelection();
+  GuiTestDialogs().QuestionAnswers.push_back("Replace");
+  EXPECT_EQ(Dialog->ExtractTo(out), 2);
+  EXPECT_EQ(BytesOf(out + "/units/tank.quv"), Raw(Quv));
+  EXPECT_EQ(BytesOf(out + "/units/sub/note.txt"), Raw(Text));
+  EXPECT_FALSE(QFileInfo::exists(out + "/units/broken.quv"));
+  ASSERT_EQ(GuiTestDialogs().Messages.size(), 2u);
+  EXPECT_EQ(GuiTestDialogs().Messages.back().Icon, QMessageBox::Warning);
+  EXPECT_TRUE(GuiTestDialogs().Messages.back().Text.contains("units/broken.quv: "));
+
+  // The root: "../evil.quv" would land beside the folder and is refused.
+  const QString inner = Dir.filePath("inner");
+  QDir().mkpath(inner);
+  Dialog->DirViewClick(Dialog->DirView->topLevelItem(0));
+  EXPECT_EQ(Dialog->ExtractTo(inner), 2);
+  EXPECT_FALSE(QFileInfo::exists(Dir.filePath("evil.quv")));
+  EXPECT_EQ(BytesOf(inner + "/units/tank.quv"), Raw(Quv));
+  const QString told = GuiTestDialogs().Messages.back().Text;
+  EXPECT_TRUE(told.contains("names would leave the folder:\n../evil.quv")) << told.toStdString();
+  EXPECT_TRUE(told.startsWith("2 files written to "));
 }
 
 TEST(AssertDialog, AbortLogsAtLevelTenAndEndsTheProgramWithoutADebugger) {
