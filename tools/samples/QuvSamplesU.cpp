@@ -314,3 +314,14 @@ std::vector<std::string> WriteSampleFiles(const std::string& dir) {
   }
   return written;
 }
+
+TSampleFrame SolidFrame(int32_t width, int32_t height, int32_t xOffset, int32_t yOffset,
+                        uint8_t colour) {
+  TSampleFrame frame;
+  frame.Width = width;
+  frame.Height = height;
+  frame.XOffset = xOffset;
+  frame.YOffset = yOffset;
+  frame.Pixels.assign(size_t(width) * size_t(height), colour);
+  return frame;
+}

@@ -23,6 +23,10 @@ struct TSampleFrame {
   std::vector<TSampleFrame> SubFrames;  // when not empty, the frame is their composition
 };
 
+// A frame of one colour at the given offsets.
+TSampleFrame SolidFrame(int32_t width, int32_t height, int32_t xOffset, int32_t yOffset,
+                        uint8_t colour);
+
 struct TSampleImage {
   std::string Name;
   std::vector<TSampleFrame> Frames;

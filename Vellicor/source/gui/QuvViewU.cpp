@@ -15,9 +15,9 @@
 #include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QToolButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWheelEvent>

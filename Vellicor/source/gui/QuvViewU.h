@@ -200,10 +200,10 @@ class TQuvView : public QWidget {
   QLabel* WarningsSummary = nullptr;
   QLabel* WarningsDetails = nullptr;
   QLabel* AnimationSpeedUnit = nullptr;  // "ms per frame (15.0 fps)"
-  QLabel* ZoomValue;      // attributes: "4×"
-  QLabel* FramePosition;  // attributes: "Frame 3 / 8"
-  QLabel* ZoomStatus;     // status bar: "Zoom 4×"
-  QLabel* PixelStatus;    // status bar: the pixel under the pointer
+  QLabel* ZoomValue;                     // attributes: "4×"
+  QLabel* FramePosition;                 // attributes: "Frame 3 / 8"
+  QLabel* ZoomStatus;                    // status bar: "Zoom 4×"
+  QLabel* PixelStatus;                   // status bar: the pixel under the pointer
   QAction *acZoomIn, *acZoomOut, *acZoomReset, *acFit;
 
   // ---- Menus and actions ----

@@ -398,35 +398,37 @@ int TSelectFileInHpi::ExtractButtonClick() {
   return folder.isEmpty() ? 0 : ExtractTo(folder);
 }
 
-int TSelectFileInHpi::ExtractTo(const QString& folder) {
-  namespace fs = std::filesystem;
-  // Files chosen in the list, else the listed folder (the root's files without a folder).
-  std::vector<std::pair<TFileEntry*, const TEntry*>>
-      chosen;  // file, the node its path starts below
+std::vector<std::pair<TFileEntry*, const TEntry*>> TSelectFileInHpi::ExtractChoice() const {
+  // Files chosen in the list, else the listed folder (the root's files without a folder); each
+  // with the node its path starts below.
+  std::vector<std::pair<TFileEntry*, const TEntry*>> chosen;
   for (QTreeWidgetItem* row : FileView->selectedItems())
     if (TFileEntry* file = RowEntry(row)) chosen.emplace_back(file, file->Parent);
-  if (chosen.empty() && FListedNode) {
-    auto found = FNodeInfo.find(FListedNode);
-    if (found != FNodeInfo.end() && found->second->Entry) {
-      TDirEntry* dir = found->second->Entry;
-      std::vector<TFileEntry*> files;
-      CollectFiles(*dir, files);
-      for (TFileEntry* file : files) chosen.emplace_back(file, dir->Parent ? dir->Parent : dir);
-    }
-  }
+  if (!chosen.empty() || !FListedNode) return chosen;
+  auto found = FNodeInfo.find(FListedNode);
+  if (found == FNodeInfo.end() || !found->second->Entry) return chosen;
+  TDirEntry* dir = found->second->Entry;
+  std::vector<TFileEntry*> files;
+  CollectFiles(*dir, files);
+  for (TFileEntry* file : files) chosen.emplace_back(file, dir->Parent ? dir->Parent : dir);
+  return chosen;
+}
+
+int TSelectFileInHpi::ExtractTo(const QString& folder) {
+  namespace fs = std::filesystem;
   struct TTarget {
     TFileEntry* File;
     fs::path Path;
   };
   std::vector<TTarget> targets;
-  QStringList refused, failed;
+  TExtractReport report;
   const fs::path out(folder.toStdString());
-  for (const auto& [file, base] : chosen) {
+  for (const auto& [file, base] : ExtractChoice()) {
     TTarget target{file, {}};
     if (ExtractTarget(*file, base, out, target.Path))
       targets.push_back(std::move(target));
     else
-      refused << QString::fromStdString(file->GetFullPath()).replace('\\', '/');
+      report.Refused << QString::fromStdString(file->GetFullPath()).replace('\\', '/');
   }
   std::vector<std::string> names;
   for (const TTarget& target : targets) names.push_back(target.Path.string());
@@ -438,11 +440,9 @@ int TSelectFileInHpi::ExtractTo(const QString& folder) {
   progress.setWindowTitle(QStringLiteral("Extract"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(300);
-  int written = 0;
-  bool aborted = false;
   for (size_t i = 0; i < targets.size(); ++i) {
     if (progress.wasCanceled()) {
-      aborted = true;
+      report.Left = int(targets.size() - i);
       break;
     }
     const TTarget& target = targets[i];
@@ -455,16 +455,21 @@ int TSelectFileInHpi::ExtractTo(const QString& folder) {
       fs::create_directories(target.Path.parent_path(), error);
       if (error) throw EInOutError("cannot make its folder: " + error.message());
       WriteWholeFile(target.Path.string(), data.data(), data.size());
-      ++written;
+      ++report.Written;
     } catch (const std::exception& error) {
-      failed << QStringLiteral("%1: %2").arg(inner, QString::fromStdString(error.what()));
+      report.Failed << QStringLiteral("%1: %2").arg(inner, QString::fromStdString(error.what()));
     }
   }
   progress.setValue(int(targets.size()));
+  ShowExtractReport(folder, report);
+  return report.Written;
+}
 
-  QString text = (written == 1 ? QStringLiteral("1 file written to %1.")
-                               : QStringLiteral("%1 files written to %2.").arg(written))
-                     .arg(QDir::toNativeSeparators(folder));
+void TSelectFileInHpi::ShowExtractReport(const QString& folder, const TExtractReport& report) {
+  const QString text =
+      (report.Written == 1 ? QStringLiteral("1 file written to %1.")
+                           : QStringLiteral("%1 files written to %2.").arg(report.Written))
+          .arg(QDir::toNativeSeparators(folder));
   // At most ten names a list: a broken archive may have thousands.
   const auto listOf = [](const QStringList& names) {
     QStringList shown = names.mid(0, 10);
@@ -472,19 +477,17 @@ int TSelectFileInHpi::ExtractTo(const QString& folder) {
     return shown.join('\n');
   };
   QStringList lines{text};
-  if (aborted)
-    lines << QStringLiteral("Aborted: %1 of the files were not extracted.")
-                 .arg(targets.size() - size_t(written) - size_t(failed.size()));
-  if (!refused.isEmpty())
+  if (report.Left > 0)
+    lines << QStringLiteral("Aborted: %1 of the files were not extracted.").arg(report.Left);
+  if (!report.Refused.isEmpty())
     lines << QStringLiteral("Not extracted, as their names would leave the folder:\n") +
-                 listOf(refused);
-  if (!failed.isEmpty())
+                 listOf(report.Refused);
+  if (!report.Failed.isEmpty())
     lines << QStringLiteral("Not extracted, as the archive does not hold them whole:\n") +
-                 listOf(failed);
-  const bool trouble = !refused.isEmpty() || !failed.isEmpty();
+                 listOf(report.Failed);
+  const bool trouble = !report.Refused.isEmpty() || !report.Failed.isEmpty();
   Dialogs().Message(this, QStringLiteral("Extract"), lines.join(QStringLiteral("\n\n")),
                     trouble ? QMessageBox::Warning : QMessageBox::Information, QMessageBox::Ok);
-  return written;
 }
 
 int TSelectFileInHpi::Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -16,6 +17,7 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TDirEntry;
+class TEntry;
 class TFileEntry;
 class TFileSystem;
 
@@ -85,6 +87,14 @@ class TSelectFileInHpi : public QDialog {
   void ClearFileList();
   void FileViewSelectionChanged();
   void OnClose();
+  // What "Extract…" writes: each file with the node its path inside the folder starts below.
+  std::vector<std::pair<TFileEntry*, const TEntry*>> ExtractChoice() const;
+  struct TExtractReport {
+    int Written = 0;
+    int Left = 0;  // not reached, after an Abort
+    QStringList Refused, Failed;
+  };
+  void ShowExtractReport(const QString& folder, const TExtractReport& report);
 
   std::unique_ptr<TFileSystem> FFileSystem;
   std::map<QTreeWidgetItem*, std::unique_ptr<TSortInfo>> FNodeInfo;

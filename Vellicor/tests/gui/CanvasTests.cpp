@@ -24,16 +24,6 @@ namespace {
 
 constexpr uint8_t Red = 16;  // a palette entry that is not the transparent one
 
-TSampleFrame Solid(int32_t width, int32_t height, int32_t x, int32_t y, uint8_t colour) {
-  TSampleFrame frame;
-  frame.Width = width;
-  frame.Height = height;
-  frame.XOffset = x;
-  frame.YOffset = y;
-  frame.Pixels.assign(size_t(width) * size_t(height), colour);
-  return frame;
-}
-
 QColor PaletteColour(uint8_t index) {
   return QColor(Palette[index][0], Palette[index][1], Palette[index][2]);
 }
@@ -62,10 +52,7 @@ class CanvasTest : public ::testing::Test {
   TQuvView* Open(const std::vector<TSampleImage>& images, QSize room = QSize(400, 300)) {
     const QString path = Dir.filePath(QStringLiteral("canvas%1.quv").arg(++Files));
     const std::vector<uint8_t> bytes = BuildQuvFile(images);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    file.close();
+    EXPECT_TRUE(WriteTestFile(path, bytes));
     TQuvView* view = Main->OpenQuvFile(QString(), path);
     view->PaintScroll->setFixedSize(room);
     QApplication::processEvents();
@@ -80,7 +67,7 @@ class CanvasTest : public ::testing::Test {
 };
 
 TEST_F(CanvasTest, ZoomStepsThroughTheFixedStepsAndIsKeptForNewViews) {
-  TQuvView* view = Open({{"tank", {Solid(40, 32, 0, 0, Red)}}});
+  TQuvView* view = Open({{"tank", {SolidFrame(40, 32, 0, 0, Red)}}});
   EXPECT_EQ(view->Zoom(), 1);
   const int expected[] = {2, 3, 4, 6, 8, 12, 16, 16};
   for (int step : expected) {
@@ -101,7 +88,7 @@ TEST_F(CanvasTest, ZoomStepsThroughTheFixedStepsAndIsKeptForNewViews) {
   view->SetZoom(5);  // not a step
   EXPECT_EQ(view->Zoom(), 1);
   view->SetZoom(3);
-  TQuvView* second = Open({{"tank", {Solid(40, 32, 0, 0, Red)}}});
+  TQuvView* second = Open({{"tank", {SolidFrame(40, 32, 0, 0, Red)}}});
   EXPECT_EQ(second->Zoom(), 3);
   EXPECT_EQ(view->Zoom(), 3);
   second->SetZoom(12);
@@ -111,7 +98,7 @@ TEST_F(CanvasTest, ZoomStepsThroughTheFixedStepsAndIsKeptForNewViews) {
 TEST_F(CanvasTest, FitTakesTheLargestStepAtWhichEveryFrameFits) {
   // Hot spots line up: the second frame starts 3 left and 2 above the first's hot spot, so the
   // shared canvas is 43 x 34 although neither frame is that large.
-  TQuvView* view = Open({{"pair", {Solid(40, 32, 0, 0, Red), Solid(6, 4, 3, 2, Red)}}});
+  TQuvView* view = Open({{"pair", {SolidFrame(40, 32, 0, 0, Red), SolidFrame(6, 4, 3, 2, Red)}}});
   EXPECT_EQ(view->ImageCanvas(), QSize(43, 34));
   view->SetFit(true);
   EXPECT_TRUE(view->FitZoomOn());
@@ -127,10 +114,10 @@ TEST_F(CanvasTest, FitTakesTheLargestStepAtWhichEveryFrameFits) {
   EXPECT_EQ(view->Zoom(), 4);  // 43 * 6 = 258 > 200
 
   // A tiny frame at the largest step; a frame larger than the room at 1x.
-  TQuvView* tiny = Open({{"dot", {Solid(6, 4, 0, 0, Red)}}});
+  TQuvView* tiny = Open({{"dot", {SolidFrame(6, 4, 0, 0, Red)}}});
   EXPECT_TRUE(tiny->FitZoomOn());  // the default of new views
   EXPECT_EQ(tiny->Zoom(), 16);
-  TQuvView* huge = Open({{"wall", {Solid(500, 20, 0, 0, Red)}}});
+  TQuvView* huge = Open({{"wall", {SolidFrame(500, 20, 0, 0, Red)}}});
   EXPECT_EQ(huge->Zoom(), 1);
 
   // Choosing a step ends fit, for new views too.
@@ -141,7 +128,7 @@ TEST_F(CanvasTest, FitTakesTheLargestStepAtWhichEveryFrameFits) {
 }
 
 TEST_F(CanvasTest, KeysZoomInTheViewWithTheFocus) {
-  TQuvView* view = Open({{"tank", {Solid(40, 32, 0, 0, Red)}}});
+  TQuvView* view = Open({{"tank", {SolidFrame(40, 32, 0, 0, Red)}}});
   view->PaintBox->setFocus();
   QTest::keyClick(view->PaintBox, Qt::Key_Equal, Qt::ControlModifier);
   EXPECT_EQ(view->Zoom(), 2);
@@ -159,7 +146,7 @@ TEST_F(CanvasTest, KeysZoomInTheViewWithTheFocus) {
 }
 
 TEST_F(CanvasTest, WheelZoomKeepsThePixelUnderThePointerAndScrollsTheCanvas) {
-  TQuvView* view = Open({{"big", {Solid(100, 80, 0, 0, Red)}}}, QSize(200, 150));
+  TQuvView* view = Open({{"big", {SolidFrame(100, 80, 0, 0, Red)}}}, QSize(200, 150));
   view->SetZoom(4);
   QScrollBar* horizontal = view->PaintScroll->horizontalScrollBar();
   QScrollBar* vertical = view->PaintScroll->verticalScrollBar();
@@ -199,9 +186,9 @@ TEST_F(CanvasTest, WheelZoomKeepsThePixelUnderThePointerAndScrollsTheCanvas) {
 TEST_F(CanvasTest, AidsAreDrawnWhereTheyBelong) {
   // The first frame's hot spot is 1 right and 2 down of its corner; the second's 5 and 6, so the
   // first frame lands at canvas (4, 4) with its hot spot at (5, 6).
-  TSampleFrame first = Solid(4, 4, 1, 2, Red);
+  TSampleFrame first = SolidFrame(4, 4, 1, 2, Red);
   first.Pixels[15] = SampleTransparentIndex;  // its bottom-right pixel
-  TQuvView* view = Open({{"pair", {first, Solid(2, 2, 5, 6, 17)}}});
+  TQuvView* view = Open({{"pair", {first, SolidFrame(2, 2, 5, 6, 17)}}});
   view->SetZoom(4);
   TSettingsModel* settings = Main->Settings();
   const QColor black(0, 0, 0);
@@ -260,9 +247,9 @@ TEST_F(CanvasTest, SubFrameOutlineShowsTheSubFrameInsideItsFrame) {
   // An 8 x 8 frame with its hot spot at (6, 6), of two 2 x 2 sub-frames: the first at frame
   // columns 5..6, the second at 0..1. Sub-frame mode draws the first with its hot spot at the
   // largest sub-frame offsets (6, 6): at canvas (5, 5), the frame at (0, 0).
-  TSampleFrame frame = Solid(8, 8, 6, 6, 0);
+  TSampleFrame frame = SolidFrame(8, 8, 6, 6, 0);
   frame.Pixels.clear();
-  frame.SubFrames = {Solid(2, 2, 1, 1, Red), Solid(2, 2, 6, 6, 17)};
+  frame.SubFrames = {SolidFrame(2, 2, 1, 1, Red), SolidFrame(2, 2, 6, 6, 17)};
   Main->acViewSubFrames->setChecked(true);
   TQuvView* view = Open({{"parts", {frame}}});
   ASSERT_TRUE(view->SubFrameMode);
@@ -284,7 +271,7 @@ TEST_F(CanvasTest, PlaybackKeysStepPauseAndSelect) {
   std::vector<TSampleImage> images;
   for (const char* name : {"one", "two", "three"}) {
     TSampleImage image{name, {}};
-    for (int i = 0; i < 8; ++i) image.Frames.push_back(Solid(4, 4, 0, 0, uint8_t(16 + i)));
+    for (int i = 0; i < 8; ++i) image.Frames.push_back(SolidFrame(4, 4, 0, 0, uint8_t(16 + i)));
     images.push_back(image);
   }
   TQuvView* view = Open(images);
@@ -347,11 +334,12 @@ TEST_F(CanvasTest, PlaybackKeysStepPauseAndSelect) {
 }
 
 TEST_F(CanvasTest, SubFrameModeStepsSubFrames) {
-  TSampleFrame frame = Solid(4, 4, 0, 0, 0);
+  TSampleFrame frame = SolidFrame(4, 4, 0, 0, 0);
   frame.Pixels.clear();
-  frame.SubFrames = {Solid(4, 4, 0, 0, 16), Solid(4, 4, 0, 0, 17), Solid(4, 4, 0, 0, 18)};
+  frame.SubFrames = {SolidFrame(4, 4, 0, 0, 16), SolidFrame(4, 4, 0, 0, 17),
+                     SolidFrame(4, 4, 0, 0, 18)};
   Main->acViewSubFrames->setChecked(true);
-  TQuvView* view = Open({{"parts", {frame, Solid(4, 4, 0, 0, 19)}}});
+  TQuvView* view = Open({{"parts", {frame, SolidFrame(4, 4, 0, 0, 19)}}});
   ASSERT_TRUE(view->SubFrameMode);
   view->PaintBox->setFocus();
   QTest::keyClick(view->PaintBox, Qt::Key_Right);
@@ -365,7 +353,7 @@ TEST_F(CanvasTest, SubFrameModeStepsSubFrames) {
 }
 
 TEST_F(CanvasTest, InspectorNamesPositionIndexAndColour) {
-  TSampleFrame frame = Solid(5, 4, 2, 3, Red);
+  TSampleFrame frame = SolidFrame(5, 4, 2, 3, Red);
   frame.Pixels[1 * 5 + 4] = 17;                      // (4, 1)
   frame.Pixels[3 * 5 + 0] = SampleTransparentIndex;  // (0, 3)
   TQuvView* view = Open({{"spot", {frame}}});

@@ -48,10 +48,7 @@ class ExportDialogTest : public ::testing::Test {
     Main->show();
     const QString path = Dir.filePath(QStringLiteral("walk.quv"));
     const std::vector<uint8_t> bytes = BuildQuvFile({TenFrames("walker")});
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    file.close();
+    ASSERT_TRUE(WriteTestFile(path, bytes));
     View = Main->OpenQuvFile(QString(), path);
     QApplication::processEvents();
     ASSERT_NE(View, nullptr);

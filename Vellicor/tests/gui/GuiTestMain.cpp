@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "ApplicationU.h"
 
 TScriptedDialogs::~TScriptedDialogs() = default;
@@ -67,6 +69,13 @@ int TScriptedDialogs::Question(QWidget*, const QString&, const QString& text, co
 
 void TScriptedDialogs::Reset() {
   *this = TScriptedDialogs();
+}
+
+bool WriteTestFile(const QString& path, const std::vector<uint8_t>& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) &&
+         file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) ==
+             qint64(bytes.size());
 }
 
 TScriptedDialogs& GuiTestDialogs() {

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <deque>
 #include <utility>
 #include <vector>
@@ -45,3 +46,6 @@ class TScriptedDialogs : public TDialogs {
 };
 
 TScriptedDialogs& GuiTestDialogs();
+
+// Writes bytes to a new file at path; false when it cannot be written.
+bool WriteTestFile(const QString& path, const std::vector<uint8_t>& bytes);

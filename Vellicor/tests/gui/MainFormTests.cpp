@@ -63,9 +63,7 @@ class MainFormTest : public ::testing::Test {
   QString WriteSample(const QString& name) {
     const auto data = MakeSampleQuv();
     const QString path = Dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(data.data()), qint64(data.size()));
+    EXPECT_TRUE(WriteTestFile(path, data));
     return path;
   }
   QStringList MenuTexts(QMenu* menu) const {

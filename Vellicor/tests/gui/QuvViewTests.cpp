@@ -24,19 +24,9 @@
 
 namespace {
 
-TSampleFrame Solid(int32_t width, int32_t height, int32_t x, int32_t y, uint8_t colour) {
-  TSampleFrame frame;
-  frame.Width = width;
-  frame.Height = height;
-  frame.XOffset = x;
-  frame.YOffset = y;
-  frame.Pixels.assign(size_t(width) * size_t(height), colour);
-  return frame;
-}
-
 TSampleImage Frames(const std::string& name, int count, int32_t size = 4) {
   TSampleImage image{name, {}};
-  for (int i = 0; i < count; ++i) image.Frames.push_back(Solid(size, size, i % 3, 1, 16 + i));
+  for (int i = 0; i < count; ++i) image.Frames.push_back(SolidFrame(size, size, i % 3, 1, 16 + i));
   return image;
 }
 
@@ -70,9 +60,7 @@ class QuvViewTest : public ::testing::Test {
   QString Write(const QString& name, const std::vector<uint8_t>& bytes) {
     const QString path = Dir.filePath(name);
     QFileInfo(path).dir().mkpath(QStringLiteral("."));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    EXPECT_TRUE(WriteTestFile(path, bytes));
     return path;
   }
 
@@ -281,8 +269,8 @@ TEST_F(QuvViewTest, SubFrameModeStepsTheSubFramesOfOneFrame) {
 TEST_F(QuvViewTest, SingleSubFrameModeStartsOnSelectionButNotOnTrackBarMoves) {
   TSampleImage solo{"solo", {}};
   for (int i = 0; i < 2; ++i) {
-    TSampleFrame frame = Solid(4, 4, 0, 0, 9);
-    frame.SubFrames.push_back(Solid(4, 4, 0, 0, 20));
+    TSampleFrame frame = SolidFrame(4, 4, 0, 0, 9);
+    frame.SubFrames.push_back(SolidFrame(4, 4, 0, 0, 20));
     solo.Frames.push_back(frame);
   }
   Main->acViewSubFrames->setChecked(true);
@@ -295,7 +283,7 @@ TEST_F(QuvViewTest, SingleSubFrameModeStartsOnSelectionButNotOnTrackBarMoves) {
 }
 
 TEST_F(QuvViewTest, PlacementUsesHotSpotOrCentresRoundingTowardZero) {
-  TSampleImage wide{"wide", {Solid(1001, 3, 7, 2, 20), Solid(5, 5, 3, 9, 21)}};
+  TSampleImage wide{"wide", {SolidFrame(1001, 3, 7, 2, 20), SolidFrame(5, 5, 3, 9, 21)}};
   TQuvView* view = Open(Write("wide.quv", BuildQuvFile({wide})));
   TFrontEndImageFrame* first = view->CurrentImage->GetFrame(0);
   TFrontEndImageFrame* second = view->CurrentImage->GetFrame(1);
@@ -311,7 +299,7 @@ TEST_F(QuvViewTest, PlacementUsesHotSpotOrCentresRoundingTowardZero) {
 }
 
 TEST_F(QuvViewTest, DrawsWithAndWithoutTransparencyOverTheBackground) {
-  TSampleFrame dot = Solid(3, 1, 0, 0, 1);
+  TSampleFrame dot = SolidFrame(3, 1, 0, 0, 1);
   dot.Pixels[0] = SampleTransparentIndex;
   TQuvView* view = Open(Write("dot.quv", BuildQuvFile({{"dot", {dot}}})));
   Main->Settings()->SetBackGroundColor(0x0000FF00);  // green
@@ -327,7 +315,7 @@ TEST_F(QuvViewTest, DrawsWithAndWithoutTransparencyOverTheBackground) {
 }
 
 TEST_F(QuvViewTest, AnimationStepErasesThePreviousFrame) {
-  TSampleImage grow{"grow", {Solid(6, 6, 0, 0, 1), Solid(2, 2, 0, 0, 2)}};
+  TSampleImage grow{"grow", {SolidFrame(6, 6, 0, 0, 1), SolidFrame(2, 2, 0, 0, 2)}};
   TQuvView* view = Open(Write("grow.quv", BuildQuvFile({grow})));
   EXPECT_EQ(view->PaintBox->Canvas().pixel(4, 4), qRgb(0x80, 0, 0));
   view->TimerTimer();
@@ -575,9 +563,10 @@ TEST(BitmapImage, WrapsTheBitmapRowsWithoutCopyingAndMasksTheTransparentColour) 
 namespace {
 
 TEST_F(QuvViewTest, FrameThatFailsToLoadReachesTheErrorDialogAndTheViewStays) {
-  TSampleFrame big = Solid(40, 40, 0, 0, 30);
+  TSampleFrame big = SolidFrame(40, 40, 0, 0, 30);
   big.Compression = 0;
-  std::vector<uint8_t> bytes = BuildQuvFile({{"big", {big}}, {"small", {Solid(2, 2, 0, 0, 31)}}});
+  std::vector<uint8_t> bytes =
+      BuildQuvFile({{"big", {big}}, {"small", {SolidFrame(2, 2, 0, 0, 31)}}});
   // The first frame's data is moved to 10 bytes before the end, so its rows run past it.
   auto u32 = [&](size_t at) {
     return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |

@@ -279,10 +279,7 @@ class PickerExtrasTest : public ::testing::Test {
     const uint32_t start = layout.DataStarts.at("units/broken.quv");
     for (uint32_t i = start; i < start + 8 && i < bytes.size(); ++i) bytes[i] ^= 0xFF;
     Archive = Dir.filePath("extras.hpi");
-    QFile file(Archive);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    file.close();
+    ASSERT_TRUE(WriteTestFile(Archive, bytes));
     Dialog = std::make_unique<TSelectFileInHpi>();
     Dialog->ArchiveName = Archive;
     Dialog->Filter = "*";

@@ -73,9 +73,7 @@ class SingleInstanceTest : public ::testing::Test {
     const QString path = Dir.filePath(relativeName);
     QDir().mkpath(QFileInfo(path).absolutePath());
     const std::vector<uint8_t> bytes = MakeSampleQuv();
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    EXPECT_TRUE(WriteTestFile(path, bytes));
     return path;
   }
   // The history a viewer wrote into its settings file, most recent first.
@@ -279,10 +277,7 @@ TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
   main.Settings()->SetAnimationSpeed(100000000);
   const QString good = Dir.filePath(QStringLiteral("good.quv"));
   const std::vector<uint8_t> bytes = MakeSampleQuv();
-  QFile file(good);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-  file.close();
+  ASSERT_TRUE(WriteTestFile(good, bytes));
 
   TSingleInstanceServer server;
   main.ServeRequests(server);  // the main window's own open and error report
