@@ -8,8 +8,7 @@
 
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const std::string& message,
-                     TSourceLocation where = TSourceLocation::current())
+  explicit Exception(const std::string& message, TSourceLocation where = TSourceLocation::current())
       : std::runtime_error(message), FWhere(where) {}
   const TSourceLocation& Where() const noexcept { return FWhere; }
 

@@ -37,8 +37,8 @@ class TQueue {
   }
   int32_t Places() const { return static_cast<int32_t>(FList.size()); }
 
-  int32_t Tail = 0;   // next place to write
-  int32_t Head = 0;   // next place to read
+  int32_t Tail = 0;  // next place to write
+  int32_t Head = 0;  // next place to read
   int32_t Count = 0;
 
  private:
@@ -83,9 +83,10 @@ class TLinkList {
   TLinkList& operator=(const TLinkList&) = delete;
   ~TLinkList() { Clear(); }
 
-  TListNode* Add(void* data);      // a new node at the front
-  void Remove(TListNode* node);    // unlinks and frees the node
-  TListNode* Find(void* data) const;  // the last node if it holds data, else the first from the front
+  TListNode* Add(void* data);    // a new node at the front
+  void Remove(TListNode* node);  // unlinks and frees the node
+  TListNode* Find(
+      void* data) const;  // the last node if it holds data, else the first from the front
   void Clear();
 
   TListNode* First = nullptr;
