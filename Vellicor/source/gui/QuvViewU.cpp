@@ -95,7 +95,6 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
   CreateActions();
   CreateControls();
   CreateWarningsBar();
-  CreateSpeedUnit();
   CreateMenus();
   CreateKeys();
 
@@ -457,6 +456,11 @@ QWidget* TQuvView::CreateAnimationPanel(QWidget* parent) {
   SubFrameTrackBar->hide();
   animationLayout->addWidget(FrameTrackBar);
   animationLayout->addWidget(SubFrameTrackBar);
+  // The frame sliders above, the speed below, set apart by a line.
+  auto* line = new QFrame(AnimationPanel);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  animationLayout->addWidget(line);
   animationLayout->addWidget(new QLabel(QStringLiteral("Animation Speed"), AnimationPanel));
   AnimationSpeedSelector = new QSpinBox(AnimationPanel);
   // No limits: the change handler decides what text counts.
@@ -464,7 +468,14 @@ QWidget* TQuvView::CreateAnimationPanel(QWidget* parent) {
                                    std::numeric_limits<int>::max());
   AnimationSpeedSelector->setValue(FSettings->AnimationSpeed());
   AnimationSpeedSelector->setToolTip(QStringLiteral("Allows the animation speed to be changed"));
+  // Wide enough for any speed one would type, no wider.
+  AnimationSpeedSelector->setMaximumWidth(
+      AnimationSpeedSelector->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 32);
   animationLayout->addWidget(AnimationSpeedSelector);
+  // The speed's unit and the rate it gives, under the number (it wraps in a narrow panel).
+  AnimationSpeedUnit = new QLabel(AnimationPanel);
+  AnimationSpeedUnit->setWordWrap(true);
+  animationLayout->addWidget(AnimationSpeedUnit);
   animationLayout->addStretch(1);
   connect(FrameTrackBar, &QSlider::valueChanged, this,
           [this] { Guarded([this] { FrameTrackBarChange(); }); });
@@ -472,6 +483,8 @@ QWidget* TQuvView::CreateAnimationPanel(QWidget* parent) {
           [this] { Guarded([this] { SubFrameTrackBarChange(); }); });
   connect(AnimationSpeedSelector, &QSpinBox::textChanged, this,
           [this] { Guarded([this] { AnimationSpeedSelectorChange(); }); });
+  connect(AnimationSpeedSelector, &QSpinBox::valueChanged, this, &TQuvView::UpdateSpeedUnit);
+  UpdateSpeedUnit();
   return AnimationPanel;
 }
 
@@ -756,6 +769,17 @@ void TQuvView::SetMultiSelect(bool on) {
       row->setSelected(false);
     }
   }
+}
+
+bool TQuvView::ShowImageNamed(const QString& name) {
+  TQuvImageListItem* row = FindRow(name);
+  if (!row) {
+    SetStatusText(QStringLiteral("No image named \"%1\" in this file.").arg(name));
+    return false;
+  }
+  QuvImageList->setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect);
+  QuvImageList->scrollToItem(row);
+  return true;
 }
 
 void TQuvView::SelectImage(const QString& name) {
@@ -1627,29 +1651,6 @@ void TQuvView::ShowLoadWarnings() {
   WarningsDetails->hide();
   UpdateWarningsSummary();
   WarningsBar->setVisible(!WarningsSummary->text().isEmpty());
-}
-
-void TQuvView::CreateSpeedUnit() {
-  auto* layout = qobject_cast<QBoxLayout*>(AnimationPanel->layout());
-  const int at = layout ? layout->indexOf(AnimationSpeedSelector) : -1;
-  if (at < 0) return;
-  // The speed's unit and what it gives, beside the number.
-  AnimationSpeedUnit = new QLabel(AnimationPanel);
-  auto* row = new QHBoxLayout;
-  layout->removeWidget(AnimationSpeedSelector);
-  // Wide enough for any speed one would type, so the unit fits beside it.
-  AnimationSpeedSelector->setMaximumWidth(
-      AnimationSpeedSelector->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 32);
-  row->addWidget(AnimationSpeedSelector);
-  row->addWidget(AnimationSpeedUnit, 1);
-  layout->insertLayout(at, row);
-  // The frame slider above, the speed below, set apart by a line.
-  auto* line = new QFrame(AnimationPanel);
-  line->setFrameShape(QFrame::HLine);
-  line->setFrameShadow(QFrame::Sunken);
-  layout->insertWidget(std::max(0, at - 1), line);
-  connect(AnimationSpeedSelector, &QSpinBox::valueChanged, this, &TQuvView::UpdateSpeedUnit);
-  UpdateSpeedUnit();
 }
 
 void TQuvView::UpdateSpeedUnit() {

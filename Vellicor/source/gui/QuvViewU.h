@@ -100,6 +100,9 @@ class TQuvView : public QWidget {
 
   // ---- Handlers (public so the main window and tests can drive them) ----
   void SelectImage(const QString& name);
+  // Makes the named image the list's one selection (and so the one shown); false, with a
+  // status message, when the file has no image of that name.
+  bool ShowImageNamed(const QString& name);
   void ClearImage();
   void SetMultiSelect(bool on);
   void QuvImageListSelectItem(QTreeWidgetItem* item, bool selected);
@@ -252,7 +255,6 @@ class TQuvView : public QWidget {
   void CreateWarningsBar();
   void ShowLoadWarnings();
   void UpdateWarningsSummary();
-  void CreateSpeedUnit();
   void UpdateSpeedUnit();
   // Gathers the load warnings the console is told while it lives.
   class TLoadWarningCollector {

@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     server.Release();
     if (tile) form.WindowTileVertical1->trigger();
     if (!select.isEmpty())
-      if (TQuvView* view = form.ActiveView()) view->SelectImage(select);
+      if (TQuvView* view = form.ActiveView()) view->ShowImageNamed(select);
   });
   return app.exec();
 }

@@ -96,6 +96,19 @@ class QuvViewTest : public ::testing::Test {
   std::unique_ptr<TMainForm> Main;
 };
 
+TEST_F(QuvViewTest, ShowingAnImageByNameLeavesItTheOnlySelection) {
+  TQuvView* view = OpenSample();
+  ASSERT_NE(view, nullptr);
+  ASSERT_EQ(CurrentName(view), "ball");  // the first, chosen on load
+  EXPECT_TRUE(view->ShowImageNamed("tank"));
+  EXPECT_EQ(CurrentName(view), "tank");
+  ASSERT_EQ(view->QuvImageList->selectedItems().size(), 1);
+  EXPECT_EQ(view->QuvImageList->selectedItems().first()->text(0), "tank");
+  EXPECT_FALSE(view->ShowImageNamed("no such image"));
+  EXPECT_EQ(CurrentName(view), "tank");
+  EXPECT_EQ(view->StatusText(), "No image named \"no such image\" in this file.");
+}
+
 TEST_F(QuvViewTest, LoadListsImagesInFileOrderAndShowsTheFirst) {
   TQuvView* view = OpenSample();
   ASSERT_NE(view, nullptr);
