@@ -338,7 +338,10 @@ TEST(SaveDialog, BareNameGetsTheExtensionOfTheFirstFilter) {
   bool seen = false;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    // The visible file dialog, whatever else an earlier test left open in this process.
+    QFileDialog* dialog = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* file = qobject_cast<QFileDialog*>(widget); file && file->isVisible()) dialog = file;
     if (!dialog || seen) return;
     seen = true;
     suffix = dialog->defaultSuffix();
