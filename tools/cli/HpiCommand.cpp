@@ -2,14 +2,9 @@
 // mount one HPI archive into a file system of its own, list its tree or write its files out.
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -21,6 +16,7 @@
 #include "ArchiveLoadersU.h"
 #include "CliCommandU.h"
 #include "HpiFileReaderU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -138,14 +134,14 @@ bool Selected(const std::string& path, const std::string& name,
 // One file to write, in listing order; what went wrong with it is reported after the run.
 struct TExtractItem {
   std::string Path;  // inner path
-  fs::path Target;
+  fs::path Target;   // below the output folder
   TFileEntry* Node = nullptr;
   std::string Error;
 };
 
-// The selected files in listing order, with their disk paths; names that would leave the folder
-// are refused.
-std::vector<TExtractItem> ExtractItems(TFileSystem& fileSystem, const fs::path& out,
+// The selected files in listing order, with their paths below the output folder; names that
+// would leave it are refused.
+std::vector<TExtractItem> ExtractItems(TFileSystem& fileSystem,
                                        const std::vector<std::string>& masks) {
   std::vector<TExtractItem> items;
   WalkArchive(fileSystem, [&](const std::string& path, TEntry& node) {
@@ -153,54 +149,26 @@ std::vector<TExtractItem> ExtractItems(TFileSystem& fileSystem, const fs::path& 
     TExtractItem item;
     item.Path = path;
     item.Node = &static_cast<TFileEntry&>(node);
-    if (!ExtractTarget(node, nullptr, out, item.Target))
+    if (!ExtractTarget(node, nullptr, fs::path(), item.Target))
       item.Error = "the name would leave the output folder";
     items.push_back(std::move(item));
   });
   return items;
 }
 
-void WriteDiskFile(const fs::path& target, const std::vector<uint8_t>& data) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0)
-    throw EInOutError(Format("Cannot write \"%s\": %s", target.c_str(), std::strerror(errno)));
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = errno;
-      ::close(fd);
-      throw EInOutError(Format("Cannot write \"%s\": %s", target.c_str(), std::strerror(error)));
-    }
-    done += size_t(n);
-  }
-  if (::close(fd) != 0)
-    throw EInOutError(Format("Cannot write \"%s\": %s", target.c_str(), std::strerror(errno)));
-}
-
 // Reads one file through the worker's own archive reader and writes it out.
-void ExtractOne(TExtractItem& item, IFileReader& archive) {
-  std::vector<uint8_t> data;
-  if (auto* hpi = dynamic_cast<THpiFileReader*>(item.Node->Reader.get())) {
-    data = ReadArchivedFile(*hpi, archive);
-  } else {
-    throw Exception("the file has no archive reader");
-  }
-  WriteDiskFile(item.Target, data);
+void ExtractOne(TExtractItem& item, IFileReader& archive, TOutputTree& out) {
+  auto* hpi = dynamic_cast<THpiFileReader*>(item.Node->Reader.get());
+  if (!hpi) throw Exception("the file has no archive reader");
+  const std::vector<uint8_t> data = ReadArchivedFile(*hpi, archive);
+  out.Write(item.Target, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 // Writes the items on `jobs` threads, each with an archive reader of its own and one file in
 // hand at a time, so memory holds no more than the files in flight. The tool's hpi commands
 // run without a console, so the readers' error paths log nothing that threads would share.
-void ExtractAll(std::vector<TExtractItem>& items, IFileReader& archive, unsigned jobs) {
-  // Folders first, on this thread, so that no two workers make one at once.
-  for (TExtractItem& item : items) {
-    if (!item.Error.empty()) continue;
-    std::error_code error;
-    fs::create_directories(item.Target.parent_path(), error);
-    if (error) item.Error = "cannot make its folder: " + error.message();
-  }
+void ExtractAll(std::vector<TExtractItem>& items, IFileReader& archive, TOutputTree& out,
+                unsigned jobs) {
   std::vector<IFileReaderRef> readers;
   jobs = std::max(1u, std::min<unsigned>(jobs, unsigned(std::max<size_t>(items.size(), 1))));
   for (unsigned i = 0; i < jobs; ++i) {
@@ -213,7 +181,7 @@ void ExtractAll(std::vector<TExtractItem>& items, IFileReader& archive, unsigned
       TExtractItem& item = items[i];
       if (!item.Error.empty()) continue;
       try {
-        ExtractOne(item, reader);
+        ExtractOne(item, reader, out);
       } catch (const std::exception& e) {
         item.Error = e.what();
       }
@@ -271,11 +239,11 @@ static TCliCommand hpiCommand(40, [](CLI::App& app) {
       ->check(CLI::PositiveNumber);
   extract->callback([options] {
     TMountedArchive mounted = MountArchive(options->Archive);
-    std::vector<TExtractItem> items =
-        ExtractItems(*mounted.FileSystem, fs::path(options->Out), options->Masks);
+    std::vector<TExtractItem> items = ExtractItems(*mounted.FileSystem, options->Masks);
+    TOutputTree out(options->Out);
     const unsigned jobs =
         options->Jobs > 0 ? options->Jobs : std::max(1u, std::thread::hardware_concurrency());
-    ExtractAll(items, *mounted.Reader, jobs);
+    ExtractAll(items, *mounted.Reader, out, jobs);
     int written = 0, failed = 0;
     for (const TExtractItem& item : items) {
       if (item.Error.empty()) {

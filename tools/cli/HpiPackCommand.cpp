@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "AtomicFileU.h"
 #include "CliCommandU.h"
 #include "ExceptionsU.h"
 #include "HpiPackU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
 namespace {

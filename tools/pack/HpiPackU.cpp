@@ -1,12 +1,15 @@
 #include "HpiPackU.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
-#include "AtomicFileU.h"
 #include "ExceptionsU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -29,6 +32,13 @@ bool Inside(const fs::path& path, const fs::path& root) {
   return true;
 }
 
+Exception Refusal(const fs::path& path, const std::string& why) {
+  return Exception(Format("\"%s\" %s", path.string().c_str(), why.c_str()));
+}
+
+// Walks the real folders of the tree, each once: a link to a folder would put a second copy of
+// it into the archive (and a tree of links to links a copy per path, exponentially many), so it
+// is refused; a link to a file inside the tree packs that file under the link's name.
 class TScanner {
  public:
   explicit TScanner(const fs::path& root) : FRoot(fs::canonical(root)) {}
@@ -36,6 +46,53 @@ class TScanner {
   void Scan(const fs::path& dir, const fs::path& real, THpiPackEntry& into) {
     if (FChain.size() > MaxDepth) throw Refusal(dir, "lies too deep");
     FChain.push_back(real);
+    std::vector<fs::directory_entry> items = List(dir);
+    std::vector<std::string> folded;
+    for (const fs::directory_entry& item : items) {
+      const std::string name = item.path().filename().string();
+      if (name.find('\\') != std::string::npos)
+        throw Refusal(item.path(), "has a backslash in its name, which an archive cannot hold");
+      folded.push_back(Lower(name));
+      THpiPackEntry entry;
+      entry.Name = name;
+      fs::path target = real / name;
+      std::error_code error;
+      if (item.is_symlink(error)) target = LinkTarget(item.path(), real);
+      struct stat info {};
+      if (::stat(target.c_str(), &info) != 0)
+        throw Refusal(item.path(), "cannot be read: " + ReadFailureReason(item.path(), errno));
+      if (S_ISDIR(info.st_mode)) {
+        if (target != real / name)
+          throw Refusal(item.path(),
+                        "is a symbolic link to a folder; an archive holds each folder once");
+        entry.IsDirectory = true;
+        Scan(item.path(), target, entry);
+      } else if (S_ISREG(info.st_mode)) {
+        if (info.st_size >= HpiPackMaxOffset)
+          throw Refusal(item.path(), Format("is %lld bytes; an archived file is below 2 GiB",
+                                            (long long)info.st_size));
+        entry.Size = int64_t(info.st_size);
+        entry.DiskPath = target.string();
+        entry.Device = uint64_t(info.st_dev);
+        entry.Inode = uint64_t(info.st_ino);
+      } else {
+        throw Refusal(item.path(),
+                      "is " + FileKindName(info.st_mode) + ", neither a file nor a folder");
+      }
+      into.Children.push_back(std::move(entry));
+    }
+    std::sort(folded.begin(), folded.end());
+    const auto twin = std::adjacent_find(folded.begin(), folded.end());
+    if (twin != folded.end())
+      throw Refusal(dir, Format("holds two names that differ only in case (\"%s\"); the archive's "
+                                "names ignore case",
+                                twin->c_str()));
+    FChain.pop_back();
+  }
+
+ private:
+  // The folder's entries sorted by name, bounded in number.
+  std::vector<fs::directory_entry> List(const fs::path& dir) {
     std::vector<fs::directory_entry> items;
     std::error_code error;
     fs::directory_iterator it(dir, error), end;
@@ -51,52 +108,21 @@ class TScanner {
     std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
       return a.path().filename() < b.path().filename();
     });
-    std::vector<std::string> folded;
-    for (const fs::directory_entry& item : items) {
-      const std::string name = item.path().filename().string();
-      if (name.find('\\') != std::string::npos)
-        throw Refusal(item.path(), "has a backslash in its name, which an archive cannot hold");
-      folded.push_back(Lower(name));
-      THpiPackEntry entry;
-      entry.Name = name;
-      fs::path target = real / name;
-      if (item.is_symlink(error)) {
-        target = fs::weakly_canonical(item.path(), error);
-        if (error || !Inside(target, FRoot))
-          throw Refusal(item.path(), "is a symbolic link that leads out of the folder");
-        if (Inside(real, target) || std::find(FChain.begin(), FChain.end(), target) != FChain.end())
-          throw Refusal(item.path(), "is a symbolic link back into a folder that holds it");
-      }
-      const fs::file_status status = fs::status(item.path(), error);
-      if (error) throw Refusal(item.path(), "cannot be read: " + error.message());
-      if (fs::is_directory(status)) {
-        entry.IsDirectory = true;
-        Scan(item.path(), target, entry);
-      } else if (fs::is_regular_file(status)) {
-        const uintmax_t size = fs::file_size(item.path(), error);
-        if (error) throw Refusal(item.path(), "cannot be read: " + error.message());
-        if (size >= uintmax_t(HpiPackMaxOffset))
-          throw Refusal(item.path(), Format("is %ju bytes; an archived file is below 2 GiB", size));
-        entry.Size = int64_t(size);
-        entry.DiskPath = item.path().string();
-      } else {
-        throw Refusal(item.path(), "is neither a file nor a folder");
-      }
-      into.Children.push_back(std::move(entry));
-    }
-    std::sort(folded.begin(), folded.end());
-    const auto twin = std::adjacent_find(folded.begin(), folded.end());
-    if (twin != folded.end())
-      throw Refusal(dir, Format("holds two names that differ only in case (\"%s\"); the archive's "
-                                "names ignore case",
-                                twin->c_str()));
-    FChain.pop_back();
+    return items;
   }
 
- private:
-  static Exception Refusal(const fs::path& path, const std::string& why) {
-    return Exception(Format("\"%s\" %s", path.string().c_str(), why.c_str()));
+  // Where a link inside the tree leads, as a real path; refused when it leads out of the tree
+  // or back into a folder that holds it.
+  fs::path LinkTarget(const fs::path& link, const fs::path& real) const {
+    std::error_code error;
+    const fs::path target = fs::weakly_canonical(link, error);
+    if (error || !Inside(target, FRoot))
+      throw Refusal(link, "is a symbolic link that leads out of the folder");
+    if (Inside(real, target) || std::find(FChain.begin(), FChain.end(), target) != FChain.end())
+      throw Refusal(link, "is a symbolic link back into a folder that holds it (a loop)");
+    return target;
   }
+
   static constexpr size_t MaxDepth = 64;
   static constexpr size_t MaxEntries = 1000000;
   fs::path FRoot;
@@ -109,6 +135,33 @@ void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   out[at + 1] = uint8_t(v >> 8);
   out[at + 2] = uint8_t(v >> 16);
   out[at + 3] = uint8_t(v >> 24);
+}
+
+// The file the scan saw, opened without following a link and without blocking on a fifo: a
+// file swapped for a link or for another file since the scan is refused, so nothing from
+// outside the tree lands in the archive.
+TFileHandle OpenScannedFile(const THpiPackEntry& entry) {
+  struct stat info {};
+  TFileHandle file = OpenRegularFile(entry.DiskPath, TLinkPolicy::Refuse, &info);
+  if (uint64_t(info.st_dev) != entry.Device || uint64_t(info.st_ino) != entry.Inode)
+    throw Refusal(entry.DiskPath, "was replaced by another file while the archive was written");
+  if (info.st_size != entry.Size)
+    throw Refusal(entry.DiskPath, "changed its size while the archive was written");
+  return file;
+}
+
+void ReadPiece(const TFileHandle& file, const THpiPackEntry& entry, uint8_t* into, size_t size) {
+  while (size > 0) {
+    const ssize_t got = ::read(file.Fd(), into, size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0)
+      throw EDiskFileError(
+          Format("Cannot read \"%s\": %s", entry.DiskPath.c_str(), std::strerror(errno)),
+          entry.DiskPath, errno);
+    if (got == 0) throw Refusal(entry.DiskPath, "changed its size while the archive was written");
+    into += got;
+    size -= size_t(got);
+  }
 }
 
 struct TFileSlot {
@@ -158,16 +211,14 @@ class TArchiveWriter {
   // Writes one file's data at the current end; returns its DataStart.
   uint32_t WriteFile(const THpiPackEntry& entry) {
     const int64_t start = FOut.Position();
-    std::ifstream in(entry.DiskPath, std::ios::binary);
-    if (!in) throw EInOutError(Format("Cannot read \"%s\"", entry.DiskPath.c_str()));
+    const TFileHandle in = OpenScannedFile(entry);
     const size_t chunks = (size_t(entry.Size) + ChunkSize - 1) / ChunkSize;
     std::vector<uint8_t> table(FOptions.Compression == THpiPackCompression::None ? 0 : 4 * chunks);
     if (!table.empty()) Append(table);  // filled once the chunk sizes are known
     std::vector<uint8_t> piece(ChunkSize);
     for (size_t i = 0, left = size_t(entry.Size); i < chunks; ++i) {
       const size_t size = std::min(ChunkSize, left);
-      if (!in.read(reinterpret_cast<char*>(piece.data()), std::streamsize(size)))
-        throw EInOutError(Format("Cannot read \"%s\"", entry.DiskPath.c_str()));
+      ReadPiece(in, entry, piece.data(), size);
       left -= size;
       if (table.empty()) {
         CheckRoom(size);

@@ -23,7 +23,9 @@ struct THpiPackOptions {
 
 struct THpiPackEntry {
   std::string Name;
-  std::string DiskPath;  // files: where the bytes are
+  std::string DiskPath;  // files: where the bytes are, as a real path (no link at its end)
+  uint64_t Device = 0;   // files: the one the scan saw, which the writer must find again
+  uint64_t Inode = 0;
   bool IsDirectory = false;
   int64_t Size = 0;
   std::vector<THpiPackEntry> Children;  // sorted by name
@@ -31,8 +33,9 @@ struct THpiPackEntry {
 
 // Scans folder; raises Exception naming the offending path for a file of 2 GiB or more, a name
 // the archive cannot hold (a backslash, two names equal but for case), a symbolic link that
-// leads out of the folder or back into its own parents, a folder of more than
-// HpiPackMaxFolderEntries entries, or anything that cannot be read.
+// leads out of the folder, back into its own parents (a loop) or to a folder, a folder of more
+// than HpiPackMaxFolderEntries entries, anything that is neither file nor folder (a fifo), or
+// anything that cannot be read.
 THpiPackEntry ScanHpiFolder(const std::string& folder);
 
 struct THpiPackResult {

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 
 #include "ArchiveExtractU.h"
 #include "ArchiveLoadersU.h"
@@ -27,6 +28,7 @@
 #include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "QuvManagerU.h"
+#include "SafeFileU.h"
 #include "ThumbnailU.h"
 
 namespace {
@@ -425,13 +427,13 @@ int TSelectFileInHpi::ExtractTo(const QString& folder) {
   const fs::path out(folder.toStdString());
   for (const auto& [file, base] : ExtractChoice()) {
     TTarget target{file, {}};
-    if (ExtractTarget(*file, base, out, target.Path))
+    if (ExtractTarget(*file, base, fs::path(), target.Path))
       targets.push_back(std::move(target));
     else
       report.Refused << QString::fromStdString(file->GetFullPath()).replace('\\', '/');
   }
   std::vector<std::string> names;
-  for (const TTarget& target : targets) names.push_back(target.Path.string());
+  for (const TTarget& target : targets) names.push_back((out / target.Path).string());
   if (!ConfirmReplace(this, ExistingFiles(names).size(), QDir::toNativeSeparators(folder)))
     return 0;
 
@@ -440,6 +442,13 @@ int TSelectFileInHpi::ExtractTo(const QString& folder) {
   progress.setWindowTitle(QStringLiteral("Extract"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(300);
+  std::unique_ptr<TOutputTree> tree;
+  try {
+    tree = std::make_unique<TOutputTree>(out.string());
+  } catch (const std::exception& error) {
+    report.Failed << QString::fromStdString(error.what());
+    targets.clear();
+  }
   for (size_t i = 0; i < targets.size(); ++i) {
     if (progress.wasCanceled()) {
       report.Left = int(targets.size() - i);
@@ -451,10 +460,8 @@ int TSelectFileInHpi::ExtractTo(const QString& folder) {
     progress.setValue(int(i));
     try {
       const std::vector<uint8_t> data = ReadEntryBytes(*target.File);
-      std::error_code error;
-      fs::create_directories(target.Path.parent_path(), error);
-      if (error) throw EInOutError("cannot make its folder: " + error.message());
-      WriteWholeFile(target.Path.string(), data.data(), data.size());
+      tree->Write(target.Path,
+                  std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
       ++report.Written;
     } catch (const std::exception& error) {
       report.Failed << QStringLiteral("%1: %2").arg(inner, QString::fromStdString(error.what()));

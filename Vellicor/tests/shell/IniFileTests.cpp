@@ -2,9 +2,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "IniFileU.h"
 #include "ShellTestSupport.h"
+#include "SmallDiskU.h"
 
 TEST(IniFile, KeepsSectionsAndKeysInFirstWrittenOrder) {
   TTempDir dir;
@@ -77,19 +80,23 @@ TEST(IniFile, SaveAndReloadRoundTripsThroughTheDisk) {
   EXPECT_TRUE(ini.FileExists());
   EXPECT_EQ(ini.ReadString("Settings", "Filter", ""), "Quv Files|*.quv");
   EXPECT_TRUE(ini.SectionExists("Empty"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "sub/Vellicor.ini.tmp"));
+  // Nothing but the file itself: no temporary file stays behind.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "sub"))
+    names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"Vellicor.ini"});
 }
 
-TEST(IniFile, FailedSaveLeavesTheOldFileIntact) {
-  TTempDir dir;
-  const std::string name = dir / "Vellicor.ini";
+TEST(IniFile, SaveOnAFullDiskFailsAndLeavesTheOldFileIntact) {
+  TSmallDisk disk;
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+  const std::string name = disk / "Vellicor.ini";
   WriteText(name, "[S]\nK=old\n");
   TIniFile ini(name);
-  ini.WriteString("S", "K", "new");
-  // The temporary file cannot be created where a folder of that name stands.
-  std::filesystem::create_directory(name + ".tmp");
+  ini.WriteString("S", "K", std::string(8192, 'n'));
+  disk.Fill();
   EXPECT_FALSE(ini.UpdateFile());
-  EXPECT_FALSE(ini.LastError().empty());
+  EXPECT_NE(ini.LastError().find("No space left on device"), std::string::npos) << ini.LastError();
   EXPECT_EQ(ReadText(name), "[S]\nK=old\n");
 }
 
