@@ -2,14 +2,17 @@
 # Benchmarks of the pack commands, as ratios against what they are measured by:
 #   pack of a 1,600-frame sheet set  /  export --format sheet of the same file   (at most 2)
 #   hpi pack --compression zlib of a 48 MB folder  /  zip -r -q at the same level (at most 1.5)
+#   pack's mapping of a 4-megapixel truecolour picture to palette indices  /  decoding that
+#   picture's PNG, CPU time from one frontend_bench run (at most 1.5)
 # Builds a Release tree in build/release first. The sheet row needs the sheet export and is
 # skipped without it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVELLICOR_GUI=OFF > /dev/null
-cmake --build build/release -j"$(nproc)" --target vellicor-cli quvgen > /dev/null
+cmake --build build/release -j"$(nproc)" --target vellicor-cli quvgen frontend_bench > /dev/null
 cli="$PWD/build/release/tools/vellicor-cli"
+bench="$PWD/build/release/Vellicor/frontend_bench"
 quvgen="$PWD/build/release/tools/samples/main/quvgen"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -45,3 +48,13 @@ hpi_time=$(seconds "$cli" hpi pack --force folder.hpi folder --compression zlib 
 zip_time=$(seconds zip -r -q -6 folder.zip folder)
 echo "hpi pack --compression zlib of 48 MB: ${hpi_time}s, zip -r -q -6: ${zip_time}s," \
   "ratio $(ratio "$hpi_time" "$zip_time") (at most 1.5)"
+
+# Row 3: colour mapping against decoding, both in one run so that the machine's load cancels.
+cpu() {  # the CPU time of benchmark $1 in the CSV lines on standard input
+  awk -F, -v name="\"$1\"" '$1 == name { print $4 }'
+}
+csv=$("$bench" --benchmark_filter='Truecolour' --benchmark_format=csv 2> /dev/null)
+map_time=$(cpu BM_MapTruecolourPicture <<< "$csv")
+decode_time=$(cpu BM_DecodeTruecolourPng <<< "$csv")
+echo "mapping a 4-megapixel truecolour picture: ${map_time} ms, decoding its PNG: ${decode_time} ms," \
+  "ratio $(ratio "$map_time" "$decode_time") (at most 1.5)"

@@ -1,29 +1,30 @@
-// vellicor-cli pack OUT.quv SOURCE... [--palette FILE] [--raw] [--strict] [--force]: builds a
-// Quv file back from exported pictures, each source one image, in the order given.
+// vellicor-cli pack OUT.quv SOURCE... [--palette FILE] [--transparent-index N] [--raw] [--strict]
+// [--force]: builds a Quv file back from exported pictures, each source one image, in the order
+// given.
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "AtomicFileU.h"
 #include "CliCommandU.h"
 #include "CliPaletteU.h"
 #include "ImageLoaderU.h"
 #include "QuvPackU.h"
+#include "SafeFileU.h"
 
 namespace {
 
 struct TPackCommandOptions {
   std::string Out;
   std::vector<std::string> Sources;
-  std::string PaletteFile;
+  TCliPalette Palette;
   TPackOptions Pack;
   bool Force = false;
 };
 
 void RunPack(const TPackCommandOptions& options) {
   CheckOverwrite(options.Out, options.Force);
-  InstallCliPalette(options.PaletteFile);
+  InstallCliPalette(options.Palette);
   TQuvPacker packer(Palette, TransparentIndex, options.Pack);
   // Every source is read before the file is written: a bad one leaves nothing behind.
   for (const std::string& argument : options.Sources) packer.Add(ParsePackSource(argument));
@@ -52,8 +53,7 @@ static TCliCommand packCommand(42, [](CLI::App& app) {
       "NAME=SOURCE names the image of any source");
   command->add_option("OUT", options->Out, "Quv file to write")->required();
   command->add_option("SOURCE", options->Sources, "sources, one image each")->required();
-  command->add_option("--palette", options->PaletteFile,
-                      "raw 1024-byte palette (default: palette.pal here, else built in)");
+  AddPaletteOptions(command, options->Palette);
   command->add_flag("--raw", options->Pack.Raw, "write raw rows instead of run-length rows");
   command->add_flag("--strict", options->Pack.Strict,
                     "refuse colours that have no exact palette entry");

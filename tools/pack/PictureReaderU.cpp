@@ -2,12 +2,12 @@
 #include "ByteOrderU.h"
 
 #include <cstring>
-#include <fstream>
 
 #include "ExceptionsU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
-TPictureColour TPicture::At(int32_t x, int32_t y) const {
+TPictureColour TSourcePicture::At(int32_t x, int32_t y) const {
   const size_t i = size_t(y) * size_t(Width) + size_t(x);
   if (Indexed) return Palette[Pixels[i]];
   const uint8_t* p = &Pixels[4 * i];
@@ -31,38 +31,25 @@ void CheckPictureSize(const std::string& name, int64_t width, int64_t height, in
                            name.c_str(), (long long)width, (long long)height));
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName, int64_t maxSize) {
-  std::ifstream in(fileName, std::ios::binary | std::ios::ate);
-  if (!in) throw EInOutError(Format("Cannot read \"%s\"", fileName.c_str()));
-  const std::streamoff size = in.tellg();
-  if (size < 0) throw EInOutError(Format("Cannot read \"%s\"", fileName.c_str()));
-  if (size > maxSize)
-    throw Exception(Format("\"%s\" is too large (%lld bytes; at most %lld are read)",
-                           fileName.c_str(), (long long)size, (long long)maxSize));
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.seekg(0);
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-    throw EInOutError(Format("Cannot read \"%s\"", fileName.c_str()));
-  return bytes;
-}
-
-TPicture DecodePicture(const std::vector<uint8_t>& bytes, const std::string& name) {
+TSourcePicture DecodePicture(std::span<const uint8_t> bytes, const std::string& name) {
   if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return DecodeBmp(bytes, name);
   return DecodePng(bytes, name);
 }
 
-TPicture ReadPicture(const std::string& fileName) {
-  return DecodePicture(ReadWholeFile(fileName, PictureMaxFileSize), fileName);
+TSourcePicture ReadPicture(const std::string& fileName) {
+  const std::string bytes = ReadRegularFile(fileName, PictureMaxFileSize);
+  return DecodePicture(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                       fileName);
 }
 
 // ---- BMP ----
 
 namespace {
 
-uint32_t Get16(const std::vector<uint8_t>& b, size_t at) {
+uint32_t Get16(std::span<const uint8_t> b, size_t at) {
   return ByteOrder::LoadU16(b.data() + at);
 }
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
+uint32_t Get32(std::span<const uint8_t> b, size_t at) {
   return ByteOrder::LoadU32(b.data() + at);
 }
 
@@ -87,7 +74,7 @@ struct TChannel {
 
 }  // namespace
 
-TPicture DecodeBmp(const std::vector<uint8_t>& b, const std::string& name) {
+TSourcePicture DecodeBmp(std::span<const uint8_t> b, const std::string& name) {
   const auto broken = [&](const char* why) {
     return Exception(Format("\"%s\" is not a usable BMP file: %s", name.c_str(), why));
   };
@@ -117,7 +104,7 @@ TPicture DecodeBmp(const std::vector<uint8_t>& b, const std::string& name) {
   const int64_t available = int64_t(b.size()) - int64_t(pixelOffset);
   CheckPictureSize(name, width, height, stride * height, available < 0 ? -1 : available);
 
-  TPicture picture;
+  TSourcePicture picture;
   picture.Width = int32_t(width);
   picture.Height = int32_t(height);
   // Colour masks: in the header from version 2 on, else right behind a 40-byte header.

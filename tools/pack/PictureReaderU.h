@@ -4,6 +4,7 @@
 // and against what the file can back before anything is allocated.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@ struct TPictureColour {
   bool operator==(const TPictureColour&) const = default;
 };
 
-struct TPicture {
+// A picture a pack source gives (named apart from the encoders' TPicture: both live in one
+// program).
+struct TSourcePicture {
   int32_t Width = 0;
   int32_t Height = 0;
   // Indexed: one palette index per pixel, colours in Palette (PaletteCount entries, alpha from
@@ -36,14 +39,12 @@ struct TPicture {
 
 // Decodes a PNG or BMP by its first bytes; name is used in messages. Raises Exception with a
 // message naming the file for anything that is not a usable picture.
-TPicture DecodePicture(const std::vector<uint8_t>& bytes, const std::string& name);
-TPicture DecodePng(const std::vector<uint8_t>& bytes, const std::string& name);
-TPicture DecodeBmp(const std::vector<uint8_t>& bytes, const std::string& name);
-// Reads the file (at most PictureMaxFileSize bytes) and decodes it.
-TPicture ReadPicture(const std::string& fileName);
-
-// The whole file, refused past maxSize; raises EInOutError naming the file when it cannot be read.
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName, int64_t maxSize);
+TSourcePicture DecodePicture(std::span<const uint8_t> bytes, const std::string& name);
+TSourcePicture DecodePng(std::span<const uint8_t> bytes, const std::string& name);
+TSourcePicture DecodeBmp(std::span<const uint8_t> bytes, const std::string& name);
+// Reads the file (a regular file of at most PictureMaxFileSize bytes: a fifo or a folder is
+// refused with its reason, never waited on) and decodes it.
+TSourcePicture ReadPicture(const std::string& fileName);
 
 // Raises the "too large" errors shared by both readers: sides 1 to PictureMaxSide, at most
 // PictureMaxPixels, and decodedBytes at most what the file can back (backedBytes).

@@ -14,18 +14,18 @@
 namespace {
 
 struct TPngState {
-  const std::vector<uint8_t>* Bytes = nullptr;
+  std::span<const uint8_t> Bytes;
   size_t Position = 0;
   std::string Error;
   std::string Refusal;  // a limit of ours, reported as it stands
-  TPicture Picture;
+  TSourcePicture Picture;
   std::vector<png_bytep> Rows;
 };
 
 void ReadData(png_structp png, png_bytep out, png_size_t count) {
   auto* state = static_cast<TPngState*>(png_get_io_ptr(png));
-  if (count > state->Bytes->size() - state->Position) png_error(png, "the file ends early");
-  std::memcpy(out, state->Bytes->data() + state->Position, count);
+  if (count > state->Bytes.size() - state->Position) png_error(png, "the file ends early");
+  std::memcpy(out, state->Bytes.data() + state->Position, count);
   state->Position += count;
 }
 
@@ -43,7 +43,7 @@ void Decode(png_structp png, png_infop info, TPngState& state, const std::string
   png_uint_32 width = 0, height = 0;
   int depth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr);
-  TPicture& picture = state.Picture;
+  TSourcePicture& picture = state.Picture;
   picture.Indexed = colourType == PNG_COLOR_TYPE_PALETTE;
   picture.HasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
   const int64_t channels = picture.Indexed ? 1 : 4;
@@ -52,7 +52,7 @@ void Decode(png_structp png, png_infop info, TPngState& state, const std::string
   bool refused = false;
   try {
     CheckPictureSize(name, width, height, raw * int64_t(height),
-                     int64_t(state.Bytes->size()) * 1100 + 4096);
+                     int64_t(state.Bytes.size()) * 1100 + 4096);
   } catch (const Exception& e) {
     state.Refusal = e.what();
     refused = true;
@@ -93,11 +93,11 @@ void Decode(png_structp png, png_infop info, TPngState& state, const std::string
 
 }  // namespace
 
-TPicture DecodePng(const std::vector<uint8_t>& bytes, const std::string& name) {
+TSourcePicture DecodePng(std::span<const uint8_t> bytes, const std::string& name) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0)
     throw Exception(Format("\"%s\" is not a PNG or BMP file", name.c_str()));
   auto state = std::make_unique<TPngState>();
-  state->Bytes = &bytes;
+  state->Bytes = bytes;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, state.get(), OnError, OnWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {

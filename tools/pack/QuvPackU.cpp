@@ -6,6 +6,8 @@
 
 #include "ExceptionsU.h"
 #include "FrameDataTextU.h"
+#include "QuvManagerU.h"
+#include "SafeFileU.h"
 #include "SheetAtlasU.h"
 #include "StringUtilsU.h"
 
@@ -21,11 +23,6 @@ std::string Lower(std::string text) {
 
 bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && Lower(text.substr(text.size() - tail.size())) == tail;
-}
-
-std::string ReadText(const std::string& fileName, int64_t maxSize) {
-  const std::vector<uint8_t> bytes = ReadWholeFile(fileName, maxSize);
-  return std::string(bytes.begin(), bytes.end());
 }
 
 // Frame files of one image in a folder: IMAGE_N.png or IMAGE_N.bmp (N decimal; a PNG wins over
@@ -50,9 +47,9 @@ bool SplitFrameName(const std::string& file, std::string& image, int64_t& number
 }
 
 // A copy of the picture keeping every scale-th pixel of every scale-th row.
-TPicture Downscaled(const TPicture& picture, int32_t scale) {
+TSourcePicture Downscaled(const TSourcePicture& picture, int32_t scale) {
   if (scale == 1) return picture;
-  TPicture small = picture;
+  TSourcePicture small = picture;
   small.Width = std::max(1, picture.Width / scale);
   small.Height = std::max(1, picture.Height / scale);
   const size_t bytes = picture.Indexed ? 1 : 4;
@@ -62,6 +59,47 @@ TPicture Downscaled(const TPicture& picture, int32_t scale) {
       std::copy_n(&picture.Pixels[(size_t(y) * scale * picture.Width + size_t(x) * scale) * bytes],
                   bytes, &small.Pixels[(size_t(y) * small.Width + x) * bytes]);
   return small;
+}
+
+// One atlas frame in the sheet's pixels (the atlas's values divided by its scale).
+struct TSheetFrame {
+  TAtlasRect Cell, Region;
+  int32_t HotX = 0, HotY = 0;
+  bool Cut = false;  // no "spriteSourceSize": the cell is cut to its non-transparent pixels
+};
+
+// The atlas's frames in sheet pixels, each checked against the scale and its cell; nothing of
+// the sheet is read yet.
+std::vector<TSheetFrame> SheetFrames(const TSheetAtlas& atlas, const std::string& atlasFile) {
+  const int32_t s = atlas.Scale;
+  std::vector<TSheetFrame> frames;
+  frames.reserve(atlas.Frames.size());
+  for (size_t i = 0; i < atlas.Frames.size(); ++i) {
+    const TAtlasFrame& f = atlas.Frames[i];
+    const auto fail = [&](const char* what) {
+      return Exception(Format("Atlas \"%s\", frame %zu: %s", atlasFile.c_str(), i, what));
+    };
+    const TAtlasRect& c = f.Cell;
+    const TAtlasRect& r = f.Source;
+    if (c.X % s || c.Y % s || c.W % s || c.H % s ||
+        (f.HasSource && (r.X % s || r.Y % s || r.W % s || r.H % s)) ||
+        (f.HasHotSpot && (f.HotX % s || f.HotY % s)))
+      throw fail("a value is not a multiple of the sheet's scale");
+    TSheetFrame frame;
+    frame.Cell = {c.X / s, c.Y / s, c.W / s, c.H / s};
+    frame.Region = frame.Cell;
+    frame.Cut = !f.HasSource;
+    if (f.HasSource) {
+      frame.Region = {frame.Cell.X + r.X / s, frame.Cell.Y + r.Y / s, r.W / s, r.H / s};
+      if (int64_t(r.X / s) + frame.Region.W > frame.Cell.W ||
+          int64_t(r.Y / s) + frame.Region.H > frame.Cell.H)
+        throw fail("\"spriteSourceSize\" lies outside the cell");
+    }
+    frame.HotX = frame.Cell.X + f.HotX / s;
+    frame.HotY = frame.Cell.Y + f.HotY / s;
+    frames.push_back(frame);
+  }
+  return frames;
 }
 
 }  // namespace
@@ -75,14 +113,18 @@ TPackSource ParsePackSource(const std::string& argument) {
 
 TQuvPacker::TQuvPacker(const TPalette& palette, uint8_t transparentIndex,
                        const TPackOptions& options)
-    : FMapper(palette, transparentIndex), FTransparent(transparentIndex), FOptions(options) {}
+    : FMapper(palette, transparentIndex),
+      FTransparent(transparentIndex),
+      FOptions(options),
+      FPixelsLeft(QuvMaxFramePixels) {}
 
 void TQuvPacker::Add(const TPackSource& source) {
   std::error_code error;
   const fs::path path(source.Path);
   if (fs::is_directory(path, error)) return AddFolder(source.Name, source.Path);
-  if (!fs::exists(path, error))
-    throw EInOutError(Format("\"%s\" does not exist", source.Path.c_str()));
+  // Anything else must be a file that can be read; the refusal says why it cannot (it does not
+  // exist, a dangling link, a fifo, no permission) before any work starts.
+  OpenRegularFile(source.Path, TLinkPolicy::Follow);
   if (EndsWith(source.Path, ".json")) return AddSheet(source.Name, source.Path);
   if (EndsWith(source.Path, "_data.txt")) {
     std::string name = source.Name;
@@ -115,8 +157,23 @@ TSampleImage& TQuvPacker::NewImage(const std::string& name, const std::string& s
   return FImages.back();
 }
 
-TSampleFrame TQuvPacker::MakeFrame(const TPicture& picture, TRegion region, int32_t hotX,
+void TQuvPacker::CheckPixels(int64_t pixels, const std::string& source) const {
+  if (pixels <= FPixelsLeft) return;
+  std::string before;
+  if (FPixelsLeft < QuvMaxFramePixels)
+    before = Format(" (the images before it take %lld)",
+                    static_cast<long long>(QuvMaxFramePixels - FPixelsLeft));
+  throw Exception(
+      Format("Image \"%s\" (%s): its frames need more than the %lld pixels one pack builds%s",
+             FImages.back().Name.c_str(), source.c_str(), static_cast<long long>(QuvMaxFramePixels),
+             before.c_str()));
+}
+
+TSampleFrame TQuvPacker::MakeFrame(const TSourcePicture& picture, TRegion region, int32_t hotX,
                                    int32_t hotY, bool cut, const std::string& file, int32_t index) {
+  const int64_t area = int64_t(region.W) * region.H;
+  CheckPixels(area, file);
+  FPixelsLeft -= area;
   std::vector<uint8_t> pixels;
   const int64_t moved = FMapper.Map(picture, region.X, region.Y, region.W, region.H, pixels);
   if (moved > 0) FMoved.push_back({index, moved});
@@ -176,7 +233,8 @@ void TQuvPacker::Finish(const TSampleImage& image, int32_t cutFrames, const std:
 }
 
 void TQuvPacker::AddSheet(const std::string& givenName, const std::string& atlasFile) {
-  const TSheetAtlas atlas = ParseSheetAtlas(ReadText(atlasFile, AtlasMaxFileSize), atlasFile);
+  const TSheetAtlas atlas =
+      ParseSheetAtlas(ReadRegularFile(atlasFile, AtlasMaxFileSize), atlasFile);
   const fs::path atlasPath(atlasFile);
   std::string name = givenName;
   if (name.empty()) {
@@ -188,38 +246,29 @@ void TQuvPacker::AddSheet(const std::string& givenName, const std::string& atlas
        (atlas.Image.empty() ? atlasPath.stem().string() + ".png" : atlas.Image))
           .string();
   TSampleImage& image = NewImage(name, atlasFile);
-  const int32_t s = atlas.Scale;
-  const TPicture sheet = Downscaled(ReadPicture(sheetFile), s);
+  const std::vector<TSheetFrame> frames = SheetFrames(atlas, atlasFile);
+  // All the frames' pixels are counted before the sheet is read: an atlas of a few bytes can ask
+  // for the whole sheet thousands of times over.
+  int64_t pixels = 0;
+  for (const TSheetFrame& f : frames)
+    if ((pixels += int64_t(f.Region.W) * f.Region.H) > FPixelsLeft) break;
+  CheckPixels(pixels, atlasFile);
+  const TSourcePicture sheet = Downscaled(ReadPicture(sheetFile), atlas.Scale);
   int32_t cut = 0, guessedHotSpots = 0;
-  for (size_t i = 0; i < atlas.Frames.size(); ++i) {
-    const TAtlasFrame& f = atlas.Frames[i];
-    const auto fail = [&](const char* what) {
-      return Exception(Format("Atlas \"%s\", frame %zu: %s", atlasFile.c_str(), i, what));
-    };
-    const TAtlasRect& c = f.Cell;
-    const TAtlasRect& r = f.Source;
-    if (c.X % s || c.Y % s || c.W % s || c.H % s ||
-        (f.HasSource && (r.X % s || r.Y % s || r.W % s || r.H % s)) ||
-        (f.HasHotSpot && (f.HotX % s || f.HotY % s)))
-      throw fail("a value is not a multiple of the sheet's scale");
-    const TRegion cell{c.X / s, c.Y / s, c.W / s, c.H / s};
-    if (int64_t(cell.X) + cell.W > sheet.Width || int64_t(cell.Y) + cell.H > sheet.Height)
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const TSheetFrame& f = frames[i];
+    if (int64_t(f.Cell.X) + f.Cell.W > sheet.Width || int64_t(f.Cell.Y) + f.Cell.H > sheet.Height) {
+      const TAtlasRect& c = atlas.Frames[i].Cell;
       throw Exception(
           Format("Atlas \"%s\", frame %zu: the cell %d,%d %dx%d lies outside the "
                  "sheet \"%s\" of %dx%d",
-                 atlasFile.c_str(), i, c.X, c.Y, c.W, c.H, sheetFile.c_str(), sheet.Width * s,
-                 sheet.Height * s));
-    TRegion region = cell;
-    if (f.HasSource) {
-      region = {cell.X + r.X / s, cell.Y + r.Y / s, r.W / s, r.H / s};
-      if (int64_t(r.X / s) + region.W > cell.W || int64_t(r.Y / s) + region.H > cell.H)
-        throw fail("\"spriteSourceSize\" lies outside the cell");
-    } else {
-      ++cut;
+                 atlasFile.c_str(), i, c.X, c.Y, c.W, c.H, sheetFile.c_str(),
+                 sheet.Width * atlas.Scale, sheet.Height * atlas.Scale));
     }
-    if (!f.HasHotSpot) ++guessedHotSpots;
-    image.Frames.push_back(MakeFrame(sheet, region, cell.X + f.HotX / s, cell.Y + f.HotY / s,
-                                     !f.HasSource, atlasFile, int32_t(i)));
+    cut += f.Cut ? 1 : 0;
+    guessedHotSpots += atlas.Frames[i].HasHotSpot ? 0 : 1;
+    image.Frames.push_back(MakeFrame(sheet, {f.Region.X, f.Region.Y, f.Region.W, f.Region.H},
+                                     f.HotX, f.HotY, f.Cut, atlasFile, int32_t(i)));
   }
   if (guessedHotSpots > 0)
     FWarnings.push_back(
@@ -283,9 +332,11 @@ void TQuvPacker::AddFolder(const std::string& givenName, const std::string& fold
 
   const std::string dataFile = (fs::path(folder) / (name + "_Data.txt")).string();
   TFrameDataText data;
-  const bool hasData = fs::exists(dataFile, error);
+  // Whatever stands at the name is read, so that a dangling link or a fifo is refused with its
+  // reason rather than taken for a missing file.
+  const bool hasData = fs::exists(fs::symlink_status(dataFile, error));
   if (hasData) {
-    data = ParseFrameDataText(ReadText(dataFile, FrameDataMaxFileSize), dataFile);
+    data = ParseFrameDataText(ReadRegularFile(dataFile, FrameDataMaxFileSize), dataFile);
     if (data.Lines.size() > files.size())
       throw Exception(
           Format("Frame data \"%s\" names %zu frames, but \"%s\" holds %zu frame "
@@ -301,7 +352,7 @@ void TQuvPacker::AddFolder(const std::string& givenName, const std::string& fold
   bool padded = false;
   for (size_t k = 0; k < files.size(); ++k) {
     const std::string& file = files[k].second;
-    const TPicture picture = ReadPicture(file);
+    const TSourcePicture picture = ReadPicture(file);
     const TRegion whole{0, 0, picture.Width, picture.Height};
     const int32_t index = int32_t(k);
     if (k < data.Lines.size() && data.Type >= 1) {
@@ -340,7 +391,7 @@ void TQuvPacker::AddFolder(const std::string& givenName, const std::string& fold
 
 void TQuvPacker::AddPicture(const std::string& name, const std::string& file) {
   TSampleImage& image = NewImage(name, file);
-  const TPicture picture = ReadPicture(file);
+  const TSourcePicture picture = ReadPicture(file);
   image.Frames.push_back(
       MakeFrame(picture, {0, 0, picture.Width, picture.Height}, 0, 0, true, file, 0));
   Finish(image, 1, file);

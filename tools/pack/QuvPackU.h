@@ -3,7 +3,8 @@
 // atlas, a folder of frame files IMAGE_FRAME.png|bmp beside IMAGE_Data.txt, or one picture for
 // a one-frame image. Every frame gets back its size and hot spot from the atlas or the frame
 // data; only where neither gives them is the frame cut to its non-transparent pixels, and a
-// warning says so.
+// warning says so. All the frames of one pack together hold at most QuvMaxFramePixels pixels,
+// the most the reader composes for one frame; more is refused before it is allocated.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,9 +51,11 @@ class TQuvPacker {
   void AddPicture(const std::string& name, const std::string& file);
   // The frame of the region's pixels whose hot spot lies at (hotX, hotY) of the picture. With
   // cut, the region first shrinks to its non-transparent pixels.
-  TSampleFrame MakeFrame(const TPicture& picture, TRegion region, int32_t hotX, int32_t hotY,
+  TSampleFrame MakeFrame(const TSourcePicture& picture, TRegion region, int32_t hotX, int32_t hotY,
                          bool cut, const std::string& file, int32_t index);
   void Finish(const TSampleImage& image, int32_t cutFrames, const std::string& source);
+  // Raises, naming the image being read and source, when pixels more than fit what is left.
+  void CheckPixels(int64_t pixels, const std::string& source) const;
 
   TColourMapper FMapper;
   uint8_t FTransparent;
@@ -61,4 +64,6 @@ class TQuvPacker {
   std::vector<std::string> FWarnings;
   // Pixels that took the nearest colour, per frame of the image being read.
   std::vector<std::pair<int32_t, int64_t>> FMoved;
+  // Of the frame pixels one pack may build, those not yet taken.
+  int64_t FPixelsLeft;
 };

@@ -4,6 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +16,7 @@
 #include "ImageLoaderU.h"
 #include "PackTestSupportU.h"
 #include "QuvSamplesU.h"
+#include "SmallDiskU.h"
 
 namespace {
 
@@ -196,6 +200,111 @@ TEST_F(CliPack, RefusesBadInputNamingTheFileAndWritesNothing) {
   run = Run("pack sample.quv one=f/ball_0.bmp --force --strict");
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(Images("sample.quv"), std::vector<std::string>{"one"});
+}
+
+TEST_F(CliPack, RefusesAnAtlasAskingForMorePixelsThanAPackBuilds) {
+  // A blank 1024 x 1024 sheet and an atlas of a few kilobytes whose 65 frames each cover all of
+  // it: 68 million pixels to build.
+  WriteFileBytes(Dir.File("big_sheet.png"),
+                 EncodeRgbaPng(1024, 1024, std::vector<uint8_t>(size_t(1024) * 1024 * 4, 0)));
+  std::string atlas = R"({"frames": [)";
+  for (int i = 0; i < 65; ++i)
+    atlas += std::string(i ? ", " : "") +
+             R"({"frame": {"x": 0, "y": 0, "w": 1024, "h": 1024},
+                 "spriteSourceSize": {"x": 0, "y": 0, "w": 1024, "h": 1024}})";
+  atlas += "]}";
+  WriteFileBytes(Dir.File("big_sheet.json"), std::vector<uint8_t>(atlas.begin(), atlas.end()));
+  TCliRun run = Run("pack big.quv big_sheet.json");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err,
+            "Image \"big\" (big_sheet.json): its frames need more than the 67108864 pixels one "
+            "pack builds\n");
+  // The limit holds for all the images of a pack together.
+  run = Run("pack big.quv one=big_sheet.png big_sheet.json");
+  EXPECT_NE(run.Err.find("pixels one pack builds (the images before it take 1048576)\n"),
+            std::string::npos)
+      << run.Err;
+  EXPECT_FALSE(fs::exists(Dir.File("big.quv")));
+}
+
+TEST_F(CliPack, RefusesAFifoWhereAFileIsReadWithoutWaitingForIt) {
+  ASSERT_EQ(Run("export sample.quv --image ball --out f --no-autopad").ExitCode, 0);
+  const auto fifo = [&](const std::string& name) {
+    ASSERT_EQ(::mkfifo(Dir.File(name).c_str(), 0600), 0) << name;
+  };
+  const auto refusal = [&](const std::string& arguments, const std::string& file) {
+    const TCliRun run = Run("pack out.quv " + arguments);
+    EXPECT_EQ(run.ExitCode, 1) << arguments;
+    EXPECT_NE(run.Err.find("Cannot read \"" + file + "\": it is a fifo, not a file"),
+              std::string::npos)
+        << arguments << ": " << run.Err;
+  };
+  // The frame data beside the frames, found in the folder or named.
+  fifo("f/ball_Data.txt");
+  refusal("f", "f/ball_Data.txt");
+  refusal("f/ball_Data.txt", "f/ball_Data.txt");
+  fs::remove(Dir.File("f/ball_Data.txt"));
+  // A frame picture in the folder, a picture named as a source, an atlas, an atlas's sheet.
+  fifo("f/ball_99.png");
+  refusal("f", "f/ball_99.png");
+  fifo("pipe.png");
+  refusal("x=pipe.png", "pipe.png");
+  fifo("pipe_sheet.json");
+  refusal("pipe_sheet.json", "pipe_sheet.json");
+  const std::string atlas =
+      R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 1, "h": 1}}], "meta": {"image": "pipe.png"}})";
+  WriteFileBytes(Dir.File("s_sheet.json"), std::vector<uint8_t>(atlas.begin(), atlas.end()));
+  refusal("s_sheet.json", "pipe.png");
+  EXPECT_FALSE(fs::exists(Dir.File("out.quv")));
+}
+
+TEST_F(CliPack, SaysWhyAFileCannotBeRead) {
+  ASSERT_EQ(Run("export sample.quv --image ball --out f --no-autopad").ExitCode, 0);
+  const auto error = [&](const std::string& arguments) {
+    const TCliRun run = Run("pack out.quv " + arguments);
+    EXPECT_EQ(run.ExitCode, 1) << arguments;
+    return run.Err;
+  };
+  // A folder where a frame picture is expected.
+  fs::create_directory(Dir.Path() / "f/ball_50.png");
+  EXPECT_EQ(error("f"), "Cannot read \"f/ball_50.png\": it is a folder, not a file\n");
+  fs::remove(Dir.Path() / "f/ball_50.png");
+  // Dangling links: a frame picture, a picture named as a source, frame data named as one.
+  fs::create_symlink("gone.png", Dir.Path() / "f/ball_50.png");
+  EXPECT_EQ(error("f"), "Cannot read \"f/ball_50.png\": it is a dangling symbolic link\n");
+  fs::create_symlink("gone.png", Dir.Path() / "lost.png");
+  EXPECT_EQ(error("x=lost.png"), "Cannot read \"lost.png\": it is a dangling symbolic link\n");
+  fs::create_symlink("gone.txt", Dir.Path() / "lost_Data.txt");
+  EXPECT_EQ(error("lost_Data.txt"),
+            "Cannot read \"lost_Data.txt\": it is a dangling symbolic link\n");
+  EXPECT_EQ(error("x=none.png"), "Cannot read \"none.png\": it does not exist\n");
+  // Permissions bind everyone but the superuser.
+  if (::geteuid() != 0) {
+    fs::permissions(Dir.Path() / "f/ball_0.bmp", fs::perms::none);
+    EXPECT_EQ(error("x=f/ball_0.bmp"), "Cannot read \"f/ball_0.bmp\": permission denied\n");
+  }
+  EXPECT_FALSE(fs::exists(Dir.File("out.quv")));
+}
+
+TEST_F(CliPack, OutputOnAFullDiskLeavesTheOldFileWhole) {
+  TSmallDisk disk;
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+  // A picture of 40,000 distinct pixels: a raw frame larger than the room left on the disk.
+  std::vector<uint8_t> rgba(200 * 200 * 4, 255);
+  for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = uint8_t(i * 13), rgba[i + 1] = uint8_t(i);
+  WriteFileBytes(Dir.File("big.png"), EncodeRgbaPng(200, 200, rgba));
+  const std::vector<uint8_t> old(100, 7);
+  WriteFileBytes(disk / "out.quv", old);
+  disk.Fill(8192);
+  const TCliRun run = Run("pack --force --raw '" + (disk / "out.quv") + "' big=big.png");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Err.find("out.quv\": No space left on device"), std::string::npos) << run.Err;
+  EXPECT_EQ(ReadFileBytes(disk / "out.quv"), old);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(disk.Path()))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".filler", "out.quv"}));
 }
 
 TEST_F(CliPack, HpiPackOfAnExtractedArchiveExtractsByteIdentical) {

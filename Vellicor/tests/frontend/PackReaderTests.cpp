@@ -39,6 +39,42 @@ TBitmap TestBitmap() {
   return bitmap;
 }
 
+// The entry a colour takes by definition: the transparent one for alpha below 128, else the
+// nearest by squared RGB distance, the lowest index among equals, the transparent one first for
+// its own colour unless opaque pixels stay opaque.
+uint8_t NearestEntry(const TPalette& palette, uint8_t transparent, TPictureColour c, bool opaque) {
+  if (c.A < 128) return transparent;
+  const auto distance = [&](size_t i) {
+    const int dr = palette[i][0] - c.R, dg = palette[i][1] - c.G, db = palette[i][2] - c.B;
+    return dr * dr + dg * dg + db * db;
+  };
+  if (!opaque && distance(transparent) == 0) return transparent;
+  size_t best = opaque && transparent == 0 ? 1 : 0;
+  for (size_t i = 0; i < 256; ++i)
+    if (!(opaque && i == transparent) && distance(i) < distance(best)) best = i;
+  return uint8_t(best);
+}
+
+// Maps the picture's pixels and checks each against NearestEntry, and the count of pixels
+// without their exact colour.
+void ExpectNearestEntries(const TSourcePicture& picture) {
+  const TPalette& palette = BuiltInPalette();
+  TColourMapper mapper(palette, 9);
+  std::vector<uint8_t> out;
+  const int64_t moved = mapper.Map(picture, 0, 0, picture.Width, picture.Height, out);
+  int64_t expectedMoved = 0;
+  for (int32_t y = 0; y < picture.Height; ++y)
+    for (int32_t x = 0; x < picture.Width; ++x) {
+      const TPictureColour c = picture.At(x, y);
+      const uint8_t index = NearestEntry(palette, 9, c, picture.HasAlpha);
+      ASSERT_EQ(out[size_t(y) * size_t(picture.Width) + size_t(x)], index)
+          << x << "," << y << (picture.HasAlpha ? " with alpha" : "");
+      const TPaletteEntry& e = palette[index];
+      expectedMoved += c.A >= 128 && (e[0] != c.R || e[1] != c.G || e[2] != c.B);
+    }
+  EXPECT_EQ(moved, expectedMoved);
+}
+
 }  // namespace
 
 TEST(PictureReader, ReadsTheBmpFilesTheExportWritesAtEveryExactDepth) {
@@ -46,7 +82,7 @@ TEST(PictureReader, ReadsTheBmpFilesTheExportWritesAtEveryExactDepth) {
     TBitmap bitmap = TestBitmap();
     const TBitmap original = bitmap;
     bitmap.SetPixelFormat(format);
-    const TPicture picture = DecodeBmp(EncodeBmp(bitmap), "t.bmp");
+    const TSourcePicture picture = DecodeBmp(EncodeBmp(bitmap), "t.bmp");
     ASSERT_EQ(picture.Width, 5);
     ASSERT_EQ(picture.Height, 3);
     EXPECT_FALSE(picture.HasAlpha);
@@ -60,7 +96,7 @@ TEST(PictureReader, ReadsTheBmpFilesTheExportWritesAtEveryExactDepth) {
   // 16 bits keep the colour to five or six bits a channel.
   TBitmap bitmap = TestBitmap();
   bitmap.SetPixelFormat(pf16bit);
-  const TPicture picture = DecodeBmp(EncodeBmp(bitmap), "t.bmp");
+  const TSourcePicture picture = DecodeBmp(EncodeBmp(bitmap), "t.bmp");
   const TRGBColor c = TestBitmap().GetPixel(1, 1);
   EXPECT_NEAR(picture.At(1, 1).R, c.R, 8);
   EXPECT_NEAR(picture.At(1, 1).G, c.G, 4);
@@ -90,7 +126,7 @@ TEST(PictureReader, RefusesBrokenAndOversizedBmpFilesByName) {
 TEST(PictureReader, ReadsIndexedPngsWithTheirIndicesPaletteAndTransparency) {
   const auto palette = Png8Palette(BuiltInPalette(), 9);
   const std::vector<uint8_t> indices = {9, 0, 255, 17, 9, 200};
-  const TPicture picture = DecodePng(EncodeIndexedPng(3, 2, indices, palette), "i.png");
+  const TSourcePicture picture = DecodePng(EncodeIndexedPng(3, 2, indices, palette), "i.png");
   EXPECT_TRUE(picture.Indexed);
   EXPECT_TRUE(picture.HasAlpha);
   EXPECT_EQ(picture.PaletteCount, 256);
@@ -103,12 +139,12 @@ TEST(PictureReader, ReadsIndexedPngsWithTheirIndicesPaletteAndTransparency) {
 TEST(PictureReader, ReadsRgbaPngsAndRefusesWhatIsNoUsablePng) {
   const std::vector<uint8_t> rgba = {1, 2, 3, 255, 4, 5, 6, 0, 7, 8, 9, 100, 10, 11, 12, 255};
   const std::vector<uint8_t> png = EncodeRgbaPng(2, 2, rgba);
-  const TPicture picture = DecodePng(png, "c.png");
+  const TSourcePicture picture = DecodePng(png, "c.png");
   EXPECT_FALSE(picture.Indexed);
   EXPECT_EQ(picture.Pixels, rgba);
 
   EXPECT_EQ(ErrorOf([] {
-              DecodePicture({'G', 'I', 'F', '8', '9', 'a', 0, 0}, "x.png");
+              DecodePicture(std::vector<uint8_t>{'G', 'I', 'F', '8', '9', 'a', 0, 0}, "x.png");
             }),
             "\"x.png\" is not a PNG or BMP file");
   const std::vector<uint8_t> cut(png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2));
@@ -132,7 +168,7 @@ TEST(ColourMap, KeepsProcessPaletteIndicesAndMapsEveryOtherColourByValue) {
   std::vector<uint8_t> out;
   // The png8 form: its indices stand, even where two entries share a colour.
   const auto palette = Png8Palette(BuiltInPalette(), 9);
-  const TPicture indexed = DecodePng(EncodeIndexedPng(3, 1, {10, 9, 240}, palette), "i.png");
+  const TSourcePicture indexed = DecodePng(EncodeIndexedPng(3, 1, {10, 9, 240}, palette), "i.png");
   EXPECT_EQ(mapper.Map(indexed, 0, 0, 3, 1, out), 0);
   EXPECT_EQ(out, (std::vector<uint8_t>{10, 9, 240}));
 
@@ -141,7 +177,7 @@ TEST(ColourMap, KeepsProcessPaletteIndicesAndMapsEveryOtherColourByValue) {
   const TPaletteEntry& t = BuiltInPalette()[9];
   const std::vector<uint8_t> rgba = {0, 0,   0,    255,  0xFF, 0xEB, 0xF3, 255,  1,    2,
                                      3, 127, t[0], t[1], t[2], 255,  0xFE, 0xEB, 0xF3, 200};
-  const TPicture colours = DecodePng(EncodeRgbaPng(5, 1, rgba), "c.png");
+  const TSourcePicture colours = DecodePng(EncodeRgbaPng(5, 1, rgba), "c.png");
   EXPECT_EQ(mapper.Map(colours, 0, 0, 5, 1, out), 2);
   EXPECT_EQ(out[0], 0);
   EXPECT_EQ(out[1], 16);
@@ -150,9 +186,43 @@ TEST(ColourMap, KeepsProcessPaletteIndicesAndMapsEveryOtherColourByValue) {
   EXPECT_EQ(out[4], 16);
 
   // Without transparency in the file (a BMP), the transparent colour means the empty pixel.
-  const TPicture bmp = DecodeBmp(EncodeBmp(TestBitmap()), "t.bmp");
+  const TSourcePicture bmp = DecodeBmp(EncodeBmp(TestBitmap()), "t.bmp");
   EXPECT_EQ(mapper.Map(bmp, 3, 2, 2, 1, out), 0);
   EXPECT_EQ(out, (std::vector<uint8_t>{29, 9}));
+}
+
+TEST(ColourMap, MapsPicturesOfThousandsOfColoursLikeASearchForEachPixel) {
+  // Every palette colour, each one step off it, and a coarse grid of the colour cube: about 6,000
+  // colours, laid out once in runs and once scattered.
+  const TPalette& palette = BuiltInPalette();
+  std::vector<TPictureColour> colours;
+  for (size_t i = 0; i < 256; ++i)
+    for (int step : {0, 1, -1})
+      colours.push_back({uint8_t(palette[i][0] + step), palette[i][1], palette[i][2], 255});
+  for (int r = 0; r < 256; r += 15)
+    for (int g = 0; g < 256; g += 15)
+      for (int b = 0; b < 256; b += 17) colours.push_back({uint8_t(r), uint8_t(g), uint8_t(b)});
+  const size_t n = colours.size();
+  TSourcePicture picture;
+  picture.Width = int32_t(n);
+  picture.Height = 2;
+  for (size_t i = 0; i < 2 * n; ++i) {
+    const TPictureColour& c = colours[i < n ? i / 4 * 4 : (i * 7919) % n];
+    picture.Pixels.insert(picture.Pixels.end(), {c.R, c.G, c.B, c.A});
+  }
+  ExpectNearestEntries(picture);
+  picture.HasAlpha = true;
+  ExpectNearestEntries(picture);
+
+  // An indexed picture of another palette, one entry transparent: each pixel takes what its
+  // entry's colour takes.
+  TSourcePicture indexed;
+  indexed.Width = 300, indexed.Height = 1, indexed.Indexed = true, indexed.HasAlpha = true;
+  indexed.PaletteCount = 256;
+  for (size_t i = 0; i < 256; ++i) indexed.Palette[i] = colours[3 * i + 1];
+  indexed.Palette[5].A = 0;
+  for (size_t x = 0; x < 300; ++x) indexed.Pixels.push_back(uint8_t(x * 37));
+  ExpectNearestEntries(indexed);
 }
 
 TEST(SheetAtlas, ReadsFramesCellsHotSpotsAndScale) {

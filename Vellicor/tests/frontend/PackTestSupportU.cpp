@@ -67,9 +67,11 @@ fs::path PackCliPath() {
 
 TCliRun RunPackCli(const fs::path& folder, const std::string& arguments) {
   const fs::path out = folder / ".cli-out", err = folder / ".cli-err";
-  const std::string command = "cd '" + folder.string() + "' && '" + PackCliPath().string() + "' " +
-                              arguments + " >'" + out.string() + "' 2>'" + err.string() +
-                              "' </dev/null";
+  // A run that hangs is stopped and fails the test instead of stalling the suite.
+  const std::string command = "cd '" + folder.string() + "' && timeout -k 5 " +
+                              std::to_string(PackCliTimeoutSeconds) + " '" +
+                              PackCliPath().string() + "' " + arguments + " >'" + out.string() +
+                              "' 2>'" + err.string() + "' </dev/null";
   TCliRun run;
   const int status = std::system(command.c_str());
   run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -28,5 +28,7 @@ struct TCliRun {
 
 // vellicor-cli next to the test binary's folder, or empty when it has not been built.
 std::filesystem::path PackCliPath();
+// A run taking longer is stopped; its exit code is then 124.
+constexpr int PackCliTimeoutSeconds = 60;
 // Runs vellicor-cli with the arguments (shell words) in folder, standard input closed.
 TCliRun RunPackCli(const std::filesystem::path& folder, const std::string& arguments);
