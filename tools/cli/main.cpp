@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "CliCommandU.h"
+#include "CliReferenceU.h"
 #include "MapFileU.h"
 #include "VellicorVersion.h"
 
@@ -32,6 +33,15 @@ int main(int argc, char** argv) {
   std::stable_sort(registrations.begin(), registrations.end(),
                    [](const auto& a, const auto& b) { return a.Order < b.Order; });
   for (auto& registration : registrations) registration.Registrar(app);
+  // Hidden: the build writes the manual page's command list and the bash completion from it.
+  app.add_option_function<std::string>(
+         "--dump-commands",
+         [&app](const std::string& form) {
+           std::fputs(CliReference(app, form).c_str(), stdout);
+           throw CLI::Success();
+         },
+         "print the commands and options for the manual page (man) or the completion (bash)")
+      ->group("");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -17,7 +17,8 @@ int WriteBytes(GifFileType* gif, const GifByteType* data, int length) {
 }  // namespace
 
 uint16_t TGifEncoder::DelayCentiseconds(int32_t delayMs) {
-  return uint16_t(std::clamp((int64_t(delayMs) + 5) / 10, int64_t(1), int64_t(65535)));
+  return uint16_t(
+      std::clamp((int64_t(delayMs) + 5) / 10, int64_t(MinDelayMs / 10), int64_t(65535)));
 }
 
 TGifEncoder::TGifEncoder(int32_t width, int32_t height, const TPalette& palette,

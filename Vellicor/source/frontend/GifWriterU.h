@@ -11,7 +11,7 @@ struct GifFileType;
 
 class TGifEncoder {
  public:
-  // delayMs is rounded to GIF's 10 ms steps (at least one step).
+  // delayMs is rounded to GIF's 10 ms steps, and is at least MinDelayMs.
   TGifEncoder(int32_t width, int32_t height, const TPalette& palette, uint8_t transparentIndex,
               int32_t delayMs);
   TGifEncoder(const TGifEncoder&) = delete;
@@ -23,6 +23,9 @@ class TGifEncoder {
   void AddFrame(const TPicture& indices);
   std::vector<uint8_t> Finish();
 
+  // Browsers and players show a delay of 0 or 1 hundredth as 100 ms: 2 hundredths is the
+  // shortest delay that plays as written.
+  static constexpr int32_t MinDelayMs = 20;
   // The GIF delay, in hundredths of a second, for a delay in milliseconds.
   static uint16_t DelayCentiseconds(int32_t delayMs);
 

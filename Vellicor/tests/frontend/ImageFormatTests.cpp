@@ -195,6 +195,48 @@ TEST_F(ImageFormats, GifAndApngAnimateEveryFrameOnTheCommonCanvasForever) {
   }
 }
 
+// Players show a GIF delay of 1 hundredth as 100 ms: fast animations get 2 hundredths, with a
+// note; APNG keeps the milliseconds asked for.
+TEST_F(ImageFormats, FastGifsPlayAtTheShortestDelayPlayersHonourAndSaySo) {
+  const std::string note = "GIF frames last at least 20 ms; --speed 10 is written as 20 ms";
+  const int32_t frames = int32_t(Sprite("light").Frames.size());
+  std::string err;
+  ASSERT_EQ(Run("export sample.quv --out fast --image light --format gif --speed 10", &err), 0)
+      << err;
+  EXPECT_NE(err.find(note), std::string::npos) << err;
+  EXPECT_EQ(DecodeWithPillow(Dir.File("fast/light.gif")).Durations,
+            std::vector<int32_t>(size_t(frames), 20));
+  // ImageMagick reads the delays in hundredths.
+  std::string hundredths;
+  for (int32_t i = 0; i < frames; ++i) hundredths += "2 ";
+  EXPECT_EQ(RunShell("identify -format '%T ' '" + Dir.File("fast/light.gif") + "'"), hundredths);
+
+  ASSERT_EQ(Run("convert sample.quv --out batch --image light --format gif --speed 10", &err), 0)
+      << err;
+  EXPECT_NE(err.find(note), std::string::npos) << err;
+  EXPECT_EQ(err.find(note), err.rfind(note)) << err;
+  EXPECT_EQ(DecodeWithPillow(Dir.File("batch/sample/light.gif")).Durations,
+            std::vector<int32_t>(size_t(frames), 20));
+
+  // At 20 ms and above nothing is said; 25 ms rounds to the nearer step.
+  for (const auto& [speed, played] : {std::pair{20, 20}, std::pair{25, 30}}) {
+    const std::string out = "gif" + std::to_string(speed);
+    ASSERT_EQ(Run("export sample.quv --out " + out + " --image light --format gif --speed " +
+                      std::to_string(speed),
+                  &err),
+              0)
+        << err;
+    EXPECT_EQ(err.find("Note"), std::string::npos) << err;
+    EXPECT_EQ(DecodeWithPillow(Dir.File(out + "/light.gif")).Durations,
+              std::vector<int32_t>(size_t(frames), played));
+  }
+  ASSERT_EQ(Run("export sample.quv --out apng --image light --format apng --speed 10", &err), 0)
+      << err;
+  EXPECT_EQ(err.find("Note"), std::string::npos) << err;
+  EXPECT_EQ(DecodeWithPillow(Dir.File("apng/light.apng")).Durations,
+            std::vector<int32_t>(size_t(frames), 10));
+}
+
 TEST_F(ImageFormats, SheetCellsAndAtlasMatchTheFramesAndTheirHotSpots) {
   std::string err;
   ASSERT_EQ(
