@@ -94,6 +94,6 @@ awk -v p="$peak_kb" -v l="$largest_kb" 'BEGIN {
 }'
 
 # The batch conversion and the pack commands, each against its own baseline.
-cmake --build "$root/$build" -j"$(nproc)" --target vellicor-cli quvgen > /dev/null
+cmake --build "$root/$build" -j"$(nproc)" --target vellicor-cli quvgen hpibuild > /dev/null
 bash "$root/scripts/bench-convert.sh" "$root/$build"
 bash "$root/scripts/bench-pack.sh"

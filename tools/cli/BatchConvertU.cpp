@@ -11,6 +11,8 @@
 #include <fstream>
 #include <mutex>
 #include <thread>
+#include <tuple>
+#include <unordered_map>
 
 #include "ArchiveLoadersU.h"
 #include "ArchivePathU.h"
@@ -43,6 +45,18 @@ std::string OutFolderOf(const std::string& base, const std::vector<std::string>&
   return (out / OutPart(fs::path(fileName).stem().string())).string();
 }
 
+TConvertItem MakeItem(std::string source, std::string name, std::string outFolder,
+                      std::string container = {}, bool inArchive = false, std::string inner = {}) {
+  TConvertItem item;
+  item.Source = std::move(source);
+  item.Name = std::move(name);
+  item.OutFolder = std::move(outFolder);
+  item.Container = std::move(container);
+  item.InArchive = inArchive;
+  item.Inner = std::move(inner);
+  return item;
+}
+
 bool IsHpiArchive(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   char signature[4] = {};
@@ -57,33 +71,48 @@ std::string BaseName(const fs::path& path) {
   return absolute.filename().string();
 }
 
+bool IsHidden(const fs::path& path) {
+  const std::string name = path.filename().string();
+  return !name.empty() && name.front() == '.';
+}
+
 void CollectFolder(const fs::path& folder, const std::string& input, bool recursive,
                    TConvertBatch& batch) {
   std::vector<TConvertItem> found;
   const std::string base = BaseName(folder);
   std::error_code error;
+  // Hidden files and folders stay out, as the folder's mount leaves them out. An entry that
+  // cannot be looked at (a dangling link) is no file, and the walk goes on.
+  std::error_code ignored;
   const auto add = [&](const fs::directory_entry& entry) {
     const std::string name = entry.path().filename().string();
-    if (!IsQuvName(name) || !entry.is_regular_file(error)) return;
+    if (!IsQuvName(name) || IsHidden(entry.path()) || !entry.is_regular_file(ignored)) return;
     const fs::path relative = entry.path().lexically_relative(folder);
     std::vector<std::string> dirs;
     for (const fs::path& part : relative.parent_path()) dirs.push_back(part.string());
-    found.push_back({entry.path().string(), (fs::path(input) / relative).string(),
-                     OutFolderOf(base, dirs, name)});
+    found.push_back(MakeItem(entry.path().string(), (fs::path(input) / relative).string(),
+                             OutFolderOf(base, dirs, name), entry.path().parent_path().string(),
+                             false, name));
   };
   if (recursive) {
     for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
                                              error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error))
-      add(*it);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+      if (IsHidden(it->path()) && it->is_directory(ignored))
+        it.disable_recursion_pending();
+      else
+        add(*it);
+    }
   } else {
     for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
          it.increment(error))
       add(*it);
   }
   if (error) batch.Failures.push_back({input, error.message()});
-  std::sort(found.begin(), found.end(),
-            [](const TConvertItem& a, const TConvertItem& b) { return a.Source < b.Source; });
+  // Each folder's files in a row: a folder is mounted once for them.
+  std::sort(found.begin(), found.end(), [](const TConvertItem& a, const TConvertItem& b) {
+    return std::tie(a.Container, a.Inner) < std::tie(b.Container, b.Inner);
+  });
   batch.Items.insert(batch.Items.end(), found.begin(), found.end());
 }
 
@@ -133,24 +162,22 @@ void CollectArchive(const std::string& archive, const std::string& innerPath, bo
     return;
   }
   const std::string base = ExtractFileName(archive);
-  const auto innerSource = [&](const std::vector<std::string>& dirs, const std::string& name) {
-    std::string path = archive;
-    for (const std::string& d : dirs) path += "/" + d;
-    return path + "/" + name;
+  const auto addItem = [&](const std::vector<std::string>& dirs, const std::string& name) {
+    std::string source = archive, inner;
+    for (const std::string& d : dirs) {
+      source += "/" + d;
+      inner += d + TreeDelim;
+    }
+    source += "/" + name;
+    batch.Items.push_back(
+        MakeItem(source, source, OutFolderOf(base, dirs, name), archive, true, inner + name));
   };
-  if (!fileName.empty()) {
-    const std::string source = innerSource(innerDirs, fileName);
-    batch.Items.push_back({source, source, OutFolderOf(base, innerDirs, fileName)});
-    return;
-  }
+  if (!fileName.empty()) return addItem(innerDirs, fileName);
   // A whole archive gives every Quv file in it; a folder inside one follows --recursive.
   std::vector<std::string> parts = innerDirs;
   std::vector<std::pair<std::vector<std::string>, std::string>> found;
   CollectArchiveDir(*dir, innerDirs.empty() || recursive, parts, found);
-  for (const auto& [dirs, name] : found) {
-    const std::string source = innerSource(dirs, name);
-    batch.Items.push_back({source, source, OutFolderOf(base, dirs, name)});
-  }
+  for (const auto& [dirs, name] : found) addItem(dirs, name);
 }
 
 void CollectInput(const std::string& input, bool recursive, TConvertBatch& batch) {
@@ -159,13 +186,38 @@ void CollectInput(const std::string& input, bool recursive, TConvertBatch& batch
   if (fs::is_directory(path, error)) return CollectFolder(path, input, recursive, batch);
   if (fs::is_regular_file(path, error)) {
     if (IsHpiArchive(path)) return CollectArchive(path.string(), "", recursive, input, batch);
-    batch.Items.push_back({path.string(), input, OutFolderOf("", {}, path.filename().string())});
+    batch.Items.push_back(
+        MakeItem(path.string(), input, OutFolderOf("", {}, path.filename().string())));
     return;
   }
   std::string archive, inner;
   if (ResolveArchivePath(ExtractFileDir(path.string()), path.string(), archive, inner))
     return CollectArchive(archive, inner, recursive, input, batch);
   batch.Failures.push_back({input, Format("Can not find file path \"%s\".", input.c_str())});
+}
+
+// Of items that would share an output folder, the first keeps it and each later one takes the
+// folder with "~N" appended, the lowest N from 2 on that no item has: nothing is written over,
+// and the same inputs give the same folders.
+void SeparateOutFolders(TConvertBatch& batch) {
+  std::vector<TConvertItem>& items = batch.Items;
+  std::unordered_map<std::string, size_t> holder;  // output folder -> the item that has it
+  std::vector<size_t> later;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (!holder.emplace(items[i].OutFolder, i).second) later.push_back(i);
+  std::unordered_map<std::string, int> nextSuffix;
+  for (const size_t i : later) {
+    const std::string wanted = items[i].OutFolder;
+    int& suffix = nextSuffix.try_emplace(wanted, 2).first->second;
+    std::string folder;
+    do {
+      folder = wanted + "~" + std::to_string(suffix++);
+    } while (!holder.emplace(folder, i).second);
+    batch.Renamed.push_back(
+        {items[i].Name, Format("written to %s, as %s is the output of %s", folder.c_str(),
+                               wanted.c_str(), items[holder[wanted]].Name.c_str())});
+    items[i].OutFolder = folder;
+  }
 }
 
 // "[#####     ] 12/100 name, 3 s left" on one line of standard error.
@@ -207,12 +259,14 @@ TConvertBatch CollectConvertItems(const std::vector<std::string>& inputs, bool r
       batch.Failures.push_back({input, e.what()});
     }
   }
+  SeparateOutFolders(batch);
   return batch;
 }
 
 TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
-                              const std::function<int64_t(const TConvertItem&)>& convert) {
+                              const std::function<TConvertFunction()>& makeConverter) {
   TConvertReport report;
+  report.Renamed = batch.Renamed;
   report.Failures = batch.Failures;
   const size_t total = batch.Items.size();
   size_t threads = jobs > 0 ? size_t(jobs) : std::max(1u, std::thread::hardware_concurrency());
@@ -225,13 +279,15 @@ TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
   TProgressBar bar(total);
   const auto start = TClock::now();
   const auto work = [&] {
+    // This thread's own: what it mounts serves its next items, and goes when the thread ends.
+    const TConvertFunction convert = makeConverter();
     for (size_t i = next++; i < total; i = next++) {
       const TConvertItem& item = batch.Items[i];
       int64_t files = 0;
       std::string reason;
       bool ok = true;
       try {
-        files = convert(item);
+        convert(item, files);
       } catch (const std::exception& e) {
         ok = false;
         reason = e.what();
@@ -261,6 +317,8 @@ TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
 }
 
 void PrintConvertReport(const TConvertReport& report, const std::string& out) {
+  for (const TConvertFailure& renamed : report.Renamed)
+    std::fprintf(stderr, "%s: %s\n", renamed.Name.c_str(), renamed.Reason.c_str());
   for (const TConvertFailure& failure : report.Failures)
     std::fprintf(stderr, "%s: %s\n", failure.Name.c_str(), failure.Reason.c_str());
   std::printf("%lld source%s converted, %lld file%s written to %s, %zu failed (%.2f s)\n",

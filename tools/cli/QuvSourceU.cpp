@@ -2,11 +2,38 @@
 
 #include "ExceptionsU.h"
 
-std::unique_ptr<TQuvDocument> OpenQuvSource(const std::string& path) {
+namespace {
+
+std::unique_ptr<TQuvDocument> OpenWith(const std::string& path, const TQuvMount& mount) {
   TQuvDocumentOptions options;
   options.Palette = Palette;
   options.TransparentIndex = TransparentIndex;
+  options.Mount = mount;
   TQuvDocumentResult opened = OpenQuvDocument(path, options);
   if (!opened.Document) throw Exception(opened.Error);
   return std::move(opened.Document);
+}
+
+}  // namespace
+
+std::unique_ptr<TQuvDocument> OpenQuvSource(const std::string& path) {
+  return OpenWith(path, {});
+}
+
+std::unique_ptr<TQuvDocument> TQuvSources::Open(const std::string& container, bool archive,
+                                                const std::string& inner) {
+  if (container != FContainer || archive != FArchive) {
+    // The previous mount goes with the last of its documents.
+    FMount = {};
+    FError.clear();
+    FContainer = container;
+    FArchive = archive;
+    try {
+      FMount = archive ? MountQuvArchive(container) : MountQuvFolder(container);
+    } catch (const std::exception& e) {
+      FError = e.what();
+    }
+  }
+  if (!FError.empty()) throw Exception(FError);
+  return OpenWith(inner, FMount);
 }

@@ -50,6 +50,20 @@ std::vector<std::string_view> SplitTreePath(std::string_view path) {
   return parts;
 }
 
+// Search paths may not climb with "..": a folder is taken as a full, normal path.
+std::string FullFolderPath(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, error);
+  if (error) absolute = folder;
+  return NormalizePath(absolute.lexically_normal().string(), PathDelim);
+}
+
+// The disk file a node reads, or "" for a node of an archive.
+std::string DiskFileOf(const TFileEntry& node) {
+  const auto* disk = dynamic_cast<const TSystemFileReader*>(node.Reader.get());
+  return disk ? disk->FileName() : std::string();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -149,7 +163,8 @@ void TFileSystem::AddSearchPath(const std::string& mountPoint, const std::string
   std::string mount = AnsiUpperCase(NormalizePath(mountPoint, TreeDelim));
   while (!mount.empty() && IsSeparator(mount.front())) mount.erase(0, 1);
   if (!mount.empty() && IsSeparator(mount.back())) mount.pop_back();
-  if (diskPath.find("..") != std::string::npos) {
+  const std::vector<std::string_view> parts = SplitTreePath(diskPath);
+  if (std::find(parts.begin(), parts.end(), "..") != parts.end()) {
     ConsoleLog(LogLevel::Assertion, "Invalid search path, contains \"..\"");
     return;
   }
@@ -332,12 +347,7 @@ TArchiveAnswer TFileSystem::OfferArchive(const IFileReaderRef& reader, const std
 
 void TFileSystem::AddFileSearchPath(const std::string& diskPath, int32_t priority,
                                     bool loadArchives) {
-  // Search paths may not climb with "..": the folder is taken as a full, normal path.
-  const std::string folder = ExtractFileDir(diskPath);
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, error);
-  if (error) absolute = folder;
-  AddSearchPath("", absolute.lexically_normal().string(), sdCheckUsable,
+  AddSearchPath("", FullFolderPath(ExtractFileDir(diskPath)), sdCheckUsable,
                 {TFileMaskInfo{FileNameMask(ExtractFileName(diskPath)), priority, loadArchives}});
 }
 
@@ -353,7 +363,23 @@ void TFileSystem::RescanOnce() {
 }
 
 void TFileSystem::MountDiskFile(const std::string& diskPath, int32_t priority) {
+  // The exact name takes one look at the disk, however full the folder; only a name in another
+  // letter case needs the folder listed. Hidden files stay out, as the scan leaves them out.
+  const std::string name = ExtractFileName(diskPath);
+  const std::string path = JoinPath(FullFolderPath(ExtractFileDir(diskPath)), name, PathDelim);
+  struct stat info {};
+  if (!name.empty() && name.front() != '.' && ::stat(path.c_str(), &info) == 0 &&
+      S_ISREG(info.st_mode)) {
+    MountFile(path, name, GetRoot(), TFileMaskInfo{name, priority, false}, info.st_size);
+    return;
+  }
   AddFileSearchPath(diskPath, priority, false);
+  RescanOnce();
+}
+
+void TFileSystem::MountDiskFolder(const std::string& folder, const std::string& mask,
+                                  int32_t priority) {
+  AddSearchPath("", FullFolderPath(folder), sdCheckUsable, {TFileMaskInfo{mask, priority, false}});
   RescanOnce();
 }
 
@@ -374,18 +400,30 @@ TArchiveAnswer TFileSystem::MountArchive(const std::string& diskPath, int32_t pr
 void TFileSystem::MountFile(const std::string& diskPath, const std::string& name, TDirEntry* parent,
                             const TFileMaskInfo& mask, int64_t size) {
   if (OnFileFound) OnFileFound(this, JoinPath(parent->GetFullPath(), name, TreeDelim), diskPath);
-  if (TFileEntry* existing = parent->FindChildFile(name)) {
-    for (IFileReader* reader : existing->Readers) {
-      auto* disk = dynamic_cast<TSystemFileReader*>(reader);
-      if (disk && disk->FileName() == diskPath) return;  // mounted by an earlier scan
+  // A disk folder may hold names that differ in case alone: there they are different files, and
+  // each keeps its own node. A name that folds like one of another folder or of an archive is
+  // one name in the tree, where the priority decides as ever.
+  const std::string folder = ExtractFileDir(diskPath);
+  bool caseTwins = false, others = false;
+  const auto range = parent->Range(name);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->first.IsDirectory) {
+      others = true;
+      continue;
     }
+    const std::string known = DiskFileOf(*static_cast<TFileEntry*>(it->second));
+    if (known == diskPath) return;  // mounted by an earlier scan
+    (!known.empty() && ExtractFileDir(known) == folder ? caseTwins : others) = true;
   }
   auto node = std::make_unique<TFileEntry>(name);
   node->Priority = mask.Priority;
   node->Reader = std::make_shared<TSystemFileReader>(diskPath, 1);
   // The size the folder listing gave: the template reader is closed and would answer 0.
   node->Size = size;
-  AddFile(node, parent);
+  if (caseTwins && !others)
+    PlaceFile(node, parent, nullptr);
+  else
+    AddFile(node, parent);
 }
 
 void TFileSystem::ClearScanDirs() {
@@ -489,12 +527,17 @@ TFileEntry* TFileSystem::AddFile(std::unique_ptr<TFileEntry>& node, TDirEntry* p
     node.reset();
     return existing;
   }
+  return PlaceFile(node, parent, existing);
+}
+
+TFileEntry* TFileSystem::PlaceFile(std::unique_ptr<TFileEntry>& node, TDirEntry* parent,
+                                   TFileEntry* replaced) {
   TFileEntry* added = node.get();
   added->Parent = parent;
-  if (existing) {
-    parent->IndexReplace(existing, added);
-    added->ReplacedEntry = existing;
-    existing->ReplacedBy = added;
+  if (replaced) {
+    parent->IndexReplace(replaced, added);
+    added->ReplacedEntry = replaced;
+    replaced->ReplacedBy = added;
   } else {
     parent->IndexAdd(added);
   }

@@ -133,10 +133,13 @@ class TFileSystem : public TSubSystem {
   void ClearScanDirs();
   void Clear();  // frees the tree, the scan directories and the macros
 
-  // One disk file at the root, as the viewer mounts a file or an archive: its folder searched
-  // with the file's name as the only mask, a rescan of what changed, and the scan directories
-  // forgotten (the tree stays). Relative paths are taken against the current folder.
+  // One disk file at the root, as the viewer mounts a file: the file of that exact name, or
+  // when there is none its folder searched with the name as the only mask (letter case
+  // ignored). Relative paths are taken against the current folder.
   void MountDiskFile(const std::string& diskPath, int32_t priority);
+  // The files of one disk folder that match mask, not those of its sub-folders, at the root:
+  // a rescan of that folder alone, the scan directories forgotten afterwards (the tree stays).
+  void MountDiskFolder(const std::string& folder, const std::string& mask, int32_t priority);
   TArchiveAnswer MountArchive(const std::string& diskPath, int32_t priority);
   // The loaders' dispatch for one open file at position 0: the newest loader that bids on it
   // loads it. A refusal carries the reason of the loader that recognised the most.
@@ -165,7 +168,9 @@ class TFileSystem : public TSubSystem {
   TDirEntry* AddDirectory(const std::string& name, TDirEntry* parent);
   // Null when parent or node is missing, the name is empty, or a same-named directory stands
   // there (node is left to the caller). A same-named file of equal or higher priority wins:
-  // node is freed and the existing node returned. Otherwise node moves into parent.
+  // node is freed and the existing node returned. Otherwise node moves into parent. (Disk
+  // folders are scanned with one exception: names of one folder that differ in case alone are
+  // different files there, and both are kept.)
   TFileEntry* AddFile(std::unique_ptr<TFileEntry>& node, TDirEntry* parent);
 
   TFileFoundEvent OnFileFound;
@@ -186,6 +191,8 @@ class TFileSystem : public TSubSystem {
                       bool recurse, bool strict, int depth, std::set<TDirId>& visited);
   void MountFile(const std::string& diskPath, const std::string& name, TDirEntry* parent,
                  const TFileMaskInfo& mask, int64_t size);
+  // Moves node into parent, in the place of replaced when there is one.
+  TFileEntry* PlaceFile(std::unique_ptr<TFileEntry>& node, TDirEntry* parent, TFileEntry* replaced);
   TArchiveAnswer TryLoadArchive(const std::string& diskPath, int32_t priority, bool strict);
   void AddFileSearchPath(const std::string& diskPath, int32_t priority, bool loadArchives);
   void RescanOnce();

@@ -105,13 +105,22 @@ void TDirEntry::IndexRemove(TEntry* node) {
   }
 }
 
+namespace {
+// Of two same-kind nodes whose names fold alike, whether a is the better answer to a lookup of
+// name: the exact name, else the first in byte order.
+bool BetterMatch(const TEntry* a, const TEntry* b, std::string_view name) {
+  if (b->Name == name) return false;
+  return a->Name == name || a->Name < b->Name;
+}
+}  // namespace
+
 TEntry* TDirEntry::FindChild(std::string_view name) {
   auto range = Range(name);
   TEntry* found = nullptr;
   // A directory wins over a file of the same name, as it does when files are added.
   for (auto it = range.first; it != range.second; ++it) {
     if (it->first.IsDirectory) return it->second;
-    if (!found) found = it->second;
+    if (!found || BetterMatch(it->second, found, name)) found = it->second;
   }
   return found;
 }
@@ -126,10 +135,12 @@ TDirEntry* TDirEntry::FindChildDir(std::string_view name) {
 
 TFileEntry* TDirEntry::FindChildFile(std::string_view name) {
   auto range = Range(name);
+  TEntry* found = nullptr;
   for (auto it = range.first; it != range.second; ++it) {
-    if (!it->first.IsDirectory) return static_cast<TFileEntry*>(it->second);
+    if (!it->first.IsDirectory && (!found || BetterMatch(it->second, found, name)))
+      found = it->second;
   }
-  return nullptr;
+  return static_cast<TFileEntry*>(found);
 }
 
 const std::vector<std::pair<std::string, TEntry*>>& TDirEntry::SortedIndex() {
@@ -141,7 +152,9 @@ const std::vector<std::pair<std::string, TEntry*>>& TDirEntry::SortedIndex() {
   std::stable_sort(Index.begin(), Index.end(), [](const auto& a, const auto& b) {
     const int order = AnsiCompareText(a.first, b.first);
     if (order != 0) return order < 0;
-    return a.second->IsDirectory() && !b.second->IsDirectory();
+    const bool aDir = a.second->IsDirectory(), bDir = b.second->IsDirectory();
+    if (aDir != bDir) return aDir;
+    return a.first < b.first;
   });
   NeedsSort = false;
   return Index;

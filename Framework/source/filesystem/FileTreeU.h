@@ -1,6 +1,7 @@
 #pragma once
 // The nodes of the virtual file system's tree: directories, files (each with the readers
-// attached to it) and searches over one directory. Names compare without regard to case.
+// attached to it) and searches over one directory. Names compare without regard to case; only
+// the files of one disk folder may differ in case alone, and then the exact name is found first.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -46,6 +47,9 @@ class TDirEntry : public TEntry {
 
   // Name lookups ignore letter case as AnsiCompareText does (its folding, FoldCase) and take
   // constant time on average: the index keeps a hash of the folded names beside the sorted list.
+  // Files whose names differ in case alone (those of one disk folder) are told apart: the one of
+  // the exact name, else the first in byte order, so that the answer never hangs on the order
+  // they were added in.
   TEntry* FindChild(std::string_view name);
   TDirEntry* FindChildDir(std::string_view name);
   TFileEntry* FindChildFile(std::string_view name);
@@ -58,8 +62,9 @@ class TDirEntry : public TEntry {
   // Frees a file node of this directory, putting the node it replaced back in its place.
   void FreeFile(TFileEntry* node);
 
-  // Child names in AnsiCompareText order (a file that replaced a same-named one stands in its
-  // place). Sorted lazily: adding sets NeedsSort; the first call after that sorts.
+  // Child names in AnsiCompareText order, names it calls equal in byte order (a file that
+  // replaced a same-named one stands in its place). Sorted lazily: adding sets NeedsSort; the first
+  // call after that sorts.
   const std::vector<std::pair<std::string, TEntry*>>& SortedIndex();
 
   bool NeedsSort = false;

@@ -3,6 +3,7 @@
 #include "ArchiveLoadersU.h"
 #include "ArchivePathU.h"
 #include "ImageManagerU.h"
+#include "LowLevelIO.h"
 #include "StringUtilsU.h"
 
 TQuvDocument::~TQuvDocument() {
@@ -11,15 +12,63 @@ TQuvDocument::~TQuvDocument() {
   Images = nullptr;
   if (Manager) Manager->Finalize();
   Manager.reset();
-  if (FileSystem) FileSystem->Finalize();
-  FileSystem.reset();
+  FileSystem.reset();  // a shared mount lives on with its other documents
+}
+
+TQuvMount MountQuvFolder(const std::string& folder) {
+  if (!Platform().DirectoryUsable(folder))
+    throw EInOutError(Format("Cannot read directory \"%s\"", folder.c_str()));
+  TQuvMount mount{MakeArchiveFileSystem(), false};
+  mount.FileSystem->MountDiskFolder(folder, "*.quv", 1);
+  return mount;
+}
+
+TQuvMount MountQuvArchive(const std::string& archive) {
+  TQuvMount mount{MakeArchiveFileSystem(), true};
+  const TArchiveAnswer answer = mount.FileSystem->MountArchive(archive, 1);
+  switch (answer.Kind) {
+    case TArchiveAnswer::akLoaded:
+    case TArchiveAnswer::akNothingNew:  // an empty archive
+      return mount;
+    case TArchiveAnswer::akNotMine:
+      throw Exception(
+          Format("\"%s\" is not an archive: %s", archive.c_str(), answer.Reason.c_str()));
+    case TArchiveAnswer::akUnreadable:
+      throw EInOutError(answer.Reason);
+    case TArchiveAnswer::akMissing:
+      break;
+  }
+  throw EInOutError(Format("Can not find file path \"%s\".", archive.c_str()));
 }
 
 namespace {
 
+// Loads the file from the document's file system, which holds it.
+std::unique_ptr<TQuvDocument> Load(std::unique_ptr<TQuvDocument> document,
+                                   const TQuvDocumentOptions& options) {
+  document->Manager = std::make_unique<TQuvManager>();
+  document->Manager->FileSystem = document->FileSystem.get();
+  if (options.TrueColour) document->Manager->SetTrueColour(true);
+  document->Manager->Palette = options.Palette;
+  document->Manager->TransparentIndex = options.TransparentIndex;
+  document->Manager->Initialize();
+  if (options.OnLoading) options.OnLoading(*document);
+  document->Images = static_cast<TQuvImages*>(document->Manager->GetClass(document->OpenName));
+  if (!document->Images)
+    throw EImageFileError(Format("Could not find %s", document->OpenName.c_str()));
+  document->FrontEnd = std::make_unique<TFrontEndImages>(document->Images);
+  return document;
+}
+
 std::unique_ptr<TQuvDocument> Open(const std::string& path, const TQuvDocumentOptions& options) {
   auto document = std::make_unique<TQuvDocument>();
   document->Path = path;
+  if (options.Mount.FileSystem) {
+    document->FileSystem = options.Mount.FileSystem;
+    document->InArchive = options.Mount.InArchive;
+    document->OpenName = path;
+    return Load(std::move(document), options);
+  }
   document->FileSystem = MakeArchiveFileSystem();
   const std::string diskPath = ToDiskPath(path);
   std::string archiveFile, innerPath;
@@ -33,19 +82,7 @@ std::unique_ptr<TQuvDocument> Open(const std::string& path, const TQuvDocumentOp
     document->FileSystem->MountDiskFile(diskPath, 1);
     document->OpenName = ExtractFileName(diskPath);
   }
-
-  document->Manager = std::make_unique<TQuvManager>();
-  document->Manager->FileSystem = document->FileSystem.get();
-  if (options.TrueColour) document->Manager->SetTrueColour(true);
-  document->Manager->Palette = options.Palette;
-  document->Manager->TransparentIndex = options.TransparentIndex;
-  document->Manager->Initialize();
-  if (options.OnLoading) options.OnLoading(*document);
-  document->Images = static_cast<TQuvImages*>(document->Manager->GetClass(document->OpenName));
-  if (!document->Images)
-    throw EImageFileError(Format("Could not find %s", document->OpenName.c_str()));
-  document->FrontEnd = std::make_unique<TFrontEndImages>(document->Images);
-  return document;
+  return Load(std::move(document), options);
 }
 
 }  // namespace

@@ -10,20 +10,36 @@
 #include "ImageLoaderU.h"
 #include "QuvManagerU.h"
 
-// An open Quv file with what reads it: a file system of its own that holds the file (or the
-// archive it lies in), a manager of its own that loaded it, and the front-end objects over it.
+// A folder's Quv files, or an archive, mounted once for opening many of its files (a batch
+// conversion). A tree serves one thread at a time: readers attach to its nodes as files open,
+// and an archive's files share one reader of the archive. Each thread keeps mounts of its own.
+struct TQuvMount {
+  std::shared_ptr<TFileSystem> FileSystem;
+  bool InArchive = false;
+};
+
+// The *.quv files of a disk folder (not those of its sub-folders), each opened by its name;
+// names that differ in case alone are different files. Raises "Cannot read directory "%s"".
+TQuvMount MountQuvFolder(const std::string& folder);
+// An archive's content, each file opened by its path inside. Raises the archive's error, the
+// reason it cannot be read, or ""%s" is not an archive: reason" for a file no loader takes.
+TQuvMount MountQuvArchive(const std::string& archive);
+
+// An open Quv file with what reads it: a file system that holds the file (or the archive it
+// lies in), its own or a shared mount, a manager of its own that loaded it, and the front-end
+// objects over it.
 struct TQuvDocument {
   TQuvDocument() = default;
   TQuvDocument(const TQuvDocument&) = delete;
   TQuvDocument& operator=(const TQuvDocument&) = delete;
   ~TQuvDocument();  // front-end objects, collection, manager, file system: in that order
 
-  std::unique_ptr<TFileSystem> FileSystem;
+  std::shared_ptr<TFileSystem> FileSystem;
   std::unique_ptr<TQuvManager> Manager;
   TQuvImages* Images = nullptr;  // registered in Manager; the document holds one reference
   std::unique_ptr<TFrontEndImages> FrontEnd;
   std::string Path;      // as given
-  std::string OpenName;  // what the manager loaded: the file's name, or the path inside the archive
+  std::string OpenName;  // what the manager loaded: the file's name, or its path in the tree
   bool InArchive = false;
 };
 
@@ -33,6 +49,9 @@ struct TQuvDocumentOptions {
   bool TrueColour = false;  // frames converted for display (the viewer), not only indexed
   // Told once the file is mounted, before it is read (what the viewer's status line shows).
   std::function<void(const TQuvDocument& document)> OnLoading;
+  // Where the file is already mounted: the path is then its path in that tree, and the
+  // document shares the tree instead of mounting one of its own.
+  TQuvMount Mount;
 };
 
 struct TQuvDocumentResult {
@@ -40,7 +59,8 @@ struct TQuvDocumentResult {
   std::string Error;  // the reason, when there is no document
 };
 
-// Mounts the file's folder with the file's name as the only mask, or the archive the path runs
-// through, and loads the file. A failure gives no document and the error's own words: "Can not
-// find file path "%s".", "Could not find %s", the archive's and the format's messages.
+// Mounts the file (a name in another letter case is found when the exact one is not there), or
+// the archive the path runs through, unless options.Mount holds it already; and loads the file. A
+// failure gives no document and the error's own words: "Can not find file path "%s".", "Could not
+// find %s", the archive's and the format's messages.
 TQuvDocumentResult OpenQuvDocument(const std::string& path, const TQuvDocumentOptions& options);
