@@ -22,13 +22,39 @@ run() {
   if out="$("$@" 2>&1)"; then pass "$what"; else fail "$what"$'\n'"$out"; fi
 }
 
-DESTDIR="$work/root" cmake --install "$build" --prefix /usr > "$work/install.log"
+# A Release build is installed stripped, as the package is, and its programs must carry the
+# distribution's hardening.
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+hardened=false
+if [ "$(cached CMAKE_BUILD_TYPE)" = Release ] && [ "$(cached VELLICOR_SANITIZE)" != ON ]; then
+  hardened=true
+fi
+strip=()
+if $hardened; then strip=(--strip); fi
+DESTDIR="$work/root" cmake --install "$build" --prefix /usr "${strip[@]}" > "$work/install.log"
 usr="$work/root/usr"
 share="$usr/share"
 
 for f in bin/vellicor bin/vellicor-cli; do
   if [ -x "$usr/$f" ]; then pass "$f installed"; else fail "$f missing"; fi
 done
+# Full RELRO (relocations read-only, bound at start), fortified and stack-protected calls, and
+# no .comment (the compilers' version strings).
+if $hardened; then
+  for f in bin/vellicor bin/vellicor-cli; do
+    [ -x "$usr/$f" ] || continue
+    elf="$(readelf -lW -dW -SW --dyn-syms "$usr/$f" 2>&1)"
+    missing=""
+    grep -q GNU_RELRO <<< "$elf" || missing+=" RELRO"
+    grep -q BIND_NOW <<< "$elf" || missing+=" BIND_NOW"
+    grep -q '_chk@' <<< "$elf" || missing+=" _FORTIFY_SOURCE"
+    grep -q __stack_chk_fail <<< "$elf" || missing+=" stack protector"
+    grep -q '] \.comment ' <<< "$elf" && missing+=" (has .comment)"
+    if [ -z "$missing" ]; then pass "$f hardened"; else fail "$f hardening:$missing"; fi
+  done
+else
+  echo "skipped: hardening checks (not a Release build)"
+fi
 for f in "applications/$id.desktop" "mime/packages/$id.xml" "metainfo/$id.metainfo.xml" \
   "thumbnailers/$id.thumbnailer" "icons/hicolor/scalable/apps/$id.svg" \
   icons/hicolor/scalable/mimetypes/application-x-quv.svg \

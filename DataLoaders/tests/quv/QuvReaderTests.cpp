@@ -284,12 +284,45 @@ TEST_F(QuvReaderTest, EntryErrorsAreCollectedAndTheOtherEntriesLoad) {
   w.FrameHeader(72, 1, 1, 0, 0, 0, 0, 96);
   w.U8(96, 1);
   const std::string error = LoadPartly(w.Data);
+  // Offsets outside the entry area are data errors with the words of the check, not reports of
+  // a programming error.
   EXPECT_EQ(error,
-            "In file \"test.quv\" : Quv entry offset 4 is invalid"
-            "In file \"test.quv\" : Quv entry offset 900 is invalid");
-  EXPECT_EQ(Assertions.size(), 2u);
+            "In file \"test.quv\" : Assertion failure: Quv entry offset 4 is invalid"
+            "In file \"test.quv\" : Assertion failure: Quv entry offset 900 is invalid");
+  EXPECT_TRUE(Assertions.empty());
+  EXPECT_EQ(Logged,
+            (std::vector<std::string>{
+                "In file \"test.quv\" : Assertion failure: Quv entry offset 4 is invalid",
+                "In file \"test.quv\" : Assertion failure: Quv entry offset 900 is invalid"}));
   EXPECT_EQ(Partial()->ImageCount, 1);
   EXPECT_EQ(QuvError([&] { Manager.LoadFile("test.quv"); }), error);
+
+  // A cut file loses the entries the header names: the first offset past the end fails.
+  std::vector<uint8_t> cut(Smallest.begin(), Smallest.begin() + 16);
+  EXPECT_EQ(QuvError([&] { Load(cut, "cut.quv"); }),
+            "In file \"cut.quv\" : Assertion failure: Quv entry offset 16 is invalid");
+  EXPECT_TRUE(Assertions.empty());
+}
+
+TEST_F(QuvReaderTest, AFrameWithASideOfZeroFailsWhenFetchedAsADataError) {
+  struct TCase {
+    uint16_t Width, Height, SubFrames;
+  };
+  for (const TCase c : {TCase{0, 4, 0}, TCase{3, 0, 0}, TCase{0, 0, 1}}) {
+    const std::string what = std::to_string(c.Width) + " x " + std::to_string(c.Height);
+    TByteWriter w = OneFrameFile(c.Width, c.Height, 0, c.SubFrames);
+    w.U32(88, 92);
+    w.FrameHeader(92, 1, 1, 0, 0, 0, 0, 116);
+    w.U8(116, 1);
+    auto images = Load(w.Data, "zero" + what + ".quv");
+    Logged.clear();
+    const std::string expected = "In file \"zero" + what +
+                                 ".quv\" : Assertion failure: a frame of " + what +
+                                 " pixels has no pixels, Image: \"img\", Frame 0";
+    EXPECT_EQ(QuvError([&] { images->GetImage(0)->GetFrame(0); }), expected) << what;
+    EXPECT_EQ(Logged, std::vector<std::string>{expected}) << what;
+    EXPECT_TRUE(Assertions.empty()) << what;
+  }
 }
 
 TEST_F(QuvReaderTest, StructuresPastTheEndFailWithTheReadError) {
@@ -504,7 +537,7 @@ TEST_F(QuvReaderTest, ManyBadEntriesAreCountedBeyondTheFirstMessages) {
   w.U32(4, 100);
   for (uint32_t i = 0; i < 100; ++i) w.U32(12 + 4 * i, 4);  // every entry inside the header
   const std::string error = LoadPartly(w.Data);
-  const std::string one = "In file \"test.quv\" : Quv entry offset 4 is invalid";
+  const std::string one = "In file \"test.quv\" : Assertion failure: Quv entry offset 4 is invalid";
   std::string expected;
   for (int i = 0; i < 64; ++i) expected += one;
   EXPECT_EQ(error, expected + " (and 36 more entries that could not be read)");

@@ -13,6 +13,7 @@
 #include "FrontendTestUtilsU.h"
 #include "HpiBuilderU.h"
 #include "HpiPackU.h"
+#include "QuvSamplesU.h"
 #include "SmallDiskU.h"
 #include "TempDirU.h"
 
@@ -168,6 +169,19 @@ TEST_F(HostileFolders, PackRefusesFifosAndFolderLinksAtOnce) {
             std::string::npos)
       << run.Output;
   EXPECT_FALSE(fs::exists(Dir.Path() / "t.hpi"));
+}
+
+TEST_F(HostileFolders, ConvertNeverMakesItsFoldersThroughALink) {
+  WriteFileBytes(Dir / "sample.quv", MakeSampleQuv());
+  fs::create_directories(Dir.Path() / "outside");
+  fs::create_directories(Dir.Path() / "out");
+  fs::create_directory_symlink("../outside", Dir.Path() / "out/sample");
+  const TRun run = RunCli(Dir.Path(), "convert sample.quv --out out --format png");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Output.find("out/sample\" is a symbolic link; nothing is written through it"),
+            std::string::npos)
+      << run.Output;
+  EXPECT_TRUE(fs::is_empty(Dir.Path() / "outside"));
 }
 
 }  // namespace

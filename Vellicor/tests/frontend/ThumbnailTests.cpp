@@ -2,6 +2,12 @@
 // vellicor-cli thumbnail run as the desktop runs it, on the built samples and on broken files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -224,6 +230,39 @@ TEST_F(CliThumbnail, EverySampleGivesItsFirstFrameFittedWithATransparentBackgrou
     EXPECT_EQ(Dir.List(), std::vector<std::string>{"thumb.png"});
     fs::remove(output);
   }
+}
+
+TEST_F(CliThumbnail, AnOutputHeldOpenByTheServiceGetsThePictureThroughItsDescriptor) {
+  if (PillowPython().empty()) GTEST_SKIP() << "Pillow (python3-pil) not installed";
+  // As the desktop's thumbnail service does it: the output is created and kept open, and the
+  // picture is read back through that descriptor once the thumbnailer has finished.
+  const std::string output = Dir.File("held.png");
+  const int held = ::open(output.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(RunThumbnail((Samples / "sample.quv").string(), output, "16"), 0) << Err;
+  struct stat info {};
+  ASSERT_EQ(::fstat(held, &info), 0);
+  EXPECT_EQ(info.st_nlink, 1u) << "another file was renamed over the held one";
+  std::vector<uint8_t> bytes(1 << 16);
+  const ssize_t got = ::pread(held, bytes.data(), bytes.size(), 0);
+  bytes.resize(size_t(std::max<ssize_t>(got, 0)));
+  ASSERT_GT(bytes.size(), 8u) << "the held file is empty";
+  WriteFileBytes(Dir.File("read.png"), bytes);
+  const TPillowImage png = DecodeWithPillow(Dir.File("read.png"));
+  ASSERT_EQ(png.Width, 16);
+  ASSERT_EQ(png.Height, 9);
+  ASSERT_EQ(png.Rgba.size(), 1u);
+  EXPECT_EQ(ClearTransparent(png.Rgba[0]),
+            ToRgba(NearestNeighbour(Sprite("ball").Frames[0], 16, 9)));
+
+  // A broken input leaves the held file as the service made it, and no other file.
+  ASSERT_EQ(::ftruncate(held, 0), 0);
+  WriteFileBytes(Dir.File("broken.quv"), {1, 2, 3});
+  EXPECT_EQ(RunThumbnail(Dir.File("broken.quv"), output, "16"), 1) << Err;
+  ASSERT_EQ(::fstat(held, &info), 0);
+  EXPECT_EQ(info.st_size, 0);
+  ::close(held);
+  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"broken.quv", "held.png", "read.png"}));
 }
 
 TEST_F(CliThumbnail, ArchivesAreKnownByTheirFirstBytesAndGiveTheirFirstQuvFileByName) {
