@@ -191,6 +191,14 @@ void TImageClass::Recolour() {
       }
 }
 
+void TImageClass::Redecode() {
+  const std::vector<TImageFrame*> decoded(FRecent.begin(), FRecent.end());
+  for (TImageFrame* frame : decoded) {
+    ReleaseFrame(frame);
+    frame->Loaded = false;  // also a frame whose load failed: a fresh open reads it again
+  }
+}
+
 void TImageClass::LeaveFrame(TImageFrame* frame) {
   if (!frame->FInRecent) return;
   FRecent.erase(frame->FRecentPos);

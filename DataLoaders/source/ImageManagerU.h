@@ -159,6 +159,9 @@ class TImageClass {
   // The manager's palette changed: every frame decoded so far converts its palette indices
   // again on its next GetPixels.
   void Recolour();
+  // The manager's transparent index changed: every frame decoded so far, failed ones too, is
+  // read from the file again on its next request, so that its empty pixels hold the new index.
+  void Redecode();
 
   int64_t PixelBudget = DefaultPixelBudget;
   // Told of each released frame, so that what was built from its rows goes with them.

@@ -1,25 +1,61 @@
 #include "CliPaletteU.h"
 
-#include <memory>
-
 #include "ImageLoaderU.h"
-#include "StringUtilsU.h"
+#include "PaletteFileU.h"
+#include "SafeFileU.h"
 
-void InstallCliPalette(const std::string& paletteFile) {
-  const std::string fileName = paletteFile.empty() ? "palette.pal" : paletteFile;
-  IFileReaderRef reader;
-  std::string problem;
+namespace {
+
+constexpr size_t DefaultPaletteSize = 256 * 4;
+
+// "palette.pal" here when it is a raw 1024-byte table, as the viewer reads it at start.
+bool LoadDefaultPalette() {
+  std::string bytes;
   try {
-    auto diskReader = std::make_shared<TSystemFileReader>(fileName);
-    diskReader->Open(fmRead);
-    reader = diskReader;
-  } catch (const std::exception& e) {
-    problem = e.what();
+    bytes = ReadRegularFile("palette.pal", DefaultPaletteSize + 1);
+  } catch (const std::exception&) {
+    return false;  // missing or unreadable: the built-in palette, without a word
   }
-  if (!paletteFile.empty()) {
-    if (!reader) throw EInOutError(Format("Cannot read palette: %s", problem.c_str()));
-    if (reader->GetSize() != 1024)
-      throw Exception(Format("Palette \"%s\" is not a 1024-byte palette file", fileName.c_str()));
+  if (bytes.size() != DefaultPaletteSize) return false;
+  Palette =
+      ParsePaletteFile(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+  return true;
+}
+
+void ApplyChosenIndex(const TCliPalette& palette) {
+  if (palette.TransparentIndex >= 0) TransparentIndex = uint8_t(palette.TransparentIndex);
+}
+
+}  // namespace
+
+void AddTransparentIndexOption(CLI::App* command, TCliPalette& palette) {
+  command
+      ->add_option("--transparent-index", palette.TransparentIndex,
+                   "palette index of empty pixels, 0 to 255 (default: 0 with a palette file, 9 "
+                   "with the built-in palette)")
+      ->check(CLI::Range(0, 255));
+}
+
+void AddPaletteOptions(CLI::App* command, TCliPalette& palette) {
+  command->add_option("--palette", palette.File,
+                      "palette file: raw 256 x 4 or 256 x 3 bytes, JASC-PAL or GIMP (default: "
+                      "palette.pal here, else built in)");
+  AddTransparentIndexOption(command, palette);
+}
+
+void InstallCliPalette(const TCliPalette& palette) {
+  if (!palette.File.empty()) {
+    Palette = ReadPaletteFile(palette.File);
+    TransparentIndex = PaletteFileTransparentIndex;
+  } else if (LoadDefaultPalette()) {
+    TransparentIndex = PaletteFileTransparentIndex;
+  } else {
+    LoadPaletteFrom(nullptr);
   }
-  LoadPaletteFrom(reader);
+  ApplyChosenIndex(palette);
+}
+
+void InstallBuiltInPalette(const TCliPalette& palette) {
+  LoadPaletteFrom(nullptr);
+  ApplyChosenIndex(palette);
 }

@@ -1,7 +1,8 @@
 // vellicor-cli export PATH --out DIR ..., vellicor-cli convert INPUT... --out DIR ... and
 // vellicor-cli framedata PATH --image NAME --out FILE ...: the viewer's exports (BMP, PNG,
 // indexed PNG, GIF, APNG, sprite sheets) and frame-data files without windows. The palette is
-// --palette FILE, else "palette.pal" in the current folder, else the built-in one.
+// --palette FILE, else "palette.pal" in the current folder, else the built-in one (CliPaletteU).
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -15,9 +16,11 @@
 #include "CliCommandU.h"
 #include "CliPaletteU.h"
 #include "FrameExportU.h"
+#include "GifWriterU.h"
 #include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "QuvSourceU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -110,7 +113,7 @@ struct TCommonOptions {
   bool NoAutoPad = false;
   bool SelectedOrigin = false;
   int32_t Bits = 24;
-  std::string PaletteFile;
+  TCliPalette Palette;
 };
 
 void ApplyOptions(const TCommonOptions& options, TFrontEndImages& frontEnd) {
@@ -136,8 +139,7 @@ void AddCommonOptions(CLI::App* command, TCommonOptions& options, bool withPath 
                     "pad to the image's largest offsets instead of those of the frames exported");
   command->add_option("--bits", options.Bits, "bits per pixel of the BMP files (default 24)")
       ->check(CLI::IsMember({1, 4, 8, 15, 16, 24, 32}));
-  command->add_option("--palette", options.PaletteFile,
-                      "raw 1024-byte palette (default: palette.pal here, else built in)");
+  AddPaletteOptions(command, options.Palette);
 }
 
 struct TExportOptions : TCommonOptions {
@@ -187,6 +189,14 @@ TExportFormatOptions FormatOptionsOf(const TExportOptions& options) {
   return format;
 }
 
+// GIF cannot show a frame for less than TGifEncoder::MinDelayMs: say so rather than write a
+// slower animation than asked for without a word.
+void NoteGifSpeed(const TExportFormatOptions& format) {
+  if (format.Format == efGif && format.SpeedMs < TGifEncoder::MinDelayMs)
+    std::fprintf(stderr, "Note: GIF frames last at least %d ms; --speed %d is written as %d ms\n",
+                 TGifEncoder::MinDelayMs, format.SpeedMs, TGifEncoder::MinDelayMs);
+}
+
 // The --image names, or every image; every name is checked before the first file is written.
 std::vector<TFrontEndImage*> ChosenImages(const TExportOptions& options,
                                           TFrontEndImages& frontEnd) {
@@ -194,36 +204,33 @@ std::vector<TFrontEndImage*> ChosenImages(const TExportOptions& options,
   if (options.ImageNames.empty())
     for (int32_t i = 0; i < frontEnd.ImageCount; ++i) images.push_back(frontEnd.GetImage(i));
   else
-    for (const std::string& name : options.ImageNames) images.push_back(frontEnd.GetImage(name));
+    for (const std::string& name : options.ImageNames) {
+      // Names compare without regard to case: "ball" and "BALL" export one image once.
+      TFrontEndImage* image = frontEnd.GetImage(name);
+      if (std::find(images.begin(), images.end(), image) == images.end()) images.push_back(image);
+    }
   return images;
 }
 
-// Exports the chosen images of one Quv file into out; tells onFile of every file written. The
-// palette is already installed.
-int64_t ExportQuvFile(const TExportOptions& options, const TRange& range, const std::string& path,
-                      const std::string& out,
-                      const std::function<void(const std::string&)>& onFile) {
-  // Opened as a view opens it; its frames are drawn with the palette installed here.
-  const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(path);
-  TFrontEndImages& frontEnd = *quv->FrontEnd;
+// Exports the chosen images of one open Quv file into out, counting in written each file
+// written (those before a failure too). Its frames are drawn with the palette installed here.
+void ExportQuvFile(const TExportOptions& options, const TRange& range, TQuvDocument& quv,
+                   const std::string& out, int64_t& written) {
+  TFrontEndImages& frontEnd = *quv.FrontEnd;
   ApplyOptions(options, frontEnd);
   frontEnd.FormatOptions = FormatOptionsOf(options);
   const std::vector<TFrontEndImage*> images = ChosenImages(options, frontEnd);
   PrepareFolder(out);
-  int64_t written = 0;
-  frontEnd.OnFileWritten = [&](const std::string& name) {
-    ++written;
-    if (onFile) onFile(name);
-  };
+  frontEnd.OnFileWritten = [&written](const std::string&) { ++written; };
   for (TFrontEndImage* image : images)
     ExportImageFiles(*image, range.First, range.Last, options.SubFrames, out);
-  return written;
 }
 
 void RunExport(const TExportOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
   const TExportFormatOptions formatOptions = FormatOptionsOf(options);
-  InstallCliPalette(options.PaletteFile);
+  NoteGifSpeed(formatOptions);
+  InstallCliPalette(options.Palette);
   const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(options.Path);
   TFrontEndImages& frontEnd = *quv->FrontEnd;
   ApplyOptions(options, frontEnd);
@@ -256,7 +263,7 @@ struct TFrameDataOptions : TCommonOptions {
 
 void RunFrameData(const TFrameDataOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
-  InstallCliPalette(options.PaletteFile);
+  InstallCliPalette(options.Palette);
   const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(options.Path);
   TFrontEndImages& frontEnd = *quv->FrontEnd;
   ApplyOptions(options, frontEnd);
@@ -314,13 +321,23 @@ struct TConvertOptions : TExportOptions {
 
 void RunConvert(const TConvertOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
-  FormatOptionsOf(options);
-  InstallCliPalette(options.PaletteFile);
-  PrepareFolder(options.Out);
+  NoteGifSpeed(FormatOptionsOf(options));
+  InstallCliPalette(options.Palette);
+  // The mirrored folders are made below the output folder without following a link.
+  const auto tree = std::make_shared<TOutputTree>(options.Out);
   const TConvertBatch batch = CollectConvertItems(options.Inputs, options.Recursive);
-  const TConvertReport report = RunConvertJobs(batch, options.Jobs, [&](const TConvertItem& item) {
-    const std::string out = (fs::path(options.Out) / item.OutFolder).string();
-    return ExportQuvFile(options, range, item.Source, out, nullptr);
+  const TConvertReport report = RunConvertJobs(batch, options.Jobs, [&options, &range, tree] {
+    // Each thread mounts each folder and archive once, for its files in a row.
+    auto sources = std::make_shared<TQuvSources>();
+    return TConvertFunction(
+        [&options, &range, sources, tree](const TConvertItem& item, int64_t& written) {
+          tree->Folder(item.OutFolder);
+          const std::unique_ptr<TQuvDocument> quv =
+              item.Container.empty() ? OpenQuvSource(item.Source)
+                                     : sources->Open(item.Container, item.InArchive, item.Inner);
+          ExportQuvFile(options, range, *quv, (fs::path(options.Out) / item.OutFolder).string(),
+                        written);
+        });
   });
   PrintConvertReport(report, options.Out);
   if (!report.Failures.empty()) CliExitCode() = 1;

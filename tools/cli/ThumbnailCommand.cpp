@@ -5,15 +5,17 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
 
 #include "BatchConvertU.h"
 #include "CliCommandU.h"
-#include "FrameExportU.h"
+#include "CliPaletteU.h"
 #include "ImageLoaderU.h"
 #include "QuvSourceU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 #include "ThumbnailU.h"
 
@@ -45,6 +47,7 @@ struct TThumbnailOptions {
   std::string Input;
   std::string Output;
   int32_t Size = 0;
+  TCliPalette Palette;
 };
 
 void RunThumbnail(const TThumbnailOptions& options) {
@@ -52,7 +55,7 @@ void RunThumbnail(const TThumbnailOptions& options) {
   ::alarm(DeadlineSeconds);
   // The desktop runs thumbnailers from any folder: the built-in palette, never a palette.pal
   // that happens to lie there.
-  LoadPaletteFrom(nullptr);
+  InstallBuiltInPalette(options.Palette);
   std::vector<uint8_t> png;
   try {
     png = ThumbnailPng(*OpenQuvSource(QuvFileOf(options.Input))->Images, options.Size);
@@ -61,7 +64,10 @@ void RunThumbnail(const TThumbnailOptions& options) {
     throw Exception(Format("No thumbnail of \"%s\": %s", options.Input.c_str(), e.what()));
   }
   ::alarm(0);
-  WriteWholeFile(options.Output, png.data(), png.size());
+  // A thumbnail service may create the output, keep it open and read the picture back through
+  // its descriptor: an existing file gets the picture in place, not a new file renamed over it.
+  ReplaceFileContent(options.Output,
+                     std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
 }
 
 }  // namespace
@@ -81,5 +87,6 @@ static TCliCommand thumbnailCommand(50, [](CLI::App& app) {
           Format("longest side in pixels, 1 to 65535; at most %d are drawn", MaxThumbnailSize))
       ->required()
       ->check(CLI::Range(1, 65535));
+  AddTransparentIndexOption(command, options->Palette);
   command->callback([options] { RunThumbnail(*options); });
 });

@@ -61,6 +61,18 @@ void DecodeScanLine(const TQuvFrame& frame, const uint8_t* source, uint8_t* dest
                           static_cast<long long>(QuvMaxFramePixels)));
 }
 
+// A frame is at least one pixel on each side. Its sides come from 16-bit fields (a canvas grown
+// past 65535 is valid), so what a file can get wrong is a side of 0.
+void CheckFrameSides(const TQuvFrame& frame) {
+  if (frame.Width >= 1 && frame.Height >= 1) return;
+  RaiseLogged<EQuvFileError>(
+      LogLevel::Warning,
+      Format("In file \"%s\" : Assertion failure: a frame of %d x %d pixels has no pixels, "
+             "Image: \"%s\", Frame %d",
+             FileNameOf(frame.Image).c_str(), frame.Width, frame.Height, ImageNameOf(frame).c_str(),
+             frame.Index));
+}
+
 }  // namespace
 
 // What one frame load may spend, so that a file that lies cannot make the reader loop or
@@ -161,12 +173,32 @@ void TQuvImages::LoadHeader(IFileReader& reader) {
   uint8_t header[QuvHeaderSize];
   reader.ReadBuffer(header, sizeof header);
   const uint32_t version = ByteOrder::LoadU32(header);
-  if (version != QuvFormatVersion)
-    ConsoleLog(LogLevel::Warning,
-               Format("In file \"%s\" : Quv header version was $%08X expecting $%08X. Trying "
-                      "to continue.",
-                      Name.c_str(), version, QuvFormatVersion));
-  const int32_t count = static_cast<int32_t>(ByteOrder::LoadU32(header + 4));
+  if (version == QuvFormatVersion) {
+    LoadEntries(reader, ByteOrder::LoadU32(header + 4));
+    return;
+  }
+  ConsoleLog(LogLevel::Warning,
+             Format("In file \"%s\" : Quv header version was $%08X expecting $%08X. Trying "
+                    "to continue.",
+                    Name.c_str(), version, QuvFormatVersion));
+  // Another version may still read. A first word of 0, or entries that give no image, is some
+  // other kind of file under a Quv name (an archive holds all sorts).
+  if (version != 0) {
+    try {
+      LoadEntries(reader, ByteOrder::LoadU32(header + 4));
+    } catch (const Exception&) {
+      if (ImageCount > 0) throw;
+    }
+    if (ImageCount > 0) return;
+  }
+  std::string shown = Name;
+  std::replace(shown.begin(), shown.end(), '\\', '/');
+  RaiseLogged<EQuvFileError>(LogLevel::Warning, Format("\"%s\" is not a Quv file", shown.c_str()));
+}
+
+void TQuvImages::LoadEntries(IFileReader& reader, uint32_t countField) {
+  const int64_t size = reader.GetSize();
+  const int32_t count = static_cast<int32_t>(countField);
   if (count < 0) throw ERangeError("Range check error");
   if (size <= 4 * static_cast<int64_t>(count))
     RaiseLogged<EQuvFileError>(
@@ -197,14 +229,14 @@ void TQuvImages::LoadHeader(IFileReader& reader) {
 
 void TQuvImages::LoadEntry(IFileReader& reader, int64_t entryOffset) {
   const int64_t size = reader.GetSize();
-  const bool inEntryArea =
-      entryOffset >= QuvHeaderSize + 4 * static_cast<int64_t>(FEntryCount) && entryOffset < size;
-  VASSERT(inEntryArea);
-  // Reading it anyway could land inside the header or past the end: the entry fails instead.
-  if (!inEntryArea)
+  // An entry inside the header or offset table, or past the end, is a file that lies, not a
+  // broken precondition of the reader: the entry fails as a data error naming the file, and the
+  // entry is never read there.
+  if (entryOffset < QuvHeaderSize + 4 * static_cast<int64_t>(FEntryCount) || entryOffset >= size)
     RaiseLogged<EQuvFileError>(
-        LogLevel::Warning, Format("In file \"%s\" : Quv entry offset %lld is invalid", Name.c_str(),
-                                  static_cast<long long>(entryOffset)));
+        LogLevel::Warning,
+        Format("In file \"%s\" : Assertion failure: Quv entry offset %lld is invalid", Name.c_str(),
+               static_cast<long long>(entryOffset)));
 
   reader.SetPosition(entryOffset);
   uint8_t entry[QuvEntrySize];
@@ -288,7 +320,7 @@ void TQuvFrame::LoadData(IFileReader& reader, TFrameLoadGuard& guard, int32_t de
 }
 
 void TQuvFrame::LoadSubFrames(IFileReader& reader, TFrameLoadGuard& guard, int32_t depth) {
-  VASSERT(Width >= 1 && Width <= 65535 && Height >= 1 && Height <= 65535);
+  CheckFrameSides(*this);
   // The list is rebuilt from the table; until a sub-frame is read it holds none, so a failed
   // load never leaves counted sub-frames that were not read.
   const int32_t count = SubFrameCount;
@@ -353,12 +385,11 @@ void ReadFrameHeader(TQuvFrame& frame, const uint8_t* header) {
 void ReadFramePixels(TQuvFrame& frame, IFileReader& reader, TFrameLoadGuard* guard) {
   const int32_t width = frame.Width;
   const int32_t height = frame.Height;
-  VASSERT(width >= 1 && width <= 65535 && height >= 1 && height <= 65535);
+  CheckFrameSides(frame);
   if (frame.Compression != 0 && frame.Compression != 1)
     RaiseLogged<EQuvFileError>(LogLevel::Warning,
                                Format(" Unsupported Quv compression %d in %s ", frame.Compression,
                                       FileNameOf(frame.Image).c_str()));
-  if (width <= 0 || height <= 0) return;
   const int64_t area = static_cast<int64_t>(width) * height;
   // The rows must come from the file: raw rows byte for byte, compressed rows at least their
   // 2-byte length each.

@@ -43,7 +43,8 @@ class TQuvImages : public TImageClass {
   IFileReaderRef OpenReader(const std::string& fileName) override;
 
   // Reads the file header, the entry offset table and every entry. Errors of single entries are
-  // collected and raised together after the last entry.
+  // collected and raised together after the last entry. A file of another format version whose
+  // first word is 0, or that gives no image, raises ""NAME" is not a Quv file".
   void LoadHeader(IFileReader& reader);
   // Reads one 40-byte entry at entryOffset, creates its image and reads its frame headers.
   void LoadEntry(IFileReader& reader, int64_t entryOffset);
@@ -55,6 +56,9 @@ class TQuvImages : public TImageClass {
   IFileReaderRef KeptReader;
 
  private:
+  // The entry offset table (ImageEntryCount from the header's second word) and every entry.
+  void LoadEntries(IFileReader& reader, uint32_t countField);
+
   int32_t FEntryCount = 0;     // ImageEntryCount of the file being loaded
   int64_t FFrameRowsRead = 0;  // frame-table rows read so far while the header loads
 };

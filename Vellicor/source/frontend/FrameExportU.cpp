@@ -1,18 +1,16 @@
 #include "FrameExportU.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
 #include <unordered_set>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "BmpWriterU.h"
 #include "ImageExportU.h"
 #include "ImageLoaderU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -117,6 +115,30 @@ std::string FileNamePart(std::string_view name) {
   return part;
 }
 
+std::vector<std::string> DistinctFileNames(const std::vector<std::string>& wanted) {
+  // Every wanted name is reserved first, so that a suffix never takes a name wanted later.
+  std::unordered_set<std::string> taken;
+  for (const std::string& name : wanted) taken.insert(FoldCase(name));
+  std::unordered_set<std::string> kept;
+  // Per wanted name, the suffix to try next: many images of one name stay linear.
+  std::unordered_map<std::string, int64_t> nextSuffix;
+  std::vector<std::string> names;
+  names.reserve(wanted.size());
+  for (const std::string& name : wanted) {
+    const std::string key = FoldCase(name);
+    if (kept.insert(key).second) {
+      names.push_back(name);
+      continue;
+    }
+    int64_t& suffix = nextSuffix.try_emplace(key, 2).first->second;
+    std::string given;
+    do given = name + "~" + std::to_string(suffix++);
+    while (!taken.insert(FoldCase(given)).second);
+    names.push_back(std::move(given));
+  }
+  return names;
+}
+
 namespace {
 thread_local TExportRecord* CurrentExportRecord = nullptr;
 thread_local TExportPlan* CurrentExportPlan = nullptr;
@@ -156,44 +178,21 @@ std::vector<std::string> ExistingFiles(const std::vector<std::string>& fileNames
 }
 
 void WriteWholeFile(const std::string& fileName, const void* data, size_t size) {
-  namespace fs = std::filesystem;
   if (PlannedOnly({fileName})) return;
-  static std::atomic<uint32_t> counter{0};
-  const fs::path target(fileName);
-  // Kept short: the temporary name must stay within the folder's name-length limit.
-  const std::string base = target.filename().string().substr(0, 180);
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = (target.parent_path() /
-            Format(".%s.%d-%u.part", base.c_str(), int(getpid()), unsigned(counter++)))
-               .string();
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
+  const std::filesystem::path target(fileName);
+  try {
+    TAtomicFile file(TOutputFolder::Open(target.parent_path().string(), false),
+                     target.filename().string());
+    file.Write(data, size);
+    file.Commit();
+  } catch (const EDiskFileError& error) {
+    if (error.Code == 0)
+      throw EInOutError(Format("Cannot create file \"%s\". %s", fileName.c_str(), error.what()));
+    RaiseCreateError(fileName, error.Code);
   }
-  if (fd < 0) RaiseCreateError(fileName, errno);
-
-  const auto fail = [&](int error) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.c_str());
-    RaiseCreateError(fileName, error);
-  };
-  const auto* p = static_cast<const uint8_t*>(data);
-  size_t left = size;
-  while (left > 0) {
-    const ssize_t written = ::write(fd, p, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    p += written;
-    left -= size_t(written);
-  }
-  const int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0) fail(errno);
-  if (::rename(temp.c_str(), fileName.c_str()) != 0) fail(errno);
-  if (CurrentExportRecord) CurrentExportRecord->FFiles.push_back(fileName);
+  // A file written twice is one file on disk, and counted once.
+  if (CurrentExportRecord && CurrentExportRecord->FSeen.insert(fileName).second)
+    CurrentExportRecord->FFiles.push_back(fileName);
 }
 
 TExportRecord::TExportRecord() : FOuter(CurrentExportRecord) {
@@ -206,9 +205,55 @@ TExportRecord::~TExportRecord() {
 
 // ---- TFrontEndImage: names ----
 
+namespace {
+
+// The name without its extension: from its last "." on, unless a drive colon follows that.
+std::string WithoutExtension(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  const size_t colon = name.find_last_of(':');
+  if (dot == std::string::npos || (colon != std::string::npos && colon > dot)) return name;
+  return name.substr(0, dot);
+}
+
+}  // namespace
+
+const TExportFileNames& TFrontEndImages::ExportFileNames(const TImage* image) {
+  const std::vector<std::unique_ptr<TImage>>& images = Images->Images;
+  if (FExportNamesFor != images.size()) {
+    // Every image at once, in file order: the names then hold for every export of the file.
+    std::vector<std::string> stems, bases;
+    for (const auto& each : images) {
+      stems.push_back(FileNamePart(each->Name));
+      bases.push_back(WithoutExtension(stems.back()));
+    }
+    stems = DistinctFileNames(stems);
+    bases = DistinctFileNames(bases);
+    FExportNames.clear();
+    for (size_t i = 0; i < images.size(); ++i)
+      FExportNames[images[i].get()] = {stems[i], bases[i] + ".txt"};
+    FExportNamesFor = images.size();
+  }
+  const auto [entry, added] = FExportNames.try_emplace(image);
+  if (added) {
+    // Not one of the collection's images: it competes with none of them.
+    const std::string part = FileNamePart(image->Name);
+    entry->second = {part, WithoutExtension(part) + ".txt"};
+  }
+  return entry->second;
+}
+
+std::string TFrontEndImage::ExportName() const {
+  return Owner->ExportFileNames(Image).Stem;
+}
+
+std::string TFrontEndImage::DataFileName() const {
+  return Owner->ExportFileNames(Image).DataFile;
+}
+
 std::string TFrontEndImage::FrameFileName(int32_t frameIndex, int32_t subFrameIndex) const {
   const std::string frameNumber = PadNumber(frameIndex, FrameCount);
-  if (subFrameIndex < 0) return FillNameFormat(FrameNameFormat, {FileNamePart(Name), frameNumber});
+  const std::string name = ExportName();
+  if (subFrameIndex < 0) return FillNameFormat(FrameNameFormat, {name, frameNumber});
   int32_t subFrameCount = 0;
   if (frameIndex >= 0 && frameIndex < FrameCount && Frames[size_t(frameIndex)])
     subFrameCount = Frames[size_t(frameIndex)]->SubFrameCount;
@@ -216,7 +261,7 @@ std::string TFrontEndImage::FrameFileName(int32_t frameIndex, int32_t subFrameIn
            Image->Frames[size_t(frameIndex)])
     subFrameCount = Image->Frames[size_t(frameIndex)]->SubFrameCount;
   return FillNameFormat(SubFrameNameFormat,
-                        {FileNamePart(Name), frameNumber, PadNumber(subFrameIndex, subFrameCount)});
+                        {name, frameNumber, PadNumber(subFrameIndex, subFrameCount)});
 }
 
 TFrameNameSource TFrontEndImage::DefaultNameSource() const {
@@ -309,7 +354,7 @@ void TFrontEndImage::ExportFrameRange(int32_t first, int32_t last, const std::st
   if (last < first) return;
   int32_t padX, padY;
   FrameRangeOrigin(first, last, padX, padY);
-  const std::string name = FileNamePart(Name);
+  const std::string name = ExportName();
   for (int32_t i = first; i < FrameCount && i <= last; ++i) {
     TFrontEndImageFrame* frame = GetFrame(i);
     if (!frame) continue;
@@ -327,7 +372,7 @@ void TFrontEndImage::ExportSubFrameRange(int32_t first, int32_t last, const std:
   if (!frame) return;
   int32_t padX, padY;
   SubFrameRangeOrigin(frame, Owner->AutoPadUsingSelectedFrames, first, last, padX, padY);
-  const std::string name = FileNamePart(Name);
+  const std::string name = ExportName();
   const std::string frameNumber = PadNumber(CurrentFrame, FrameCount);
   for (int32_t j = first; j < frame->SubFrameCount && j <= last; ++j)
     ExportFrameBitmap(
@@ -343,7 +388,7 @@ void TFrontEndImage::ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFr
   firstFrame = std::max(firstFrame, 0);
   firstSubFrame = std::max(firstSubFrame, 0);
   if (lastFrame < firstFrame || lastSubFrame < firstSubFrame) return;
-  const std::string name = FileNamePart(Name);
+  const std::string name = ExportName();
   for (int32_t i = firstFrame; i < FrameCount && i <= lastFrame; ++i) {
     TFrontEndImageFrame* frame = GetFrame(i);
     if (!frame) continue;

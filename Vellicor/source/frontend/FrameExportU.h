@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 class TImage;
@@ -45,6 +46,11 @@ std::string FillNameFormat(std::string_view format, std::initializer_list<std::s
 // from a file can never place an export outside its folder.
 std::string FileNamePart(std::string_view name);
 
+// File names for the wanted ones, in order, none the same as another with letter case ignored
+// (as many file systems ignore it): the first of a name keeps it, a later one gets "~2", "~3",
+// ... appended, the lowest that no name wanted or given before has ("sub_x", "sub_x~2").
+std::vector<std::string> DistinctFileNames(const std::vector<std::string>& wanted);
+
 // Writes the whole file under a temporary name in the target folder and renames it into place
 // only when complete, so a failed write leaves no partial file and an existing file of that
 // name intact. Raises EInOutError "Cannot create file "%s". %s" on failure.
@@ -63,6 +69,7 @@ class TExportRecord {
  private:
   friend void WriteWholeFile(const std::string&, const void*, size_t);
   std::vector<std::string> FFiles;
+  std::unordered_set<std::string> FSeen;
   TExportRecord* FOuter;
 };
 

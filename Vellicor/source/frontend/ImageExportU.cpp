@@ -163,7 +163,7 @@ void ExportAnimation(TFrontEndImage& image, int32_t first, int32_t last,
   const int32_t width = CheckedSide(int64_t(canvas.Width) * scale);
   const int32_t height = CheckedSide(int64_t(canvas.Height) * scale);
   const char* extension = options.Format == efGif ? ".gif" : ".apng";
-  const std::string name = FileNamePart(image.Name) + extension;
+  const std::string name = image.ExportName() + extension;
   if (PlannedOnly({JoinPath(folder, name, PathDelim)})) return;
   const TPalette& palette = PaletteOf(image);
   std::vector<uint8_t> file;
@@ -193,7 +193,7 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
                                               : int64_t(std::ceil(std::sqrt(double(count)) - 1e-9));
   const int64_t rows = (count + columns - 1) / columns;
   const int64_t cellW = canvas.Width * scale, cellH = canvas.Height * scale;
-  const std::string name = FileNamePart(image.Name);
+  const std::string name = image.ExportName();
   const std::string sheetName = name + "_sheet.png";
   const std::string atlasName = name + "_sheet.json";
   if (PlannedOnly({JoinPath(folder, sheetName, PathDelim), JoinPath(folder, atlasName, PathDelim)}))

@@ -68,7 +68,7 @@ bool LoadPaletteFrom(const IFileReaderRef& reader) {
   constexpr int64_t PaletteFileSize = 256 * 4;
   if (!reader || reader->GetSize() != PaletteFileSize) {
     Palette = BuiltInPalette();
-    TransparentIndex = 9;
+    TransparentIndex = BuiltInTransparentIndex;
     if (reader) reader->Close();
     return false;
   }
@@ -188,6 +188,9 @@ TFrontEndImage::TFrontEndImage(TFrontEndImages* owner, const std::string& name)
 TFrontEndImageFrame* TFrontEndImage::GetFrame(int32_t index) {
   if (index < 0 || index >= FrameCount) return nullptr;
   auto& slot = Frames[size_t(index)];
+  // Rows the collection released (for its budget, or to decode them with another empty index)
+  // are read again, so that every user of the frame finds them.
+  if (slot && !slot->Frame->Loaded) Image->GetFrame(index);
   if (!slot) {
     TImageFrame* frame = Image->GetFrame(index);
     if (!frame) return nullptr;
@@ -231,6 +234,17 @@ void TFrontEndImages::Recolour() {
   for (auto& image : FImageList)
     for (auto& frame : image->Frames)
       if (frame) DropBitmaps(frame.get());
+}
+
+void TFrontEndImages::SetPalette(const TPalette& palette, uint8_t transparentIndex) {
+  TImageManager* manager = Images->Manager;
+  if (!manager) return;
+  manager->Palette = palette;
+  if (manager->TransparentIndex != transparentIndex) {
+    manager->TransparentIndex = transparentIndex;
+    Images->Redecode();
+  }
+  Recolour();
 }
 
 TFrontEndImage* TFrontEndImages::GetImage(const std::string& name) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "BitmapU.h"
@@ -25,6 +26,10 @@ extern uint8_t TransparentIndex;
 
 // The palette used when no palette file is usable (fourth bytes 0).
 const TPalette& BuiltInPalette();
+// The index that means an empty pixel unless the user chooses another: entry 9 of the built-in
+// palette, entry 0 of a palette file.
+inline constexpr uint8_t BuiltInTransparentIndex = 9;
+inline constexpr uint8_t PaletteFileTransparentIndex = 0;
 
 // Loads a raw 1024-byte palette through the file system (the default one when none is given).
 // A missing file, or one of any other size, installs the built-in palette with transparent
@@ -69,10 +74,17 @@ class TFrontEndImage {
   TFrontEndImage(const TFrontEndImage&) = delete;
   TFrontEndImage& operator=(const TFrontEndImage&) = delete;
 
-  // Frame i, made on first request; null outside 0..FrameCount-1.
+  // Frame i, made on first request, its rows read again when the collection released them;
+  // null outside 0..FrameCount-1.
   TFrontEndImageFrame* GetFrame(int32_t index);
   bool IsFrameCreated(int32_t index) const;
 
+  // What the image's export files are called before their numbers and extensions ("sub/x"
+  // gives "sub_x_0.bmp", "sub_x.gif"), and the name of its frame-data file when an export of
+  // several images names it ("arm.fire" gives "arm.txt"). No two images of the file share one:
+  // see TFrontEndImages::ExportFileNames.
+  std::string ExportName() const;
+  std::string DataFileName() const;
   // The name a frame (subFrameIndex -1) or sub-frame gets in a folder export.
   std::string FrameFileName(int32_t frameIndex, int32_t subFrameIndex) const;
   // FrameFileName as a name source.
@@ -124,6 +136,12 @@ class TFrontEndImage {
   void Written(TFrontEndImageFrame* frame);
 };
 
+// The names of an image's export files (FrameExportU.cpp).
+struct TExportFileNames {
+  std::string Stem;      // before the frame numbers and extensions
+  std::string DataFile;  // of its frame data, with its extension
+};
+
 class TFrontEndImages {
  public:
   explicit TFrontEndImages(TImageClass* images);
@@ -140,9 +158,19 @@ class TFrontEndImages {
   // The collection's palette changed: every frame is converted again and every bitmap built
   // anew on its next request (OnBitmapReleased is told of each one dropped).
   void Recolour();
+  // The collection draws with this palette and empty index from now on. When the index
+  // changed, the frames decoded so far are read again (their empty pixels are decoded as the
+  // index), so that they hold what a fresh open of the file gives; otherwise they are recoloured.
+  void SetPalette(const TPalette& palette, uint8_t transparentIndex);
 
   // Every image, last to first, all frames, into folder.
   void ExportAllImages(const std::string& folder, const std::string& format);
+  // The names of the image's export files, decided once for all images of the collection in
+  // file order: an image whose name gives the same file name as an earlier one's, letter case
+  // ignored ("sub/x", then "sub_x"), gets "~2", "~3", ... ("sub_x~2"). So one image's files
+  // never replace another's, whichever images an export takes, and a frame-data file names the
+  // bitmaps of its own image also when they were written by another export.
+  const TExportFileNames& ExportFileNames(const TImage* image);
 
   TImageClass* Images;  // not owned
   int32_t ImageCount = 0;
@@ -169,4 +197,6 @@ class TFrontEndImages {
 
   std::vector<std::unique_ptr<TFrontEndImage>> FImageList;
   TNameIndex<TFrontEndImage> FNames;
+  std::unordered_map<const TImage*, TExportFileNames> FExportNames;
+  size_t FExportNamesFor = 0;  // the collection's image count they were decided for
 };

@@ -3,6 +3,12 @@
 #include <array>
 #include <string_view>
 
+#include "BitmapU.h"
+#include "FileSystemU.h"
+#include "QuvManagerU.h"
+#include "StreamsU.h"
+#include "StringUtilsU.h"
+
 namespace {
 
 struct TExplanation {
@@ -42,6 +48,26 @@ constexpr std::array Explanations = {
                  "A frame is larger than any sprite could be: the file is damaged."},
 };
 
+// The reader's frame errors, most specific first.
+constexpr std::array FrameReasons = {
+    TExplanation{"Invalid line length", "the run-length code runs past the row"},
+    TExplanation{"Invalid scanline index", "a row's run-length code stops in the middle of a run"},
+    TExplanation{"Corrupted quv image", "a row decodes to more pixels than the frame is wide"},
+    TExplanation{"Unsupported Quv compression", "it is stored in a way no Quv file uses"},
+    TExplanation{"refers back to a frame", "its sub-frames refer back to the frame itself"},
+    TExplanation{"nested deeper than", "its sub-frames are nested too deeply"},
+    TExplanation{"sub-frames at", "its sub-frame table runs past the end of the file"},
+    TExplanation{"more sub-frames than", "it has more sub-frames than the file can hold"},
+    TExplanation{"does not fit in the file", "its pixels run past the end of the file"},
+    TExplanation{"larger than the", "it is larger than any sprite could be"},
+    TExplanation{"needs more than", "it is larger than any sprite could be"},
+    TExplanation{"too large", "it is larger than any sprite could be"},
+    TExplanation{"has no pixels", "it is 0 pixels wide or high"},
+    TExplanation{"Stream read error", "its data runs past the end of the file"},
+    TExplanation{"Range check error", "a position in it lies outside the file"},
+    TExplanation{"HPI", "the archive's data for it is damaged"},
+};
+
 constexpr std::array WarningMarkers = {
     std::string_view("Quv header version was"),
     std::string_view("has a null name"),
@@ -62,4 +88,23 @@ bool IsLoadWarning(const std::string& message) {
   for (std::string_view marker : WarningMarkers)
     if (message.find(marker) != std::string::npos) return true;
   return false;
+}
+
+bool IsDataError(const std::exception& error) {
+  return dynamic_cast<const EImageFileError*>(&error) ||
+         dynamic_cast<const EStreamError*>(&error) || dynamic_cast<const ERangeError*>(&error) ||
+         dynamic_cast<const ELibLoaderError*>(&error) || dynamic_cast<const EInOutError*>(&error) ||
+         dynamic_cast<const EBitmapError*>(&error);
+}
+
+std::string FrameErrorReason(const std::string& message) {
+  for (const TExplanation& reason : FrameReasons)
+    if (message.find(reason.Marker) != std::string::npos) return std::string(reason.Sentence);
+  return "its data is damaged";
+}
+
+std::string FrameErrorSentence(int frameIndex, const std::string& imageName,
+                               const std::string& message) {
+  return Format("Frame %d of \u2018%s\u2019 cannot be read: %s", frameIndex + 1, imageName.c_str(),
+                FrameErrorReason(message).c_str());
 }

@@ -1,11 +1,11 @@
 #include "PaletteFileU.h"
 
 #include <charconv>
-#include <fstream>
 #include <string_view>
 #include <vector>
 
 #include "ExceptionsU.h"
+#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -148,23 +148,11 @@ TPalette ParsePaletteFile(std::span<const uint8_t> bytes) {
 }
 
 TPalette ReadPaletteFile(const std::string& fileName) {
-  std::ifstream file(fileName, std::ios::binary);
-  if (!file) throw Exception(Format("Could not open the palette file \"%s\"", fileName.c_str()));
-  std::vector<uint8_t> bytes;
-  // Never more than the limit: a huge file is refused without being read whole.
-  char block[16384];
-  while (file) {
-    file.read(block, sizeof block);
-    const std::streamsize got = file.gcount();
-    if (got <= 0) break;
-    if (int64_t(bytes.size()) + got > MaxPaletteFileSize)
-      throw Exception(Format("\"%s\" is too large to be a palette", fileName.c_str()));
-    bytes.insert(bytes.end(), block, block + got);
-  }
-  if (file.bad())
-    throw Exception(Format("Could not read the palette file \"%s\"", fileName.c_str()));
+  // A regular file only (a fifo never blocks), and never more than the limit.
+  const std::string bytes = ReadRegularFile(fileName, size_t(MaxPaletteFileSize));
   try {
-    return ParsePaletteFile(bytes);
+    return ParsePaletteFile(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
   } catch (const Exception& error) {
     throw Exception(Format("\"%s\": %s.", fileName.c_str(), error.what()));
   }

@@ -11,6 +11,7 @@
 
 #include "FrontendTestUtilsU.h"
 #include "HpiBuilderU.h"
+#include "PictureReaderU.h"
 #include "QuvSamplesU.h"
 
 namespace {
@@ -127,8 +128,76 @@ TEST_F(CliExport, PaletteComesFromTheOptionThenTheCurrentFolderThenTheBuiltInOne
   WriteFileBytes(Dir.File("short.pal"), palette);
   const TRun run = Run(request + "--palette short.pal");
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Err, "Palette \"short.pal\" is not a 1024-byte palette file\n");
+  EXPECT_EQ(run.Err.rfind("\"short.pal\": Not a palette: 1023 bytes.", 0), 0u) << run.Err;
   EXPECT_EQ(Run(request + "--palette none.pal").ExitCode, 1);
+}
+
+TEST_F(CliExport, EveryPaletteFileTheViewerReadsAndTheTransparentIndexDecideThePixels) {
+  // A repeat of index 16, an empty run, index 200.
+  TSampleFrame dot{4, 1, 0, 0, 1, {16, 16, SampleTransparentIndex, 200}, {}};
+  WriteFileBytes(Dir.File("dot.quv"), BuildQuvFile({{"dot", {dot}}}));
+  // Entry i is (i, 255 - i, 77) in each of the viewer's forms.
+  std::string jasc = "JASC-PAL\r\n0100\r\n256\r\n", gimp = "GIMP Palette\nName: ramp\n#\n";
+  std::vector<uint8_t> raw3;
+  for (int i = 0; i < 256; ++i) {
+    const std::string line = std::to_string(i) + " " + std::to_string(255 - i) + " 77";
+    jasc += line + "\r\n";
+    gimp += line + "\tcolour\n";
+    raw3.insert(raw3.end(), {uint8_t(i), uint8_t(255 - i), 77});
+  }
+  WriteFileBytes(Dir.File("ramp.pal"), {jasc.begin(), jasc.end()});
+  WriteFileBytes(Dir.File("ramp.gpl"), {gimp.begin(), gimp.end()});
+  WriteFileBytes(Dir.File("ramp.act"), raw3);
+  const auto png = [&](const std::string& options) {
+    fs::remove_all(Dir.File("out"));
+    const TRun run = Run("export dot.quv --out out --format png --no-autopad " + options);
+    EXPECT_EQ(run.ExitCode, 0) << options << ": " << run.Err;
+    return ReadPicture(Dir.File("out/dot_0.png"));
+  };
+  for (const std::string file : {"ramp.pal", "ramp.gpl", "ramp.act"}) {
+    // A palette file's own empty index is 0: the empty run is decoded as 0.
+    const TSourcePicture picture = png("--palette " + file);
+    EXPECT_EQ(picture.At(0, 0), (TPictureColour{16, 239, 77, 255})) << file;
+    EXPECT_EQ(picture.At(2, 0).A, 0) << file;
+    EXPECT_EQ(picture.At(3, 0), (TPictureColour{200, 55, 77, 255})) << file;
+  }
+  TSourcePicture picture = png("--palette ramp.gpl --transparent-index 200");
+  EXPECT_EQ(picture.At(0, 0).A, 255);
+  EXPECT_EQ(picture.At(2, 0).A, 0);
+  EXPECT_EQ(picture.At(3, 0).A, 0);
+  // The built-in palette's index is 9 unless given.
+  picture = png("");
+  EXPECT_EQ(picture.At(0, 0).A, 255);
+  EXPECT_EQ(picture.At(2, 0).A, 0);
+  picture = png("--transparent-index 16");
+  EXPECT_EQ(picture.At(0, 0).A, 0);
+  EXPECT_EQ(picture.At(2, 0).A, 0);
+  EXPECT_EQ(picture.At(3, 0).A, 255);
+
+  // The other commands that draw or map colours take it too.
+  TRun run = Run("thumbnail dot.quv thumb.png --size 4 --transparent-index 16");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(ReadPicture(Dir.File("thumb.png")).At(0, 0).A, 0);
+  run = Run("framedata dot.quv --image dot --out dot.txt --palette ramp.act --transparent-index 3");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  // Packed with index 5 for its clear pixel, as raw rows: the pixel holds index 5.
+  png("--palette ramp.act");
+  run = Run("pack five.quv dot=out/dot_0.png --palette ramp.act --transparent-index 5 --raw");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  fs::rename(Dir.File("five.quv"), Dir.File("dot.quv"));
+  EXPECT_EQ(png("--palette ramp.act --transparent-index 5").At(2, 0).A, 0);
+  EXPECT_EQ(png("--palette ramp.act").At(2, 0), (TPictureColour{5, 250, 77, 255}));
+
+  // Refusals name what is wrong.
+  run = Run("export dot.quv --out out --transparent-index 256");
+  EXPECT_NE(run.ExitCode, 0);
+  EXPECT_NE(run.Err.find("--transparent-index"), std::string::npos) << run.Err;
+  jasc.resize(jasc.rfind("255 0 77"));
+  WriteFileBytes(Dir.File("short.gpl"), {jasc.begin(), jasc.end()});
+  run = Run("export dot.quv --out out --palette short.gpl");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Err.find("\"short.gpl\": The palette has 255 colours"), std::string::npos)
+      << run.Err;
 }
 
 TEST_F(CliExport, FrameDataWritesTheTextAndOptionallyTheSubFrames) {

@@ -285,8 +285,8 @@ TEST_F(GrowthExport, ToolsReleaseEachFrameOnceWrittenAndTheViewerKeepsThem) {
   image->ExportFrameRange(0, 1, "released_%s_%s.bmp", Dir.Path().string());
   EXPECT_FALSE(image->Image->Frames[0]->Loaded);
   EXPECT_FALSE(image->Image->Frames[1]->Loaded);
-  EXPECT_FALSE(image->GetFrame(0)->IsBitmapBuilt());
   EXPECT_EQ(front.Images->KeptBytes(), 0);
+  EXPECT_FALSE(image->GetFrame(0)->IsBitmapBuilt());
   EXPECT_EQ(ReadFileBytes(Out("released_arm_0.bmp")), ReadFileBytes(Out("kept_arm_0.bmp")));
   // Drawn again on request, from the frame decoded again.
   EXPECT_EQ(image->GetFrame(0)->GetBitmap().Width(), 11);

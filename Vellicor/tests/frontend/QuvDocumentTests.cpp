@@ -3,6 +3,7 @@
 
 #include "FrontendTestUtilsU.h"
 #include "HpiBuilderU.h"
+#include "ImageExportU.h"
 #include "QuvDocumentU.h"
 #include "QuvSamplesU.h"
 
@@ -67,6 +68,63 @@ TEST_F(QuvDocument, FailuresGiveNoDocumentAndTheErrorsOwnWords) {
   opened = Open(dir.File("text.quv"));
   EXPECT_FALSE(opened.Document);
   EXPECT_FALSE(opened.Error.empty());
+}
+
+// Every frame and sub-frame of the document: its palette indices and its bitmap, in file order.
+struct TDrawn {
+  std::vector<std::vector<uint8_t>> Indices;
+  std::vector<TBitmap> Bitmaps;
+};
+
+void Draw(TFrontEndImageFrame& frame, TDrawn& drawn) {
+  // The indices first, as the PNG exports take them, before anything draws the frame.
+  drawn.Indices.push_back(FrameIndices(frame).Pixels);
+  drawn.Bitmaps.push_back(frame.GetBitmap());
+  for (int32_t i = 0; i < frame.SubFrameCount; ++i) Draw(*frame.GetSubFrame(i), drawn);
+}
+
+TDrawn DrawAll(TQuvDocument& document) {
+  TDrawn drawn;
+  for (int32_t i = 0; i < document.FrontEnd->ImageCount; ++i) {
+    TFrontEndImage& image = *document.FrontEnd->GetImage(i);
+    for (int32_t f = 0; f < image.FrameCount; ++f) Draw(*image.GetFrame(f), drawn);
+  }
+  return drawn;
+}
+
+TEST_F(QuvDocument, ANewTransparentIndexDecodesTheOpenFramesAgainAsAFreshOpenDoes) {
+  options.Palette = BuiltInPalette();
+  options.TransparentIndex = SampleTransparentIndex;
+  const TQuvDocumentResult open = Open(dir.File("sample.quv"));
+  ASSERT_TRUE(open.Document) << open.Error;
+  const TDrawn before = DrawAll(*open.Document);
+
+  // A palette file's colours with its own empty index, 0.
+  TPalette palette{};
+  for (int i = 0; i < 256; ++i) palette[i] = {uint8_t(i), uint8_t(255 - i), 77, 255};
+  options.Palette = palette;
+  options.TransparentIndex = 0;
+  const TQuvDocumentResult fresh = Open(dir.File("sample.quv"));
+  ASSERT_TRUE(fresh.Document) << fresh.Error;
+  const TDrawn expected = DrawAll(*fresh.Document);
+  ASSERT_NE(before.Indices, expected.Indices);  // the sprites have empty pixels
+
+  open.Document->FrontEnd->SetPalette(palette, 0);
+  const TDrawn after = DrawAll(*open.Document);
+  ASSERT_EQ(after.Indices.size(), expected.Indices.size());
+  EXPECT_EQ(after.Indices, expected.Indices);
+  for (size_t i = 0; i < after.Bitmaps.size(); ++i) {
+    EXPECT_EQ(after.Bitmaps[i].TransparentColor, expected.Bitmaps[i].TransparentColor);
+    for (int32_t y = 0; y < after.Bitmaps[i].Height(); ++y)
+      for (int32_t x = 0; x < after.Bitmaps[i].Width(); ++x)
+        ASSERT_EQ(after.Bitmaps[i].GetPixel(x, y), expected.Bitmaps[i].GetPixel(x, y)) << i;
+  }
+
+  // The colours alone change: the rows stay, and only their colours follow.
+  open.Document->FrontEnd->SetPalette(BuiltInPalette(), 0);
+  const TDrawn recoloured = DrawAll(*open.Document);
+  EXPECT_EQ(recoloured.Indices, expected.Indices);
+  EXPECT_EQ(recoloured.Bitmaps.front().TransparentColor, (TRGBColor{0, 0, 0}));
 }
 
 }  // namespace

@@ -640,7 +640,7 @@ TEST_F(MainFormTest, FilesPickedInsideAnArchiveOpenInViewsOfTheirOwn) {
 namespace {
 
 // Lets the window system and the settings' settle time pass.
-void Settle(int ms = 400) {
+void Settle(int ms = 1000) {
   QElapsedTimer clock;
   clock.start();
   while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
