@@ -14,17 +14,14 @@
 
 #include "FrontendTestUtilsU.h"
 #include "HpiBuilderU.h"
+#include "PackTestSupportU.h"
 #include "QuvSamplesU.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Out;
-  std::string Err;
-};
+using TRun = TCliRun;
 
 class CliConvert : public ::testing::Test {
  protected:
@@ -33,22 +30,7 @@ class CliConvert : public ::testing::Test {
     if (!fs::exists(Cli)) GTEST_SKIP() << "vellicor-cli not built";
   }
   // Runs the tool in the scratch folder with output piped (never a terminal).
-  TRun Run(const std::string& arguments) {
-    const std::string command = "cd '" + Dir.Path().string() + "' && '" + Cli.string() + "' " +
-                                arguments + " 2>stderr.txt </dev/null";
-    TRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.Out.append(buffer, got);
-    const int status = pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const std::vector<uint8_t> err = ReadFileBytes(Dir.File("stderr.txt"));
-    run.Err.assign(err.begin(), err.end());
-    fs::remove(Dir.File("stderr.txt"));
-    return run;
-  }
+  TRun Run(const std::string& arguments) { return RunPackCli(Dir.Path(), arguments); }
   void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
     fs::create_directories(fs::path(Dir.File(name)).parent_path());
     WriteFileBytes(Dir.File(name), bytes);

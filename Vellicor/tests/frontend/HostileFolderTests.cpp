@@ -13,6 +13,7 @@
 #include "FrontendTestUtilsU.h"
 #include "HpiBuilderU.h"
 #include "HpiPackU.h"
+#include "PackTestSupportU.h"
 #include "QuvSamplesU.h"
 #include "SmallDiskU.h"
 #include "TempDirU.h"
@@ -26,13 +27,10 @@ struct TRun {
   std::string Output;  // standard output and error together
 };
 
-// vellicor-cli in folder, killed after 30 s so that a hang fails the test instead of the run.
+// vellicor-cli in folder (a hang fails the run instead of stalling it).
 TRun RunCli(const fs::path& folder, const std::string& arguments) {
-  TRun run;
-  run.Output = RunShell("cd '" + folder.string() + "' && timeout 30 '" + CliPath().string() + "' " +
-                            arguments + " 2>&1 </dev/null",
-                        &run.ExitCode);
-  return run;
+  const TCliRun run = RunPackCli(folder, arguments);
+  return {run.ExitCode, run.Out + run.Err};
 }
 
 std::vector<uint8_t> Bytes(size_t size, uint8_t seed) {
