@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -167,6 +168,27 @@ TEST_F(HostileFolders, PackRefusesFifosAndFolderLinksAtOnce) {
             std::string::npos)
       << run.Output;
   EXPECT_FALSE(fs::exists(Dir.Path() / "t.hpi"));
+}
+
+TEST_F(HostileFolders, ExportOnAFullDiskLeavesOnlyWholeFiles) {
+  TSmallDisk disk;
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Reason();
+  WriteFileBytes(Dir / "sample.quv", MakeSampleQuv());
+  disk.Fill(2048);
+  const TRun run = RunCli(
+      Dir.Path(), "export sample.quv --format png --scale 8 --out '" + disk.Path().string() + "'");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Output.find("No space left on device"), std::string::npos) << run.Output;
+  // Every picture that is there is whole: it ends with the PNG's closing chunk.
+  const std::vector<uint8_t> end = {'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
+  for (const auto& entry : fs::directory_iterator(disk.Path())) {
+    const std::string name = entry.path().filename();
+    if (name == ".filler") continue;
+    EXPECT_NE(name.front(), '.') << "left behind: " << name;
+    const std::vector<uint8_t> bytes = ReadFileBytes(entry.path());
+    ASSERT_GE(bytes.size(), end.size()) << name;
+    EXPECT_TRUE(std::equal(end.begin(), end.end(), bytes.end() - end.size())) << name;
+  }
 }
 
 TEST_F(HostileFolders, ConvertNeverMakesItsFoldersThroughALink) {
