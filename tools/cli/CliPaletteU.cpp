@@ -1,5 +1,9 @@
 #include "CliPaletteU.h"
 
+#include <cstdint>
+#include <span>
+#include <string>
+
 #include "ImageLoaderU.h"
 #include "PaletteFileU.h"
 #include "SafeFileU.h"

@@ -1,7 +1,7 @@
 #pragma once
-// The application object: every exception that escapes an event handler ends up in the error
-// dialog of the main window instead of ending the program, and the main window sees the keys
-// that switch view windows before QMdiArea does.
+// The application object: every exception that escapes an event handler ends up in the main
+// window's error report instead of ending the program, and the main window sees the keys that
+// switch view windows before QMdiArea does.
 #include <QApplication>
 #include <exception>
 #include <functional>

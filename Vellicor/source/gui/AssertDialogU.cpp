@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "AssertU.h"
@@ -29,7 +30,11 @@ namespace {
 void EndProgramInOrder() {
   ConsoleLog(LogLevel::BreakPoint, "BreakPoint Encountered");
   if (BeforeProgramEnds) BeforeProgramEnds();
-  std::exit(3);
+  std::fflush(nullptr);
+  // The report may come from anywhere, with windows, event loops and the libraries' threads
+  // running: destroying the globals under them (std::exit) can wait for ever and keep this
+  // instance's name taken. The process ends here; the system closes what it held.
+  std::_Exit(3);
 }
 }  // namespace
 
@@ -41,7 +46,7 @@ void AssertDialogHandler(bool condition, const std::string& message, const TSour
   const auto answer = Dialogs().Message(
       QApplication::activeWindow(), QStringLiteral("Assertion Failure"),
       QString::fromStdString(body + "\n\n\n" + AssertionButtonHelp), QMessageBox::Critical,
-      QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
+      QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Retry);
   const bool breakNow = answer == QMessageBox::Abort;
   if (answer == QMessageBox::Ignore) AssertionsSuppressed() = true;
   if (Console)

@@ -1,6 +1,7 @@
 #pragma once
 // The "Assertion Failure" dialog of the viewer: Abort breaks into the debugger (or ends the
 // program in order when none is attached), Retry continues, Ignore silences further reports.
+// Enter and Escape continue.
 #include <functional>
 #include <string>
 
@@ -13,7 +14,7 @@ void InstallAssertDialog();
 // The text under the report.
 extern const char* const AssertionButtonHelp;
 // What Abort does without a debugger (tests replace it; the default runs BeforeProgramEnds and
-// exits).
+// ends the process at once with status 3).
 extern std::function<void()> AssertionBreakHandler;
 // The main window's last words before the program ends that way (its settings written).
 extern std::function<void()> BeforeProgramEnds;

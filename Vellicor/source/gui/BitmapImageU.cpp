@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include "ImageExportU.h"
 #include "ImageLoaderU.h"
 
 QImage BitmapImage(const TBitmap& bitmap) {
@@ -67,8 +68,35 @@ const QImage& TFrameImageCache::Opaque(TFrontEndImageFrame* frame) {
   return entry.Opaque;
 }
 
+namespace {
+
+// The frame's picture with the pixels of its collection's transparent index fully transparent:
+// told by index, as the exports tell them, so that another entry of the same colour stays.
+// Rows of colours alone have no indices: their transparent colour tells.
+QImage TransparentFrameImage(TFrontEndImageFrame& frame) {
+  const TBitmap& bitmap = frame.GetBitmap();
+  const TImageFrame& source = *frame.Frame;
+  const bool indexed = source.Converted ? bool(source.PalettePixels) : source.BytesPerPixel == 1;
+  const TImageClass* images = source.Image ? source.Image->ImageClass : nullptr;
+  if (!indexed || !images || !images->Manager) return TransparentBitmapImage(bitmap);
+  QImage image = BitmapImage(bitmap).convertToFormat(QImage::Format_ARGB32);
+  const TPicture indices = FrameIndices(frame);
+  if (indices.Width != image.width() || indices.Height != image.height())
+    return TransparentBitmapImage(bitmap);
+  const uint8_t empty = images->Manager->TransparentIndex;
+  for (int y = 0; y < image.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const uint8_t* index = indices.Row(y);
+    for (int x = 0; x < image.width(); ++x)
+      if (index[x] == empty) row[x] = 0;
+  }
+  return image;
+}
+
+}  // namespace
+
 const QImage& TFrameImageCache::Transparent(TFrontEndImageFrame* frame) {
   TEntry& entry = FEntries[frame];
-  if (entry.Transparent.isNull()) entry.Transparent = TransparentBitmapImage(frame->GetBitmap());
+  if (entry.Transparent.isNull()) entry.Transparent = TransparentFrameImage(*frame);
   return entry.Transparent;
 }

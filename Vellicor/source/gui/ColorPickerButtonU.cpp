@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QScreen>
+#include <algorithm>
 
 #include "ColorNamesU.h"
 
@@ -71,11 +74,42 @@ TColorPickerButton::TColorPickerButton(QWidget* parent) : QToolButton(parent) {
     return QColorDialog::getColor(initial, owner, QStringLiteral("Select color"));
   };
   connect(FMenu, &QMenu::aboutToShow, this, [this] { BuildMenu(); });
+  FMenu->installEventFilter(this);
   BuildMenu();
   UpdateSwatch();
 }
 
+// The desktop's colours go into a submenu where the whole list would be taller than the screen.
 void TColorPickerButton::BuildMenu() {
+  BuildMenu(false);
+  // Taller than the screen, the menu would run past it or be laid out in several columns.
+  const QList<QAction*> actions = FMenu->actions();
+  const bool wrapped = !actions.isEmpty() && FMenu->actionGeometry(actions.front()).left() !=
+                                                 FMenu->actionGeometry(actions.back()).left();
+  if (wrapped || FMenu->sizeHint().height() > AvailableArea().height()) BuildMenu(true);
+}
+
+QRect TColorPickerButton::AvailableArea() const {
+  const QScreen* shown = screen();
+  return shown ? shown->availableGeometry() : QRect(0, 0, 640, 480);
+}
+
+// Wherever the button stands, the menu lies on the screen (above the button it could reach past
+// the top).
+bool TColorPickerButton::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == FMenu && event->type() == QEvent::Show) {
+    const QRect area = AvailableArea();
+    QRect menu = FMenu->geometry();
+    menu.moveTop(std::clamp(menu.top(), area.top(),
+                            std::max(area.top(), area.bottom() + 1 - menu.height())));
+    menu.moveLeft(std::clamp(menu.left(), area.left(),
+                             std::max(area.left(), area.right() + 1 - menu.width())));
+    if (menu.topLeft() != FMenu->pos()) FMenu->move(menu.topLeft());
+  }
+  return QToolButton::eventFilter(watched, event);
+}
+
+void TColorPickerButton::BuildMenu(bool systemSubmenu) {
   // Built at each showing so that the desktop's colours are the current ones.
   FMenu->clear();
   FMenu->addSection(QStringLiteral("Predefined colors"));
@@ -86,12 +120,16 @@ void TColorPickerButton::BuildMenu() {
     action->setChecked(value == FColor);
     connect(action, &QAction::triggered, this, [this, value] { Choose(value); });
   }
-  FMenu->addSection(QStringLiteral("System colors"));
+  QMenu* system = FMenu;
+  if (systemSubmenu)
+    system = FMenu->addMenu(QStringLiteral("System colors"));
+  else
+    FMenu->addSection(QStringLiteral("System colors"));
   const QPalette palette = QApplication::palette();
   for (const TRoleName& role : SystemRoles) {
     const QColor color = palette.color(QPalette::Active, role.Role);
     const uint32_t value = FromQColor(color);
-    QAction* action = FMenu->addAction(Swatch(color), QString::fromLatin1(role.Name));
+    QAction* action = system->addAction(Swatch(color), QString::fromLatin1(role.Name));
     connect(action, &QAction::triggered, this, [this, value] { Choose(value); });
   }
   FMenu->addSeparator();

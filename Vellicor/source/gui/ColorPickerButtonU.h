@@ -1,8 +1,9 @@
 #pragma once
 // A button that shows a colour and drops down a menu to change it: the predefined colours, the
-// desktop's own colours, and "Select color" for any other one.
+// desktop's own colours, and "Select color" for any other one. The menu always fits the screen.
 #include <QColor>
 #include <QMenu>
+#include <QRect>
 #include <QToolButton>
 #include <cstdint>
 #include <functional>
@@ -23,11 +24,16 @@ class TColorPickerButton : public QToolButton {
   static QColor ToQColor(uint32_t color);
   static uint32_t FromQColor(const QColor& color);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   void ColorChanged(uint32_t color);
 
  private:
   void BuildMenu();
+  void BuildMenu(bool systemSubmenu);
+  QRect AvailableArea() const;  // of the screen the button is on
   void Choose(uint32_t color);
   void SelectCustomColor();
   void UpdateSwatch();

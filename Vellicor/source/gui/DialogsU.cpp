@@ -61,8 +61,13 @@ QString TDialogs::GetFolder(QWidget* parent, const QString& title, const QString
 
 QMessageBox::StandardButton TDialogs::Message(QWidget* parent, const QString& caption,
                                               const QString& text, QMessageBox::Icon icon,
-                                              QMessageBox::StandardButtons buttons) {
+                                              QMessageBox::StandardButtons buttons,
+                                              QMessageBox::StandardButton defaultButton) {
   QMessageBox box(icon, caption, text, buttons, parent);
+  if (defaultButton != QMessageBox::NoButton) {
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(box.button(defaultButton));
+  }
   return QMessageBox::StandardButton(box.exec());
 }
 

@@ -17,9 +17,11 @@ class TDialogs {
   virtual QString GetSaveFileName(QWidget* parent, const QString& title, const QString& dir,
                                   const QString& proposedName, const QString& filter);
   virtual QString GetFolder(QWidget* parent, const QString& title, const QString& dir);
-  virtual QMessageBox::StandardButton Message(QWidget* parent, const QString& caption,
-                                              const QString& text, QMessageBox::Icon icon,
-                                              QMessageBox::StandardButtons buttons);
+  // `defaultButton` is the one Enter and Escape press (NoButton: the platform's choice).
+  virtual QMessageBox::StandardButton Message(
+      QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon,
+      QMessageBox::StandardButtons buttons,
+      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
   // A question with buttons of its own texts, the first the default and the last the answer to
   // Escape or the close box; the position of the chosen one. `details` is a smaller second text
   // (none when empty).

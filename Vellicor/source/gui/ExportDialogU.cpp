@@ -13,6 +13,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "AnimationPauseU.h"
 #include "AppSettingsU.h"
 #include "DialogsU.h"
 #include "ExportOptionListsU.h"
@@ -53,11 +54,14 @@ TExportDialog::TExportDialog(TQuvView* view, QWidget* parent) : QDialog(parent),
   connect(ExportFrameWhenExportFrameData, &QCheckBox::clicked, this,
           [this] { ExportFrameWhenExportFrameDataClick(); });
   connect(Format, &QComboBox::currentIndexChanged, this, [this] { FormatChange(); });
+  for (QSpinBox* box : {StartFrameIndex, EndFrameIndex, StartSubframeIndex, EndSubframeIndex})
+    connect(box, &QSpinBox::valueChanged, this, [this] { UpdateExportState(); });
   connect(ExportBtn, &QPushButton::clicked, this, [this] { ExportBtnClick(); });
   connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
 }
 
+// Long: one flat list of the dialog's controls in the order they are laid out.
 void TExportDialog::CreateControls() {
   ExportFrames = new QRadioButton(QStringLiteral("Export frames"), this);
   ExportSubframes = new QRadioButton(QStringLiteral("Export subframes"), this);
@@ -105,6 +109,10 @@ void TExportDialog::CreateControls() {
   AutoPadUsingSelectedFrames->setToolTip(ToggleHint(tgAutoPadAll));
   if (View) AutoPadUsingSelectedFrames->setChecked(View->Settings()->AutoPadUsingSelectedFrames());
   RememberSettings = new QCheckBox(QStringLiteral("Remember these options"), this);
+  ExportNote = new QLabel(this);
+  ExportNote->setObjectName(QStringLiteral("ExportNote"));
+  ExportNote->setWordWrap(true);
+  ExportNote->hide();
 
   ExportBtn = new QPushButton(QStringLiteral("Export"), this);
   ExportBtn->setDefault(true);
@@ -144,6 +152,7 @@ void TExportDialog::LayOutControls() {
   layout->addWidget(AutoPadExportedFrames);
   layout->addWidget(AutoPadUsingSelectedFrames);
   layout->addWidget(RememberSettings);
+  layout->addWidget(ExportNote);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(ExportBtn);
   buttons->addWidget(CloseBtn);
@@ -230,7 +239,6 @@ void TExportDialog::HideOptionalControls() {
 
 void TExportDialog::ExportFramesClick() {
   HideOptionalControls();
-  ExportBtn->setEnabled(true);
   ExportMode = 0;
   ExportFrames->setChecked(true);
   FormatChange();
@@ -245,7 +253,6 @@ void TExportDialog::ExportFramesClick() {
 
 void TExportDialog::ExportSubframesClick() {
   HideOptionalControls();
-  ExportBtn->setEnabled(true);
   ExportMode = 1;
   ExportSubframes->setChecked(true);
   FormatChange();
@@ -260,7 +267,6 @@ void TExportDialog::ExportSubframesClick() {
 
 void TExportDialog::ExportFramesDataClick() {
   HideOptionalControls();
-  ExportBtn->setEnabled(true);
   ExportMode = 2;
   ExportFramesData->setChecked(true);
   FormatChange();
@@ -274,6 +280,7 @@ void TExportDialog::ExportFramesDataClick() {
 }
 
 void TExportDialog::ExportFrameWhenExportFrameDataClick() {
+  UpdateExportState();
   // isVisibleTo: the dialog itself may not be on screen yet.
   if (!FrameDataExportType->isVisibleTo(this)) return;
   const bool show = ExportFrameWhenExportFrameData->isChecked();
@@ -287,6 +294,29 @@ void TExportDialog::FormatChange() {
   const bool bmp = Format->currentIndex() == efBmp;
   Scale->setEnabled(!bmp);
   ImageBitDepth->setEnabled(bmp || ExportMode == 2);
+  UpdateExportState();
+}
+
+void TExportDialog::UpdateExportState() {
+  QString note;
+  bool possible = ExportMode >= 0;
+  const auto format = TExportFormat(std::clamp(Format->currentIndex(), 0, int(efSheet)));
+  if (possible && StartFrameIndex->value() > EndFrameIndex->value()) {
+    note = QStringLiteral("The start frame comes after the end frame: there is nothing to export.");
+    possible = false;
+  } else if (ExportMode == 1 && StartSubframeIndex->value() > EndSubframeIndex->value()) {
+    note = QStringLiteral(
+        "The start subframe comes after the end subframe: there is nothing to export.");
+    possible = false;
+  } else if (ExportMode == 1 && !IsFrameFormat(format)) {
+    note = QStringLiteral("Subframes are written as separate PNG files, not as %1.")
+               .arg(Format->currentText());
+  } else if (ExportMode == 2 && ExportFrameWhenExportFrameData->isChecked() && format != efBmp) {
+    note = QStringLiteral("The frames written with the data are BMP files.");
+  }
+  ExportBtn->setEnabled(possible);
+  ExportNote->setText(note);
+  ExportNote->setVisible(!note.isEmpty());
 }
 
 void TExportDialog::PutOptionsBack() {
@@ -295,7 +325,12 @@ void TExportDialog::PutOptionsBack() {
 
 void TExportDialog::ExportBtnClick() {
   TFrontEndImages* front = View ? View->FrontEnd() : nullptr;
-  if (!front || !View->CurrentImage) return;
+  if (!front || !View->CurrentImage || !ExportBtn->isEnabled()) return;
+  // Remembered first: storing them puts every view's options back to the settings.
+  TSettingsModel* settings = View->Settings();
+  settings->SetExportFormat(TExportFormat(std::clamp(Format->currentIndex(), 0, int(efSheet))));
+  settings->SetExportScale(Scale->value());
+  if (ExportMode >= 0) settings->SetExportDialogOption(ExportMode);
   front->AutoPad = AutoPadExportedFrames->isChecked();
   front->AutoPadUsingSelectedFrames = AutoPadUsingSelectedFrames->isChecked();
   front->ExportFrameWhenExportFrameData = ExportFrameWhenExportFrameData->isChecked();
@@ -304,7 +339,6 @@ void TExportDialog::ExportBtnClick() {
       uint8_t(NormalizeFrameDataExportType(FrameDataExportType->currentIndex()));
   front->FormatOptions.Format = TExportFormat(std::clamp(Format->currentIndex(), 0, int(efSheet)));
   front->FormatOptions.Scale = Scale->value();
-  if (ExportMode >= 0) View->Settings()->SetExportDialogOption(ExportMode);
   try {
     RunExport();
   } catch (const std::exception& error) {
@@ -401,18 +435,7 @@ void TExportDialog::CloseBtnClick() {
 
 void ShowExportDialog(TQuvView* view, QWidget* owner) {
   if (!view) return;
-  TSettingsModel* settings = view->Settings();
-  const bool wasAnimating = settings->Animated();
-  if (wasAnimating) {
-    const TSettingsModel::TUpdate update(*settings);
-    settings->SetToggle(tgAnimated, false);
-  }
-  {
-    TExportDialog dialog(view, owner);
-    dialog.exec();
-  }
-  if (wasAnimating) {
-    const TSettingsModel::TUpdate update(*settings);
-    settings->SetToggle(tgAnimated, true);
-  }
+  const TAnimationPause pause;
+  TExportDialog dialog(view, owner);
+  dialog.exec();
 }

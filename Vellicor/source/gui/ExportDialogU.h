@@ -3,7 +3,7 @@
 // the chosen format (BMP, PNG, indexed PNG, or per image an animation or a sprite sheet), a
 // range of frames with a range of sub-frames each, or the frame data of a range of frames,
 // with this export's bit depth, scale, padding and frame-data options, optionally remembered
-// as the program's settings (the format and scale always are).
+// as the program's settings (the format and scale always are, on Export as on Close).
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -36,6 +36,8 @@ class TExportDialog : public QDialog {
   QSpinBox* Scale;
   QCheckBox *ExportFrameWhenExportFrameData, *AutoPadExportedFrames, *AutoPadUsingSelectedFrames,
       *RememberSettings;
+  // What Export will do where the choices do not speak for themselves, or why it cannot.
+  QLabel* ExportNote;
   QPushButton *ExportBtn, *CloseBtn, *CancelBtn;
 
   void FormActivate();
@@ -44,6 +46,9 @@ class TExportDialog : public QDialog {
   void ExportFramesDataClick();
   void ExportFrameWhenExportFrameDataClick();
   void FormatChange();
+  // Export is possible once a mode is chosen and its ranges run forwards; the note says why not,
+  // or what the format means for this mode.
+  void UpdateExportState();
   void ExportBtnClick();
   void CloseBtnClick();
 

@@ -17,12 +17,15 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "AboutU.h"
+#include "AnimationPauseU.h"
 #include "AppSettingsU.h"
 #include "ApplicationU.h"
 #include "ArchiveLoadersU.h"
@@ -34,6 +37,7 @@
 #include "ExportDialogU.h"
 #include "FileSystemU.h"
 #include "ImageLoaderU.h"
+#include "KeysHelpU.h"
 #include "LoadMessagesU.h"
 #include "MemoryStatusU.h"
 #include "PaletteFileU.h"
@@ -46,6 +50,7 @@
 #include "SettingsU.h"
 #include "SingleInstanceServerU.h"
 #include "SingleInstanceU.h"
+#include "TransparentIndexDialogU.h"
 
 namespace {
 
@@ -128,6 +133,7 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
           [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
   statusBar()->addWidget(FStatusLabel, 1);
   statusBar()->setSizeGripEnabled(true);
+  CreateTransparentIndexButton();
 
   // Every exception that escapes an event handler comes here, and the keys that switch
   // children come here before QMdiArea sees them.
@@ -137,6 +143,8 @@ TMainForm::TMainForm(const QString& settingsFile, QWidget* parent) : QMainWindow
   }
   BeforeProgramEnds = [this] {
     Terminating = true;
+    // The program ends in the middle of whatever held the settings back: they are written now.
+    FSettings->SetUpdating(false);
     FSettings->Save();
   };
 
@@ -268,8 +276,11 @@ void TMainForm::CreateFileActions() {
   connect(acQuit, &QAction::triggered, this, [this] { close(); });
 
   acAbout = new QAction(QStringLiteral("About"), this);
-  SetDesktopKeys(acAbout, QKeySequence::HelpContents, QStringLiteral("F1"));
   connect(acAbout, &QAction::triggered, this, [this] { ShowAboutBox(); });
+  acKeysHelp = new QAction(QStringLiteral("&Keys and Mouse"), this);
+  SetDesktopKeys(acKeysHelp, QKeySequence::HelpContents, QStringLiteral("F1"));
+  SetActionHint(acKeysHelp, QStringLiteral("Keys and Mouse|Lists every key and mouse action"));
+  connect(acKeysHelp, &QAction::triggered, this, [this] { ShowKeysHelp(); });
 
   acSelectAll = new QAction(QStringLiteral("Select &All Images"), this);
   SetDesktopKeys(acSelectAll, QKeySequence::SelectAll, QStringLiteral("Ctrl+A"));
@@ -322,6 +333,7 @@ void TMainForm::CreateWindowActions() {
     action->setToolTip(QString(action->text()).remove('&'));
 }
 
+// Long: every menu in its order on screen, one entry a line.
 void TMainForm::CreateMenus() {
   FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
   FileMenu->addAction(acNewQuv);
@@ -333,7 +345,7 @@ void TMainForm::CreateMenus() {
   FExitSeparator = FileMenu->addSeparator();
   FileMenu->addAction(acQuit);
 
-  SettingsMenu = menuBar()->addMenu(QStringLiteral("Settings"));
+  SettingsMenu = menuBar()->addMenu(QStringLiteral("&Settings"));
   for (QAction* action : {acAutoSelect1stImage, acAnimate, acViewSubFrames, acAutoCentre,
                           acTransparent, acPreLoad, acAutoPad, acAutoPadUsingSelectedFrames})
     SettingsMenu->addAction(action);
@@ -346,8 +358,9 @@ void TMainForm::CreateMenus() {
   SettingsMenu->addAction(acTabs);
   SettingsMenu->addAction(acLoadPalette);
   SettingsMenu->addAction(acBuiltInPalette);
+  SettingsMenu->addAction(acTransparentIndex);
 
-  ImageManipulationMenu = menuBar()->addMenu(QStringLiteral("Image Manipulation"));
+  ImageManipulationMenu = menuBar()->addMenu(QStringLiteral("&Image Manipulation"));
   for (int i = 0; i < ImageManipulationItemCount; ++i) {
     ImageManipulationItems[i] =
         ImageManipulationMenu->addAction(QStringLiteral("ImageManipulationItem%1").arg(i + 1));
@@ -355,7 +368,7 @@ void TMainForm::CreateMenus() {
   }
   ImageManipulationMenu->menuAction()->setVisible(false);
 
-  ViewMenu = menuBar()->addMenu(QStringLiteral("View"));
+  ViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
   ViewMenu->menuAction()->setEnabled(false);
 
   WindowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
@@ -366,6 +379,8 @@ void TMainForm::CreateMenus() {
   WindowMenuEndMarker->setVisible(false);
 
   HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  HelpMenu->addAction(acKeysHelp);
+  HelpMenu->addSeparator();
   HelpMenu->addAction(acAbout);
 
   ToolBar = addToolBar(QStringLiteral("ToolBar"));
@@ -389,6 +404,9 @@ void TMainForm::ConnectSettings() {
           &TMainForm::RemoveOldestHistoryItem);
   connect(FSettings, &TSettingsModel::tabsChanged, this, &TMainForm::ApplyTabs);
   connect(FSettings, &TSettingsModel::paletteChanged, this, &TMainForm::ApplyPaletteFile);
+  // The palette stays; its frames are decoded again with the new index.
+  connect(FSettings, &TSettingsModel::transparentIndexChanged, this,
+          [this] { ApplyPalette(Palette, ChosenTransparentIndex(FPaletteIndex)); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -445,6 +463,10 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
   ConnectView(view);
   QMdiSubWindow* child = MdiArea->addSubWindow(view);
   child->setAttribute(Qt::WA_DeleteOnClose);
+  // The File menu's "Close Quv" owns the closing keys: the child's own window menu would hold
+  // them too (once per child), and a key held twice does nothing.
+  if (QMenu* systemMenu = child->systemMenu())
+    for (QAction* action : systemMenu->actions()) action->setShortcuts({});
   QString caption = fileName;
   caption = caption.mid(std::max(caption.lastIndexOf('/'), caption.lastIndexOf('\\')) + 1);
   view->setWindowTitle(caption);
@@ -458,6 +480,9 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
   // During a batch the entry waits in PendingWindowMenu.
   if (!FLoadingQuvs) CreateWindowMenuEntry(view);
   child->show();
+  // The area names the tab after the window's caption each time it changes.
+  connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateTabCaptions(); });
+  UpdateTabCaptions();
   // Destroyed children leave the area's list only after their signal: look once they are gone.
   connect(child, &QObject::destroyed, this, [this] {
     QMetaObject::invokeMethod(
@@ -609,24 +634,19 @@ void TMainForm::BringToFront() {
 }
 
 void TMainForm::acOpenQuvExecute() {
-  const bool animate = FSettings->Animated();
-  // In all cases the animation comes back and the command is enabled again.
-  const auto restore = qScopeGuard([this, animate] {
-    FSettings->SetUpdating(true);
-    FSettings->SetToggle(tgAnimated, animate);
-    acOpenQuv->setEnabled(true);
-    FSettings->SetUpdating(false);
-  });
-  FSettings->SetUpdating(true);
-  FSettings->SetToggle(tgAnimated, false);  // views pause while it is off
   int filterIndex = FSettings->OpenFilterIndex();
-  const QStringList names = Dialogs().GetOpenFileNames(
-      this, QStringLiteral("Open"), FSettings->LoadLastDir(), FSettings->OpenFilter(), filterIndex);
-  if (names.isEmpty()) return;
-  // The folder of the chosen files is where the dialog opens next time.
-  FSettings->SetLoadLastDir(QFileInfo(names.front()).absolutePath());
-  FSettings->SetOpenFilterIndex(filterIndex);  // remembered for the dialog; the files' bytes decide
-  FSettings->SetUpdating(false);
+  QStringList names;
+  {
+    // The views stand still and nothing is written while the dialog runs.
+    const TAnimationPause pause;
+    const TSettingsModel::TUpdate update(*FSettings);
+    names = Dialogs().GetOpenFileNames(this, QStringLiteral("Open"), FSettings->LoadLastDir(),
+                                       FSettings->OpenFilter(), filterIndex);
+    if (names.isEmpty()) return;
+    // The folder of the chosen files is where the dialog opens next time.
+    FSettings->SetLoadLastDir(QFileInfo(names.front()).absolutePath());
+    FSettings->SetOpenFilterIndex(filterIndex);  // for the dialog; the files' bytes decide
+  }
   FSettings->Save();
   LoadFiles(names);
 }
@@ -639,12 +659,23 @@ void TMainForm::ShowSettingsDialog() {
   // Made on first use and kept for the program's life.
   auto* dialog = findChild<TSettingsDialog*>(QString(), Qt::FindDirectChildrenOnly);
   if (!dialog) dialog = new TSettingsDialog(FSettings, this);
+  const TAnimationPause pause;
   dialog->exec();
 }
 
 void TMainForm::ShowAboutBox() {
   if (!FAboutBox) FAboutBox = new TAboutBox(this);
   FAboutBox->exec();
+}
+
+void TMainForm::ShowKeysHelp() {
+  if (!FKeysHelp) FKeysHelp = new TKeysHelp(this);
+  // The View and Image Manipulation menus hold the active view's commands: the page tells
+  // their keys with the view's.
+  QList<QAction*> commands;
+  for (QMenu* menu : {FileMenu, SettingsMenu, WindowMenu, HelpMenu}) commands << menu->actions();
+  commands << actions();  // keys without a menu item, such as "Select All Images"
+  FKeysHelp->ShowPage(commands);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -861,8 +892,16 @@ void TMainForm::ApplyStoredPlacement() {
   const TSettingsModel::TUpdate update(*FSettings);
   const TWindowBounds bounds = FSettings->LoadedBounds();
   // A window far too small to use is not restored.
-  const QRect stored(bounds.Left, bounds.Top, std::max(bounds.Width, 120),
-                     std::max(bounds.Height, 80));
+  QRect stored(bounds.Left, bounds.Top, std::max(bounds.Width, 120), std::max(bounds.Height, 80));
+  // Bounds written at another scale factor or on a larger screen are brought onto this one.
+  const QScreen* screen = QGuiApplication::screenAt(stored.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (screen) {
+    const QRect area = screen->availableGeometry();
+    stored.setSize(stored.size().boundedTo(area.size()));
+    stored.moveTo(std::clamp(stored.left(), area.left(), area.right() + 1 - stored.width()),
+                  std::clamp(stored.top(), area.top(), area.bottom() + 1 - stored.height()));
+  }
   if (isMaximized() || isMinimized()) setWindowState(Qt::WindowNoState);
   setGeometry(stored);
   if (storedState == wsMinimized) setWindowState(Qt::WindowMinimized);
@@ -992,6 +1031,15 @@ bool TMainForm::ResolveArchivePath(const QString& path, const QString& innerPath
 }
 
 void TMainForm::ApplicationException(const std::exception& error) {
+  // A damaged file or a failing disk is told plainly; only a programming error asks whether to
+  // end the program.
+  if (IsDataError(error)) {
+    QString text = QString::fromUtf8(error.what());
+    const std::string meaning = ExplainLoadError(error.what());
+    if (!meaning.empty()) text += QStringLiteral("\n\n") + FromStd(meaning);
+    Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Warning, QMessageBox::Ok);
+    return;
+  }
   QString where;
   if (const auto* located = dynamic_cast<const Exception*>(&error)) {
     where = FromStd(FormatLocation(located->Where()));
@@ -1001,14 +1049,20 @@ void TMainForm::ApplicationException(const std::exception& error) {
   }
   const QString text = QStringLiteral("%1\nError message:\n\"%2\"\n\nTerminate application?")
                            .arg(where, QString::fromUtf8(error.what()));
-  const auto answer = Dialogs().Message(this, QStringLiteral("Error at:"), text,
-                                        QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No);
+  // Enter keeps the program and its windows.
+  const auto answer =
+      Dialogs().Message(this, QStringLiteral("Error at:"), text, QMessageBox::Critical,
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
   if (answer == QMessageBox::Yes) Terminate();
 }
 
 void TMainForm::Terminate() {
-  close();  // views closed and settings written first
+  // The error may come from deep inside a view's handler or a batch: nothing is freed here. The
+  // settings are written, every event loop stops, and the windows go once the calls under way
+  // have unwound (the main window's destruction closes them).
   Terminating = true;
+  PendingWindowMenu.clear();
+  FSettings->Save();
   QCoreApplication::exit(0);
 }
 
@@ -1033,6 +1087,27 @@ void TMainForm::ApplyTabs(bool on) {
     MdiArea->setTabsClosable(true);
     MdiArea->setTabsMovable(true);
     MdiArea->setDocumentMode(true);
+  }
+  // Tabs fill the area: there is nothing to arrange.
+  for (QAction* action : {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1,
+                          WindowArrangeAll1, WindowMinimizeAll1, WindowMaximizeAll1})
+    action->setEnabled(!on);
+  UpdateTabCaptions();
+}
+
+// A tab names the file alone (the window caption adds its folder and image) and has the full
+// path as its tip. The area keeps its tabs in the order of its windows' creation list.
+void TMainForm::UpdateTabCaptions() {
+  auto* tabs =
+      MdiArea->viewMode() == QMdiArea::TabbedView ? MdiArea->findChild<QTabBar*>() : nullptr;
+  const QList<QMdiSubWindow*> children = MdiArea->subWindowList(QMdiArea::CreationOrder);
+  if (!tabs || tabs->count() != children.size()) return;
+  for (int i = 0; i < tabs->count(); ++i) {
+    auto* view = qobject_cast<TQuvView*>(children[i]->widget());
+    const QString path = view && !view->FileName.isEmpty() ? view->FileName : QString();
+    if (path.isEmpty()) continue;
+    tabs->setTabText(i, path.mid(std::max(path.lastIndexOf('/'), path.lastIndexOf('\\')) + 1));
+    tabs->setTabToolTip(i, QDir::toNativeSeparators(path));
   }
 }
 
@@ -1064,11 +1139,32 @@ void TMainForm::CreatePaletteActions() {
   SetActionHint(
       acBuiltInPalette,
       QStringLiteral("Built-in Palette|Goes back to the palette the program started with"));
-  connect(acBuiltInPalette, &QAction::triggered, this, [this] { FSettings->SetPaletteFile({}); });
+  connect(acBuiltInPalette, &QAction::triggered, this, [this] {
+    FSettings->SetPaletteFile({});
+    ReportPalette(QStringLiteral("Built-in palette in use: empty pixels are index %1.")
+                      .arg(TransparentIndex));
+  });
+  acTransparentIndex = new QAction(QStringLiteral("Transparent Index\u2026"), this);
+  SetActionHint(acTransparentIndex,
+                QStringLiteral("Transparent Index|Chooses the palette index of empty pixels"));
+  connect(acTransparentIndex, &QAction::triggered, this, [this] { ChooseTransparentIndex(); });
   // What the program started with ("palette.pal" or the built-in table) is what "built-in"
   // goes back to.
   FStartPalette = Palette;
   FStartTransparentIndex = TransparentIndex;
+  FPaletteIndex = TransparentIndex;
+}
+
+// Always shown, so that what is drawn as empty is never a guess; a click chooses another.
+void TMainForm::CreateTransparentIndexButton() {
+  TransparentIndexButton = new QToolButton(this);
+  TransparentIndexButton->setObjectName(QStringLiteral("TransparentIndexButton"));
+  TransparentIndexButton->setAutoRaise(true);
+  TransparentIndexButton->setFocusPolicy(Qt::NoFocus);  // keys stay with the views
+  connect(TransparentIndexButton, &QToolButton::clicked, this,
+          [this] { ChooseTransparentIndex(); });
+  statusBar()->addPermanentWidget(TransparentIndexButton);
+  ApplyPalette(Palette, TransparentIndex);
 }
 
 void TMainForm::acLoadPaletteExecute() {
@@ -1089,27 +1185,63 @@ void TMainForm::acLoadPaletteExecute() {
     return;
   }
   const QString fileName = QFileInfo(names.front()).absoluteFilePath();
-  if (fileName == FSettings->PaletteFile())
-    ApplyPalette(palette, 0);  // the same file read again: its colours may have changed
-  else
-    FSettings->SetPaletteFile(fileName);  // read again on the signal
+  const QString shownName = QFileInfo(fileName).fileName();
+  // A palette file's own empty colour is its entry 0; the user may know better.
+  int index = PaletteFileTransparentIndex;
+  if (!AskTransparentIndex(
+          this,
+          QStringLiteral("Which index of the palette \"%1\" means an empty pixel?").arg(shownName),
+          palette, index))
+    return;
+  // A new file is read again on the signal; the same file again may have new colours.
+  const bool sameFile = fileName == FSettings->PaletteFile();
+  FSettings->SetPalette(fileName, index);
+  if (sameFile) ApplyPalette(palette, uint8_t(index));
+  ReportPalette(QStringLiteral("Palette \"%1\" loaded: empty pixels are index %2.")
+                    .arg(shownName)
+                    .arg(index));
+}
+
+void TMainForm::ChooseTransparentIndex() {
+  int index = TransparentIndex;
+  if (!AskTransparentIndex(
+          this, QStringLiteral("Which index of the palette in use means an empty pixel?"), Palette,
+          index))
+    return;
+  FSettings->SetTransparentIndex(index);
+  ReportPalette(QStringLiteral("Empty pixels are now palette index %1.").arg(index));
+}
+
+// Over the memory line for a while: the palette change itself changes the memory in use.
+void TMainForm::ReportPalette(const QString& text) {
+  constexpr int ShownMs = 10000;
+  statusBar()->showMessage(text, ShownMs);
 }
 
 // The stored palette file at start-up: one that no longer reads leaves the start palette.
 void TMainForm::ApplyStoredPalette() {
-  if (!FSettings->PaletteFile().isEmpty()) ApplyPaletteFile(FSettings->PaletteFile());
+  ApplyPaletteFile(FSettings->PaletteFile());
+}
+
+uint8_t TMainForm::ChosenTransparentIndex(uint8_t paletteIndex) const {
+  const int chosen = FSettings->TransparentIndex();
+  return chosen >= 0 ? uint8_t(chosen) : paletteIndex;
 }
 
 void TMainForm::ApplyPaletteFile(const QString& fileName) {
   if (fileName.isEmpty()) {
-    ApplyPalette(FStartPalette, FStartTransparentIndex);
+    FPaletteIndex = FStartTransparentIndex;
+    ApplyPalette(FStartPalette, ChosenTransparentIndex(FPaletteIndex));
     return;
   }
   try {
     // A palette file names its colour 0 as the empty one, as "palette.pal" does.
-    ApplyPalette(ReadPaletteFile(ToStd(fileName)), 0);
+    const TPalette palette = ReadPaletteFile(ToStd(fileName));
+    FPaletteIndex = PaletteFileTransparentIndex;
+    ApplyPalette(palette, ChosenTransparentIndex(FPaletteIndex));
   } catch (const std::exception& error) {
     ConsoleLog(LogLevel::Warning, Format("%s The start palette is used instead.", error.what()));
+    FPaletteIndex = FStartTransparentIndex;
     ApplyPalette(FStartPalette, FStartTransparentIndex);
   }
 }
@@ -1118,6 +1250,11 @@ void TMainForm::ApplyPalette(const TPalette& palette, uint8_t transparentIndex) 
   Palette = palette;
   TransparentIndex = transparentIndex;
   for (TQuvView* view : Views()) view->SetPalette(palette, transparentIndex);
+  if (!TransparentIndexButton) return;
+  TransparentIndexButton->setText(QStringLiteral("Transparent index: %1").arg(transparentIndex));
+  TransparentIndexButton->setToolTip(
+      QStringLiteral("Pixels of palette index %1 are empty. Click to choose another index.")
+          .arg(transparentIndex));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -28,9 +28,11 @@ class QLabel;
 class QMimeData;
 class QMdiSubWindow;
 class QToolBar;
+class QToolButton;
 class TQuvView;
 class TFileSystem;
 class TAboutBox;
+class TKeysHelp;
 class TQuvLoader;
 class TQuvCloser;
 class TSettingsModel;
@@ -70,8 +72,9 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
           *acExportFrameWhenExportFrameData = nullptr;
   // The viewer's own commands: tabs, palettes, selecting every image of the list.
   QAction *acTabs = nullptr, *acLoadPalette = nullptr, *acBuiltInPalette = nullptr,
-          *acSelectAll = nullptr;
+          *acTransparentIndex = nullptr, *acSelectAll = nullptr;
   QAction *acNewQuv = nullptr, *acSave = nullptr, *acSaveAs = nullptr;
+  QAction* acKeysHelp = nullptr;  // Help ▸ Keys and Mouse (F1)
   QAction *WindowCascade1 = nullptr, *WindowTileHorizontal1 = nullptr,
           *WindowTileVertical1 = nullptr, *WindowArrangeAll1 = nullptr,
           *WindowMinimizeAll1 = nullptr, *WindowMaximizeAll1 = nullptr;
@@ -102,8 +105,10 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   QAction* WindowMenuEntry(TQuvView* view) const;
   bool ResolveArchivePath(const QString& path, const QString& innerPath, QString& archiveFile,
                           QString& innerOut);
-  void ApplicationException(const std::exception& error);  // "Error at:" dialog
-  QList<TQuvView*> Views() const;                          // every open view window, in MDI order
+  // A programming error: the "Error at:" dialog (Enter keeps working); a data error (a damaged
+  // file, a failing disk): a plain box.
+  void ApplicationException(const std::exception& error);
+  QList<TQuvView*> Views() const;  // every open view window, in MDI order
   TQuvView* ActiveView() const override;
   QList<QMdiSubWindow*> ChildWindows() const override;
   QString ProgramFolder() const;  // folder of the program file
@@ -127,6 +132,7 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
 
   void ShowSettingsDialog();  // acSettings
   void ShowAboutBox();        // acAbout
+  void ShowKeysHelp();        // acKeysHelp: not modal, kept
   // The open flow after the dialog: the load progress dialog with these names (archives
   // through the archive picker first).
   void LoadFiles(const QStringList& names);
@@ -146,15 +152,20 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   bool FirstRun() const { return FFirstRun; }
   // The key events Ctrl+Tab and Ctrl+Shift+Tab switch children here rather than in QMdiArea.
   bool HandleSwitchKey(QEvent* event);
-  // Ends the program in order: views closed, settings written, the event loop stopped.
+  // Ends the program in order: settings written, every event loop stopped; the views close when
+  // the main window goes.
   void Terminate();
 
   // The stored palette file, read once the settings are: one that no longer reads leaves the
   // palette the program started with, with a warning in the log.
   void ApplyStoredPalette();
-  // The palette of new views, and of the open ones, which draw again.
+  // The palette of new views, and of the open ones, which draw again (decoded again when the
+  // transparent index changed); the status bar shows the index.
   void ApplyPalette(const TPalette& palette, uint8_t transparentIndex);
   void acLoadPaletteExecute();
+  // The status bar's index button: asks the index of empty pixels for the palette in use.
+  void ChooseTransparentIndex();
+  QToolButton* TransparentIndexButton = nullptr;
   // The local files of a drop: folders give their Quv files.
   static QStringList DroppedFiles(const QMimeData* data);
   void OpenDroppedFiles(const QStringList& files);
@@ -179,7 +190,13 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   void CreatePaletteActions();
   void PlaceOnFirstStart();
   void ApplyTabs(bool on);
+  void UpdateTabCaptions();
   void ApplyPaletteFile(const QString& fileName);
+  // The index the user chose, or paletteIndex (the palette's own) when there is no choice.
+  uint8_t ChosenTransparentIndex(uint8_t paletteIndex) const;
+  void CreateTransparentIndexButton();
+  // What a palette command did, in the status bar.
+  void ReportPalette(const QString& text);
   void CreateSettingsActions();
   void CreateWindowActions();
   void CreateMenus();
@@ -226,8 +243,10 @@ class TMainForm : public QMainWindow, public IQuvBatchHost {
   uint64_t FLastMemory = UINT64_MAX;
   QTimer* FWindowSaveTimer = nullptr;  // one write per move, resize or state change
   TAboutBox* FAboutBox = nullptr;
+  TKeysHelp* FKeysHelp = nullptr;
   TQuvLoader* FQuvLoader = nullptr;
   TQuvCloser* FQuvCloser = nullptr;
   TPalette FStartPalette{};
   uint8_t FStartTransparentIndex = 9;
+  uint8_t FPaletteIndex = 9;  // the own transparent index of the palette in use
 };

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -40,18 +41,40 @@ int FloorDiv(int a, int b) {
   return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
+// The canvas never grows past this side for zooms below 1x, unless the widget itself is larger.
+constexpr int MaxCanvasSide = 4096;
+
 }  // namespace
 
-int PixelScale(int zoom, qreal devicePixelRatio) {
-  return std::max(1, int(std::lround(zoom * std::max<qreal>(devicePixelRatio, 0.01))));
+qreal PixelScale(int zoom, qreal devicePixelRatio) {
+  const qreal dpr = std::max<qreal>(devicePixelRatio, 0.01);
+  if (zoom < 0) return qreal(std::max(1, int(std::lround(dpr)))) / -zoom;
+  return std::max(1, int(std::lround(zoom * dpr)));
 }
 
-void PaintScaledCanvas(QPainter& painter, const QImage& canvas, int scale, const QRect& area,
+QColor CrosshairColourOn(const QColor& background) {
+  // Magenta unless every channel of the background lies near magenta's.
+  const int apart = std::max({std::abs(background.red() - CrosshairColour.red()),
+                              std::abs(background.green() - CrosshairColour.green()),
+                              std::abs(background.blue() - CrosshairColour.blue())});
+  return apart >= 128 ? CrosshairColour : CrosshairAltColour;
+}
+
+void PaintScaledCanvas(QPainter& painter, const QImage& canvas, qreal scale, const QRect& area,
                        int checkerCell) {
-  if (area.isEmpty()) return;
+  if (area.isEmpty() || scale <= 0) return;
   if (checkerCell > 0) painter.fillRect(area, QBrush(CheckerTile(checkerCell)));
-  const QRect source = QRect(QPoint(FloorDiv(area.left(), scale), FloorDiv(area.top(), scale)),
-                             QPoint(FloorDiv(area.right(), scale), FloorDiv(area.bottom(), scale)))
+  // Below 1x a physical pixel shows one of `block` canvas pixels: the source is widened to whole
+  // blocks, so that every repaint picks the same ones.
+  const int block = scale < 1 ? std::max(1, int(std::lround(1 / scale))) : 1;
+  auto first = [&](int physical) {
+    return FloorDiv(int(std::floor(physical / scale)), block) * block;
+  };
+  auto last = [&](int physical) {
+    return (FloorDiv(int(std::ceil((physical + 1) / scale)) - 1, block) + 1) * block - 1;
+  };
+  const QRect source = QRect(QPoint(first(area.left()), first(area.top())),
+                             QPoint(last(area.right()), last(area.bottom())))
                            .intersected(canvas.rect());
   if (source.isEmpty()) return;
   // Without the smooth-transform hint the raster engine scales by nearest neighbour; the first
@@ -59,9 +82,9 @@ void PaintScaledCanvas(QPainter& painter, const QImage& canvas, int scale, const
   painter.save();
   painter.setClipRect(area, Qt::IntersectClip);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  painter.drawImage(QRect(source.x() * scale, source.y() * scale, source.width() * scale,
-                          source.height() * scale),
-                    canvas, source);
+  painter.drawImage(QRectF(source.x() * scale, source.y() * scale, source.width() * scale,
+                           source.height() * scale),
+                    canvas, QRectF(source));
   painter.restore();
 }
 
@@ -73,8 +96,8 @@ TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
   FCanvas.fill(Qt::white);
 }
 
-void TPaintBox::SetGeometry(int scale, const QSize& size) {
-  scale = std::max(1, scale);
+void TPaintBox::SetGeometry(qreal scale, const QSize& size) {
+  if (!(scale > 0)) scale = 1;
   const bool rescaled = scale != FScale;
   FScale = scale;
   resize(size.expandedTo(QSize(1, 1)));
@@ -115,6 +138,12 @@ void TPaintBox::DrawImage(const QPoint& at, const QImage& image, qreal opacity) 
   UpdateCanvasRect(area);
 }
 
+void TPaintBox::SetMessage(const QString& text) {
+  if (text == FMessage) return;
+  FMessage = text;
+  update();
+}
+
 void TPaintBox::SetMarks(const TCanvasMarks& marks) {
   if (marks == FMarks) return;
   UpdateMarks(FMarks);
@@ -127,14 +156,20 @@ QPoint TPaintBox::CanvasPixelAt(const QPointF& pos) const {
   return QPoint(int(std::floor(pos.x() * dpr / FScale)), int(std::floor(pos.y() * dpr / FScale)));
 }
 
+QRect TPaintBox::PhysicalRect(const QRect& canvasRect) const {
+  const int left = int(std::floor(canvasRect.x() * FScale));
+  const int top = int(std::floor(canvasRect.y() * FScale));
+  const int right = int(std::ceil((canvasRect.x() + canvasRect.width()) * FScale));
+  const int bottom = int(std::ceil((canvasRect.y() + canvasRect.height()) * FScale));
+  return QRect(left, top, right - left, bottom - top);
+}
+
 QPointF TPaintBox::WidgetPoint(const QPointF& canvasPoint) const {
   return canvasPoint * FScale / devicePixelRatioF();
 }
 
 QRect TPaintBox::WidgetRect(const QRect& canvasRect) const {
-  return FromPhysical(QRect(canvasRect.x() * FScale, canvasRect.y() * FScale,
-                            canvasRect.width() * FScale, canvasRect.height() * FScale),
-                      devicePixelRatioF());
+  return FromPhysical(PhysicalRect(canvasRect), devicePixelRatioF());
 }
 
 // Opaque over the background colour; clear where the checkerboard is to show.
@@ -167,9 +202,44 @@ void TPaintBox::paintEvent(QPaintEvent* event) {
   // From here on one unit is one physical pixel, so the scaled canvas meets the screen's grid.
   painter.scale(1 / dpr, 1 / dpr);
   const int cell = FCheckerboard ? std::max(1, int(std::lround(8 * dpr))) : 0;
-  for (const QRect& rect : event->region())
-    PaintScaledCanvas(painter, FCanvas, FScale, ToPhysical(rect, dpr), cell);
+  // Below 1x a large widget may reach past the canvas: the background shows there.
+  const QRect canvasArea = PhysicalRect(FCanvas.rect());
+  for (const QRect& rect : event->region()) {
+    const QRect area = ToPhysical(rect, dpr);
+    if (!FCheckerboard && !canvasArea.contains(area))
+      for (const QRect& beyond : QRegion(area).subtracted(canvasArea))
+        painter.fillRect(beyond, FBackground);
+    PaintScaledCanvas(painter, FCanvas, FScale, area, cell);
+  }
   PaintMarks(painter);
+  PaintMessage(painter);
+}
+
+void TPaintBox::PaintMessage(QPainter& painter) {
+  if (FMessage.isEmpty()) return;
+  QRect visible = visibleRegion().boundingRect();
+  if (visible.isEmpty()) visible = rect();
+  // Scrolling moves what was painted: once the visible part changed, the box is placed anew.
+  if (visible != FMessageArea) {
+    FMessageArea = visible;
+    update();
+  }
+  const int margin = 8;
+  const QRect room = visible.adjusted(2 * margin, 2 * margin, -2 * margin, -2 * margin);
+  const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+  QRect text = painter.fontMetrics().boundingRect(
+      QRect(0, 0, std::max(40, std::min(room.width(), 480)), std::max(20, room.height())), flags,
+      FMessage);
+  text.moveCenter(visible.center());
+  painter.save();
+  painter.resetTransform();
+  painter.setFont(font());
+  const QRect box = text.adjusted(-margin, -margin, margin, margin);
+  painter.fillRect(box, MessageBackground);
+  painter.setPen(MessageText);
+  painter.drawRect(box.adjusted(0, 0, -1, -1));
+  painter.drawText(text, flags, FMessage);
+  painter.restore();
 }
 
 void TPaintBox::PaintMarks(QPainter& painter) const {
@@ -177,8 +247,7 @@ void TPaintBox::PaintMarks(QPainter& painter) const {
   auto outline = [&](const QRect& rect, const QColor& colour) {
     if (rect.isEmpty()) return;
     // Just outside the pixels, so none of them is hidden.
-    const QRect r(rect.x() * FScale, rect.y() * FScale, rect.width() * FScale,
-                  rect.height() * FScale);
+    const QRect r = PhysicalRect(rect);
     const QRect around = r.adjusted(-line, -line, line, line);
     painter.fillRect(QRect(around.left(), around.top(), around.width(), line), colour);
     painter.fillRect(QRect(around.left(), r.bottom() + 1, around.width(), line), colour);
@@ -192,17 +261,22 @@ void TPaintBox::PaintMarks(QPainter& painter) const {
     const qreal dpr = devicePixelRatioF();
     const int fullWidth = int(std::ceil(width() * dpr));
     const int fullHeight = int(std::ceil(height() * dpr));
-    const int x = FMarks.HotSpot->x() * FScale + (FScale - line) / 2;
-    const int y = FMarks.HotSpot->y() * FScale + (FScale - line) / 2;
-    painter.fillRect(QRect(0, y, fullWidth, line), CrosshairColour);
-    painter.fillRect(QRect(x, 0, line, fullHeight), CrosshairColour);
+    const int x = int(std::floor(FMarks.HotSpot->x() * FScale + (FScale - line) / 2));
+    const int y = int(std::floor(FMarks.HotSpot->y() * FScale + (FScale - line) / 2));
+    // Told apart from what lies behind the frames.
+    const QColor colour = CrosshairColourOn(FCheckerboard ? CheckerLight : FBackground);
+    painter.fillRect(QRect(0, y, fullWidth, line), colour);
+    painter.fillRect(QRect(x, 0, line, fullHeight), colour);
   }
 }
 
 void TPaintBox::RemakeCanvas() {
   const qreal dpr = devicePixelRatioF();
-  const QSize wanted(std::max(1, int(std::ceil(width() * dpr / FScale))),
-                     std::max(1, int(std::ceil(height() * dpr / FScale))));
+  auto side = [&](int length) {
+    const int physical = int(std::ceil(length * dpr));
+    return std::clamp(int(std::ceil(length * dpr / FScale)), 1, std::max(MaxCanvasSide, physical));
+  };
+  const QSize wanted(side(width()), side(height()));
   if (wanted == FCanvas.size()) return;
   FCanvas = QImage(wanted, CanvasFormat());
   FCanvas.fill(FCheckerboard ? QColor(Qt::transparent) : FBackground);

@@ -11,6 +11,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include "AnimationPauseU.h"
+#include "ApplicationU.h"
 #include "QuvViewU.h"
 #include "SelectU.h"
 #include "SettingsModelU.h"
@@ -24,6 +26,7 @@ TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* o
         this, [this] { close(); }, Qt::QueuedConnection);
   });
   PickFiles = [this](QString& filter, QStringList& results, const QString& archive, bool multi) {
+    const TAnimationPause pause;  // the picker comes before the batch's own dialog
     return SelectFilesInHpi(filter, results, archive, multi, parentWidget());
   };
 }
@@ -49,11 +52,21 @@ void TQuvLoader::Add(const QString& entry) {
   } else {
     QString filter = FSettings->ArchiveSearchFilter();
     QStringList results;
-    if (!PickFiles(filter, results, name, true)) return;
+    try {
+      if (!PickFiles(filter, results, name, true)) return;
+    } catch (const std::exception& error) {
+      ReportError(error);  // the other names of the batch still open
+      return;
+    }
     FSettings->SetArchiveSearchFilter(filter);  // the picker may have changed it
     for (QString inner : results) Items.append({name, name + '/' + inner.replace('\\', '/')});
   }
   ShowMaximum();
+}
+
+void TQuvLoader::ReportError(const std::exception& error) {
+  TApplication* app = TApplication::Instance();
+  if (app && app->OnError) app->OnError(error);
 }
 
 void TQuvLoader::ShowMaximum() {
@@ -95,7 +108,11 @@ void TQuvLoader::FormActivate() {
     ProgressBar->setValue(int(i) + 1);
     CurrentQuvIndex->setText(QString::number(i + 1));
     CurrentQuv->setText(item.FileName.mid(item.FileName.lastIndexOf('/') + 1));
-    Open(item.Source, item.FileName);
+    try {
+      Open(item.Source, item.FileName);
+    } catch (const std::exception& error) {
+      ReportError(error);  // one file's error does not end the batch
+    }
     QCoreApplication::processEvents();
     if (FHost->IsTerminating()) return;
     if (Aborted) break;

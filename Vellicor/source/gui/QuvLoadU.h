@@ -4,6 +4,7 @@
 // searched through the archive picker before the dialog shows the files it opens.
 #include <QList>
 #include <QStringList>
+#include <exception>
 #include <functional>
 
 #include "QuvProgressU.h"
@@ -50,6 +51,8 @@ class TQuvLoader : public TQuvProgressDialog {
  private:
   void Open(const QString& source, const QString& fileName);
   void ShowMaximum();
+  // To the application's error report (a plain box for a damaged file).
+  void ReportError(const std::exception& error);
 
   TSettingsModel* FSettings;
   int FOpened = 0;

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "AnimationPauseU.h"
+
 TQuvProgressDialog::TQuvProgressDialog(IQuvBatchHost* host, QWidget* owner, const QString& caption)
     : QDialog(owner), FHost(host) {
   setWindowTitle(caption);
@@ -35,6 +37,8 @@ QLabel* TQuvProgressDialog::AddValueRow(const QString& caption) {
 }
 
 int TQuvProgressDialog::RunBatch() {
+  // The views stand still while the batch runs, those it opens too, until the dialog closes.
+  const TAnimationPause pause;
   FArmed = true;
   return exec();
 }

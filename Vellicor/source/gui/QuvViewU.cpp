@@ -26,6 +26,7 @@
 #include <iterator>
 #include <limits>
 
+#include "AnimationPauseU.h"
 #include "ArchivePathU.h"
 #include "ConsoleU.h"
 #include "DialogsU.h"
@@ -64,6 +65,7 @@ constexpr qreal OnionSkinOpacity = 0.3;
 constexpr int WheelStep = 120;  // one notch of a mouse wheel
 
 QString ZoomText(int zoom) {
+  if (zoom < 0) return QStringLiteral("1/%1\u00d7").arg(-zoom);
   return QStringLiteral("%1\u00d7").arg(zoom);
 }
 
@@ -87,8 +89,7 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
       FPalette(palette),
       FTransparentIndex(transparentIndex),
       FZoom(NormalizeZoom(settings->Zoom())),
-      FFit(settings->Fit()),
-      FPlaying(settings->Animated()) {
+      FFit(settings->Fit() || settings->FitNewViews()) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Vellicor"));
   resize(729, 550);
@@ -127,9 +128,11 @@ void TQuvView::ConnectSettings() {
   });
   connect(FSettings, &TSettingsModel::canvasAidsChanged, this, [this] { RepaintImage(); });
   // The global command sets every view going or stops it; Space then plays or pauses one view.
-  // Dialogs that pause the animation meanwhile do so while Updating, and leave the views alone.
+  // A state read from the settings file (while Updating) leaves the views' own states alone.
   connect(FSettings, &TSettingsModel::toggleChanged, this, [this](TToggle toggle, bool on) {
-    if (toggle == tgAnimated && !FSettings->Updating()) SetPlaying(on);
+    if (toggle != tgAnimated) return;
+    if (!FSettings->Updating()) SetPlaying(on);
+    UpdatePlayControls();
   });
   connect(FSettings, &TSettingsModel::exportOptionsChanged, this, [this] { CopyExportOptions(); });
   connect(FSettings, &TSettingsModel::animationSpeedChanged, this,
@@ -227,23 +230,24 @@ void TQuvView::CreateViewActions() {
   connect(acFit, &QAction::triggered, this, [this](bool on) { SetFit(on); });
 }
 
-// The playback keys answer on the canvas and on the list alike; Up and Down are the list's own
-// there, and Space on the canvas also pans while held (see CanvasKeyEvent).
+// The playback keys answer wherever the focus is inside the view: on the canvas, the list, a
+// check box or a slider. A text field (the filter, the speed) claims its keys first, and so
+// does the canvas its Space, which pans while held (see CanvasKeyEvent). Up and Down are the
+// list's own there.
 void TQuvView::CreateKeys() {
-  auto key = [this](QWidget* owner, int code, auto handler) {
-    new QShortcut(QKeySequence(code), owner, this, handler, Qt::WidgetShortcut);
+  auto key = [this](QWidget* owner, int code, Qt::ShortcutContext context, auto handler) {
+    new QShortcut(QKeySequence(code), owner, this, handler, context);
   };
-  for (QWidget* owner : {static_cast<QWidget*>(PaintBox), static_cast<QWidget*>(QuvImageList)}) {
-    for (int code : {int(Qt::Key_Left), int(Qt::Key_Comma)})
-      key(owner, code, [this] { Guarded([this] { StepFrame(-1); }); });
-    for (int code : {int(Qt::Key_Right), int(Qt::Key_Period)})
-      key(owner, code, [this] { Guarded([this] { StepFrame(1); }); });
-    key(owner, Qt::Key_Home, [this] { Guarded([this] { ShowEndFrame(false); }); });
-    key(owner, Qt::Key_End, [this] { Guarded([this] { ShowEndFrame(true); }); });
-  }
-  key(PaintBox, Qt::Key_Up, [this] { SelectNeighbour(-1); });
-  key(PaintBox, Qt::Key_Down, [this] { SelectNeighbour(1); });
-  key(QuvImageList, Qt::Key_Space, [this] { SetPlaying(!FPlaying); });
+  const auto inView = Qt::WidgetWithChildrenShortcut;
+  for (int code : {int(Qt::Key_Left), int(Qt::Key_Comma)})
+    key(this, code, inView, [this] { Guarded([this] { StepFrame(-1); }); });
+  for (int code : {int(Qt::Key_Right), int(Qt::Key_Period)})
+    key(this, code, inView, [this] { Guarded([this] { StepFrame(1); }); });
+  key(this, Qt::Key_Home, inView, [this] { Guarded([this] { ShowEndFrame(false); }); });
+  key(this, Qt::Key_End, inView, [this] { Guarded([this] { ShowEndFrame(true); }); });
+  key(this, Qt::Key_Space, inView, [this] { TogglePlaying(); });
+  key(PaintBox, Qt::Key_Up, Qt::WidgetShortcut, [this] { SelectNeighbour(-1); });
+  key(PaintBox, Qt::Key_Down, Qt::WidgetShortcut, [this] { SelectNeighbour(1); });
 }
 
 QList<QAction*> TQuvView::ExportActions() const {
@@ -353,8 +357,20 @@ QWidget* TQuvView::CreateDrawingArea(QWidget* parent) {
   return PaintScroll;
 }
 
+// The list under its filter box; the list's own type-ahead still jumps to a name.
 QTreeWidget* TQuvView::CreateListPane() {
-  auto* list = new QTreeWidget(Splitter1);
+  auto* pane = new QWidget(Splitter1);
+  auto* paneLayout = new QVBoxLayout(pane);
+  paneLayout->setContentsMargins(0, 0, 0, 0);
+  paneLayout->setSpacing(2);
+  ImageFilter = new QLineEdit(pane);
+  ImageFilter->setPlaceholderText(QStringLiteral("Filter images"));
+  ImageFilter->setToolTip(QStringLiteral("Lists only the images whose names hold this text"));
+  ImageFilter->setClearButtonEnabled(true);
+  connect(ImageFilter, &QLineEdit::textChanged, this, &TQuvView::FilterImages);
+  paneLayout->addWidget(ImageFilter);
+  auto* list = new QTreeWidget(pane);
+  paneLayout->addWidget(list, 1);
   list->setColumnCount(3);
   list->setHeaderLabels(
       {QStringLiteral("Image Name"), QStringLiteral("Animated"), QStringLiteral("Frames")});
@@ -370,8 +386,9 @@ QTreeWidget* TQuvView::CreateListPane() {
   list->header()->setStretchLastSection(false);
   // Columns may be dragged down to one pixel; the main window's timer keeps them at least that.
   list->header()->setMinimumSectionSize(1);
-  list->setColumnWidth(0, 80);
-  list->setColumnWidth(1, 60);
+  // Never narrower than the captions themselves.
+  list->setColumnWidth(0, std::max(80, list->header()->sectionSizeHint(0)));
+  list->setColumnWidth(1, std::max(60, list->header()->sectionSizeHint(1)));
   list->setToolTip(QStringLiteral(
       "Select the image from the QUV you wish to view. Right click for a popup menu."));
   list->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -432,6 +449,7 @@ QWidget* TQuvView::CreateAttributesGrid(QWidget* parent) {
   return ImageAttributes;
 }
 
+// Long: the panel's controls and play buttons, laid out top to bottom.
 QWidget* TQuvView::CreateAnimationPanel(QWidget* parent) {
   AnimationPanel = new QWidget(parent);
   AnimationPanel->setMinimumWidth(120);
@@ -454,14 +472,24 @@ QWidget* TQuvView::CreateAnimationPanel(QWidget* parent) {
   FrameTrackBar = makeTrackBar();
   SubFrameTrackBar = makeTrackBar();
   SubFrameTrackBar->hide();
-  animationLayout->addWidget(FrameTrackBar);
+  // The playback buttons lead the frame slider's row.
+  auto* frameRow = new QHBoxLayout;
+  frameRow->setSpacing(2);
+  frameRow->addWidget(CreatePlayControls(AnimationPanel));
+  frameRow->addWidget(FrameTrackBar, 1);
+  animationLayout->addLayout(frameRow);
   animationLayout->addWidget(SubFrameTrackBar);
   // The frame sliders above, the speed below, set apart by a line.
   auto* line = new QFrame(AnimationPanel);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
   animationLayout->addWidget(line);
-  animationLayout->addWidget(new QLabel(QStringLiteral("Animation Speed"), AnimationPanel));
+  auto* speedCaption = new QHBoxLayout;
+  speedCaption->addWidget(new QLabel(QStringLiteral("Animation Speed"), AnimationPanel));
+  speedCaption->addStretch(1);
+  PlayState = new QLabel(AnimationPanel);
+  speedCaption->addWidget(PlayState);
+  animationLayout->addLayout(speedCaption);
   AnimationSpeedSelector = new QSpinBox(AnimationPanel);
   // No limits: the change handler decides what text counts.
   AnimationSpeedSelector->setRange(std::numeric_limits<int>::min(),
@@ -484,8 +512,51 @@ QWidget* TQuvView::CreateAnimationPanel(QWidget* parent) {
   connect(AnimationSpeedSelector, &QSpinBox::textChanged, this,
           [this] { Guarded([this] { AnimationSpeedSelectorChange(); }); });
   connect(AnimationSpeedSelector, &QSpinBox::valueChanged, this, &TQuvView::UpdateSpeedUnit);
+  // A finished entry below the timer's smallest interval becomes that interval.
+  connect(AnimationSpeedSelector, &QSpinBox::editingFinished, this, [this] {
+    const int speed = AnimationSpeedSelector->value();
+    if (speed >= 0 && speed < MinimumTimerInterval)
+      AnimationSpeedSelector->setValue(MinimumTimerInterval);
+  });
   UpdateSpeedUnit();
+  UpdatePlayControls();
   return AnimationPanel;
+}
+
+// Step back, play or pause, step on: the playback keys as buttons.
+QWidget* TQuvView::CreatePlayControls(QWidget* parent) {
+  auto* row = new QWidget(parent);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  auto button = [this, row, layout](QStyle::StandardPixmap icon, const QString& tip) {
+    auto* b = new QToolButton(row);
+    b->setIcon(style()->standardIcon(icon));
+    b->setToolTip(tip);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);  // the keys work anywhere in the view
+    layout->addWidget(b);
+    return b;
+  };
+  StepBackButton = button(QStyle::SP_MediaSeekBackward, QStringLiteral("Previous frame (Left)"));
+  PlayButton = button(QStyle::SP_MediaPause, QString());
+  StepOnButton = button(QStyle::SP_MediaSeekForward, QStringLiteral("Next frame (Right)"));
+  connect(StepBackButton, &QToolButton::clicked, this,
+          [this] { Guarded([this] { StepFrame(-1); }); });
+  connect(StepOnButton, &QToolButton::clicked, this, [this] { Guarded([this] { StepFrame(1); }); });
+  connect(PlayButton, &QToolButton::clicked, this, [this] { TogglePlaying(); });
+  return row;
+}
+
+// The button offers what a press does; the caption says when the view stands still.
+void TQuvView::UpdatePlayControls() {
+  if (!PlayButton || !PlayState) return;
+  const bool playing = Playing();
+  PlayButton->setIcon(
+      style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+  PlayButton->setToolTip(playing ? QStringLiteral("Pause (Space)")
+                                 : QStringLiteral("Play (Space)"));
+  PlayState->setText(playing ? QString() : QStringLiteral("Paused"));
 }
 
 void TQuvView::CreateMenus() {
@@ -794,13 +865,15 @@ void TQuvView::SelectImage(const QString& name) {
 
   ImageReady = false;
   image->CurrentFrame = 0;
-  TFrontEndImageFrame* first = image->GetFrame(0);
+  TFrontEndImageFrame* first = FetchFrame(0);
   CurrentFrameObject = DisplayedFrame = first;
-  if (!first) return;
+  if (!first) {
+    PaintBox->SetMessage(FrameErrorAt(image->Image, 0));
+    return;
+  }
 
-  const TBitmap& bitmap = first->GetBitmap();
-  ImageWidth->setText(QString::number(bitmap.Width()));
-  ImageHeight->setText(QString::number(bitmap.Height()));
+  ImageWidth->setText(QString::number(first->Frame->Width));
+  ImageHeight->setText(QString::number(first->Frame->Height));
   SubFrameCount->setText(QString::number(first->SubFrameCount));
   FrameCount->setText(QString::number(image->FrameCount));
   CurrentFrame->setText(QStringLiteral("1"));
@@ -836,6 +909,7 @@ void TQuvView::ClearImage() {
   ImageAttributesPanel->hide();
   FOnionRect = QRect();
   PaintBox->SetMarks({});
+  PaintBox->SetMessage(QString());
   PixelStatus->clear();
   FramePosition->clear();
   PaintBoxPaint();
@@ -845,8 +919,8 @@ void TQuvView::ClearImage() {
 
 void TQuvView::SetSubFrameMode(bool on) {
   if (on == SubFrameMode || !CurrentImage) return;
-  TFrontEndImageFrame* current = CurrentImage->GetFrame(CurrentImage->CurrentFrame);
-  if (on && current && current->SubFrameCount > 0) {
+  TFrontEndImageFrame* current = FetchFrame(CurrentImage->CurrentFrame);
+  if (on && current && current->SubFrameCount > 0 && !IsDamaged(current)) {
     SubFrameMode = true;
     SubFrameTrackBar->show();
     CurrentSubFrameLabel->show();
@@ -891,8 +965,11 @@ void TQuvView::ShowFrame(int index) {
     }
     EraseFrame(DisplayedFrame);
     CurrentImage->CurrentFrame = index;
-    DisplayedFrame = CurrentImage->GetFrame(index);
-    if (!DisplayedFrame) return;
+    DisplayedFrame = FetchFrame(index);
+    if (!DisplayedFrame) {
+      PaintBox->SetMessage(FrameErrorAt(CurrentImage->Image, index));
+      return;
+    }
     SubFrameCount->setText(QString::number(DisplayedFrame->SubFrameCount));
   }
   DrawFrame(DisplayedFrame);
@@ -936,6 +1013,13 @@ QPoint TQuvView::FramePlacement(TFrontEndImageFrame* frame) const {
 
 void TQuvView::DrawFrame(TFrontEndImageFrame* frame) {
   if (!frame || !frame->Frame) return;
+  // What was read of a damaged frame is not drawn: the canvas says why instead.
+  const QString damage = DamageOf(frame);
+  PaintBox->SetMessage(damage);
+  if (!damage.isEmpty()) {
+    PaintBox->SetMarks({});
+    return;
+  }
   if (!FSettings->AutoCentre()) {
     // A sub-frame canvas may reach beyond the frames' one: the scroll range follows it.
     const QRect placed(FramePlacement(frame), QSize(frame->Frame->Width, frame->Frame->Height));
@@ -979,8 +1063,51 @@ TFrontEndImageFrame* TQuvView::OnionFrame(TFrontEndImageFrame* frame) {
   if (!CurrentImage || CurrentImage->FrameCount < 2) return nullptr;
   const int count = CurrentImage->FrameCount;
   const int index = std::clamp(data->Index, 0, count - 1);
-  TFrontEndImageFrame* previous = CurrentImage->GetFrame((index + count - 1) % count);
-  return previous && previous->Frame ? previous : nullptr;
+  TFrontEndImageFrame* previous = FetchFrame((index + count - 1) % count);
+  return previous && previous->Frame && !IsDamaged(previous) ? previous : nullptr;
+}
+
+TFrontEndImageFrame* TQuvView::FetchFrame(int index) {
+  try {
+    return CurrentImage->GetFrame(index);
+  } catch (const std::exception& error) {
+    if (!IsDataError(error)) throw;
+    NoteFrameError(index, error.what());
+  }
+  try {
+    return CurrentImage->GetFrame(index);  // as far as it was read
+  } catch (const std::exception& error) {
+    if (!IsDataError(error)) throw;
+    return nullptr;
+  }
+}
+
+void TQuvView::NoteFrameError(int index, const std::string& message) {
+  QString& noted = FFrameErrors[{CurrentImage->Image, index}];
+  if (!noted.isEmpty()) return;
+  noted = FromStd(FrameErrorSentence(index, CurrentImage->Name, message));
+  FrameErrors << noted;
+  // The details stay open or closed as the user left them.
+  WarningsDetails->setText((FrameErrors + LoadWarnings).join('\n'));
+  UpdateWarningsSummary();
+  WarningsBar->show();
+}
+
+bool TQuvView::IsDamaged(const TFrontEndImageFrame* frame) {
+  return frame && frame->Frame && frame->Frame->TopFrame()->LoadFailed;
+}
+
+QString TQuvView::FrameErrorAt(const TImage* image, int index) const {
+  const auto noted = FFrameErrors.find({image, index});
+  return noted == FFrameErrors.end() ? QString() : noted->second;
+}
+
+QString TQuvView::DamageOf(const TFrontEndImageFrame* frame) const {
+  if (!IsDamaged(frame)) return QString();
+  const TImageFrame* top = frame->Frame->TopFrame();
+  const QString noted = FrameErrorAt(top->Image, top->Index);
+  if (!noted.isEmpty()) return noted;
+  return FromStd(FrameErrorSentence(top->Index, top->Image ? top->Image->Name : "", ""));
 }
 
 void TQuvView::UpdateMarks(TFrontEndImageFrame* frame) {
@@ -1030,9 +1157,9 @@ void TQuvView::RepaintImage() {
 
 void TQuvView::TimerTimer() {
   Guarded([this] {
-    // A dialog that holds the animation turns the setting off while Updating.
-    const bool held = FSettings->Updating() && !FSettings->Animated();
-    if (FPlaying && !held && DisplayedFrame) ShowFrame(DisplayedFrame->NextIndex);
+    // The Animate setting and the view's own play state both, and no dialog holding every view.
+    if (Playing() && !TAnimationPause::Active() && DisplayedFrame)
+      ShowFrame(DisplayedFrame->NextIndex);
   });
 }
 
@@ -1044,7 +1171,7 @@ void TQuvView::FrameTrackBarChange() {
   if (FSettings->ViewSubFrames()) {
     CurrentImage->CurrentFrame = position - 1;
     SetSubFrameMode(false);
-    TFrontEndImageFrame* frame = CurrentImage->GetFrame(position - 1);
+    TFrontEndImageFrame* frame = FetchFrame(position - 1);
     SetSubFrameMode(frame && frame->SubFrameCount > 1);
   }
   if (SubFrameMode) {
@@ -1075,7 +1202,7 @@ void TQuvView::PreloadFrames(bool on) {
   for (int64_t i = first; i <= last && all; ++i) all = CurrentImage->IsFrameCreated(int32_t(i));
   if (all) return;
   TWaitCursor wait;
-  for (int64_t i = first; i <= last; ++i) CurrentImage->GetFrame(int32_t(i));
+  for (int64_t i = first; i <= last; ++i) FetchFrame(int(i));
 }
 
 // ---- Speed, splitter, sorting ----
@@ -1178,7 +1305,18 @@ void TQuvView::ReportError(const std::exception& error) {
   // A modal error box must not be met by more timer ticks failing the same way.
   const bool running = Timer->isActive();
   Timer->stop();
-  emit errorRaised(error);
+  if (IsDataError(error)) {
+    // What a file holds or a disk does is no programming error: the user is told (once for the
+    // same failure) and works on.
+    const QString text = QString::fromUtf8(error.what());
+    SetStatusText(text);
+    if (text != FLastDataError) {
+      FLastDataError = text;
+      Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Warning, QMessageBox::Ok);
+    }
+  } else {
+    emit errorRaised(error);
+  }
   if (running && ImageReady) Timer->start();
 }
 
@@ -1290,12 +1428,11 @@ bool TQuvView::WriteExport(const std::function<void()>& routine, const QString& 
 void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
                          const std::function<QString()>& message,
                          const std::function<void()>& routine) {
-  const bool wasAnimating = FSettings->Animated();
   std::exception_ptr failure;
   {
     // The animation pauses while the dialogs run; nothing is written meanwhile.
+    const TAnimationPause pause;
     TSettingsModel::TUpdate update(*FSettings);
-    FSettings->SetToggle(tgAnimated, false);
     FSavedFile.clear();
     try {
       if (askNames()) {
@@ -1310,7 +1447,6 @@ void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
     } catch (...) {
       failure = std::current_exception();
     }
-    FSettings->SetToggle(tgAnimated, wasAnimating);
   }
   FSettings->Save();
   if (failure) {
@@ -1519,8 +1655,7 @@ void TQuvView::ExportDataOfRows(const QList<QTreeWidgetItem*>& rows) {
     TFrontEndImage* image = RowImage(row);
     SetStatusText(
         QStringLiteral("Exporting frame data for Image: \"%1\".").arg(FromStd(image->Name)));
-    const std::string file =
-        JoinPath(folder, ReplaceExtension(FileNamePart(image->Name), ".txt"), PathDelim);
+    const std::string file = JoinPath(folder, image->DataFileName(), PathDelim);
     image->WriteFramesData(0, image->FrameCount - 1, image->DefaultNameSource(), folder, file);
   }
 }
@@ -1548,6 +1683,7 @@ void TQuvView::acCopyFrameExecute() {
     if (SubFrameMode && CurrentFrameObject && CurrentFrameObject->SubFrameCount > 0)
       frame = CurrentFrameObject->GetSubFrame(CurrentFrameObject->CurrentSubFrame);
     if (!frame || !frame->Frame) return;
+    if (IsDamaged(frame)) throw EImageFileError(ToStd(DamageOf(frame)));
     frame->GetBitmap();  // decodes rows the collection released, as showing it does
     // The palette's exact colours, the transparent index clear, as the PNG export has them.
     const TPicture rgba = IndicesToRgba(FrameIndices(*frame), FPalette, FTransparentIndex);
@@ -1555,6 +1691,15 @@ void TQuvView::acCopyFrameExecute() {
     const QImage image(rgba.Pixels.data(), rgba.Width, rgba.Height, rgba.Width * 4,
                        QImage::Format_RGBA8888);
     QApplication::clipboard()->setImage(image.copy());
+    const QString what = frame == CurrentImage->GetFrame(CurrentImage->CurrentFrame)
+                             ? QStringLiteral("Frame %1").arg(CurrentImage->CurrentFrame + 1)
+                             : QStringLiteral("Subframe %1 of frame %2")
+                                   .arg(CurrentFrameObject->CurrentSubFrame + 1)
+                                   .arg(CurrentImage->CurrentFrame + 1);
+    SetStatusText(QStringLiteral("%1 of \"%2\" copied to the clipboard (%3 \u00d7 %4 pixels).")
+                      .arg(what, FromStd(CurrentImage->Name))
+                      .arg(rgba.Width)
+                      .arg(rgba.Height));
   });
 }
 
@@ -1565,12 +1710,13 @@ void TQuvView::SetPalette(const TPalette& palette, uint8_t transparentIndex) {
   FPalette = palette;
   FTransparentIndex = transparentIndex;
   if (!FDocument || !FFrontEnd) return;
-  FDocument->Manager->Palette = palette;
-  FDocument->Manager->TransparentIndex = transparentIndex;
-  // Every frame decoded so far is converted again; the drawn images go with the bitmaps.
-  FFrontEnd->Recolour();
+  // Every frame decoded so far is converted again, or read again when the empty index
+  // changed (its empty pixels hold the index they were decoded with); the drawn images go
+  // with the bitmaps.
+  FFrontEnd->SetPalette(palette, transparentIndex);
   FImages.Clear();
   RepaintImage();
+  UpdatePixelStatus();
 }
 
 QString TQuvView::FileCaption(const QString& fileName) {
@@ -1632,38 +1778,41 @@ void TQuvView::CreateWarningsBar() {
 }
 
 void TQuvView::UpdateWarningsSummary() {
+  const QString link =
+      QStringLiteral("<a href=\"#\">%1</a>")
+          .arg(WarningsDetails->isVisible() ? QStringLiteral("hide") : QStringLiteral("show"));
   QStringList parts;
   if (Collection && Collection->ImageCount == 0)
     parts << QStringLiteral("This file holds no images");
+  const int frames = int(FrameErrors.size());
+  if (frames == 1)
+    parts << FrameErrors.front().toHtmlEscaped();
+  else if (frames > 1)
+    parts << QStringLiteral("%1 frames cannot be read \u2014 %2").arg(frames).arg(link);
   const int count = int(LoadWarnings.size());
   if (count > 0) {
     const QString what =
         count == 1 ? QStringLiteral("1 warning") : QStringLiteral("%1 warnings").arg(count);
-    const QString link =
-        WarningsDetails->isVisible() ? QStringLiteral("hide") : QStringLiteral("show");
-    parts << QStringLiteral("%1 \u2014 <a href=\"#\">%2</a>").arg(what, link);
+    parts << QStringLiteral("%1 \u2014 %2").arg(what, link);
   }
   WarningsSummary->setText(parts.join(QStringLiteral(" \u00b7 ")));
 }
 
 void TQuvView::ShowLoadWarnings() {
-  WarningsDetails->setText(LoadWarnings.join('\n'));
+  WarningsDetails->setText((FrameErrors + LoadWarnings).join('\n'));
   WarningsDetails->hide();
   UpdateWarningsSummary();
   WarningsBar->setVisible(!WarningsSummary->text().isEmpty());
 }
 
+// The rate the timer really runs at: a speed below its smallest interval runs at that.
 void TQuvView::UpdateSpeedUnit() {
   if (!AnimationSpeedUnit) return;
-  const int speed = AnimationSpeedSelector->value();
-  if (speed > 0)
-    AnimationSpeedUnit->setText(
-        QStringLiteral("ms per frame (%1 fps)").arg(1000.0 / speed, 0, 'f', speed >= 1000 ? 2 : 1));
-  else
-    AnimationSpeedUnit->setText(QStringLiteral("ms per frame"));
+  const int speed = std::max(AnimationSpeedSelector->value(), MinimumTimerInterval);
+  AnimationSpeedUnit->setText(
+      QStringLiteral("ms per frame (%1 fps)").arg(1000.0 / speed, 0, 'f', speed >= 1000 ? 2 : 1));
   AnimationSpeedUnit->setToolTip(
-      speed > 0 ? QStringLiteral("%1 frames per second").arg(1000.0 / speed, 0, 'g', 4)
-                : QString());
+      QStringLiteral("%1 frames per second").arg(1000.0 / speed, 0, 'g', 4));
 }
 
 // ---- Zoom and scrolling ----
@@ -1692,7 +1841,7 @@ int TQuvView::FitZoom() const {
   const qreal dpr = PaintBox->devicePixelRatioF();
   int best = ZoomSteps[0];
   for (int step : ZoomSteps) {
-    const qreal side = qreal(PixelScale(step, dpr)) / dpr;
+    const qreal side = PixelScale(step, dpr) / dpr;
     if (std::ceil(FImageCanvas.width() * side) <= room.width() &&
         std::ceil(FImageCanvas.height() * side) <= room.height())
       best = step;
@@ -1706,7 +1855,7 @@ void TQuvView::UpdateCanvasLayout() {
   const auto done = qScopeGuard([this] { FLayingOut = false; });
   if (FFit) FZoom = FitZoom();
   const qreal dpr = PaintBox->devicePixelRatioF();
-  const int scale = PixelScale(FZoom, dpr);
+  const qreal scale = PixelScale(FZoom, dpr);
   const QSize zoomed(int(std::ceil(FContent.width() * scale / dpr)),
                      int(std::ceil(FContent.height() * scale / dpr)));
   PaintBox->SetGeometry(scale, zoomed.expandedTo(PaintScroll->viewport()->size()));
@@ -1765,6 +1914,17 @@ void TQuvView::ApplyZoom(int step, std::optional<QPoint> anchor) {
 
 void TQuvView::SetPlaying(bool on) {
   FPlaying = on;
+  UpdatePlayControls();
+}
+
+void TQuvView::TogglePlaying() {
+  if (Playing()) {
+    SetPlaying(false);
+    return;
+  }
+  SetPlaying(true);
+  // Stopped by the global setting: the user's play starts it again, as its command would.
+  if (!FSettings->Animated()) FSettings->SetToggle(tgAnimated, true);
 }
 
 void TQuvView::StepFrame(int delta) {
@@ -1793,19 +1953,39 @@ void TQuvView::ShowEndFrame(bool last) {
 }
 
 void TQuvView::SelectNeighbour(int delta) {
-  const int count = QuvImageList->topLevelItemCount();
-  if (count == 0) return;
-  const int at = QuvImageList->indexOfTopLevelItem(QuvImageList->currentItem());
-  const int next = at < 0 ? 0 : std::clamp(at + delta, 0, count - 1);
-  if (next == at && SelectedRowCount() == 1) return;
+  // Among the rows the filter leaves.
+  QTreeWidgetItem* at = QuvImageList->currentItem();
+  if (at && at->isHidden()) at = nullptr;
+  QTreeWidgetItem* next = nullptr;
+  if (at)
+    next = delta < 0 ? QuvImageList->itemAbove(at) : QuvImageList->itemBelow(at);
+  else
+    for (int i = 0; i < QuvImageList->topLevelItemCount() && !next; ++i)
+      if (!QuvImageList->topLevelItem(i)->isHidden()) next = QuvImageList->topLevelItem(i);
+  if (!next) next = at;  // at an end of the list
+  if (!next || (next == at && SelectedRowCount() == 1)) return;
   // As a click on the row: it alone is selected, and the selection handler shows it.
-  QuvImageList->setCurrentItem(QuvImageList->topLevelItem(next));
+  QuvImageList->setCurrentItem(next);
+}
+
+// Rows the filter hides leave the selection, so that the exports of the selection take what
+// the list shows.
+void TQuvView::FilterImages(const QString& text) {
+  QList<QTreeWidgetItem*> leaving;
+  for (int i = 0; i < QuvImageList->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = QuvImageList->topLevelItem(i);
+    const bool hide = !row->text(0).contains(text, Qt::CaseInsensitive);
+    row->setHidden(hide);
+    if (hide && row->isSelected()) leaving << row;
+  }
+  for (QTreeWidgetItem* row : leaving) row->setSelected(false);
 }
 
 // ---- Pixel inspector ----
 
 QString TQuvView::PixelInfo(const QPoint& pixel) {
-  if (!ImageReady || !DisplayedFrame || !DisplayedFrame->Frame) return QString();
+  if (!ImageReady || !DisplayedFrame || !DisplayedFrame->Frame || IsDamaged(DisplayedFrame))
+    return QString();
   const TImageFrame& frame = *DisplayedFrame->Frame;
   const QPoint at = pixel - FramePlacement(DisplayedFrame);
   if (at.x() < 0 || at.y() < 0 || at.x() >= frame.Width || at.y() >= frame.Height) return QString();
@@ -1838,6 +2018,7 @@ bool TQuvView::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched != PaintBox) return QWidget::eventFilter(watched, event);
   switch (event->type()) {
+    case QEvent::ShortcutOverride:
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
       return CanvasKeyEvent(static_cast<QKeyEvent*>(event));
@@ -1863,12 +2044,16 @@ bool TQuvView::eventFilter(QObject* watched, QEvent* event) {
 // Space tapped plays or pauses; held, it turns a left-button drag into panning.
 bool TQuvView::CanvasKeyEvent(QKeyEvent* event) {
   if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier) return false;
+  if (event->type() == QEvent::ShortcutOverride) {
+    event->accept();  // the view's Space key waits: a tap or a hold decides
+    return true;
+  }
   if (event->isAutoRepeat()) return true;
   if (event->type() == QEvent::KeyPress) {
     FSpaceHeld = true;
     FSpacePanned = false;
   } else {
-    if (FSpaceHeld && !FSpacePanned) SetPlaying(!FPlaying);
+    if (FSpaceHeld && !FSpacePanned) TogglePlaying();
     FSpaceHeld = false;
   }
   return true;

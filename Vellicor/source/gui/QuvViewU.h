@@ -22,15 +22,21 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "BitmapImageU.h"
 #include "ImageLoaderU.h"
 #include "SettingsModelU.h"
 
 class QFrame;
+class QLineEdit;
+class QToolButton;
 class TPaintBox;
+class TImage;
 class TImageClass;
 struct TQuvDocument;
 class TFrontEndImages;
@@ -121,7 +127,9 @@ class TQuvView : public QWidget {
   QPoint FramePlacement(TFrontEndImageFrame* frame) const;
   QString StatusText() const;
   void SetStatusText(const QString& text);
-  // An error of this view: to the owner's error dialog, with the animation stopped meanwhile.
+  // An error of this view, with the animation stopped meanwhile: a programming error goes to the
+  // owner's error dialog; a data error (a damaged file, a failing disk) to the status bar and a
+  // plain box.
   void ReportError(const std::exception& error);
   // Decodes the frames through this palette from now on; the shown frame is drawn again.
   void SetPalette(const TPalette& palette, uint8_t transparentIndex);
@@ -132,7 +140,7 @@ class TQuvView : public QWidget {
   // "Zoom In", "Zoom Out", "Actual Size" and "Fit", for the main window's View menu; their keys
   // work while the focus is in this view.
   QList<QAction*> ZoomActions() const { return {acZoomIn, acZoomOut, acZoomReset, acFit}; }
-  int Zoom() const { return FZoom; }  // the step shown (1, 2, 3, 4, 6, 8, 12, 16)
+  int Zoom() const { return FZoom; }  // the step shown: one of ZoomSteps (-2 is 1/2)
   bool FitZoomOn() const { return FFit; }
   // A step chosen by the user: fit ends, and the step becomes the default of new views. With
   // `anchor` (a point of the drawing area's viewport) the pixel under it stays there.
@@ -143,8 +151,11 @@ class TQuvView : public QWidget {
   int FitZoom() const;
   // The image's frames on their common hot-spot canvas (or, centred, the largest frame).
   QSize ImageCanvas() const { return FImageCanvas; }
-  bool Playing() const { return FPlaying; }
+  // Playing: the Animate setting and the view's own play state (on when the view opens) both.
+  bool Playing() const { return FPlaying && FSettings->Animated(); }
   void SetPlaying(bool on);
+  // Space and the play button: pauses, or plays (switching the Animate setting on if need be).
+  void TogglePlaying();
   // Left/Right: one frame (one sub-frame while viewing sub-frames) back or on, and pause.
   void StepFrame(int delta);
   void ShowEndFrame(bool last);     // Home/End
@@ -165,6 +176,8 @@ class TQuvView : public QWidget {
   QString BaseCaption;
   QString LastError;         // message of the last failed load
   QStringList LoadWarnings;  // the warnings the reader logged while the file loaded
+  // "Frame 4 of ‘tank’ cannot be read: ...", once per frame the file holds damaged.
+  QStringList FrameErrors;
   TImageClass* Collection = nullptr;
   TFrontEndImage* CurrentImage = nullptr;
   TFrontEndImageFrame* CurrentFrameObject = nullptr;
@@ -208,6 +221,12 @@ class TQuvView : public QWidget {
   QLabel* ZoomStatus;                    // status bar: "Zoom 4×"
   QLabel* PixelStatus;                   // status bar: the pixel under the pointer
   QAction *acZoomIn, *acZoomOut, *acZoomReset, *acFit;
+  // The frame panel's playback buttons, and the state they leave beside the speed's caption
+  // ("Paused", or empty).
+  QToolButton *PlayButton = nullptr, *StepBackButton = nullptr, *StepOnButton = nullptr;
+  QLabel* PlayState = nullptr;
+  // Above the list: narrows it to the images whose names hold the text, in any letter case.
+  QLineEdit* ImageFilter = nullptr;
 
   // ---- Menus and actions ----
   QMenu* PopUpMenu_Selection;
@@ -256,6 +275,9 @@ class TQuvView : public QWidget {
   void ShowLoadWarnings();
   void UpdateWarningsSummary();
   void UpdateSpeedUnit();
+  QWidget* CreatePlayControls(QWidget* parent);
+  void UpdatePlayControls();
+  void FilterImages(const QString& text);
   // Gathers the load warnings the console is told while it lives.
   class TLoadWarningCollector {
    public:
@@ -289,6 +311,15 @@ class TQuvView : public QWidget {
   QScopeGuard<std::function<void()>> DetachSelectHandler();
   int SelectedRowCount() const;
   void DrawFrame(TFrontEndImageFrame* frame);
+  // Frame `index` of the current image, read on its first request. A frame the file holds
+  // damaged comes back as far as it was read, its error noted in FrameErrors; null when not even
+  // that is there.
+  TFrontEndImageFrame* FetchFrame(int index);
+  void NoteFrameError(int index, const std::string& message);
+  // A frame (or sub-frame) whose frame could not be read: it is not drawn, the canvas says why.
+  static bool IsDamaged(const TFrontEndImageFrame* frame);
+  QString FrameErrorAt(const TImage* image, int index) const;
+  QString DamageOf(const TFrontEndImageFrame* frame) const;
   void EraseFrame(TFrontEndImageFrame* frame);
   void UpdateFrameLabels(TFrontEndImageFrame* frame);
   void CreateViewActions();
@@ -339,10 +370,12 @@ class TQuvView : public QWidget {
   uint64_t FShowSerial = 0;  // counts ShowFrame calls, to notice one run by a track bar handler
   int FZoom = 1;
   bool FFit = false;
-  bool FPlaying = false;
+  bool FPlaying = true;
   QSize FImageCanvas{1, 1};
   QSize FContent{1, 1};  // the canvas the scroll range covers: the image's, grown by what is drawn
   QRect FOnionRect;      // where the onion skin was drawn, erased with the frame
+  std::map<std::pair<const TImage*, int>, QString> FFrameErrors;  // by image and frame index
+  QString FLastDataError;          // told in a box once, so a repeated failure does not ask again
   std::optional<QPoint> FPointer;  // the pointer over the canvas, in canvas pixels
   bool FSpaceHeld = false;
   bool FSpacePanned = false;

@@ -162,15 +162,9 @@ void TSelectFileInHpi::ConnectControls() {
           [this](int column) { FileViewColumnClick(column); });
   connect(FileView, &QTreeWidget::itemSelectionChanged, this,
           [this] { FileViewSelectionChanged(); });
-  connect(FileView, &QTreeWidget::itemDoubleClicked, this, [this] {
-    Accepted = true;
-    close();
-  });
+  connect(FileView, &QTreeWidget::itemDoubleClicked, this, [this] { AcceptListedChoice(); });
   connect(SearchFilter, &QLineEdit::textEdited, this, [this] { SearchFilterChange(); });
-  connect(OkButton, &QPushButton::clicked, this, [this] {
-    Accepted = true;
-    close();
-  });
+  connect(OkButton, &QPushButton::clicked, this, [this] { AcceptListedChoice(); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { close(); });
   connect(ExtractButton, &QPushButton::clicked, this, [this] { ExtractButtonClick(); });
   connect(FileView, &QTreeWidget::currentItemChanged, this, [this] { UpdatePreview(); });
@@ -185,7 +179,16 @@ void TSelectFileInHpi::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!FArmed) return;
   FArmed = false;
-  FormActivate();
+  Failure = nullptr;
+  try {
+    FormActivate();
+  } catch (...) {
+    // An archive that cannot be read leaves nothing to pick: the dialog goes, and its caller
+    // tells why.
+    Failure = std::current_exception();
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
+  }
 }
 
 bool TSelectFileInHpi::FormActivate() {
@@ -261,6 +264,7 @@ void TSelectFileInHpi::ClearFileList() {
   QSignalBlocker block(FileView);
   FileView->clear();
   FSelectedRows.clear();
+  OkButton->setEnabled(false);  // nothing listed is chosen
   EmptyListLbl->hide();
   UpdatePreview();
 }
@@ -333,7 +337,6 @@ void TSelectFileInHpi::FileViewSelectionChanged() {
     if (now.contains(row)) continue;
     if (TFileEntry* entry = RowEntry(row))
       Results.removeAll(QString::fromStdString(entry->GetFullPath()));
-    OkButton->setEnabled(!Results.isEmpty());
   }
   for (QTreeWidgetItem* row : selectedNow) {
     if (FSelectedRows.contains(row)) continue;
@@ -342,10 +345,27 @@ void TSelectFileInHpi::FileViewSelectionChanged() {
       const QString path = QString::fromStdString(entry->GetFullPath());
       if (!Results.contains(path)) Results << path;
     }
-    OkButton->setEnabled(true);
   }
   FSelectedRows = now;
+  OkButton->setEnabled(!now.isEmpty());
   UpdatePreview();
+}
+
+// What the list shows chosen, in the order it was chosen: files chosen in a folder no longer
+// listed, or hidden by the filter, are not opened.
+void TSelectFileInHpi::AcceptListedChoice() {
+  QStringList listed;
+  for (QTreeWidgetItem* row : FileView->selectedItems())
+    if (TFileEntry* entry = RowEntry(row)) listed << QString::fromStdString(entry->GetFullPath());
+  QStringList chosen;
+  for (const QString& path : Results)
+    if (listed.contains(path)) chosen << path;
+  for (const QString& path : listed)
+    if (!chosen.contains(path)) chosen << path;
+  if (chosen.isEmpty()) return;
+  Results = chosen;
+  Accepted = true;
+  close();
 }
 
 void TSelectFileInHpi::SearchFilterChange() {
@@ -562,6 +582,7 @@ bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& arch
   dialog->MultipleSelection = multipleSelection;
   dialog->Arm();
   dialog->exec();
+  if (dialog->Failure) std::rethrow_exception(std::exchange(dialog->Failure, nullptr));
   if (dialog->Results.isEmpty()) return false;
   filter = dialog->Filter;
   results = dialog->Results;

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QSet>
 #include <QStringList>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,6 +47,8 @@ class TSelectFileInHpi : public QDialog {
   bool FormActivate();
   // Re-arms the activation for the next show.
   void Arm() { FArmed = true; }
+  // Why the last activation could not read the archive (the dialog then closed itself).
+  std::exception_ptr Failure;
 
   // Handlers, public so tests can drive them.
   void DirViewClick(QTreeWidgetItem* node);
@@ -86,6 +89,7 @@ class TSelectFileInHpi : public QDialog {
   void FillFileList(TDirEntry* folder);
   void ClearFileList();
   void FileViewSelectionChanged();
+  void AcceptListedChoice();  // "Ok" and a double-click
   void OnClose();
   // What "Extract…" writes: each file with the node its path inside the folder starts below.
   std::vector<std::pair<TFileEntry*, const TEntry*>> ExtractChoice() const;
@@ -108,7 +112,7 @@ class TSelectFileInHpi : public QDialog {
 // Shows the picker for one archive. True when files were chosen: `results` then holds their
 // paths inside the archive and `filter` the search filter as the user left it; otherwise both
 // stay untouched. With an owner the dialog is made on first use and kept; without one it lives
-// for this call.
+// for this call. An archive that cannot be read raises its error once the dialog has gone.
 bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& archiveName,
                       bool multipleSelection, QWidget* owner = nullptr);
 // The kept picker (made on first use, owned by `owner`; null without one made).

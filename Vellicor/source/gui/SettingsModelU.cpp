@@ -11,6 +11,12 @@
 
 namespace {
 
+// Beside the palette file ("Palette" in the same section); absent: the palette's own index.
+constexpr const char* KPaletteSection = "View";
+constexpr const char* KTransparentIndex = "TransparentIndex";
+// In the same section, written only when on: new views open fitted whatever the last view chose.
+constexpr const char* KFitNewViews = "FitNewViews";
+
 struct TToggleInfo {
   bool TAppSettings::*Field;
   const char* Caption;
@@ -96,6 +102,8 @@ void TSettingsModel::Load() {
   const TIniFile ini(ToStd(FFileName));
   FLoadedWindowState = ini.ReadInteger("WindowPos", "WindowState", current.State);
   LoadAppSettings(ini, values, ToStd(FProgramFolder));
+  FTransparentIndex = std::clamp(ini.ReadInteger(KPaletteSection, KTransparentIndex, -1), -1, 255);
+  FFitNewViews = ini.ReadBool(KPaletteSection, KFitNewViews, false);
   FValues.Bounds = values.Bounds;
   FValues.WindowState = values.WindowState;
   Apply(values);
@@ -147,6 +155,14 @@ void TSettingsModel::Save(std::optional<int> windowState) {
   values.HistoryList = FHistory.Items();
   TIniFile ini(ToStd(FFileName));
   SaveAppSettings(ini, values, values.WindowState, ToStd(FProgramFolder));
+  if (FTransparentIndex >= 0)
+    ini.WriteInteger(KPaletteSection, KTransparentIndex, FTransparentIndex);
+  else
+    ini.DeleteKey(KPaletteSection, KTransparentIndex);
+  if (FFitNewViews)
+    ini.WriteBool(KPaletteSection, KFitNewViews, true);
+  else
+    ini.DeleteKey(KPaletteSection, KFitNewViews);
   if (!ini.UpdateFile() && Console)
     Console->Log(LogLevel::Warning, "Could not write the settings file: " + ini.LastError());
 }
@@ -259,12 +275,35 @@ void TSettingsModel::SetZoom(int zoom) {
   Store(FValues.Zoom, NormalizeZoom(zoom));
 }
 
+void TSettingsModel::SetFitNewViews(bool on) {
+  Store(FFitNewViews, on);
+}
+
 QString TSettingsModel::PaletteFile() const {
   return FromStd(FValues.PaletteFile);
 }
 
 void TSettingsModel::SetPaletteFile(const QString& fileName) {
-  if (Store(FValues.PaletteFile, ToStd(fileName))) emit paletteChanged(fileName);
+  SetPalette(fileName, -1);
+}
+
+void TSettingsModel::SetTransparentIndex(int index) {
+  SetPalette(PaletteFile(), index);
+}
+
+bool TSettingsModel::SetPalette(const QString& fileName, int transparentIndex) {
+  transparentIndex = std::clamp(transparentIndex, -1, 255);
+  const std::string name = ToStd(fileName);
+  const bool newFile = name != FValues.PaletteFile;
+  if (!newFile && transparentIndex == FTransparentIndex) return false;
+  FValues.PaletteFile = name;
+  FTransparentIndex = transparentIndex;
+  Save();
+  if (newFile)
+    emit paletteChanged(fileName);
+  else
+    emit transparentIndexChanged(transparentIndex);
+  return true;
 }
 
 TExportFormat TSettingsModel::ExportFormat() const {

@@ -154,10 +154,20 @@ class TSettingsModel : public QObject {
   // The zoom step new views open at (the step a view was last set to).
   int Zoom() const { return FValues.Zoom; }
   void SetZoom(int zoom);
+  // New views open fitted, whatever step or fit the last view was set to.
+  bool FitNewViews() const { return FFitNewViews; }
+  void SetFitNewViews(bool on);
   // The palette file new views use; empty for the built-in palette. The caller has read it
-  // successfully before it is stored.
+  // successfully before it is stored. Setting it alone gives back the palette's own index.
   QString PaletteFile() const;
   void SetPaletteFile(const QString& fileName);
+  // The palette index of empty pixels that the user chose, or -1 for that of the palette in
+  // use (0 with a palette file, that of the start palette otherwise).
+  int TransparentIndex() const { return FTransparentIndex; }
+  void SetTransparentIndex(int index);
+  // A palette file and its index at once, written once: paletteChanged when the file changed,
+  // else transparentIndexChanged when the index did. True when anything changed.
+  bool SetPalette(const QString& fileName, int transparentIndex);
 
   // ---- History ----
   int MaxHistoryListSize() const { return FValues.MaxHistoryListSize; }
@@ -174,6 +184,7 @@ class TSettingsModel : public QObject {
   void canvasAidsChanged();               // checkerboard, crosshair, bounds, outline, onion skin
   void tabsChanged(bool on);
   void paletteChanged(const QString& fileName);
+  void transparentIndexChanged(int index);
   void animationSpeedChanged(int speed);
   void seperatorWidthChanged(int width);
   void columnWidthChanged(int column, int width);
@@ -192,6 +203,8 @@ class TSettingsModel : public QObject {
   THistoryList FHistory;
   bool FUpdating = false;
   int FLoadedWindowState = wsNormal;
+  int FTransparentIndex = -1;
+  bool FFitNewViews = false;
 };
 
 // A "Short|Long" hint: the tool tip and the status-bar text.

@@ -115,6 +115,10 @@ void TSettingsDialog::CreateOptionControls() {
     CheckBox1->setChecked(Settings->ExportFrameWhenExportFrameData());
   });
 
+  FitNewViews = new QCheckBox(QStringLiteral("Fit new views"), this);
+  FitNewViews->setToolTip(
+      QStringLiteral("New views show the image at the largest zoom at which every frame fits"));
+
   RegQuvs = new QCheckBox(QStringLiteral("Register Quvs with Vellicor"), this);
   RegQuvs->setToolTip(
       QStringLiteral("Registers quv files with the windows shell to be opened with Vellicor"));
@@ -122,12 +126,16 @@ void TSettingsDialog::CreateOptionControls() {
   ClearHistory = new QPushButton(QStringLiteral("Clear History"), this);
   ClearHistory->setToolTip(QStringLiteral("Clears the history, non reversable"));
   OKBtn = new QPushButton(QStringLiteral("OK"), this);
-  OKBtn->setDefault(true);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
   ResetBtn = new QPushButton(QStringLiteral("Reset to current settings"), this);
   ResetBtn->setToolTip(
       QStringLiteral("Shows the settings in use again, undoing the changes made in this dialog"));
   DefaultBtn = new QPushButton(QStringLiteral("Reset to default settings"), this);
+  // Enter means OK wherever the focus is: no other button takes over the default when it gets
+  // the focus.
+  for (QPushButton* button : {ClearHistory, CancelBtn, ResetBtn, DefaultBtn})
+    button->setAutoDefault(false);
+  OKBtn->setDefault(true);
 }
 
 void TSettingsDialog::LayOutControls() {
@@ -148,6 +156,7 @@ void TSettingsDialog::LayOutControls() {
   add(FrameDataExportTypeLbl, FrameDataExportType);
   layout->addLayout(grid);
   layout->addWidget(CheckBox1);
+  layout->addWidget(FitNewViews);
   layout->addWidget(RegQuvs);
   layout->addWidget(ClearHistory);
   layout->addStretch(1);
@@ -219,6 +228,7 @@ void TSettingsDialog::FormActivate() {
   PreLoadFrameCount->setValue(Settings->PreLoadCount());
   ImageBitDepth->setCurrentIndex(TExportDialog::BitDepthIndex(Settings->ExportBitDepth()));
   FrameDataExportType->setCurrentIndex(Settings->FrameDataExportType());
+  FitNewViews->setChecked(Settings->FitNewViews());
   const bool firstStart = !QFileInfo::exists(Settings->FileName());
   FirstStartLbl->setVisible(firstStart);
   if (firstStart) DefaultBtnClick();
@@ -234,6 +244,7 @@ void TSettingsDialog::DefaultBtnClick() {
   PreLoadFrameCount->setValue(DefaultPreloadCount);
   ImageBitDepth->setCurrentIndex(DefaultBitDepthIndex);
   FrameDataExportType->setCurrentIndex(0);
+  FitNewViews->setChecked(false);
 }
 
 void TSettingsDialog::OKBtnClick() {
@@ -243,6 +254,7 @@ void TSettingsDialog::OKBtnClick() {
   Settings->SetPreLoadCount(PreLoadFrameCount->value());
   Settings->SetExportBitDepth(TExportDialog::BitDepthFormat(ImageBitDepth->currentIndex()));
   Settings->SetFrameDataExportType(std::max(FrameDataExportType->currentIndex(), 0));
+  Settings->SetFitNewViews(FitNewViews->isChecked());
   if (!FileAssociate) PrepareFileAssociate();
   ApplyAssociation(RegQuvs->isChecked());
   Settings->Save();

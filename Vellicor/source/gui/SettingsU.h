@@ -43,6 +43,7 @@ class TSettingsDialog : public QDialog {
   QLabel* FrameDataExportTypeLbl;
   QComboBox* FrameDataExportType;
   QCheckBox* CheckBox1;
+  QCheckBox* FitNewViews;
   QCheckBox* RegQuvs;
   QPushButton *ClearHistory, *OKBtn, *CancelBtn, *ResetBtn, *DefaultBtn;
 

@@ -68,8 +68,8 @@ struct TAppSettings {
 };
 
 constexpr int MaxExportScale = 16;
-// The view's zoom steps, smallest first.
-constexpr int ZoomSteps[] = {1, 2, 3, 4, 6, 8, 12, 16};
+// The view's zoom steps, smallest first; a step -n shows 1/n.
+constexpr int ZoomSteps[] = {-8, -4, -3, -2, 1, 2, 3, 4, 6, 8, 12, 16};
 // A zoom that is not one of the steps counts as 1.
 int NormalizeZoom(int zoom);
 // Scales outside 1..MaxExportScale count as 1.

@@ -45,8 +45,9 @@ QString TScriptedDialogs::GetFolder(QWidget*, const QString& title, const QStrin
 
 QMessageBox::StandardButton TScriptedDialogs::Message(QWidget*, const QString& caption,
                                                       const QString& text, QMessageBox::Icon icon,
-                                                      QMessageBox::StandardButtons buttons) {
-  Messages.push_back({caption, text, icon, buttons});
+                                                      QMessageBox::StandardButtons buttons,
+                                                      QMessageBox::StandardButton defaultButton) {
+  Messages.push_back({caption, text, icon, buttons, defaultButton});
   if (!MessageAnswers.empty()) {
     auto answer = MessageAnswers.front();
     MessageAnswers.pop_front();

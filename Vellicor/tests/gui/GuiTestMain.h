@@ -1,10 +1,13 @@
 #pragma once
 // The scripted dialogs every GUI test runs with (installed by the tests' main()).
+#include <QApplication>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -17,6 +20,7 @@ class TScriptedDialogs : public TDialogs {
     QString Text;
     QMessageBox::Icon Icon;
     QMessageBox::StandardButtons Buttons;
+    QMessageBox::StandardButton Default = QMessageBox::NoButton;
   };
   ~TScriptedDialogs() override;
 
@@ -25,9 +29,10 @@ class TScriptedDialogs : public TDialogs {
   QString GetSaveFileName(QWidget* parent, const QString& title, const QString& dir,
                           const QString& proposedName, const QString& filter) override;
   QString GetFolder(QWidget* parent, const QString& title, const QString& dir) override;
-  QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
-                                      QMessageBox::Icon icon,
-                                      QMessageBox::StandardButtons buttons) override;
+  QMessageBox::StandardButton Message(
+      QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon,
+      QMessageBox::StandardButtons buttons,
+      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) override;
   int Question(QWidget* parent, const QString& caption, const QString& text, const QString& details,
                const QStringList& buttons) override;
   void Reset();
@@ -49,3 +54,26 @@ TScriptedDialogs& GuiTestDialogs();
 
 // Writes bytes to a new file at path; false when it cannot be written.
 bool WriteTestFile(const QString& path, const std::vector<uint8_t>& bytes);
+
+// Acts on the next modal dialog of type T once it shows, as its user would (keys, clicks):
+// for the program's own dialogs, which no scripted answer reaches. Polls while it lives.
+template <class T>
+class TAnswerModal {
+ public:
+  explicit TAnswerModal(std::function<void(T* dialog)> answer) : FAnswer(std::move(answer)) {
+    QObject::connect(&FPoll, &QTimer::timeout, [this] {
+      auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+      if (!dialog || FAnswered) return;
+      FAnswered = true;
+      FPoll.stop();
+      FAnswer(dialog);
+    });
+    FPoll.start(10);
+  }
+  bool Answered() const { return FAnswered; }
+
+ private:
+  std::function<void(T* dialog)> FAnswer;
+  QTimer FPoll;
+  bool FAnswered = false;
+};

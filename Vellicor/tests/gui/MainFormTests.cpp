@@ -261,7 +261,7 @@ TEST_F(MainFormTest, ActionsCarryTheirCaptionsShortcutsAndHints) {
   EXPECT_EQ(form->WindowClose1->shortcut(), QKeySequence("Ctrl+W"));
   EXPECT_EQ(form->WindowCloseAll1->shortcut(), QKeySequence("Ctrl+Shift+W"));
   EXPECT_EQ(form->acQuit->shortcut(), QKeySequence("Ctrl+Q"));
-  EXPECT_EQ(form->acAbout->shortcut(), QKeySequence("F1"));
+  EXPECT_EQ(form->acKeysHelp->shortcut(), QKeySequence("F1"));
   EXPECT_EQ(form->acSelectAll->shortcut(), QKeySequence("Ctrl+A"));
   EXPECT_EQ(form->acAutoSelect1stImage->statusTip(),
             "Auto selects the 1st image  when a quv is loaded");
@@ -270,8 +270,8 @@ TEST_F(MainFormTest, ActionsCarryTheirCaptionsShortcutsAndHints) {
   EXPECT_FALSE(form->ImageManipulationMenu->menuAction()->isVisible());
   QStringList menus;
   for (QAction* action : form->menuBar()->actions()) menus << action->text();
-  EXPECT_EQ(menus,
-            QStringList({"&File", "Settings", "Image Manipulation", "View", "&Window", "&Help"}));
+  EXPECT_EQ(menus, QStringList(
+                       {"&File", "&Settings", "&Image Manipulation", "&View", "&Window", "&Help"}));
   EXPECT_EQ(form->WindowMenu->actions().size(), 7);
   EXPECT_FALSE(form->WindowMenuEndMarker->isVisible());
 }

@@ -575,7 +575,7 @@ TEST(BitmapImage, WrapsTheBitmapRowsWithoutCopyingAndMasksTheTransparentColour) 
 
 namespace {
 
-TEST_F(QuvViewTest, FrameThatFailsToLoadReachesTheErrorDialogAndTheViewStays) {
+TEST_F(QuvViewTest, FrameThatFailsToLoadSaysWhyOnTheCanvasAndTheOtherImageDraws) {
   TSampleFrame big = SolidFrame(40, 40, 0, 0, 30);
   big.Compression = 0;
   std::vector<uint8_t> bytes =
@@ -590,12 +590,22 @@ TEST_F(QuvViewTest, FrameThatFailsToLoadReachesTheErrorDialogAndTheViewStays) {
   for (int i = 0; i < 4; ++i) bytes[header + 16 + i] = uint8_t(moved >> (8 * i));
   QPointer<TQuvView> view = Open(Write("cut.quv", bytes));
   ASSERT_FALSE(view.isNull());
-  ASSERT_EQ(GuiTestDialogs().Messages.size(), 1u);
-  EXPECT_EQ(GuiTestDialogs().Messages[0].Caption, "Error at:");
-  EXPECT_FALSE(view->ImageReady);
+  const QString why = QStringLiteral(
+      "Frame 1 of \u2018big\u2019 cannot be read: its pixels run past the end of the file");
+  EXPECT_EQ(view->PaintBox->Message(), why);
+  EXPECT_EQ(view->FrameErrors, QStringList{why});
   view->TimerTimer();
   view->RepaintImage();
-  EXPECT_EQ(GuiTestDialogs().Messages.size(), 1u);
+  EXPECT_EQ(view->PaintBox->Message(), why);
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+  ASSERT_TRUE(view->ShowImageNamed("small"));
+  EXPECT_EQ(view->PaintBox->Message(), QString());
+  const QImage canvas = view->PaintBox->grab().toImage();
+  int drawn = 0;
+  for (int y = 0; y < canvas.height(); ++y)
+    for (int x = 0; x < canvas.width(); ++x)
+      drawn += canvas.pixelColor(x, y) == QColor(Palette[31][0], Palette[31][1], Palette[31][2]);
+  EXPECT_EQ(drawn, 4);
 }
 
 }  // namespace
