@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs; does nothing when they are all present.
 set -euo pipefail
 packages=(
-  build-essential cmake g++ clang libclang-rt-14-dev
+  build-essential cmake g++ clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   libcli11-dev nlohmann-json3-dev libpng-dev libgif-dev
   qt6-base-dev libgl-dev

@@ -9,13 +9,17 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
 
-# The GUI and the framework form trees of units: any include cycle fails the run.
-if ! graph="$(python3 scripts/include-graph.py Vellicor/source/gui Framework)"; then
+# Every source folder forms a tree of units: any include cycle fails the run.
+sources=(Framework DataLoaders Vellicor/source tools)
+if ! graph="$(python3 scripts/include-graph.py "${sources[@]}")"; then
   grep CYCLE <<< "$graph"
   exit 1
 fi
-# A viewer routine longer than a screen says why beside it ("// Long: ...").
-python3 scripts/long-routines.py Vellicor/source/gui
+# A routine longer than a screen says why beside it ("// Long: ...").
+python3 scripts/long-routines.py "${sources[@]}"
+# The sources keep the repository's format.
+find Framework DataLoaders Vellicor tools fuzz \( -name '*.h' -o -name '*.cpp' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
 
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLICOR_SANITIZE=ON > /dev/null
 cmake --build build/test -j"$jobs"
