@@ -2,6 +2,7 @@
 // fifos where a file is expected, and a disk that runs full half-way through a file.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,30 @@ TEST(SafeFile, AFolderLinkOnTheWayIsRefusedByName) {
   tree.Write("a/b/c.txt", "1");
   tree.Write("a/b/d.txt", "2");
   EXPECT_EQ(Names(dir.Path() / "out/a/b"), (std::vector<std::string>{"c.txt", "d.txt"}));
+}
+
+// A batch conversion writes one folder per file; a tree of more folders than the process may
+// hold descriptors must still be written whole.
+TEST(SafeFile, ATreeOfMoreFoldersThanDescriptorsIsWrittenWhole) {
+  TTempDir dir;
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit low{256, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::string error;
+  {
+    TOutputTree tree(dir / "out");
+    try {
+      for (int i = 0; i < 600; ++i)
+        tree.Write("d" + std::to_string(i % 3) + "/f" + std::to_string(i) + "/a.bmp", "x");
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+  }
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(dir.Read("out/d2/f599/a.bmp"), "x");
+  EXPECT_EQ(Names(dir.Path() / "out/d0").size(), 200u);
 }
 
 TEST(SafeFile, ReadingAFifoOrAFolderSaysWhatItIsWithoutBlocking) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <list>
 #include <map>
 #include <mutex>
 
@@ -320,9 +321,30 @@ void ReplaceFileContent(const std::string& path, std::string_view content) {
 // ---- TOutputTree ----
 
 struct TOutputTree::TState {
+  using TFolder = std::shared_ptr<const TOutputFolder>;
+  // Open folders kept at most; each holds a descriptor.
+  static constexpr size_t MaxOpen = 64;
+
   TOutputFolder Root;
-  std::mutex Lock;  // guards Folders
-  std::map<std::string, std::unique_ptr<TOutputFolder>> Folders;
+  std::mutex Lock;  // guards Open and Recent
+  std::map<std::string, std::pair<TFolder, std::list<std::string>::iterator>> Open;
+  std::list<std::string> Recent;  // most recently used first
+
+  TFolder Find(const std::string& key) {
+    auto found = Open.find(key);
+    if (found == Open.end()) return nullptr;
+    Recent.splice(Recent.begin(), Recent, found->second.second);
+    return found->second.first;
+  }
+
+  void Keep(const std::string& key, TFolder folder) {
+    Recent.push_front(key);
+    Open[key] = {std::move(folder), Recent.begin()};
+    if (Recent.size() > MaxOpen) {
+      Open.erase(Recent.back());
+      Recent.pop_back();
+    }
+  }
 };
 
 TOutputTree::TOutputTree(const std::string& root, bool create) : FState(new TState) {
@@ -335,23 +357,20 @@ const TOutputFolder& TOutputTree::Root() const {
   return FState->Root;
 }
 
-const TOutputFolder& TOutputTree::Folder(const std::filesystem::path& relative) {
+std::shared_ptr<const TOutputFolder> TOutputTree::Folder(const std::filesystem::path& relative) {
   const std::string key = relative.lexically_normal().string();
   std::lock_guard<std::mutex> guard(FState->Lock);
-  std::unique_ptr<TOutputFolder>& folder = FState->Folders[key];
-  if (!folder) {
-    // A parent already open is the start, so a deep tree opens each folder once.
-    const std::filesystem::path parent = relative.parent_path();
-    auto known = FState->Folders.find(parent.lexically_normal().string());
-    TOutputFolder made = known != FState->Folders.end() && known->second && !parent.empty()
-                             ? known->second->Sub(relative.filename(), true)
-                             : FState->Root.Sub(relative, true);
-    folder = std::make_unique<TOutputFolder>(std::move(made));
-  }
-  return *folder;
+  if (auto folder = FState->Find(key)) return folder;
+  // A parent still open is the start, so folders written in a row open each one once.
+  const std::filesystem::path parent = relative.parent_path();
+  const auto known = parent.empty() ? nullptr : FState->Find(parent.lexically_normal().string());
+  auto folder = std::make_shared<const TOutputFolder>(known ? known->Sub(relative.filename(), true)
+                                                            : FState->Root.Sub(relative, true));
+  FState->Keep(key, folder);
+  return folder;
 }
 
 void TOutputTree::Write(const std::filesystem::path& relative, std::string_view content) {
-  const TOutputFolder& folder = Folder(relative.parent_path());
-  WriteFileAtomically(folder, relative.filename().string(), content);
+  const auto folder = Folder(relative.parent_path());
+  WriteFileAtomically(*folder, relative.filename().string(), content);
 }

@@ -109,8 +109,10 @@ class TOutputFolder {
 };
 
 // Everything a run writes below one folder the user chose (an extraction, a batch
-// conversion): each sub-folder is made and opened once, never through a link, and every file is
-// written atomically. Safe to use from several threads at once.
+// conversion): sub-folders are made and opened never through a link, and every file is
+// written atomically. The folders used last stay open (a bounded number, so a tree of any size
+// never runs out of descriptors), so files written in a row into one folder open it once. Safe
+// to use from several threads at once.
 class TOutputTree {
  public:
   explicit TOutputTree(const std::string& root, bool create = true);
@@ -119,8 +121,8 @@ class TOutputTree {
   TOutputTree& operator=(const TOutputTree&) = delete;
 
   // The folder relative below the root, made when missing; raises EDiskFileError as
-  // TOutputFolder::Sub does. The reference stays valid as long as the tree.
-  const TOutputFolder& Folder(const std::filesystem::path& relative);
+  // TOutputFolder::Sub does. It stays open while the caller holds it.
+  std::shared_ptr<const TOutputFolder> Folder(const std::filesystem::path& relative);
   // Writes content as the file relative below the root (its folders made first).
   void Write(const std::filesystem::path& relative, std::string_view content);
   const TOutputFolder& Root() const;
