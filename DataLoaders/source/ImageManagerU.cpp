@@ -260,12 +260,18 @@ TImageFrame* TImage::GetFrame(int32_t index) {
   if (!frame->Loaded && ImageClass) {
     try {
       ImageClass->LoadFrame([frame](IFileReader& reader) { frame->Load(reader); }, frame);
+    } catch (const std::exception& error) {
+      frame->LoadFailed = true;
+      frame->LoadError = error.what();
+      Loaded(*frame);
+      throw;
     } catch (...) {
       frame->LoadFailed = true;
       Loaded(*frame);
       throw;
     }
     frame->LoadFailed = false;
+    frame->LoadError.clear();
     Loaded(*frame);
   } else if (ImageClass) {
     ImageClass->TouchFrame(frame);

@@ -280,6 +280,8 @@ class TImageFrame {
   bool Composed = false;
   // The last load failed part-way: the frame keeps what was read and is not read again.
   bool LoadFailed = false;
+  // The reader's error of that failed load.
+  std::string LoadError;
 
  private:
   friend class TImageClass;

@@ -212,6 +212,14 @@ std::vector<TFrontEndImage*> ChosenImages(const TExportOptions& options,
   return images;
 }
 
+// The frames an export left out, one line each; raised once the others are written.
+void RaiseFailures(const TExportPlan& plan) {
+  if (plan.Failures().empty()) return;
+  std::string text;
+  for (const std::string& failure : plan.Failures()) text += (text.empty() ? "" : "\n") + failure;
+  throw EImageFileError(text);
+}
+
 // Exports the chosen images of one open Quv file into out, counting in written each file
 // written (those before a failure too). Its frames are drawn with the palette installed here.
 void ExportQuvFile(const TExportOptions& options, const TRange& range, TQuvDocument& quv,
@@ -222,8 +230,11 @@ void ExportQuvFile(const TExportOptions& options, const TRange& range, TQuvDocum
   const std::vector<TFrontEndImage*> images = ChosenImages(options, frontEnd);
   PrepareFolder(out);
   frontEnd.OnFileWritten = [&written](const std::string&) { ++written; };
+  TExportPlan plan;
   for (TFrontEndImage* image : images)
-    ExportImageFiles(*image, range.First, range.Last, options.SubFrames, out);
+    ExportImageFiles(plan, *image, frontEnd.FormatOptions.Format, range.First, range.Last,
+                     options.SubFrames, out);
+  RaiseFailures(plan);
 }
 
 void RunExport(const TExportOptions& options) {
@@ -245,14 +256,18 @@ void RunExport(const TExportOptions& options) {
                                                  : FilesPerImage(formatOptions.Format);
   TProgress progress(int32_t(images.size()), files);
   frontEnd.OnFileWritten = [&progress](const std::string&) { progress.FileDone(); };
+  TExportPlan plan;
   for (TFrontEndImage* image : images) {
-    ExportImageFiles(*image, range.First, range.Last, options.SubFrames, options.Out);
+    ExportImageFiles(plan, *image, formatOptions.Format, range.First, range.Last, options.SubFrames,
+                     options.Out);
     progress.ImageDone();
   }
   progress.Finish();
   const int64_t written = progress.FilesDone();
   std::printf("%lld file%s written to %s\n", (long long)written, written == 1 ? "" : "s",
               options.Out.c_str());
+  std::fflush(stdout);
+  RaiseFailures(plan);
 }
 
 struct TFrameDataOptions : TCommonOptions {
@@ -275,9 +290,12 @@ void RunFrameData(const TFrameDataOptions& options) {
   const int64_t files = 1 + (options.SubFrameFolder.empty() ? 0 : CountFiles(*image, range, true));
   TProgress progress(1, files);
   frontEnd.OnFileWritten = [&progress](const std::string&) { progress.FileDone(); };
-  image->WriteFramesData(range.First, range.Last, image->DefaultNameSource(),
+  TExportPlan plan;
+  image->WriteFramesData(plan, range.First, range.Last, image->DefaultNameSource(),
                          options.SubFrameFolder, options.Out);
   progress.ImageDone();
+  progress.Finish();
+  RaiseFailures(plan);
 }
 
 }  // namespace

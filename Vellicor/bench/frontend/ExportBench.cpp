@@ -94,7 +94,8 @@ void ExportEveryFrame(benchmark::State& state, TPixelFormat format) {
     state.ResumeTiming();
 
     const auto start = TClock::now();
-    frontEnd.ExportAllImages(file.Folder.string(), FrameNameFormat);
+    TExportPlan plan;
+    frontEnd.ExportAllImages(plan, efBmp, file.Folder.string(), FrameNameFormat);
     exportSeconds += std::chrono::duration<double>(TClock::now() - start).count();
 
     state.PauseTiming();

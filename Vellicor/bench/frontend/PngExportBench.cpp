@@ -89,15 +89,15 @@ void ExportEveryFrame(benchmark::State& state, TExportFormat format) {
     std::unique_ptr<TImageClass> images = manager.LoadFile("png-bench.quv");
     TFrontEndImages frontEnd(images.get());
     frontEnd.AutoPad = true;
-    frontEnd.FormatOptions.Format = format;
     // Frames decoded beforehand: only the picture, the encoding and the write are timed.
     for (int32_t i = 0; i < frontEnd.ImageCount; ++i)
       if (TFrontEndImage* image = frontEnd.GetImage(i))
         for (int32_t f = 0; f < image->FrameCount; ++f) image->GetFrame(f);
     state.ResumeTiming();
     const auto start = std::chrono::steady_clock::now();
+    TExportPlan plan;
     for (int32_t i = 0; i < frontEnd.ImageCount; ++i)
-      ExportImageFiles(*frontEnd.GetImage(i), 0, INT32_MAX, false, folder.string());
+      ExportImageFiles(plan, *frontEnd.GetImage(i), format, 0, INT32_MAX, false, folder.string());
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   fs::remove_all(folder);

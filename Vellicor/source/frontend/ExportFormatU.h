@@ -14,6 +14,11 @@ bool ExportFormatFromName(std::string_view name, TExportFormat& format);
 inline bool IsFrameFormat(TExportFormat format) {
   return format == efBmp || format == efPng || format == efPng8;
 }
+// The format of a one-file-per-frame export in the chosen format: a per-image format's frames
+// are written as PNG.
+inline TExportFormat FrameExportFormat(TExportFormat chosen) {
+  return IsFrameFormat(chosen) ? chosen : efPng;
+}
 
 struct TExportFormatOptions {
   static constexpr int32_t MaxScale = 16;

@@ -1,16 +1,13 @@
 #include "FrameExportU.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "BmpWriterU.h"
-#include "ImageExportU.h"
 #include "ImageLoaderU.h"
-#include "SafeFileU.h"
+#include "LoadMessagesU.h"
+#include "PngWriterU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -22,11 +19,6 @@ int32_t DigitCount(int64_t n) {
     ++digits;
   } while (n != 0);
   return digits;
-}
-
-[[noreturn]] void RaiseCreateError(const std::string& fileName, int error) {
-  throw EInOutError(
-      Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(error)));
 }
 
 // Folder plus name; an empty folder means the current one.
@@ -51,8 +43,14 @@ TPadOrigin FramePaddingOrigin(TImage& image, int32_t first, int32_t last, bool w
     TImageFrame* frame = size_t(i) < image.Frames.size() ? image.Frames[size_t(i)].get() : nullptr;
     if (!frame) continue;
     // A frame without sub-frames has its final offsets in its header.
-    if (!frame->Composed && frame->SubFrameCount > 0) frame = image.GetFrame(i);
-    if (!frame) continue;
+    // One that cannot be read is left out here and reported by the export that wants it.
+    if (!frame->Composed && frame->SubFrameCount > 0) try {
+        frame = image.GetFrame(i);
+      } catch (const std::exception& error) {
+        if (!IsDataError(error)) throw;
+        continue;
+      }
+    if (!frame || frame->LoadFailed) continue;
     origin.X = std::max(origin.X, frame->XOffset);
     origin.Y = std::max(origin.Y, frame->YOffset);
   }
@@ -139,70 +137,6 @@ std::vector<std::string> DistinctFileNames(const std::vector<std::string>& wante
   return names;
 }
 
-namespace {
-thread_local TExportRecord* CurrentExportRecord = nullptr;
-thread_local TExportPlan* CurrentExportPlan = nullptr;
-}  // namespace
-
-TExportPlan::TExportPlan() : FOuter(CurrentExportPlan) {
-  CurrentExportPlan = this;
-}
-
-TExportPlan::~TExportPlan() {
-  CurrentExportPlan = FOuter;
-}
-
-bool PlannedOnly(std::initializer_list<std::string_view> fileNames) {
-  if (!CurrentExportPlan) return false;
-  for (std::string_view name : fileNames) CurrentExportPlan->FFiles.emplace_back(name);
-  return true;
-}
-
-std::vector<std::string> PlannedExportFiles(const std::function<void()>& routine) {
-  TExportPlan plan;
-  routine();
-  std::vector<std::string> files;
-  std::unordered_set<std::string> seen;
-  for (const std::string& file : plan.Files())
-    if (seen.insert(file).second) files.push_back(file);
-  return files;
-}
-
-std::vector<std::string> ExistingFiles(const std::vector<std::string>& fileNames) {
-  std::vector<std::string> existing;
-  for (const std::string& name : fileNames) {
-    std::error_code error;
-    if (std::filesystem::exists(std::filesystem::path(name), error)) existing.push_back(name);
-  }
-  return existing;
-}
-
-void WriteWholeFile(const std::string& fileName, const void* data, size_t size) {
-  if (PlannedOnly({fileName})) return;
-  const std::filesystem::path target(fileName);
-  try {
-    TAtomicFile file(TOutputFolder::Open(target.parent_path().string(), false),
-                     target.filename().string());
-    file.Write(data, size);
-    file.Commit();
-  } catch (const EDiskFileError& error) {
-    if (error.Code == 0)
-      throw EInOutError(Format("Cannot create file \"%s\". %s", fileName.c_str(), error.what()));
-    RaiseCreateError(fileName, error.Code);
-  }
-  // A file written twice is one file on disk, and counted once.
-  if (CurrentExportRecord && CurrentExportRecord->FSeen.insert(fileName).second)
-    CurrentExportRecord->FFiles.push_back(fileName);
-}
-
-TExportRecord::TExportRecord() : FOuter(CurrentExportRecord) {
-  CurrentExportRecord = this;
-}
-
-TExportRecord::~TExportRecord() {
-  CurrentExportRecord = FOuter;
-}
-
 // ---- TFrontEndImage: names ----
 
 namespace {
@@ -270,37 +204,85 @@ TFrameNameSource TFrontEndImage::DefaultNameSource() const {
   };
 }
 
-// ---- TFrontEndImage: bitmaps ----
+// ---- TFrontEndImage: frame files ----
 
-void TFrontEndImage::ExportFrameBitmap(const std::string& fileName, TFrontEndImageFrame* frame,
-                                       int32_t padX, int32_t padY) {
-  if (PlannedOnly({fileName})) return;
-  if (Owner->FormatOptions.Format == efPng || Owner->FormatOptions.Format == efPng8)
-    return ExportFramePicture(*this, fileName, frame, padX, padY);
-  const TBitmap& picture = frame->GetBitmap();
-  const TBitmap* output = &picture;
-  TBitmap work;
-  if (Owner->AutoPad) {
-    // Only left and top grow, so the hot spot lands on (padX, padY). Padding happens before
-    // any colour reduction so the reduced table is chosen for the final picture.
-    const TPadOrigin padding = PaddingFor(*frame->Frame, {padX, padY});
-    work.Transparent = picture.Transparent;
-    work.TransparentColor = picture.TransparentColor;
-    work.SetSize(ClampToInt32(int64_t(picture.Width()) + padding.X),
-                 ClampToInt32(int64_t(picture.Height()) + padding.Y));
-    work.Fill(picture.TransparentColor);
+namespace {
+
+// The frame's pixels as a 24-bit bitmap, padded on the left and top by padding, in the pixel
+// format of the BMP file.
+TBitmap BmpPicture(const TFramePixels& pixels, TPadOrigin padding, bool pad, TPixelFormat format) {
+  TBitmap picture = pixels.Bitmap();
+  if (pad) {
+    // Only left and top grow, so the hot spot lands on the origin. Padding happens before any
+    // colour reduction so the reduced table is chosen for the final picture.
+    TBitmap padded;
+    padded.Transparent = picture.Transparent;
+    padded.TransparentColor = picture.TransparentColor;
+    padded.SetSize(ClampToInt32(int64_t(picture.Width()) + padding.X),
+                   ClampToInt32(int64_t(picture.Height()) + padding.Y));
+    padded.Fill(picture.TransparentColor);
     // The background already is the transparent colour, so an opaque copy gives the same
     // picture as a transparent one.
-    work.Draw(padding.X, padding.Y, picture, false);
-    output = &work;
+    padded.Draw(padding.X, padding.Y, picture, false);
+    picture = std::move(padded);
   }
-  if (output->PixelFormat() != Owner->ExportPixelFormat) {
-    if (output == &picture) work = picture;
-    work.SetPixelFormat(Owner->ExportPixelFormat);
-    output = &work;
+  picture.SetPixelFormat(format);
+  return picture;
+}
+
+// The frame's pixels as a PNG (RGBA, or indexed for efPng8) padded like the BMP, then scaled.
+std::vector<uint8_t> PngPicture(const TFramePixels& pixels, TPadOrigin padding, bool pad,
+                                int32_t scale, TExportFormat format) {
+  TPicture picture = pixels.Indices();
+  const uint8_t empty = pixels.TransparentIndex();
+  if (pad) {
+    TPicture padded(CheckedPictureSide(int64_t(picture.Width) + padding.X),
+                    CheckedPictureSide(int64_t(picture.Height) + padding.Y), 1, empty);
+    PlacePicture(padded, picture, padding.X, padding.Y);
+    picture = std::move(padded);
   }
-  const std::vector<uint8_t> file = EncodeBmp(*output);
-  WriteWholeFile(fileName, file.data(), file.size());
+  picture = ScalePicture(std::move(picture), scale);
+  return format == efPng8 ? EncodePng8(picture, pixels.Palette(), empty)
+                          : EncodePng(IndicesToRgba(picture, pixels.Palette(), empty));
+}
+
+}  // namespace
+
+TFrontEndImageFrame* TFrontEndImage::ExportedFrame(TExportPlan& plan, int32_t index) {
+  try {
+    TFrontEndImageFrame* frame = GetFrame(index);
+    // A frame whose load failed raises its error here, whoever fetched it first.
+    if (frame) frame->GetPixels();
+    return frame;
+  } catch (const std::exception& error) {
+    if (!IsDataError(error)) throw;
+    // The frame's own sentence, whichever fetch met the damage first.
+    const TImageFrame* data =
+        size_t(index) < Image->Frames.size() ? Image->Frames[size_t(index)].get() : nullptr;
+    const std::string reason = data && data->LoadFailed ? data->LoadError : error.what();
+    plan.FrameFailed(Owner->FileError(FrameErrorSentence(index, Name, reason)));
+    return nullptr;
+  }
+}
+
+void TFrontEndImage::ExportFrameBitmap(TExportPlan& plan, TExportFormat format,
+                                       const std::string& fileName, TFrontEndImageFrame* frame,
+                                       int32_t padX, int32_t padY) {
+  if (plan.NamesOnly({fileName})) return;
+  const TFramePixels* pixels = nullptr;
+  try {
+    pixels = &frame->GetPixels();
+  } catch (const std::exception& error) {
+    if (!IsDataError(error)) throw;
+    plan.FrameFailed(Owner->FileError(error.what()));
+    return;
+  }
+  const TPadOrigin padding = PaddingFor(*frame->Frame, {padX, padY});
+  const std::vector<uint8_t> file =
+      format == efBmp
+          ? EncodeBmp(BmpPicture(*pixels, padding, Owner->AutoPad, Owner->ExportPixelFormat))
+          : PngPicture(*pixels, padding, Owner->AutoPad, Owner->FormatOptions.Scale, format);
+  plan.WriteFile(fileName, file.data(), file.size());
   if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
 }
 
@@ -331,24 +313,27 @@ void SubFrameRangeOrigin(TFrontEndImageFrame* frame, bool wholeFrame, int32_t fi
 
 }  // namespace
 
-void TFrontEndImage::ExportCurrentFrame(const std::string& fileName) {
+void TFrontEndImage::ExportCurrentFrame(TExportPlan& plan, TExportFormat format,
+                                        const std::string& fileName) {
   const TPadOrigin origin = FramePaddingOrigin(*Image, 0, INT32_MAX, true);
-  if (TFrontEndImageFrame* frame = GetFrame(CurrentFrame)) {
-    ExportFrameBitmap(fileName, frame, origin.X, origin.Y);
+  if (TFrontEndImageFrame* frame = ExportedFrame(plan, CurrentFrame)) {
+    ExportFrameBitmap(plan, format, fileName, frame, origin.X, origin.Y);
     Written(frame);
   }
 }
 
-void TFrontEndImage::ExportCurrentSubFrame(int32_t subFrameIndex, const std::string& fileName) {
-  TFrontEndImageFrame* frame = GetFrame(CurrentFrame);
+void TFrontEndImage::ExportCurrentSubFrame(TExportPlan& plan, TExportFormat format,
+                                           int32_t subFrameIndex, const std::string& fileName) {
+  TFrontEndImageFrame* frame = ExportedFrame(plan, CurrentFrame);
   if (!frame) return;
   TFrontEndImageFrame* subFrame = frame->GetSubFrame(subFrameIndex);
   const TPadOrigin origin = SubFramePaddingOrigin(*frame->Frame, 0, INT32_MAX, true);
-  ExportFrameBitmap(fileName, subFrame, origin.X, origin.Y);
+  ExportFrameBitmap(plan, format, fileName, subFrame, origin.X, origin.Y);
   Written(frame);
 }
 
-void TFrontEndImage::ExportFrameRange(int32_t first, int32_t last, const std::string& format,
+void TFrontEndImage::ExportFrameRange(TExportPlan& plan, TExportFormat format, int32_t first,
+                                      int32_t last, const std::string& nameFormat,
                                       const std::string& folder) {
   first = std::max(first, 0);
   if (last < first) return;
@@ -356,19 +341,22 @@ void TFrontEndImage::ExportFrameRange(int32_t first, int32_t last, const std::st
   FrameRangeOrigin(first, last, padX, padY);
   const std::string name = ExportName();
   for (int32_t i = first; i < FrameCount && i <= last; ++i) {
-    TFrontEndImageFrame* frame = GetFrame(i);
+    TFrontEndImageFrame* frame = ExportedFrame(plan, i);
     if (!frame) continue;
-    ExportFrameBitmap(InFolder(folder, FillNameFormat(format, {name, PadNumber(i, FrameCount)})),
-                      frame, padX, padY);
+    ExportFrameBitmap(
+        plan, format,
+        InFolder(folder, FillNameFormat(nameFormat, {name, PadNumber(i, FrameCount)})), frame, padX,
+        padY);
     Written(frame);
   }
 }
 
-void TFrontEndImage::ExportSubFrameRange(int32_t first, int32_t last, const std::string& format,
+void TFrontEndImage::ExportSubFrameRange(TExportPlan& plan, TExportFormat format, int32_t first,
+                                         int32_t last, const std::string& nameFormat,
                                          const std::string& folder) {
   first = std::max(first, 0);
   if (last < first) return;
-  TFrontEndImageFrame* frame = GetFrame(CurrentFrame);
+  TFrontEndImageFrame* frame = ExportedFrame(plan, CurrentFrame);
   if (!frame) return;
   int32_t padX, padY;
   SubFrameRangeOrigin(frame, Owner->AutoPadUsingSelectedFrames, first, last, padX, padY);
@@ -376,21 +364,24 @@ void TFrontEndImage::ExportSubFrameRange(int32_t first, int32_t last, const std:
   const std::string frameNumber = PadNumber(CurrentFrame, FrameCount);
   for (int32_t j = first; j < frame->SubFrameCount && j <= last; ++j)
     ExportFrameBitmap(
-        InFolder(folder,
-                 FillNameFormat(format, {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
+        plan, format,
+        InFolder(folder, FillNameFormat(nameFormat,
+                                        {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
         frame->GetSubFrame(j), padX, padY);
   Written(frame);
 }
 
-void TFrontEndImage::ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFrame,
-                                              const std::string& format, const std::string& folder,
-                                              int32_t firstSubFrame, int32_t lastSubFrame) {
+void TFrontEndImage::ExportImageSubFrameRange(TExportPlan& plan, TExportFormat format,
+                                              int32_t firstFrame, int32_t lastFrame,
+                                              const std::string& nameFormat,
+                                              const std::string& folder, int32_t firstSubFrame,
+                                              int32_t lastSubFrame) {
   firstFrame = std::max(firstFrame, 0);
   firstSubFrame = std::max(firstSubFrame, 0);
   if (lastFrame < firstFrame || lastSubFrame < firstSubFrame) return;
   const std::string name = ExportName();
   for (int32_t i = firstFrame; i < FrameCount && i <= lastFrame; ++i) {
-    TFrontEndImageFrame* frame = GetFrame(i);
+    TFrontEndImageFrame* frame = ExportedFrame(plan, i);
     if (!frame) continue;
     int32_t padX, padY;
     SubFrameRangeOrigin(frame, Owner->AutoPadUsingSelectedFrames, firstSubFrame, lastSubFrame, padX,
@@ -398,8 +389,9 @@ void TFrontEndImage::ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFr
     const std::string frameNumber = PadNumber(i, FrameCount);
     for (int32_t j = firstSubFrame; j < frame->SubFrameCount && j <= lastSubFrame; ++j)
       ExportFrameBitmap(
-          InFolder(folder,
-                   FillNameFormat(format, {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
+          plan, format,
+          InFolder(folder, FillNameFormat(nameFormat,
+                                          {name, frameNumber, PadNumber(j, frame->SubFrameCount)})),
           frame->GetSubFrame(j), padX, padY);
     Written(frame);
   }
@@ -407,10 +399,10 @@ void TFrontEndImage::ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFr
 
 // ---- TFrontEndImage: frame data ----
 
-std::string TFrontEndImage::FrameDataLine(TFrontEndImageFrame* frame, int32_t padX, int32_t padY,
-                                          const std::string& folder, bool writeBitmap,
-                                          const TFrameNameSource& nameSource, int32_t subFrameIndex,
-                                          int32_t frameIndex) {
+std::string TFrontEndImage::FrameDataLine(TExportPlan& plan, TFrontEndImageFrame* frame,
+                                          int32_t padX, int32_t padY, const std::string& folder,
+                                          bool writeBitmap, const TFrameNameSource& nameSource,
+                                          int32_t subFrameIndex, int32_t frameIndex) {
   const TImageFrame* source = frame->Frame;
   const bool pad = Owner->AutoPad;
   const int64_t x = pad ? int64_t(padX) - source->XOffset : source->XOffset;
@@ -424,12 +416,13 @@ std::string TFrontEndImage::FrameDataLine(TFrontEndImageFrame* frame, int32_t pa
     const std::string bmpName = nameSource ? nameSource(frame->Frame, frameIndex, subFrameIndex)
                                            : FrameFileName(frameIndex, subFrameIndex);
     if (named) group += "," + bmpName;
-    if (writeBitmap) ExportFrameBitmap(InFolder(folder, bmpName), frame, padX, padY);
+    if (writeBitmap) ExportFrameBitmap(plan, efBmp, InFolder(folder, bmpName), frame, padX, padY);
   }
   return group;
 }
 
-std::string TFrontEndImage::FrameDataText(int32_t first, int32_t last, int32_t padX, int32_t padY,
+std::string TFrontEndImage::FrameDataText(TExportPlan& plan, int32_t first, int32_t last,
+                                          int32_t padX, int32_t padY,
                                           const TFrameNameSource& nameSource,
                                           const std::string& folder) {
   const uint8_t type = Owner->FrameDataExportType;
@@ -439,11 +432,11 @@ std::string TFrontEndImage::FrameDataText(int32_t first, int32_t last, int32_t p
   if (type >= 2 && nameSource) text += ",ImageName";
   text += "\r\n";
   for (int32_t i = first; i < FrameCount && i <= last; ++i) {
-    TFrontEndImageFrame* frame = GetFrame(i);
+    TFrontEndImageFrame* frame = ExportedFrame(plan, i);
     if (!frame) continue;
-    std::string line = FrameDataLine(frame, padX, padY, folder, false, nameSource, -1, i);
+    std::string line = FrameDataLine(plan, frame, padX, padY, folder, false, nameSource, -1, i);
     for (int32_t j = 0; j < frame->SubFrameCount; ++j)
-      line += "," + FrameDataLine(frame->GetSubFrame(j), padX, padY, folder,
+      line += "," + FrameDataLine(plan, frame->GetSubFrame(j), padX, padY, folder,
                                   Owner->ExportFrameWhenExportFrameData, nameSource, j, i);
     text += line + "\r\n";
     Written(frame);
@@ -451,34 +444,36 @@ std::string TFrontEndImage::FrameDataText(int32_t first, int32_t last, int32_t p
   return text;
 }
 
-void TFrontEndImage::WriteFrameData(const std::string& fileName, const std::string& folder,
-                                    const TFrameNameSource& nameSource, int32_t frameIndex) {
+void TFrontEndImage::WriteFrameData(TExportPlan& plan, const std::string& fileName,
+                                    const std::string& folder, const TFrameNameSource& nameSource,
+                                    int32_t frameIndex) {
   // An index outside the image gives a file with the header alone.
   const TPadOrigin origin = FramePaddingOrigin(*Image, 0, INT32_MAX, true);
   const std::string text =
-      FrameDataText(frameIndex, frameIndex, origin.X, origin.Y, nameSource, folder);
-  if (PlannedOnly({fileName})) return;
-  WriteWholeFile(fileName, text.data(), text.size());
+      FrameDataText(plan, frameIndex, frameIndex, origin.X, origin.Y, nameSource, folder);
+  if (plan.NamesOnly({fileName})) return;
+  plan.WriteFile(fileName, text.data(), text.size());
   if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
 }
 
-void TFrontEndImage::WriteFramesData(int32_t first, int32_t last,
+void TFrontEndImage::WriteFramesData(TExportPlan& plan, int32_t first, int32_t last,
                                      const TFrameNameSource& nameSource, const std::string& folder,
                                      const std::string& fileName) {
   first = std::max(first, 0);
   if (last < first) return;
   int32_t padX, padY;
   FrameRangeOrigin(first, last, padX, padY);
-  const std::string text = FrameDataText(first, last, padX, padY, nameSource, folder);
-  if (PlannedOnly({fileName})) return;
-  WriteWholeFile(fileName, text.data(), text.size());
+  const std::string text = FrameDataText(plan, first, last, padX, padY, nameSource, folder);
+  if (plan.NamesOnly({fileName})) return;
+  plan.WriteFile(fileName, text.data(), text.size());
   if (Owner->OnFileWritten) Owner->OnFileWritten(fileName);
 }
 
 // ---- TFrontEndImages ----
 
-void TFrontEndImages::ExportAllImages(const std::string& folder, const std::string& format) {
+void TFrontEndImages::ExportAllImages(TExportPlan& plan, TExportFormat format,
+                                      const std::string& folder, const std::string& nameFormat) {
   for (int32_t i = Images->ImageCount - 1; i >= 0; --i)
     if (TFrontEndImage* image = GetImage(i))
-      image->ExportFrameRange(0, image->FrameCount, format, folder);
+      image->ExportFrameRange(plan, format, 0, image->FrameCount, nameFormat, folder);
 }

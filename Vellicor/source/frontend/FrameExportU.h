@@ -1,13 +1,14 @@
 #pragma once
 // Helpers of the export routines of TFrontEndImage and TFrontEndImages (whose bodies live in
-// FrameExportU.cpp): number padding, the file-name formats and whole-file writing.
+// FrameExportU.cpp): padding origins, number padding and the file-name formats. The files go
+// through an export plan (ExportPlanU).
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
+
+#include "ExportPlanU.h"
 
 class TImage;
 class TImageFrame;
@@ -37,6 +38,8 @@ std::string PadNumber(int32_t index, int32_t count);
 // The name formats of folder exports: image name, frame number (and sub-frame number).
 inline constexpr const char* FrameNameFormat = "%s_%s.bmp";
 inline constexpr const char* SubFrameNameFormat = "%s_%s_%s.bmp";
+inline constexpr const char* PngFrameNameFormat = "%s_%s.png";
+inline constexpr const char* PngSubFrameNameFormat = "%s_%s_%s.png";
 
 // Fills each "%s" of format with the next argument ("%%" is a percent sign; a missing argument
 // is empty). Nothing else of format is interpreted, so any text is safe as a format.
@@ -50,50 +53,3 @@ std::string FileNamePart(std::string_view name);
 // (as many file systems ignore it): the first of a name keeps it, a later one gets "~2", "~3",
 // ... appended, the lowest that no name wanted or given before has ("sub_x", "sub_x~2").
 std::vector<std::string> DistinctFileNames(const std::vector<std::string>& wanted);
-
-// Writes the whole file under a temporary name in the target folder and renames it into place
-// only when complete, so a failed write leaves no partial file and an existing file of that
-// name intact. Raises EInOutError "Cannot create file "%s". %s" on failure.
-void WriteWholeFile(const std::string& fileName, const void* data, size_t size);
-
-// While one lives, the names of the files WriteWholeFile completes on this thread are kept in
-// it (a command's exports report how many files they wrote and where).
-class TExportRecord {
- public:
-  TExportRecord();
-  ~TExportRecord();
-  TExportRecord(const TExportRecord&) = delete;
-  TExportRecord& operator=(const TExportRecord&) = delete;
-  const std::vector<std::string>& Files() const { return FFiles; }
-
- private:
-  friend void WriteWholeFile(const std::string&, const void*, size_t);
-  std::vector<std::string> FFiles;
-  std::unordered_set<std::string> FSeen;
-  TExportRecord* FOuter;
-};
-
-// While one lives, the export routines on this thread neither encode nor write anything: they
-// only name in Files() what they would write, so that a command can ask before it replaces
-// files.
-class TExportPlan {
- public:
-  TExportPlan();
-  ~TExportPlan();
-  TExportPlan(const TExportPlan&) = delete;
-  TExportPlan& operator=(const TExportPlan&) = delete;
-  const std::vector<std::string>& Files() const { return FFiles; }
-
- private:
-  friend bool PlannedOnly(std::initializer_list<std::string_view> fileNames);
-  std::vector<std::string> FFiles;
-  TExportPlan* FOuter;
-};
-
-// Under a plan: adds the names to it and is true, and the caller writes nothing; otherwise false.
-bool PlannedOnly(std::initializer_list<std::string_view> fileNames);
-
-// The files the routine's exports would write, in order, each once; nothing is written.
-std::vector<std::string> PlannedExportFiles(const std::function<void()>& routine);
-// Those of the names that are there already on disk, in order.
-std::vector<std::string> ExistingFiles(const std::vector<std::string>& fileNames);

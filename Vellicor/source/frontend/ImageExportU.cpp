@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "FrameExportU.h"
 #include "GifWriterU.h"
 #include "PngWriterU.h"
 #include "StringUtilsU.h"
@@ -19,38 +18,27 @@ namespace {
 
 constexpr const char* FormatNames[] = {"bmp", "png", "png8", "gif", "apng", "sheet"};
 
-// The palette the image's frames are drawn with (the view's copy of the process palette).
-const TPalette& PaletteOf(const TFrontEndImage& image) {
-  const TImageClass* images = image.Image ? image.Image->ImageClass : nullptr;
-  return images && images->Manager ? images->Manager->Palette : Palette;
-}
-
-int32_t CheckedSide(int64_t side) {
-  if (side < 0 || side > INT32_MAX)
-    throw EBitmapError(Format("Picture side of %lld pixels is too large", (long long)side));
-  return int32_t(side);
-}
-
-void WriteFile(TFrontEndImage& image, const std::string& folder, const std::string& name,
-               const void* data, size_t size) {
+void WriteFile(TExportPlan& plan, TFrontEndImage& image, const std::string& folder,
+               const std::string& name, const void* data, size_t size) {
   const std::string fileName = JoinPath(folder, name, PathDelim);
-  WriteWholeFile(fileName, data, size);
+  plan.WriteFile(fileName, data, size);
   if (image.Owner->OnFileWritten) image.Owner->OnFileWritten(fileName);
 }
 
-// The frames first..last (clamped to the image) that exist.
-std::vector<std::pair<int32_t, TFrontEndImageFrame*>> FramesInRange(TFrontEndImage& image,
-                                                                    int32_t first, int32_t last) {
-  std::vector<std::pair<int32_t, TFrontEndImageFrame*>> frames;
+// The frames first..last (clamped to the image) that exist and can be read.
+TExportedFrames FramesInRange(TExportPlan& plan, TFrontEndImage& image, int32_t first,
+                              int32_t last) {
+  TExportedFrames frames;
   for (int32_t i = std::max(first, 0); i < image.FrameCount && i <= last; ++i)
-    if (TFrontEndImageFrame* frame = image.GetFrame(i)) frames.emplace_back(i, frame);
+    if (TFrontEndImageFrame* frame = image.ExportedFrame(plan, i)) frames.emplace_back(i, frame);
   return frames;
 }
 
 // The frame's pixels on the canvas, unscaled.
-TPicture OnCanvas(const TFrontEndImageFrame& frame, const THotSpotCanvas& canvas) {
-  TPicture picture(canvas.Width, canvas.Height, 1, TransparentIndex);
-  PlacePicture(picture, FrameIndices(frame), int64_t(canvas.HotX) - frame.Frame->XOffset,
+TPicture OnCanvas(TFrontEndImageFrame& frame, const THotSpotCanvas& canvas) {
+  const TFramePixels& pixels = frame.GetPixels();
+  TPicture picture(canvas.Width, canvas.Height, 1, pixels.TransparentIndex());
+  PlacePicture(picture, pixels.Indices(), int64_t(canvas.HotX) - frame.Frame->XOffset,
                int64_t(canvas.HotY) - frame.Frame->YOffset);
   return picture;
 }
@@ -86,89 +74,38 @@ const char* SubFrameNameFormatOf(TExportFormat format) {
   return format == efBmp ? SubFrameNameFormat : PngSubFrameNameFormat;
 }
 
-// Colour rows keep their indices beside them; rows of colours alone have no indices to give.
-static const TPixelRowsRef& IndexRows(const TImageFrame& source) {
-  static const TPixelRowsRef none;
-  return source.Converted ? source.PalettePixels
-                          : (source.BytesPerPixel == 1 ? source.Pixels : none);
-}
-
-TPicture FrameIndices(const TFrontEndImageFrame& frame) {
-  const TImageFrame& source = *frame.Frame;
-  TPicture picture(std::max(0, source.Width), std::max(0, source.Height), 1, TransparentIndex);
-  const TPixelRowsRef& rows = IndexRows(source);
-  if (!rows) return picture;
-  const size_t width = size_t(picture.Width);
-  for (int32_t y = 0; y < picture.Height && size_t(y) < rows->size(); ++y) {
-    const TPixelRow& row = (*rows)[size_t(y)];
-    // Rows a failed load never delivered stay empty.
-    if (row.size() >= width && width > 0) std::memcpy(picture.Row(y), row.data(), width);
-  }
-  return picture;
-}
-
-uint8_t FrameIndexAt(const TFrontEndImageFrame& frame, int32_t x, int32_t y) {
-  const TImageFrame& source = *frame.Frame;
-  const TPixelRowsRef& rows = IndexRows(source);
-  if (!rows || x < 0 || y < 0 || x >= source.Width || size_t(y) >= rows->size())
-    return TransparentIndex;
-  const TPixelRow& row = (*rows)[size_t(y)];
-  return size_t(x) < row.size() ? row[size_t(x)] : TransparentIndex;
-}
-
-THotSpotCanvas CommonCanvas(TFrontEndImage& image, int32_t first, int32_t last) {
+THotSpotCanvas CommonCanvas(TFrontEndImage& image, int32_t first, int32_t last,
+                            const TExportedFrames& frames) {
   THotSpotCanvas canvas;
   image.ExportOrigin(first, last, canvas.HotX, canvas.HotY);
   int64_t width = 1, height = 1;
-  for (const auto& [index, frame] : FramesInRange(image, first, last)) {
+  for (const auto& [index, frame] : frames) {
     const TImageFrame& source = *frame->Frame;
     width = std::max(width, int64_t(canvas.HotX) - source.XOffset + std::max(0, source.Width));
     height = std::max(height, int64_t(canvas.HotY) - source.YOffset + std::max(0, source.Height));
   }
-  canvas.Width = CheckedSide(width);
-  canvas.Height = CheckedSide(height);
+  canvas.Width = CheckedPictureSide(width);
+  canvas.Height = CheckedPictureSide(height);
   return canvas;
 }
 
-void ExportFramePicture(TFrontEndImage& image, const std::string& fileName,
-                        TFrontEndImageFrame* frame, int32_t padX, int32_t padY) {
-  const TFrontEndImages& owner = *image.Owner;
-  TPicture picture = FrameIndices(*frame);
-  if (owner.AutoPad) {
-    // Only left and top grow, as in the BMP export: the hot spot lands on (padX, padY).
-    const int64_t dx = int64_t(padX) - frame->Frame->XOffset;
-    const int64_t dy = int64_t(padY) - frame->Frame->YOffset;
-    TPicture padded(CheckedSide(std::max<int64_t>(0, picture.Width + dx)),
-                    CheckedSide(std::max<int64_t>(0, picture.Height + dy)), 1, TransparentIndex);
-    PlacePicture(padded, picture, dx, dy);
-    picture = std::move(padded);
-  }
-  picture = ScalePicture(std::move(picture), owner.FormatOptions.Scale);
-  const TPalette& palette = PaletteOf(image);
-  const std::vector<uint8_t> file =
-      owner.FormatOptions.Format == efPng8
-          ? EncodePng8(picture, palette, TransparentIndex)
-          : EncodePng(IndicesToRgba(picture, palette, TransparentIndex));
-  WriteWholeFile(fileName, file.data(), file.size());
-  if (owner.OnFileWritten) owner.OnFileWritten(fileName);
-}
-
-void ExportAnimation(TFrontEndImage& image, int32_t first, int32_t last,
-                     const std::string& folder) {
-  const auto frames = FramesInRange(image, first, last);
+void ExportAnimation(TExportPlan& plan, TFrontEndImage& image, TExportFormat format, int32_t first,
+                     int32_t last, const std::string& folder) {
+  const TExportedFrames frames = FramesInRange(plan, image, first, last);
   if (frames.empty()) return;
   const TExportFormatOptions& options = image.Owner->FormatOptions;
-  const THotSpotCanvas canvas = CommonCanvas(image, first, last);
+  const THotSpotCanvas canvas = CommonCanvas(image, first, last, frames);
   const int32_t scale = std::max(1, options.Scale);
-  const int32_t width = CheckedSide(int64_t(canvas.Width) * scale);
-  const int32_t height = CheckedSide(int64_t(canvas.Height) * scale);
-  const char* extension = options.Format == efGif ? ".gif" : ".apng";
+  const int32_t width = CheckedPictureSide(int64_t(canvas.Width) * scale);
+  const int32_t height = CheckedPictureSide(int64_t(canvas.Height) * scale);
+  const char* extension = format == efGif ? ".gif" : ".apng";
   const std::string name = image.ExportName() + extension;
-  if (PlannedOnly({JoinPath(folder, name, PathDelim)})) return;
-  const TPalette& palette = PaletteOf(image);
+  if (plan.NamesOnly({JoinPath(folder, name, PathDelim)})) return;
+  const TPalette& palette = image.Owner->PixelPalette();
+  const uint8_t empty = image.Owner->PixelTransparentIndex();
   std::vector<uint8_t> file;
-  if (options.Format == efGif) {
-    TGifEncoder encoder(width, height, palette, TransparentIndex, options.SpeedMs);
+  if (format == efGif) {
+    TGifEncoder encoder(width, height, palette, empty, options.SpeedMs);
     for (const auto& [index, frame] : frames)
       encoder.AddFrame(ScalePicture(OnCanvas(*frame, canvas), scale));
     file = encoder.Finish();
@@ -176,17 +113,18 @@ void ExportAnimation(TFrontEndImage& image, int32_t first, int32_t last,
     TApngEncoder encoder(width, height, options.SpeedMs);
     for (const auto& [index, frame] : frames)
       encoder.AddFrame(
-          IndicesToRgba(ScalePicture(OnCanvas(*frame, canvas), scale), palette, TransparentIndex));
+          IndicesToRgba(ScalePicture(OnCanvas(*frame, canvas), scale), palette, empty));
     file = encoder.Finish();
   }
-  WriteFile(image, folder, name, file.data(), file.size());
+  WriteFile(plan, image, folder, name, file.data(), file.size());
 }
 
-void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::string& folder) {
-  const auto frames = FramesInRange(image, first, last);
+void ExportSheet(TExportPlan& plan, TFrontEndImage& image, int32_t first, int32_t last,
+                 const std::string& folder) {
+  const TExportedFrames frames = FramesInRange(plan, image, first, last);
   if (frames.empty()) return;
   const TExportFormatOptions& options = image.Owner->FormatOptions;
-  const THotSpotCanvas canvas = CommonCanvas(image, first, last);
+  const THotSpotCanvas canvas = CommonCanvas(image, first, last, frames);
   const int64_t scale = std::max(1, options.Scale);
   const int64_t count = int64_t(frames.size());
   const int64_t columns = options.Columns > 0 ? std::min<int64_t>(options.Columns, count)
@@ -196,9 +134,11 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
   const std::string name = image.ExportName();
   const std::string sheetName = name + "_sheet.png";
   const std::string atlasName = name + "_sheet.json";
-  if (PlannedOnly({JoinPath(folder, sheetName, PathDelim), JoinPath(folder, atlasName, PathDelim)}))
+  if (plan.NamesOnly(
+          {JoinPath(folder, sheetName, PathDelim), JoinPath(folder, atlasName, PathDelim)}))
     return;
-  TPicture sheet(CheckedSide(columns * cellW), CheckedSide(rows * cellH), 1, TransparentIndex);
+  const uint8_t empty = image.Owner->PixelTransparentIndex();
+  TPicture sheet(CheckedPictureSide(columns * cellW), CheckedPictureSide(rows * cellH), 1, empty);
   nlohmann::ordered_json atlas;
   nlohmann::ordered_json& entries = atlas["frames"] = nlohmann::ordered_json::array();
   for (int64_t k = 0; k < count; ++k) {
@@ -207,7 +147,7 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
     const int64_t cellX = (k % columns) * cellW, cellY = (k / columns) * cellH;
     const int64_t ownX = (int64_t(canvas.HotX) - source.XOffset) * scale;
     const int64_t ownY = (int64_t(canvas.HotY) - source.YOffset) * scale;
-    PlacePicture(sheet, ScalePicture(FrameIndices(*frame), int32_t(scale)), cellX + ownX,
+    PlacePicture(sheet, ScalePicture(frame->GetPixels().Indices(), int32_t(scale)), cellX + ownX,
                  cellY + ownY);
     entries.push_back({
         {"filename", name + "_" + PadNumber(index, image.FrameCount)},
@@ -229,19 +169,20 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
       {"format", "RGBA8888"}, {"scale", scale},
   };
   const std::vector<uint8_t> png =
-      EncodePng(IndicesToRgba(sheet, PaletteOf(image), TransparentIndex));
+      EncodePng(IndicesToRgba(sheet, image.Owner->PixelPalette(), empty));
   const std::string json = atlas.dump(2) + "\n";
-  WriteFile(image, folder, sheetName, png.data(), png.size());
-  WriteFile(image, folder, atlasName, json.data(), json.size());
+  WriteFile(plan, image, folder, sheetName, png.data(), png.size());
+  WriteFile(plan, image, folder, atlasName, json.data(), json.size());
 }
 
-void ExportImageFiles(TFrontEndImage& image, int32_t first, int32_t last, bool subFrames,
-                      const std::string& folder) {
-  const TExportFormat format = image.Owner->FormatOptions.Format;
-  if (format == efGif || format == efApng) return ExportAnimation(image, first, last, folder);
-  if (format == efSheet) return ExportSheet(image, first, last, folder);
+void ExportImageFiles(TExportPlan& plan, TFrontEndImage& image, TExportFormat format, int32_t first,
+                      int32_t last, bool subFrames, const std::string& folder) {
+  if (format == efGif || format == efApng)
+    return ExportAnimation(plan, image, format, first, last, folder);
+  if (format == efSheet) return ExportSheet(plan, image, first, last, folder);
   if (subFrames)
-    image.ExportImageSubFrameRange(first, last, SubFrameNameFormatOf(format), folder, 0, INT32_MAX);
+    image.ExportImageSubFrameRange(plan, format, first, last, SubFrameNameFormatOf(format), folder,
+                                   0, INT32_MAX);
   else
-    image.ExportFrameRange(first, last, FrameNameFormatOf(format), folder);
+    image.ExportFrameRange(plan, format, first, last, FrameNameFormatOf(format), folder);
 }

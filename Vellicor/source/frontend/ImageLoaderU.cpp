@@ -1,8 +1,10 @@
 #include "ImageLoaderU.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "FileSystemU.h"
+#include "LoadMessagesU.h"
 #include "PaletteFileU.h"
 #include "StringUtilsU.h"
 
@@ -108,69 +110,52 @@ TFrontEndImageFrame* TFrontEndImageFrame::GetSubFrame(int32_t index) {
   return slot.get();
 }
 
-const TBitmap& TFrontEndImageFrame::GetBitmap() {
+namespace {
+
+// The palette-index rows of a frame whose rows are current: colour rows keep them beside them;
+// rows of colours alone have none.
+const TPixelRows* IndexRows(const TImageFrame& frame) {
+  const TPixelRowsRef& rows = frame.Converted ? frame.PalettePixels : frame.Pixels;
+  return frame.Converted || frame.BytesPerPixel == 1 ? rows.get() : nullptr;
+}
+
+// The frame's rows as one picture; pixels its rows lack are the transparent index.
+TPicture GatherIndices(const TImageFrame& frame, uint8_t transparentIndex) {
+  TPicture picture(std::max(0, frame.Width), std::max(0, frame.Height), 1, transparentIndex);
+  const TPixelRows* rows = IndexRows(frame);
+  const size_t width = size_t(picture.Width);
+  for (int32_t y = 0; rows && width > 0 && y < picture.Height && size_t(y) < rows->size(); ++y) {
+    const TPixelRow& row = (*rows)[size_t(y)];
+    if (row.size() >= width) std::memcpy(picture.Row(y), row.data(), width);
+  }
+  return picture;
+}
+
+}  // namespace
+
+const TFramePixels& TFrontEndImageFrame::GetPixels() {
   TImageFrame* top = Frame->TopFrame();
+  if (top->LoadFailed)
+    throw EImageFileError(
+        FrameErrorSentence(top->Index, top->Image ? top->Image->Name : "", top->LoadError));
   TImageClass* collection = Frame->Image ? Frame->Image->ImageClass : nullptr;
-  if (Bitmap) {
+  if (Pixels) {
     if (collection) collection->TouchFrame(top);
-    return *Bitmap;
+    return *Pixels;
   }
   // Rows released to keep within the collection's budget are decoded again (sub-frames with
   // their frame, into the same objects).
   if (!top->Loaded && Owner && Owner->Image) Owner->Image->GetFrame(top->Index);
-  // The empty colour of the palette the collection converts with (the process one otherwise).
+  // A collection that wants colours converts on this first request and keeps the indices
+  // beside them; otherwise the rows are the indices already.
+  Frame->GetPixels();
   const TImageManager* manager = collection ? collection->Manager : nullptr;
-  const TPaletteEntry& key =
-      manager ? manager->Palette[manager->TransparentIndex] : Palette[TransparentIndex];
-  auto bitmap = std::make_unique<TBitmap>();
-  bitmap->Transparent = true;
-  bitmap->TransparentColor = {key[0], key[1], key[2]};
-  bitmap->SetSize(Frame->Width, Frame->Height);
-
-  const int32_t width = Frame->Width;
-  const TPixelRowsRef& rows = Frame->GetPixels();
-  // Colour rows hold 4 bytes per pixel, rightmost pixel first; rows still holding palette
-  // indices (a frame that was never switched to colours) go through the collection's palette.
-  const bool colours = Frame->Converted;
-  const TPalette* indexPalette = nullptr;
-  if (!colours && Frame->Image && Frame->Image->ImageClass && Frame->Image->ImageClass->Manager)
-    indexPalette = &Frame->Image->ImageClass->Manager->Palette;
-  if (!indexPalette) indexPalette = &Palette;
-  const size_t needed = size_t(width) * (colours ? 4 : 1);
-
-  for (int32_t y = 0; y < Frame->Height; ++y) {
-    uint8_t* out = bitmap->ScanLine(y);
-    const TPixelRow* row = rows && size_t(y) < rows->size() ? &(*rows)[size_t(y)] : nullptr;
-    if (!row || row->size() < needed) {
-      // Rows a failed load never delivered show as empty.
-      for (int32_t x = 0; x < width; ++x, out += 3) {
-        out[0] = key[2];
-        out[1] = key[1];
-        out[2] = key[0];
-      }
-      continue;
-    }
-    const uint8_t* in = row->data();
-    if (colours) {
-      out += 3 * size_t(width);
-      for (int32_t i = 0; i < width; ++i, in += 4) {
-        out -= 3;
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-      }
-    } else {
-      for (int32_t x = 0; x < width; ++x, out += 3) {
-        const TPaletteEntry& entry = (*indexPalette)[in[x]];
-        out[0] = entry[2];
-        out[1] = entry[1];
-        out[2] = entry[0];
-      }
-    }
-  }
-  Bitmap = std::move(bitmap);
-  if (collection) collection->ChargeFrame(top, int64_t(Bitmap->Stride()) * Bitmap->Height());
-  return *Bitmap;
+  const TPalette& palette = manager ? manager->Palette : Palette;
+  const uint8_t empty = manager ? manager->TransparentIndex : TransparentIndex;
+  Pixels = std::make_unique<TFramePixels>(GatherIndices(*Frame, empty), palette, empty);
+  if (collection)
+    collection->ChargeFrame(top, int64_t(Pixels->Indices().Pixels.size() + sizeof(TPalette)));
+  return *Pixels;
 }
 
 // ---- TFrontEndImage ----
@@ -219,21 +204,21 @@ void TFrontEndImages::FrameReleased(TImageFrame* frame) {
   if (!image || image->Image != frame->Image || frame->Index < 0 ||
       frame->Index >= image->FrameCount)
     return;
-  if (TFrontEndImageFrame* object = image->Frames[size_t(frame->Index)].get()) DropBitmaps(object);
+  if (TFrontEndImageFrame* object = image->Frames[size_t(frame->Index)].get()) DropPixels(object);
 }
 
-void TFrontEndImages::DropBitmaps(TFrontEndImageFrame* frame) {
-  if (frame->Bitmap && OnBitmapReleased) OnBitmapReleased(frame);
-  frame->Bitmap.reset();
+void TFrontEndImages::DropPixels(TFrontEndImageFrame* frame) {
+  if (frame->Pixels && OnPixelsReleased) OnPixelsReleased(frame);
+  frame->Pixels.reset();
   for (auto& subFrame : frame->SubFrames)
-    if (subFrame) DropBitmaps(subFrame.get());
+    if (subFrame) DropPixels(subFrame.get());
 }
 
 void TFrontEndImages::Recolour() {
   Images->Recolour();
   for (auto& image : FImageList)
     for (auto& frame : image->Frames)
-      if (frame) DropBitmaps(frame.get());
+      if (frame) DropPixels(frame.get());
 }
 
 void TFrontEndImages::SetPalette(const TPalette& palette, uint8_t transparentIndex) {
@@ -260,4 +245,16 @@ TFrontEndImage* TFrontEndImages::GetImage(const std::string& name) {
 TFrontEndImage* TFrontEndImages::GetImage(int32_t index) {
   TImage* image = Images->GetImage(index);
   return image ? GetImage(image->Name) : nullptr;
+}
+
+const TPalette& TFrontEndImages::PixelPalette() const {
+  return Images->Manager ? Images->Manager->Palette : Palette;
+}
+
+uint8_t TFrontEndImages::PixelTransparentIndex() const {
+  return Images->Manager ? Images->Manager->TransparentIndex : TransparentIndex;
+}
+
+std::string TFrontEndImages::FileError(const std::string& message) const {
+  return Images->Name + ": " + message;
 }

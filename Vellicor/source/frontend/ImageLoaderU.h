@@ -1,7 +1,7 @@
 #pragma once
 // The process palette and the front-end objects of one open file: per file a TFrontEndImages,
-// per named image a TFrontEndImage, per frame and sub-frame a TFrontEndImageFrame that builds a
-// 24-bit bitmap of its frame on first use and keeps it. Objects are made on first request.
+// per named image a TFrontEndImage, per frame and sub-frame a TFrontEndImageFrame that gathers
+// its frame's pixels on first use and keeps them. Objects are made on first request.
 //
 // The export routines of TFrontEndImage and TFrontEndImages live in FrameExportU.cpp.
 #include <cstdint>
@@ -13,8 +13,10 @@
 
 #include "BitmapU.h"
 #include "ExportFormatU.h"
+#include "FramePixelsU.h"
 #include "ImageManagerU.h"
 
+class TExportPlan;
 class TFileSystem;
 class TFrontEndImages;
 class TFrontEndImage;
@@ -52,16 +54,18 @@ class TFrontEndImageFrame {
 
   // Sub-frame i, made on first request; "Index out of bounds" outside 0..SubFrameCount-1.
   TFrontEndImageFrame* GetSubFrame(int32_t index);
-  // The frame's picture, unmirrored, with the palette's transparent colour; built once and kept
-  // until the collection releases the frame's rows to stay within its budget (the frame is then
-  // decoded again). The caller never frees it.
-  const TBitmap& GetBitmap();
-  bool IsBitmapBuilt() const { return Bitmap != nullptr; }
+  // The frame's pixels, unmirrored, in the collection's palette; gathered once and kept until
+  // the collection releases the frame's rows to stay within its budget (the frame is then
+  // decoded again). Raises EImageFileError with the frame's sentence ("Frame 4 of ‘tank’ cannot
+  // be read: ...", after the file's name) when its load failed: what was read of it is never
+  // shown or written as the frame.
+  const TFramePixels& GetPixels();
+  bool ArePixelsGathered() const { return Pixels != nullptr; }
 
   int32_t NextIndex;
   TFrontEndImage* Owner;
   TImageFrame* Frame;  // not owned
-  std::unique_ptr<TBitmap> Bitmap;
+  std::unique_ptr<TFramePixels> Pixels;
   int32_t CurrentSubFrame = 0;
   int32_t SubFrameCount = 0;
   std::vector<std::unique_ptr<TFrontEndImageFrame>> SubFrames;
@@ -91,33 +95,44 @@ class TFrontEndImage {
   TFrameNameSource DefaultNameSource() const;
 
   // ---- Exports (FrameExportU.cpp). Frame and sub-frame indexes are 0-based. ----
-  // One frame or sub-frame object as a BMP file, padded to the origin (padX, padY) when the
+  // Each export writes its files through the plan (or only names them, in a dry run), in the
+  // given format where it writes frames (BMP, PNG or indexed PNG). A frame that cannot be read
+  // is left out and named in the plan's failures; the other frames are still written.
+  //
+  // One frame or sub-frame object as a picture file, padded to the origin (padX, padY) when the
   // owner's AutoPad is on. The file appears only when complete; an existing file of that name
   // is replaced then, and kept when the export fails.
-  void ExportFrameBitmap(const std::string& fileName, TFrontEndImageFrame* frame, int32_t padX,
-                         int32_t padY);
-  void ExportCurrentFrame(const std::string& fileName);
-  void ExportCurrentSubFrame(int32_t subFrameIndex, const std::string& fileName);
-  // format is "%s_%s.bmp" or "%s_%s_%s.bmp" (image name, frame number, sub-frame number).
-  void ExportFrameRange(int32_t first, int32_t last, const std::string& format,
-                        const std::string& folder);
-  void ExportSubFrameRange(int32_t first, int32_t last, const std::string& format,
-                           const std::string& folder);
-  void ExportImageSubFrameRange(int32_t firstFrame, int32_t lastFrame, const std::string& format,
+  void ExportFrameBitmap(TExportPlan& plan, TExportFormat format, const std::string& fileName,
+                         TFrontEndImageFrame* frame, int32_t padX, int32_t padY);
+  void ExportCurrentFrame(TExportPlan& plan, TExportFormat format, const std::string& fileName);
+  void ExportCurrentSubFrame(TExportPlan& plan, TExportFormat format, int32_t subFrameIndex,
+                             const std::string& fileName);
+  // nameFormat is "%s_%s.bmp" or "%s_%s_%s.bmp" (image name, frame number, sub-frame number).
+  void ExportFrameRange(TExportPlan& plan, TExportFormat format, int32_t first, int32_t last,
+                        const std::string& nameFormat, const std::string& folder);
+  void ExportSubFrameRange(TExportPlan& plan, TExportFormat format, int32_t first, int32_t last,
+                           const std::string& nameFormat, const std::string& folder);
+  void ExportImageSubFrameRange(TExportPlan& plan, TExportFormat format, int32_t firstFrame,
+                                int32_t lastFrame, const std::string& nameFormat,
                                 const std::string& folder, int32_t firstSubFrame,
                                 int32_t lastSubFrame);
-  void WriteFrameData(const std::string& fileName, const std::string& folder,
+  // The frame-data files; the bitmaps that go with them are BMP files.
+  void WriteFrameData(TExportPlan& plan, const std::string& fileName, const std::string& folder,
                       const TFrameNameSource& nameSource, int32_t frameIndex);
-  void WriteFramesData(int32_t first, int32_t last, const TFrameNameSource& nameSource,
-                       const std::string& folder, const std::string& fileName);
+  void WriteFramesData(TExportPlan& plan, int32_t first, int32_t last,
+                       const TFrameNameSource& nameSource, const std::string& folder,
+                       const std::string& fileName);
   // One field group of a frame-data line; with writeBitmap the object's BMP is written into
   // folder under the name from nameSource.
-  std::string FrameDataLine(TFrontEndImageFrame* frame, int32_t padX, int32_t padY,
-                            const std::string& folder, bool writeBitmap,
+  std::string FrameDataLine(TExportPlan& plan, TFrontEndImageFrame* frame, int32_t padX,
+                            int32_t padY, const std::string& folder, bool writeBitmap,
                             const TFrameNameSource& nameSource, int32_t subFrameIndex,
                             int32_t frameIndex);
   // The padding origin of frames first..last that every export shares.
   void ExportOrigin(int32_t first, int32_t last, int32_t& padX, int32_t& padY) const;
+  // Frame i for an export: null, with the reason in the plan's failures, when it cannot be read
+  // (or is outside the image).
+  TFrontEndImageFrame* ExportedFrame(TExportPlan& plan, int32_t index);
 
   TFrontEndImages* Owner;
   TImage* Image;  // not owned
@@ -130,8 +145,9 @@ class TFrontEndImage {
   // The padding origin of frames first..last (clamped to the image): the image's largest
   // offsets, or with selectedOnly the largest of those frames, starting from 0.
   void FrameRangeOrigin(int32_t first, int32_t last, int32_t& padX, int32_t& padY) const;
-  std::string FrameDataText(int32_t first, int32_t last, int32_t padX, int32_t padY,
-                            const TFrameNameSource& nameSource, const std::string& folder);
+  std::string FrameDataText(TExportPlan& plan, int32_t first, int32_t last, int32_t padX,
+                            int32_t padY, const TFrameNameSource& nameSource,
+                            const std::string& folder);
   // The frame's files are written: with the owner's ReleaseWrittenFrames its pixels go.
   void Written(TFrontEndImageFrame* frame);
 };
@@ -155,8 +171,8 @@ class TFrontEndImages {
   // The image at that position of the collection (name order); null outside the range.
   TFrontEndImage* GetImage(int32_t index);
 
-  // The collection's palette changed: every frame is converted again and every bitmap built
-  // anew on its next request (OnBitmapReleased is told of each one dropped).
+  // The collection's palette changed: every frame is converted again and its pixels gathered
+  // anew on their next request (OnPixelsReleased is told of each frame object that drops them).
   void Recolour();
   // The collection draws with this palette and empty index from now on. When the index
   // changed, the frames decoded so far are read again (their empty pixels are decoded as the
@@ -164,7 +180,13 @@ class TFrontEndImages {
   void SetPalette(const TPalette& palette, uint8_t transparentIndex);
 
   // Every image, last to first, all frames, into folder.
-  void ExportAllImages(const std::string& folder, const std::string& format);
+  void ExportAllImages(TExportPlan& plan, TExportFormat format, const std::string& folder,
+                       const std::string& nameFormat);
+  // The palette and empty index the frames' pixels are drawn with: the collection's.
+  const TPalette& PixelPalette() const;
+  uint8_t PixelTransparentIndex() const;
+  // A data error of the file as the user is told it: the message after the file's name.
+  std::string FileError(const std::string& message) const;
   // The names of the image's export files, decided once for all images of the collection in
   // file order: an image whose name gives the same file name as an earlier one's, letter case
   // ignored ("sub/x", then "sub_x"), gets "~2", "~3", ... ("sub_x~2"). So one image's files
@@ -181,19 +203,20 @@ class TFrontEndImages {
   uint8_t FrameDataExportType = 0;
   bool AutoPad = false;
   bool AutoPadUsingSelectedFrames = false;
-  // The file format of the frame and image exports, with its scale, sheet columns and speed.
+  // The export format the user chose (each export is given the format it writes), with the
+  // scale, sheet columns and speed that every export takes from here.
   TExportFormatOptions FormatOptions;
   // Told the name of every file an export has finished (for progress displays).
   std::function<void(const std::string& fileName)> OnFileWritten;
   // Exports give a frame's decoded pixels back to the collection once its files are written
   // (for tools that go through a file once; a viewer keeps them for showing).
   bool ReleaseWrittenFrames = false;
-  // Told of each frame object whose bitmap goes because the collection released its rows.
-  std::function<void(TFrontEndImageFrame* frame)> OnBitmapReleased;
+  // Told of each frame object whose pixels go because the collection released its rows.
+  std::function<void(TFrontEndImageFrame* frame)> OnPixelsReleased;
 
  private:
   void FrameReleased(TImageFrame* frame);
-  void DropBitmaps(TFrontEndImageFrame* frame);
+  void DropPixels(TFrontEndImageFrame* frame);
 
   std::vector<std::unique_ptr<TFrontEndImage>> FImageList;
   TNameIndex<TFrontEndImage> FNames;

@@ -85,18 +85,24 @@ TPicture FitPicture(TPicture source, int32_t side) {
   return ResizePicture(source, size.Width, size.Height);
 }
 
-TPicture IndicesToRgba(const TPicture& indices, const TPalette& palette, uint8_t transparentIndex) {
+TPicture IndicesToRgba(const TPicture& indices, const TPalette& palette, int transparentIndex) {
   TPicture colours(indices.Width, indices.Height, 4);
   uint32_t table[256];
   for (int i = 0; i < 256; ++i) {
     const uint8_t rgba[4] = {palette[i][0], palette[i][1], palette[i][2], 255};
     std::memcpy(&table[i], rgba, 4);
   }
-  table[transparentIndex] = 0;
+  if (transparentIndex >= 0 && transparentIndex < 256) table[transparentIndex] = 0;
   uint8_t* out = colours.Pixels.data();
   for (const uint8_t index : indices.Pixels) {
     std::memcpy(out, &table[index], 4);
     out += 4;
   }
   return colours;
+}
+
+int32_t CheckedPictureSide(int64_t side) {
+  if (side < 0 || side > INT32_MAX)
+    throw EBitmapError(Format("Picture side of %lld pixels is too large", (long long)side));
+  return int32_t(side);
 }

@@ -48,5 +48,8 @@ TPictureSize FitIntoSquare(int32_t width, int32_t height, int32_t side);
 TPicture FitPicture(TPicture source, int32_t side);
 
 // An index picture in colours: each pixel its palette colour with alpha 255, the transparent
-// index (0, 0, 0, 0).
-TPicture IndicesToRgba(const TPicture& indices, const TPalette& palette, uint8_t transparentIndex);
+// index (0, 0, 0, 0); a transparent index below 0 leaves every pixel opaque.
+TPicture IndicesToRgba(const TPicture& indices, const TPalette& palette, int transparentIndex);
+
+// side as a picture side; raises EBitmapError when it is below 0 or past INT32_MAX.
+int32_t CheckedPictureSide(int64_t side);

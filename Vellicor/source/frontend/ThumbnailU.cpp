@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "PngWriterU.h"
 #include "StringUtilsU.h"
@@ -37,10 +36,7 @@ TPicture ThumbnailIndices(TImageClass& images, int32_t side) {
         Format("%s holds no frame of \"%s\"", images.Name.c_str(), image->Name.c_str()));
   // Sub-frames may have grown the canvas.
   CheckFrameSize(*frame->Frame, images);
-  // A collection that wants colours converts on this first request and keeps the indices
-  // beside them; otherwise the rows are the indices already.
-  frame->Frame->GetPixels();
-  return FitPicture(FrameIndices(*frame), std::clamp(side, 1, MaxThumbnailSize));
+  return FitPicture(frame->GetPixels().Indices(), std::clamp(side, 1, MaxThumbnailSize));
 }
 
 std::vector<uint8_t> ThumbnailPng(TImageClass& images, int32_t side) {

@@ -1,21 +1,18 @@
 #pragma once
-// The front end's bitmaps as Qt images. A 24-bit bitmap is shown through a QImage laid over its
-// own rows, so displaying a frame copies no pixels; the transparent version is made once per
-// frame and kept with it.
+// Frames' pixels as Qt images, made once per frame and kept with it, so that showing a frame
+// converts no pixels.
 #include <QColor>
 #include <QImage>
 #include <cstdint>
 #include <unordered_map>
 
-#include "BitmapU.h"
+#include "FramePixelsU.h"
 
 class TFrontEndImageFrame;
 
-// The bitmap's picture over its own memory (24 and 32 bits; other formats are converted into a
-// copy). Valid while the bitmap lives and keeps its size and format.
-QImage BitmapImage(const TBitmap& bitmap);
-// A copy in which every pixel of the bitmap's transparent colour is fully transparent.
-QImage TransparentBitmapImage(const TBitmap& bitmap);
+// The pixels in their palette colours: opaque (RGB32), or with every pixel of the transparent
+// index fully transparent (ARGB32), told by index as the exports tell them. Null when empty.
+QImage FrameImage(const TFramePixels& pixels, bool transparent);
 
 // A colour as the settings hold it (0x00BBGGRR, or 0x80000000 | a system-colour index).
 QColor ColorFromSetting(uint32_t colour);

@@ -366,24 +366,25 @@ void TExportDialog::RunExport() {
     settings->SetSaveLastDir(folder);
     return true;
   };
-  std::function<void()> routine;
+  std::function<void(TExportPlan&)> routine;
   QString file;  // confirmed by the save dialog
   switch (ExportMode) {
-    case 0:
+    case 0: {
       if (!askFolder()) return;
-      routine = [=] {
-        ExportImageFiles(*image, first, last, false, ToStd(settings->SaveLastDir()));
+      const TExportFormat format = View->FrontEnd()->FormatOptions.Format;
+      routine = [=](TExportPlan& plan) {
+        ExportImageFiles(plan, *image, format, first, last, false, ToStd(settings->SaveLastDir()));
       };
       break;
+    }
     case 1: {
       if (!askFolder()) return;
       const int firstSub = StartSubframeIndex->value() - 1;
       const int lastSub = EndSubframeIndex->value() - 1;
       TFrontEndImages* front = View->FrontEnd();
-      routine = [=] {
-        const TExportFormat format = TExportFormatScope::FrameFormat(front->FormatOptions.Format);
-        const TExportFormatScope scope(front, format);
-        image->ExportImageSubFrameRange(first, last, SubFrameNameFormatOf(format),
+      const TExportFormat format = FrameExportFormat(front->FormatOptions.Format);
+      routine = [=](TExportPlan& plan) {
+        image->ExportImageSubFrameRange(plan, format, first, last, SubFrameNameFormatOf(format),
                                         ToStd(settings->SaveLastDir()), firstSub, lastSub);
       };
       break;
@@ -399,10 +400,8 @@ void TExportDialog::RunExport() {
       if (file.isEmpty()) return;
       settings->SetSaveLastDir(QDir::cleanPath(QFileInfo(file).absolutePath()));
       if (ExportFrameWhenExportFrameData->isChecked() && !askFolder()) return;
-      TFrontEndImages* front = View->FrontEnd();
-      routine = [=] {
-        const TExportFormatScope scope(front, efBmp);
-        image->WriteFramesData(first, last, image->DefaultNameSource(),
+      routine = [=](TExportPlan& plan) {
+        image->WriteFramesData(plan, first, last, image->DefaultNameSource(),
                                ToStd(settings->SaveLastDir()), ToStd(file));
       };
       break;

@@ -633,7 +633,7 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   ShowLoadWarnings();
   FFrontEnd = FDocument->FrontEnd.get();
   // The drawn images share the bitmaps' memory, so they go with them.
-  FFrontEnd->OnBitmapReleased = [this](TFrontEndImageFrame* frame) { FImages.Forget(frame); };
+  FFrontEnd->OnPixelsReleased = [this](TFrontEndImageFrame* frame) { FImages.Forget(frame); };
   CopyExportOptions();
 
   SortColumn = 0;
@@ -677,15 +677,6 @@ void TQuvView::CopyExportOptions() {
   FFrontEnd->FrameDataExportType = uint8_t(FSettings->FrameDataExportType());
   FFrontEnd->FormatOptions.Format = FSettings->ExportFormat();
   FFrontEnd->FormatOptions.Scale = FSettings->ExportScale();
-}
-
-TExportFormatScope::TExportFormatScope(TFrontEndImages* frontEnd, TExportFormat format)
-    : FFrontEnd(frontEnd), FWas(frontEnd->FormatOptions.Format) {
-  frontEnd->FormatOptions.Format = format;
-}
-
-TExportFormatScope::~TExportFormatScope() {
-  FFrontEnd->FormatOptions.Format = FWas;
 }
 
 void TQuvView::CloseAfterFailure() {
@@ -1042,9 +1033,8 @@ void TQuvView::DrawFrame(TFrontEndImageFrame* frame) {
 }
 
 void TQuvView::DrawBitmap(TFrontEndImageFrame* frame, bool transparent, qreal opacity) {
-  const TBitmap& bitmap = frame->GetBitmap();
-  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
-  transparent = transparent && bitmap.Transparent;
+  const TFramePixels& pixels = frame->GetPixels();
+  if (pixels.Width() <= 0 || pixels.Height() <= 0) return;
   PaintBox->DrawImage(FramePlacement(frame),
                       transparent ? FImages.Transparent(frame) : FImages.Opaque(frame), opacity);
 }
@@ -1381,7 +1371,7 @@ static QString ExportedStatus(const std::vector<std::string>& files) {
            folder.toHtmlEscaped(), QUrl::fromLocalFile(folder).toString().toHtmlEscaped());
 }
 
-bool TQuvView::WriteExport(const std::function<void()>& routine, const QString& message,
+bool TQuvView::WriteExport(const std::function<void(TExportPlan&)>& routine, const QString& message,
                            const QString& confirmed) {
   // A routine may show its progress; the dry run's is not kept.
   QString status = StatusText();
@@ -1409,25 +1399,30 @@ bool TQuvView::WriteExport(const std::function<void()>& routine, const QString& 
   if (!ConfirmReplace(this, existing.size(), details)) return false;
   TWaitCursor wait;
   if (!message.isEmpty()) SetStatusText(message);
-  TExportRecord record;
+  TExportPlan plan;
   // The status says what was written also when the routine fails halfway.
   const auto report = [&] {
-    if (!record.Files().empty()) status = ExportedStatus(record.Files());
+    if (!plan.Files().empty()) status = ExportedStatus(plan.Files());
     SetStatusText(status);
   };
   try {
-    routine();
+    routine(plan);
   } catch (...) {
     report();
     throw;
   }
   report();
+  if (!plan.Failures().empty()) {
+    std::string text;
+    for (const std::string& failure : plan.Failures()) text += (text.empty() ? "" : "\n") + failure;
+    throw EImageFileError(text);
+  }
   return true;
 }
 
 void TQuvView::RunExport(QAction* action, const std::function<bool()>& askNames,
                          const std::function<QString()>& message,
-                         const std::function<void()>& routine) {
+                         const std::function<void(TExportPlan&)>& routine) {
   std::exception_ptr failure;
   {
     // The animation pauses while the dialogs run; nothing is written meanwhile.
@@ -1483,7 +1478,7 @@ QString TQuvView::FrameFilter(TExportFormat format) {
 
 void TQuvView::acExportFrameExecute() {
   if (!CurrentImage) return;
-  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
+  const TExportFormat format = FrameExportFormat(FSettings->ExportFormat());
   QString file;
   RunExport(
       acExportFrame,
@@ -1496,10 +1491,7 @@ void TQuvView::acExportFrameExecute() {
             .arg(CurrentImage->CurrentFrame)
             .arg(FromStd(CurrentImage->Name));
       },
-      [&] {
-        const TExportFormatScope scope(FFrontEnd, format);
-        CurrentImage->ExportCurrentFrame(ToStd(file));
-      });
+      [&](TExportPlan& plan) { CurrentImage->ExportCurrentFrame(plan, format, ToStd(file)); });
 }
 
 void TQuvView::acExportFramesExecute() {
@@ -1508,9 +1500,9 @@ void TQuvView::acExportFramesExecute() {
   RunExport(
       acExportFrames, [&] { return AskFolder(folder); },
       [&] { return QStringLiteral("Exporting image:\"%1\".").arg(FromStd(CurrentImage->Name)); },
-      [&] {
-        ExportImageFiles(*CurrentImage, 0, CurrentImage->FrameCount - 1, false,
-                         ToStd(FSettings->SaveLastDir()));
+      [&](TExportPlan& plan) {
+        ExportImageFiles(plan, *CurrentImage, FSettings->ExportFormat(), 0,
+                         CurrentImage->FrameCount - 1, false, ToStd(FSettings->SaveLastDir()));
       });
 }
 
@@ -1518,7 +1510,7 @@ void TQuvView::acExportSubFrameExecute() {
   if (!CurrentImage || !SubFrameMode || !CurrentFrameObject ||
       CurrentFrameObject->SubFrameCount < 1)
     return;
-  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
+  const TExportFormat format = FrameExportFormat(FSettings->ExportFormat());
   QString file;
   const int subFrame = CurrentFrameObject->CurrentSubFrame;
   RunExport(
@@ -1533,9 +1525,8 @@ void TQuvView::acExportSubFrameExecute() {
             .arg(CurrentImage->CurrentFrame)
             .arg(FromStd(CurrentImage->Name));
       },
-      [&] {
-        const TExportFormatScope scope(FFrontEnd, format);
-        CurrentImage->ExportCurrentSubFrame(subFrame, ToStd(file));
+      [&](TExportPlan& plan) {
+        CurrentImage->ExportCurrentSubFrame(plan, format, subFrame, ToStd(file));
       });
 }
 
@@ -1543,7 +1534,7 @@ void TQuvView::acExportSubFramesExecute() {
   if (!CurrentImage) return;
   TFrontEndImageFrame* frame = CurrentImage->GetFrame(CurrentImage->CurrentFrame);
   if (!frame) return;
-  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
+  const TExportFormat format = FrameExportFormat(FSettings->ExportFormat());
   QString folder;
   RunExport(
       acExportSubFrames, [&] { return AskFolder(folder); },
@@ -1552,16 +1543,16 @@ void TQuvView::acExportSubFramesExecute() {
             .arg(CurrentImage->CurrentFrame)
             .arg(FromStd(CurrentImage->Name));
       },
-      [&] {
-        const TExportFormatScope scope(FFrontEnd, format);
-        CurrentImage->ExportSubFrameRange(0, frame->SubFrameCount - 1, SubFrameNameFormatOf(format),
+      [&](TExportPlan& plan) {
+        CurrentImage->ExportSubFrameRange(plan, format, 0, frame->SubFrameCount - 1,
+                                          SubFrameNameFormatOf(format),
                                           ToStd(FSettings->SaveLastDir()));
       });
 }
 
 void TQuvView::acExportImageSubFramesExecute() {
   if (!CurrentImage) return;
-  const TExportFormat format = TExportFormatScope::FrameFormat(FSettings->ExportFormat());
+  const TExportFormat format = FrameExportFormat(FSettings->ExportFormat());
   QString folder;
   RunExport(
       acExportImageSubFrames, [&] { return AskFolder(folder); },
@@ -1569,9 +1560,8 @@ void TQuvView::acExportImageSubFramesExecute() {
         return QStringLiteral("Exporting Subframes from Image:\"%1\".")
             .arg(FromStd(CurrentImage->Name));
       },
-      [&] {
-        const TExportFormatScope scope(FFrontEnd, format);
-        ExportImageFiles(*CurrentImage, 0, CurrentImage->FrameCount - 1, true,
+      [&](TExportPlan& plan) {
+        ExportImageFiles(plan, *CurrentImage, format, 0, CurrentImage->FrameCount - 1, true,
                          ToStd(FSettings->SaveLastDir()));
       });
 }
@@ -1582,12 +1572,12 @@ void TQuvView::acExportAllExecute() {
   RunExport(
       acExportAll, [&] { return AskFolder(folder); },
       [] { return QStringLiteral("Exporting all images."); },
-      [&] {
+      [&](TExportPlan& plan) {
         // Last to first, as the front end's own all-images export goes.
         for (int32_t i = FFrontEnd->Images->ImageCount - 1; i >= 0; --i)
           if (TFrontEndImage* image = FFrontEnd->GetImage(i))
-            ExportImageFiles(*image, 0, image->FrameCount - 1, false,
-                             ToStd(FSettings->SaveLastDir()));
+            ExportImageFiles(plan, *image, FSettings->ExportFormat(), 0, image->FrameCount - 1,
+                             false, ToStd(FSettings->SaveLastDir()));
       });
 }
 
@@ -1597,10 +1587,10 @@ void TQuvView::acExportSelectedExecute() {
   RunExport(
       acExportSelected, [&] { return AskFolder(folder); },
       [] { return QStringLiteral("Exporting selected images."); },
-      [&] {
+      [&](TExportPlan& plan) {
         for (QTreeWidgetItem* row : SelectedRowsInListOrder()) {
           TFrontEndImage* image = RowImage(row);
-          ExportImageFiles(*image, 0, image->FrameCount - 1, false,
+          ExportImageFiles(plan, *image, FSettings->ExportFormat(), 0, image->FrameCount - 1, false,
                            ToStd(FSettings->SaveLastDir()));
         }
       });
@@ -1624,9 +1614,8 @@ void TQuvView::acExportFrameDataExecute() {
             .arg(FromStd(CurrentImage->Name))
             .arg(CurrentImage->CurrentFrame);
       },
-      [&] {
-        const TExportFormatScope scope(FFrontEnd, efBmp);
-        CurrentImage->WriteFrameData(ToStd(file), ToStd(FSettings->SaveLastDir()),
+      [&](TExportPlan& plan) {
+        CurrentImage->WriteFrameData(plan, ToStd(file), ToStd(FSettings->SaveLastDir()),
                                      CurrentImage->DefaultNameSource(), CurrentImage->CurrentFrame);
       });
 }
@@ -1640,23 +1629,22 @@ void TQuvView::acExportFramesDataExecute() {
         return QStringLiteral("Exporting frame data for Image: \"%1\".")
             .arg(FromStd(CurrentImage->Name));
       },
-      [&] {
-        const TExportFormatScope scope(FFrontEnd, efBmp);
-        CurrentImage->WriteFramesData(0, CurrentImage->FrameCount,
+      [&](TExportPlan& plan) {
+        CurrentImage->WriteFramesData(plan, 0, CurrentImage->FrameCount,
                                       CurrentImage->DefaultNameSource(),
                                       ToStd(FSettings->SaveLastDir()), ToStd(file));
       });
 }
 
-void TQuvView::ExportDataOfRows(const QList<QTreeWidgetItem*>& rows) {
+void TQuvView::ExportDataOfRows(TExportPlan& plan, const QList<QTreeWidgetItem*>& rows) {
   const std::string folder = ToStd(FSettings->SaveLastDir());
-  const TExportFormatScope scope(FFrontEnd, efBmp);
   for (QTreeWidgetItem* row : rows) {
     TFrontEndImage* image = RowImage(row);
     SetStatusText(
         QStringLiteral("Exporting frame data for Image: \"%1\".").arg(FromStd(image->Name)));
     const std::string file = JoinPath(folder, image->DataFileName(), PathDelim);
-    image->WriteFramesData(0, image->FrameCount - 1, image->DefaultNameSource(), folder, file);
+    image->WriteFramesData(plan, 0, image->FrameCount - 1, image->DefaultNameSource(), folder,
+                           file);
   }
 }
 
@@ -1665,7 +1653,7 @@ void TQuvView::acExportSelectedFramesDataExecute() {
   QString folder;
   RunExport(
       acExportSelectedFramesData, [&] { return AskFolder(folder); }, [] { return QString(); },
-      [&] { ExportDataOfRows(SelectedRowsInListOrder()); });
+      [&](TExportPlan& plan) { ExportDataOfRows(plan, SelectedRowsInListOrder()); });
 }
 
 void TQuvView::acExportAllFramesDataExecute() {
@@ -1673,7 +1661,7 @@ void TQuvView::acExportAllFramesDataExecute() {
   QString folder;
   RunExport(
       acExportAllFramesData, [&] { return AskFolder(folder); }, [] { return QString(); },
-      [&] { ExportDataOfRows(AllRowsInListOrder()); });
+      [&](TExportPlan& plan) { ExportDataOfRows(plan, AllRowsInListOrder()); });
 }
 
 void TQuvView::acCopyFrameExecute() {
@@ -1684,9 +1672,8 @@ void TQuvView::acCopyFrameExecute() {
       frame = CurrentFrameObject->GetSubFrame(CurrentFrameObject->CurrentSubFrame);
     if (!frame || !frame->Frame) return;
     if (IsDamaged(frame)) throw EImageFileError(ToStd(DamageOf(frame)));
-    frame->GetBitmap();  // decodes rows the collection released, as showing it does
     // The palette's exact colours, the transparent index clear, as the PNG export has them.
-    const TPicture rgba = IndicesToRgba(FrameIndices(*frame), FPalette, FTransparentIndex);
+    const TPicture rgba = frame->GetPixels().Rgba();
     if (rgba.Width <= 0 || rgba.Height <= 0) return;
     const QImage image(rgba.Pixels.data(), rgba.Width, rgba.Height, rgba.Width * 4,
                        QImage::Format_RGBA8888);
@@ -1989,8 +1976,7 @@ QString TQuvView::PixelInfo(const QPoint& pixel) {
   const TImageFrame& frame = *DisplayedFrame->Frame;
   const QPoint at = pixel - FramePlacement(DisplayedFrame);
   if (at.x() < 0 || at.y() < 0 || at.x() >= frame.Width || at.y() >= frame.Height) return QString();
-  DisplayedFrame->GetBitmap();  // decodes rows the collection released, as showing it does
-  const uint8_t index = FrameIndexAt(*DisplayedFrame, at.x(), at.y());
+  const uint8_t index = DisplayedFrame->GetPixels().IndexAt(at.x(), at.y());
   QString colour = QStringLiteral("transparent");
   if (index != FDocument->Manager->TransparentIndex) {
     const TPaletteEntry& entry = FDocument->Manager->Palette[index];

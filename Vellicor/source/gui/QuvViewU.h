@@ -42,25 +42,7 @@ struct TQuvDocument;
 class TFrontEndImages;
 class TFrontEndImage;
 class TFrontEndImageFrame;
-
-// The front end's export format for the life of a scope; the former one comes back after.
-// The one-file-per-frame exports write a per-image format's frames as PNG, and the frame-data
-// exports write their bitmaps as BMP.
-class TExportFormatScope {
- public:
-  TExportFormatScope(TFrontEndImages* frontEnd, TExportFormat format);
-  ~TExportFormatScope();
-  TExportFormatScope(const TExportFormatScope&) = delete;
-  TExportFormatScope& operator=(const TExportFormatScope&) = delete;
-  // The format of a per-frame export in the chosen format.
-  static TExportFormat FrameFormat(TExportFormat chosen) {
-    return IsFrameFormat(chosen) ? chosen : efPng;
-  }
-
- private:
-  TFrontEndImages* FFrontEnd;
-  TExportFormat FWas;
-};
+class TExportPlan;
 
 // A row of the image list; it keeps the image object made for it.
 class TQuvImageListItem : public QTreeWidgetItem {
@@ -166,8 +148,9 @@ class TQuvView : public QWidget {
   // there already ("Replace 8 existing files?"; `confirmed`, a file a save dialog has confirmed,
   // is not counted), then for real with the hourglass and `message` in the status bar, which
   // afterwards says how many files were written where. False when the user kept the files.
-  // The routine's errors pass through.
-  bool WriteExport(const std::function<void()>& routine, const QString& message,
+  // The routine's errors pass through, and so, once the rest is written, do the frames it left
+  // out (one EImageFileError naming them).
+  bool WriteExport(const std::function<void(TExportPlan&)>& routine, const QString& message,
                    const QString& confirmed = QString());
 
   // ---- State ----
@@ -344,7 +327,8 @@ class TQuvView : public QWidget {
   // The frame of every export action: animation paused, dialogs asked (askNames returns false
   // when cancelled), the routine run with the hourglass and the action's status message.
   void RunExport(QAction* action, const std::function<bool()>& askNames,
-                 const std::function<QString()>& message, const std::function<void()>& routine);
+                 const std::function<QString()>& message,
+                 const std::function<void(TExportPlan&)>& routine);
   bool AskSaveFile(const QString& title, const QString& filter, const QString& proposedName,
                    QString& chosen);
   bool AskFolder(QString& chosen);
@@ -353,7 +337,7 @@ class TQuvView : public QWidget {
   QString FrameFileNameIn(TExportFormat format, int subFrame) const;
   static QString FrameFilter(TExportFormat format);
   bool AskFrameDataFile(QString& file, QString& folder);
-  void ExportDataOfRows(const QList<QTreeWidgetItem*>& rows);
+  void ExportDataOfRows(TExportPlan& plan, const QList<QTreeWidgetItem*>& rows);
   QList<QTreeWidgetItem*> SelectedRowsInListOrder() const;
   QList<QTreeWidgetItem*> AllRowsInListOrder() const;
 

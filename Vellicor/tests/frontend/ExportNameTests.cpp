@@ -155,13 +155,13 @@ namespace {
 
 // The dry run must name exactly what the routine then writes, each output once, and write
 // nothing itself; the names written.
-std::vector<std::string> PlannedAndWritten(const std::function<void()>& routine,
+std::vector<std::string> PlannedAndWritten(const std::function<void(TExportPlan&)>& routine,
                                            const TTempDir& dir) {
   const std::vector<std::string> planned = PlannedExportFiles(routine);
   EXPECT_TRUE(dir.List().empty());
-  TExportRecord record;
-  routine();
-  EXPECT_EQ(record.Files(), planned);
+  TExportPlan plan;
+  routine(plan);
+  EXPECT_EQ(plan.Files(), planned);
   std::vector<std::string> names;
   for (const std::string& name : planned) names.push_back(fs::path(name).filename());
   std::sort(names.begin(), names.end());
@@ -186,27 +186,26 @@ TEST(CollidingNamesPlan, ThePlanNamesEveryFileThatIsThenWritten) {
   TTempDir dir;
   const std::string folder = dir.Path().string();
   for (TExportFormat format : {efBmp, efPng, efPng8, efGif, efApng, efSheet}) {
-    frontEnd.FormatOptions.Format = format;
     for (const bool subFrames : {false, true}) {
       SCOPED_TRACE(std::string(ExportFormatName(format)) + (subFrames ? " sub-frames" : ""));
       // Last to first, as the viewer's all-images export goes.
       const std::vector<std::string> names = PlannedAndWritten(
-          [&] {
+          [&](TExportPlan& plan) {
             for (int32_t i = frontEnd.ImageCount - 1; i >= 0; --i)
-              ExportImageFiles(*frontEnd.GetImage(i), 0, INT32_MAX, subFrames, folder);
+              ExportImageFiles(plan, *frontEnd.GetImage(i), format, 0, INT32_MAX, subFrames,
+                               folder);
           },
           dir);
       EXPECT_EQ(names.size(), format == efGif || format == efApng ? 4u : 8u);
     }
   }
-  frontEnd.FormatOptions.Format = efBmp;
   frontEnd.FrameDataExportType = 2;
   frontEnd.ExportFrameWhenExportFrameData = true;
   const std::vector<std::string> data = PlannedAndWritten(
-      [&] {
+      [&](TExportPlan& plan) {
         for (int32_t i = 0; i < frontEnd.ImageCount; ++i) {
           TFrontEndImage& image = *frontEnd.GetImage(i);
-          image.WriteFramesData(0, INT32_MAX, image.DefaultNameSource(), folder,
+          image.WriteFramesData(plan, 0, INT32_MAX, image.DefaultNameSource(), folder,
                                 JoinPath(folder, image.DataFileName(), PathDelim));
         }
       },
@@ -217,8 +216,9 @@ TEST(CollidingNamesPlan, ThePlanNamesEveryFileThatIsThenWritten) {
                                             "sub_x~4.txt", "sub_x~4_1_0.bmp", "sub_x~4_1_1.bmp"}));
 
   // An export of some images names them as one of all images does.
-  ExportImageFiles(*frontEnd.GetImage("SUB_X"), 0, 0, false, folder);
-  ExportImageFiles(*frontEnd.GetImage("sub_x~2"), 0, 0, false, folder);
+  TExportPlan plan;
+  ExportImageFiles(plan, *frontEnd.GetImage("SUB_X"), efBmp, 0, 0, false, folder);
+  ExportImageFiles(plan, *frontEnd.GetImage("sub_x~2"), efBmp, 0, 0, false, folder);
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"SUB_X~3_0.bmp", "sub_x~2_0.bmp"}));
 }
 

@@ -36,6 +36,7 @@ std::string ReadText(const std::string& fileName) {
 
 class Export : public ::testing::Test {
  protected:
+  TExportPlan Plan;
   void SetUp() override {
     Palette = BuiltInPalette();
     TransparentIndex = 9;
@@ -84,8 +85,10 @@ TEST(ExportNames, NameFormatsFillOnlyTheirPlaceholders) {
 TEST_F(Export, FrameNumbersArePaddedToTheImagesFrameCount) {
   File->AddImage("ten", Frames(10));
   File->AddImage("nine", Frames(9));
-  FrontEnd().GetImage("ten")->ExportFrameRange(0, 10, FrameNameFormat, Dir.Path().string());
-  FrontEnd().GetImage("nine")->ExportFrameRange(0, 9, FrameNameFormat, Dir.Path().string());
+  FrontEnd().GetImage("ten")->ExportFrameRange(Plan, efBmp, 0, 10, FrameNameFormat,
+                                               Dir.Path().string());
+  FrontEnd().GetImage("nine")->ExportFrameRange(Plan, efBmp, 0, 9, FrameNameFormat,
+                                                Dir.Path().string());
   std::vector<std::string> expected;
   for (int i = 0; i <= 8; ++i) expected.push_back("nine_" + std::to_string(i) + ".bmp");
   for (int i = 0; i <= 9; ++i) expected.push_back("ten_0" + std::to_string(i) + ".bmp");
@@ -95,17 +98,18 @@ TEST_F(Export, FrameNumbersArePaddedToTheImagesFrameCount) {
 TEST_F(Export, RangesClampTheirStartStopAtTheEndAndIgnoreReversedBounds) {
   File->AddImage("a", Frames(3));
   TFrontEndImage* image = FrontEnd().GetImage("a");
-  image->ExportFrameRange(2, 1, FrameNameFormat, Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, 2, 1, FrameNameFormat, Dir.Path().string());
   EXPECT_TRUE(Dir.List().empty());
-  image->ExportFrameRange(-5, 0, FrameNameFormat, Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, -5, 0, FrameNameFormat, Dir.Path().string());
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a_0.bmp"}));
-  image->ExportFrameRange(2, INT32_MAX, FrameNameFormat, Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, 2, INT32_MAX, FrameNameFormat, Dir.Path().string());
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a_0.bmp", "a_2.bmp"}));
 }
 
 TEST_F(Export, AutoPadPutsEveryHotSpotOnTheLargestOffset) {
   File->AddImage("a", {Solid(2, 3, 3, 0, 100), Solid(2, 3, 7, 0, 101)});
-  FrontEnd().GetImage("a")->ExportFrameRange(0, 1, FrameNameFormat, Dir.Path().string());
+  FrontEnd().GetImage("a")->ExportFrameRange(Plan, efBmp, 0, 1, FrameNameFormat,
+                                             Dir.Path().string());
   const TDecodedImage first = DecodeWithMagick(Dir.File("a_0.bmp"));
   const TDecodedImage second = DecodeWithMagick(Dir.File("a_1.bmp"));
   ASSERT_EQ(first.Width, 6);  // 4 columns of padding on the left
@@ -119,7 +123,8 @@ TEST_F(Export, AutoPadPutsEveryHotSpotOnTheLargestOffset) {
 
 TEST_F(Export, AllNegativeOffsetsPadByTheirNegation) {
   File->AddImage("a", {Solid(2, 2, -2, -3), Solid(2, 2, -5, -1)});
-  FrontEnd().GetImage("a")->ExportFrameRange(0, 1, FrameNameFormat, Dir.Path().string());
+  FrontEnd().GetImage("a")->ExportFrameRange(Plan, efBmp, 0, 1, FrameNameFormat,
+                                             Dir.Path().string());
   const TDecodedImage first = DecodeWithMagick(Dir.File("a_0.bmp"));
   const TDecodedImage second = DecodeWithMagick(Dir.File("a_1.bmp"));
   EXPECT_EQ(first.Width, 4);
@@ -133,16 +138,16 @@ TEST_F(Export, AllNegativeOffsetsPadByTheirNegation) {
 TEST_F(Export, OriginComesFromTheRangeUnlessTheImagesOwnIsAskedFor) {
   File->AddImage("a", {Solid(2, 2, 1, 0), Solid(2, 2, 9, 6)});
   TFrontEndImage* image = FrontEnd().GetImage("a");
-  image->ExportFrameRange(0, 0, FrameNameFormat, Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, 0, 0, FrameNameFormat, Dir.Path().string());
   EXPECT_EQ(DecodeWithMagick(Dir.File("a_0.bmp")).Width, 2);
   FrontEnd().AutoPadUsingSelectedFrames = true;
-  image->ExportFrameRange(0, 0, FrameNameFormat, Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, 0, 0, FrameNameFormat, Dir.Path().string());
   const TDecodedImage padded = DecodeWithMagick(Dir.File("a_0.bmp"));
   EXPECT_EQ(padded.Width, 10);
   EXPECT_EQ(padded.Height, 8);
   // The current frame always lines up on the image's origin.
   FrontEnd().AutoPadUsingSelectedFrames = false;
-  image->ExportCurrentFrame(Dir.File("current.bmp"));
+  image->ExportCurrentFrame(Plan, efBmp, Dir.File("current.bmp"));
   EXPECT_EQ(DecodeWithMagick(Dir.File("current.bmp")).Width, 10);
 }
 
@@ -150,7 +155,8 @@ TEST_F(Export, FrameDataOfTheArmExampleMatchesByteForByte) {
   TFrontEndImage* arm = Arm();
   FrontEnd().AutoPad = false;
   FrontEnd().FrameDataExportType = 2;
-  arm->WriteFrameData(Dir.File("arm_Data.txt"), Dir.Path().string(), arm->DefaultNameSource(), 3);
+  arm->WriteFrameData(Plan, Dir.File("arm_Data.txt"), Dir.Path().string(), arm->DefaultNameSource(),
+                      3);
   EXPECT_EQ(ReadText(Dir.File("arm_Data.txt")),
             "Extended=2\r\n"
             "XOffset,YOffset,Width,Height,ImageName\r\n"
@@ -169,7 +175,7 @@ TEST_F(Export, FrameDataTypesChooseTheirColumns) {
       "-3,4,6,7,a_1.bmp\r\n"};
   for (uint8_t type = 0; type < 3; ++type) {
     FrontEnd().FrameDataExportType = type;
-    image->WriteFramesData(0, 1, image->DefaultNameSource(), "", Dir.File("a.txt"));
+    image->WriteFramesData(Plan, 0, 1, image->DefaultNameSource(), "", Dir.File("a.txt"));
     EXPECT_EQ(ReadText(Dir.File("a.txt")), expected[type]);
   }
 }
@@ -177,9 +183,9 @@ TEST_F(Export, FrameDataTypesChooseTheirColumns) {
 TEST_F(Export, FrameDataWithAutoPadGivesPositionsInsideThePaddedPicture) {
   File->AddImage("a", {Solid(4, 5, 1, 2), Solid(6, 7, -3, 4), Solid(1, 1, 8, 0)});
   TFrontEndImage* image = FrontEnd().GetImage("a");
-  image->WriteFramesData(0, 1, image->DefaultNameSource(), "", Dir.File("range.txt"));
+  image->WriteFramesData(Plan, 0, 1, image->DefaultNameSource(), "", Dir.File("range.txt"));
   EXPECT_EQ(ReadText(Dir.File("range.txt")), "Extended=0\r\nXOffset,YOffset\r\n0,2\r\n4,0\r\n");
-  image->WriteFrameData(Dir.File("one.txt"), "", image->DefaultNameSource(), 0);
+  image->WriteFrameData(Plan, Dir.File("one.txt"), "", image->DefaultNameSource(), 0);
   EXPECT_EQ(ReadText(Dir.File("one.txt")), "Extended=0\r\nXOffset,YOffset\r\n7,2\r\n");
 }
 
@@ -189,7 +195,7 @@ TEST_F(Export, FrameDataCanAlsoWriteTheSubFrameBitmaps) {
   FrontEnd().ExportFrameWhenExportFrameData = true;
   const std::string bitmaps = (Dir.Path() / "bitmaps").string();
   std::filesystem::create_directory(bitmaps);
-  arm->WriteFramesData(2, 4, arm->DefaultNameSource(), bitmaps, Dir.File("arm.txt"));
+  arm->WriteFramesData(Plan, 2, 4, arm->DefaultNameSource(), bitmaps, Dir.File("arm.txt"));
   // Origin (10, 25), the largest offsets of frames 2..4; sub-frames line up on it too.
   EXPECT_EQ(ReadText(Dir.File("arm.txt")),
             "Extended=1\r\nXOffset,YOffset,Width,Height\r\n"
@@ -207,22 +213,23 @@ TEST_F(Export, FrameDataCanAlsoWriteTheSubFrameBitmaps) {
 TEST_F(Export, SubFrameExportsNameAndPadEachFrame) {
   TFrontEndImage* arm = Arm();
   arm->CurrentFrame = 3;
-  arm->ExportSubFrameRange(0, 1, SubFrameNameFormat, Dir.Path().string());
+  arm->ExportSubFrameRange(Plan, efBmp, 0, 1, SubFrameNameFormat, Dir.Path().string());
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"arm_03_0.bmp", "arm_03_1.bmp"}));
   const TDecodedImage first = DecodeWithMagick(Dir.File("arm_03_0.bmp"));
   EXPECT_EQ(first.Width, 5 + 2);
   EXPECT_EQ(first.Height, 6 + 2);
 
   TTempDir all;
-  arm->ExportImageSubFrameRange(0, 100, SubFrameNameFormat, all.Path().string(), 1, INT32_MAX);
+  arm->ExportImageSubFrameRange(Plan, efBmp, 0, 100, SubFrameNameFormat, all.Path().string(), 1,
+                                INT32_MAX);
   EXPECT_EQ(all.List(), (std::vector<std::string>{"arm_03_1.bmp"}));
   // Only sub-frame 1 is in range: it sets the origin alone.
   EXPECT_EQ(DecodeWithMagick(all.File("arm_03_1.bmp")).Width, 7);
 
-  arm->ExportCurrentSubFrame(0, Dir.File("current.bmp"));
+  arm->ExportCurrentSubFrame(Plan, efBmp, 0, Dir.File("current.bmp"));
   EXPECT_EQ(DecodeWithMagick(Dir.File("current.bmp")).Width, 5 + 2);
   try {
-    arm->ExportCurrentSubFrame(2, Dir.File("none.bmp"));
+    arm->ExportCurrentSubFrame(Plan, efBmp, 2, Dir.File("none.bmp"));
     ADD_FAILURE() << "no error";
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "Index out of bounds");
@@ -233,12 +240,13 @@ TEST_F(Export, TwentyFourBitExportWritesTheCachedPictureWithoutConverting) {
   File->AddImage("a", {Solid(3, 2, 0, 0, 200)});
   TFrontEndImage* image = FrontEnd().GetImage("a");
   const int64_t conversions = TBitmap::ConversionCount;
-  image->ExportFrameRange(0, 0, FrameNameFormat, Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, 0, 0, FrameNameFormat, Dir.Path().string());
   FrontEnd().AutoPad = false;
-  image->ExportCurrentFrame(Dir.File("plain.bmp"));
+  image->ExportCurrentFrame(Plan, efBmp, Dir.File("plain.bmp"));
   EXPECT_EQ(TBitmap::ConversionCount, conversions);
-  EXPECT_EQ(ReadFileBytes(Dir.File("plain.bmp")), EncodeBmp(image->GetFrame(0)->GetBitmap()));
-  EXPECT_EQ(image->GetFrame(0)->GetBitmap().PixelFormat(), pf24bit);
+  EXPECT_EQ(ReadFileBytes(Dir.File("plain.bmp")),
+            EncodeBmp(image->GetFrame(0)->GetPixels().Bitmap()));
+  EXPECT_EQ(image->GetFrame(0)->GetPixels().Bitmap().PixelFormat(), pf24bit);
 }
 
 TEST_F(Export, EveryDepthIsReadBackWithTheFramesColours) {
@@ -253,7 +261,7 @@ TEST_F(Export, EveryDepthIsReadBackWithTheFramesColours) {
     SCOPED_TRACE(PixelFormatBits(format));
     FrontEnd().ExportPixelFormat = format;
     const std::string fileName = Dir.File(std::to_string(PixelFormatBits(format)) + ".bmp");
-    image->ExportCurrentFrame(fileName);
+    image->ExportCurrentFrame(Plan, efBmp, fileName);
     const std::vector<uint8_t> bytes = ReadFileBytes(fileName);
     ASSERT_GT(bytes.size(), 54u);
     EXPECT_EQ(Le16(bytes, 28), format == pf15bit ? 16 : PixelFormatBits(format));
@@ -275,31 +283,34 @@ TEST_F(Export, EveryDepthIsReadBackWithTheFramesColours) {
 TEST_F(Export, PaddedEightBitExportKeepsTheTransparentColourInItsTable) {
   File->AddImage("a", {Solid(2, 2, 0, 0, 30), Solid(2, 2, 3, 0, 31)});
   FrontEnd().ExportPixelFormat = pf8bit;
-  FrontEnd().GetImage("a")->ExportFrameRange(0, 1, FrameNameFormat, Dir.Path().string());
+  FrontEnd().GetImage("a")->ExportFrameRange(Plan, efBmp, 0, 1, FrameNameFormat,
+                                             Dir.Path().string());
   const TDecodedImage decoded = DecodeWithMagick(Dir.File("a_0.bmp"));
   ASSERT_EQ(decoded.Width, 5);
   EXPECT_EQ(decoded.At(0, 0), Key);
   EXPECT_EQ(decoded.At(4, 1), EntryColor(30));
 }
 
-TEST_F(Export, FailedExportLeavesFinishedFilesAndNoPartialOne) {
+TEST_F(Export, AFrameThatCannotBeReadIsReportedAndTheOthersAreWritten) {
   std::vector<TFrameDesc> frames = Frames(4);
   frames[2].Corrupt = true;
   File->AddImage("a", frames);
   WriteFileBytes(Dir.File("a_2.bmp"), {'o', 'l', 'd'});
-  EXPECT_THROW(
-      FrontEnd().GetImage("a")->ExportFrameRange(0, 3, FrameNameFormat, Dir.Path().string()),
-      EImageFileError);
-  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a_0.bmp", "a_1.bmp", "a_2.bmp"}));
+  FrontEnd().GetImage("a")->ExportFrameRange(Plan, efBmp, 0, 3, FrameNameFormat,
+                                             Dir.Path().string());
+  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a_0.bmp", "a_1.bmp", "a_2.bmp", "a_3.bmp"}));
   EXPECT_EQ(ReadFileBytes(Dir.File("a_2.bmp")), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(DecodeWithMagick(Dir.File("a_1.bmp")).Width, 2);
+  ASSERT_EQ(Plan.Failures().size(), 1u);
+  EXPECT_NE(Plan.Failures()[0].find("Frame 3 of \u2018a\u2019 cannot be read: "), std::string::npos)
+      << Plan.Failures()[0];
 }
 
 TEST_F(Export, UnwritableTargetRaisesAClearErrorAndWritesNothing) {
   File->AddImage("a", Frames(2));
   const std::string missing = (Dir.Path() / "missing").string();
   try {
-    FrontEnd().GetImage("a")->ExportFrameRange(0, 1, FrameNameFormat, missing);
+    FrontEnd().GetImage("a")->ExportFrameRange(Plan, efBmp, 0, 1, FrameNameFormat, missing);
     ADD_FAILURE() << "no error";
   } catch (const EInOutError& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "/a_0.bmp\". ", 0),
@@ -311,16 +322,16 @@ TEST_F(Export, UnwritableTargetRaisesAClearErrorAndWritesNothing) {
   EXPECT_TRUE(Dir.List().empty());
 }
 
-TEST_F(Export, ARecordKeepsTheCompletedFilesOfItsOwnScopeOnly) {
+TEST_F(Export, APlanKeepsTheCompletedFilesOfItsOwnExportOnly) {
   const std::string a = (Dir.Path() / "a.txt").string(), b = (Dir.Path() / "b.txt").string();
-  TExportRecord outer;
+  TExportPlan outer;
   {
-    TExportRecord inner;
-    WriteWholeFile(a, "x", 1);
-    EXPECT_THROW(WriteWholeFile(Dir.Path().string(), "x", 1), EInOutError);  // not completed
+    TExportPlan inner;
+    inner.WriteFile(a, "x", 1);
+    EXPECT_THROW(inner.WriteFile(Dir.Path().string(), "x", 1), EInOutError);  // not completed
     EXPECT_EQ(inner.Files(), std::vector<std::string>{a});
   }
-  WriteWholeFile(b, "y", 1);
+  outer.WriteFile(b, "y", 1);
   EXPECT_EQ(outer.Files(), std::vector<std::string>{b});
 }
 
@@ -332,7 +343,7 @@ TEST_F(Export, AllImagesAreExportedAndNamesCannotLeaveTheFolder) {
   FrontEnd().OnFileWritten = [&](const std::string& name) {
     reported.push_back(std::filesystem::path(name).filename());
   };
-  FrontEnd().ExportAllImages(Dir.Path().string(), FrameNameFormat);
+  FrontEnd().ExportAllImages(Plan, efBmp, Dir.Path().string(), FrameNameFormat);
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{".._up_0.bmp", "a_0.bmp", "b_0.bmp", "b_1.bmp"}));
   // Last image first, in name order.
   EXPECT_EQ(reported, (std::vector<std::string>{"b_0.bmp", "b_1.bmp", "a_0.bmp", ".._up_0.bmp"}));
@@ -348,22 +359,19 @@ TEST_F(Export, APlanNamesWhatTheExportWritesAndWritesNothing) {
   const std::string folder = Dir.Path().string();
   const std::string data = (Dir.Path() / "arm_Data.txt").string();
   for (TExportFormat format : {efBmp, efPng, efPng8, efGif, efApng, efSheet}) {
-    FrontEnd().FormatOptions.Format = format;
     for (const bool subFrames : {false, true}) {
-      const auto routine = [&] {
-        ExportImageFiles(*arm, 2, 4, subFrames, folder);
+      const auto routine = [&](TExportPlan& plan) {
+        ExportImageFiles(plan, *arm, format, 2, 4, subFrames, folder);
         // With the sub-frames' bitmaps beside it.
-        if (format == efBmp) arm->WriteFramesData(3, 3, arm->DefaultNameSource(), folder, data);
+        if (format == efBmp)
+          arm->WriteFramesData(plan, 3, 3, arm->DefaultNameSource(), folder, data);
       };
       const std::vector<std::string> planned = PlannedExportFiles(routine);
       EXPECT_TRUE(Dir.List().empty()) << ExportFormatName(format);
-      TExportRecord record;
-      routine();
+      TExportPlan plan;
+      routine(plan);
       // Each file once, where the export writes one twice (sub-frames, then the data's).
-      std::vector<std::string> written;
-      for (const std::string& file : record.Files())
-        if (std::find(written.begin(), written.end(), file) == written.end())
-          written.push_back(file);
+      const std::vector<std::string>& written = plan.Files();
       EXPECT_EQ(planned, written) << ExportFormatName(format) << " " << subFrames;
       EXPECT_EQ(ExistingFiles(planned), planned);
       for (const std::string& file : written) std::filesystem::remove(file);

@@ -119,6 +119,7 @@ TRGBColor Colour(uint8_t index) {
 
 class GrowthExport : public ::testing::Test {
  protected:
+  TExportPlan Plan;
   void SetUp() override {
     Palette = BuiltInPalette();
     TransparentIndex = T;
@@ -186,7 +187,7 @@ TEST_F(GrowthExport, EveryFrameRoutinePadsToTheComposedOffsets) {
       front.AutoPad = true;
       front.AutoPadUsingSelectedFrames = selectedOrigin;
       TFrontEndImage* image = front.GetImage("arm");
-      image->ExportFrameRange(0, 1, FrameNameFormat, Dir.Path().string());
+      image->ExportFrameRange(Plan, efBmp, 0, 1, FrameNameFormat, Dir.Path().string());
       expectPadded(Out("arm_0.bmp"), Out("arm_1.bmp"));
     }
     {
@@ -195,21 +196,22 @@ TEST_F(GrowthExport, EveryFrameRoutinePadsToTheComposedOffsets) {
       front.AutoPad = true;
       TFrontEndImage* image = front.GetImage("arm");
       image->CurrentFrame = 1;
-      image->ExportCurrentFrame(Out("current1.bmp"));
+      image->ExportCurrentFrame(Plan, efBmp, Out("current1.bmp"));
       image->CurrentFrame = 0;
-      image->ExportCurrentFrame(Out("current0.bmp"));
+      image->ExportCurrentFrame(Plan, efBmp, Out("current0.bmp"));
       expectPadded(Out("current0.bmp"), Out("current1.bmp"));
     }
     {
       TFrontEndImages& front = Open({{"arm", GrowingFrames(sides)}});
       front.AutoPad = true;
-      front.ExportAllImages(Dir.Path().string(), "all_%s_%s.bmp");
+      front.ExportAllImages(Plan, efBmp, Dir.Path().string(), "all_%s_%s.bmp");
       expectPadded(Out("all_arm_0.bmp"), Out("all_arm_1.bmp"));
     }
     {
       TFrontEndImages& front = Open({{"arm", GrowingFrames(sides)}});
       front.AutoPad = false;
-      front.GetImage("arm")->ExportFrameRange(0, 1, "plain_%s_%s.bmp", Dir.Path().string());
+      front.GetImage("arm")->ExportFrameRange(Plan, efBmp, 0, 1, "plain_%s_%s.bmp",
+                                              Dir.Path().string());
       EXPECT_EQ(ReadBmp(Out("plain_arm_0.bmp")).Width, c.Width);
       EXPECT_EQ(ReadBmp(Out("plain_arm_0.bmp")).Height, c.Height);
       EXPECT_EQ(ReadBmp(Out("plain_arm_1.bmp")).Width, 4);
@@ -228,17 +230,17 @@ TEST_F(GrowthExport, FrameDataHoldsTheComposedOffsetsAndSizes) {
     return std::string(bytes.begin(), bytes.end());
   };
   front.AutoPad = true;
-  image->WriteFrameData(Out("one.txt"), "", nullptr, 1);
+  image->WriteFrameData(Plan, Out("one.txt"), "", nullptr, 1);
   // The image's origin, (5, 5), although frame 0 was never fetched.
   EXPECT_EQ(text("one.txt"), "Extended=1\r\nXOffset,YOffset,Width,Height\r\n4,4,4,4\r\n");
-  image->WriteFramesData(0, 1, nullptr, "", Out("padded.txt"));
+  image->WriteFramesData(Plan, 0, 1, nullptr, "", Out("padded.txt"));
   // Frame 0 and its two sub-frames (at their own offsets), then frame 1.
   EXPECT_EQ(text("padded.txt"),
             "Extended=1\r\nXOffset,YOffset,Width,Height\r\n"
             "0,0,14,12,3,3,8,6,0,0,14,12\r\n"
             "4,4,4,4\r\n");
   front.AutoPad = false;
-  image->WriteFramesData(0, 1, nullptr, "", Out("plain.txt"));
+  image->WriteFramesData(Plan, 0, 1, nullptr, "", Out("plain.txt"));
   EXPECT_EQ(text("plain.txt"), "Extended=1\r\nXOffset,YOffset,Width,Height\r\n" +
                                    std::to_string(c.X) + "," + std::to_string(c.Y) +
                                    ",14,12,2,2,8,6,5,5,14,12\r\n1,1,4,4\r\n");
@@ -255,8 +257,9 @@ TEST_F(GrowthExport, SubFrameRoutinesPadToSubFramesComposedThemselves) {
     front.AutoPad = true;
     front.AutoPadUsingSelectedFrames = selectedOrigin;
     TFrontEndImage* image = front.GetImage("nest");
-    image->ExportImageSubFrameRange(0, 0, "img_%s_%s_%s.bmp", Dir.Path().string(), 0, 1);
-    image->ExportSubFrameRange(0, 1, "cur_%s_%s_%s.bmp", Dir.Path().string());
+    image->ExportImageSubFrameRange(Plan, efBmp, 0, 0, "img_%s_%s_%s.bmp", Dir.Path().string(), 0,
+                                    1);
+    image->ExportSubFrameRange(Plan, efBmp, 0, 1, "cur_%s_%s_%s.bmp", Dir.Path().string());
     for (const std::string prefix : {"img_", "cur_"}) {
       const TBmp grown = ReadBmp(Out(prefix + "nest_0_0.bmp"));
       EXPECT_EQ(grown.Width, 4);
@@ -267,9 +270,9 @@ TEST_F(GrowthExport, SubFrameRoutinesPadToSubFramesComposedThemselves) {
   TFrontEndImages& front = Open({{"nest", {frame}}});
   front.AutoPad = true;
   TFrontEndImage* image = front.GetImage("nest");
-  image->ExportCurrentSubFrame(1, Out("sub1.bmp"));
+  image->ExportCurrentSubFrame(Plan, efBmp, 1, Out("sub1.bmp"));
   EXPECT_EQ(ReadBmp(Out("sub1.bmp")).Width, 2);
-  image->ExportCurrentSubFrame(0, Out("sub0.bmp"));
+  image->ExportCurrentSubFrame(Plan, efBmp, 0, Out("sub0.bmp"));
   EXPECT_EQ(ReadBmp(Out("sub0.bmp")).Width, 4);
 }
 
@@ -277,18 +280,18 @@ TEST_F(GrowthExport, ToolsReleaseEachFrameOnceWrittenAndTheViewerKeepsThem) {
   TFrontEndImages& front = Open({{"arm", GrowingFrames(Left)}});
   front.AutoPad = true;
   TFrontEndImage* image = front.GetImage("arm");
-  image->ExportFrameRange(0, 1, "kept_%s_%s.bmp", Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, 0, 1, "kept_%s_%s.bmp", Dir.Path().string());
   EXPECT_TRUE(image->Image->Frames[0]->Loaded);
-  EXPECT_TRUE(image->GetFrame(0)->IsBitmapBuilt());
+  EXPECT_TRUE(image->GetFrame(0)->ArePixelsGathered());
 
   front.ReleaseWrittenFrames = true;
-  image->ExportFrameRange(0, 1, "released_%s_%s.bmp", Dir.Path().string());
+  image->ExportFrameRange(Plan, efBmp, 0, 1, "released_%s_%s.bmp", Dir.Path().string());
   EXPECT_FALSE(image->Image->Frames[0]->Loaded);
   EXPECT_FALSE(image->Image->Frames[1]->Loaded);
   EXPECT_EQ(front.Images->KeptBytes(), 0);
-  EXPECT_FALSE(image->GetFrame(0)->IsBitmapBuilt());
+  EXPECT_FALSE(image->GetFrame(0)->ArePixelsGathered());
   EXPECT_EQ(ReadFileBytes(Out("released_arm_0.bmp")), ReadFileBytes(Out("kept_arm_0.bmp")));
   // Drawn again on request, from the frame decoded again.
-  EXPECT_EQ(image->GetFrame(0)->GetBitmap().Width(), 11);
+  EXPECT_EQ(image->GetFrame(0)->GetPixels().Bitmap().Width(), 11);
   EXPECT_TRUE(image->Image->Frames[0]->Loaded);
 }

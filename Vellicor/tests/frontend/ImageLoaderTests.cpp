@@ -108,15 +108,16 @@ TEST_F(FrontEndImages, TransparentColourIsThatOfTheTransparentEntry) {
   TMemoryFile file;
   file.AddImage("a", {TFrameDesc{}});
   TFrontEndImages images(file.Images.get());
-  EXPECT_EQ(images.GetImage("a")->GetFrame(0)->GetBitmap().TransparentColor, Rgb(0x5454FC));
-  EXPECT_TRUE(images.GetImage("a")->GetFrame(0)->GetBitmap().Transparent);
+  EXPECT_EQ(images.GetImage("a")->GetFrame(0)->GetPixels().Bitmap().TransparentColor,
+            Rgb(0x5454FC));
+  EXPECT_TRUE(images.GetImage("a")->GetFrame(0)->GetPixels().Bitmap().Transparent);
 
   Palette[0] = {1, 2, 3, 0};
   TransparentIndex = 0;
   TMemoryFile other;
   other.AddImage("a", {TFrameDesc{}});
   TFrontEndImages otherImages(other.Images.get());
-  EXPECT_EQ(otherImages.GetImage("a")->GetFrame(0)->GetBitmap().TransparentColor,
+  EXPECT_EQ(otherImages.GetImage("a")->GetFrame(0)->GetPixels().Bitmap().TransparentColor,
             (TRGBColor{1, 2, 3}));
 }
 
@@ -201,20 +202,21 @@ TEST_F(FrontEndImages, BitmapIsUnmirroredBuiltOnceAndHandlesThinFrames) {
   TFrontEndImage* image = images.GetImage("a");
 
   TFrontEndImageFrame* frame = image->GetFrame(0);
-  EXPECT_FALSE(frame->IsBitmapBuilt());
-  const TBitmap& bitmap = frame->GetBitmap();
+  EXPECT_FALSE(frame->ArePixelsGathered());
+  const TFramePixels& pixels = frame->GetPixels();
+  const TBitmap bitmap = pixels.Bitmap();
   ASSERT_EQ(bitmap.Width(), 3);
   ASSERT_EQ(bitmap.Height(), 2);
   EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
   for (int32_t y = 0; y < 2; ++y)
     for (int32_t x = 0; x < 3; ++x)
       EXPECT_EQ(bitmap.GetPixel(x, y), EntryColor(Palette, 16 + x + 3 * y)) << x << "," << y;
-  EXPECT_EQ(&frame->GetBitmap(), &bitmap);
+  EXPECT_EQ(&frame->GetPixels(), &pixels);
 
-  const TBitmap& thin = image->GetFrame(1)->GetBitmap();
+  const TBitmap& thin = image->GetFrame(1)->GetPixels().Bitmap();
   ASSERT_EQ(thin.Width(), 1);
   for (int32_t y = 0; y < 5; ++y) EXPECT_EQ(thin.GetPixel(0, y), EntryColor(Palette, 32 + y));
-  const TBitmap& flat = image->GetFrame(2)->GetBitmap();
+  const TBitmap& flat = image->GetFrame(2)->GetPixels().Bitmap();
   ASSERT_EQ(flat.Height(), 1);
   for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(flat.GetPixel(x, 0), EntryColor(Palette, 48 + x));
 }
@@ -227,12 +229,12 @@ TEST_F(FrontEndImages, FrameLeftInPaletteIndexesIsDrawnThroughTheCollectionsPale
   auto rows = std::make_shared<TPixelRows>(TPixelRows{{5, 9}});
   frame->SetImageData({2, 1, 1, 2, rows});  // one byte per pixel, never converted
   TFrontEndImages images(file.Images.get());
-  const TBitmap& bitmap = images.GetImage("a")->GetFrame(0)->GetBitmap();
+  const TBitmap& bitmap = images.GetImage("a")->GetFrame(0)->GetPixels().Bitmap();
   EXPECT_EQ(bitmap.GetPixel(0, 0), (TRGBColor{10, 20, 30}));
   EXPECT_EQ(bitmap.GetPixel(1, 0), Rgb(0x5454FC));
 }
 
-TEST_F(FrontEndImages, CorruptFrameFailsOnFetchAndThenShowsEmpty) {
+TEST_F(FrontEndImages, CorruptFrameFailsOnFetchAndItsPixelsRaiseTheFramesSentence) {
   TMemoryFile file;
   TFrameDesc corrupt{2, 2};
   corrupt.Corrupt = true;
@@ -243,8 +245,17 @@ TEST_F(FrontEndImages, CorruptFrameFailsOnFetchAndThenShowsEmpty) {
   EXPECT_FALSE(image->IsFrameCreated(1));
   TFrontEndImageFrame* frame = image->GetFrame(1);  // loaded (with nothing) by the failed fetch
   ASSERT_NE(frame, nullptr);
-  const TBitmap& bitmap = frame->GetBitmap();
-  EXPECT_EQ(bitmap.GetPixel(1, 1), Rgb(0x5454FC));
+  // What was read of it is never handed out as the frame.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      frame->GetPixels();
+      ADD_FAILURE() << "no error";
+    } catch (const EImageFileError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind("Frame 2 of \u2018a\u2019 cannot be read: ", 0), 0u)
+          << error.what();
+    }
+  }
+  EXPECT_FALSE(frame->ArePixelsGathered());
 }
 
 TEST_F(FrontEndImages, RecolouringConvertsFramesAndSubFramesThroughTheNewPalette) {
@@ -258,14 +269,14 @@ TEST_F(FrontEndImages, RecolouringConvertsFramesAndSubFramesThroughTheNewPalette
   file.AddImage("a", {asymmetric, composed});
   TFrontEndImages images(file.Images.get());
   int released = 0;
-  images.OnBitmapReleased = [&](TFrontEndImageFrame*) { ++released; };
+  images.OnPixelsReleased = [&](TFrontEndImageFrame*) { ++released; };
   TFrontEndImage* image = images.GetImage("a");
   TFrontEndImageFrame* plain = image->GetFrame(0);
   TFrontEndImageFrame* parent = image->GetFrame(1);
   TFrontEndImageFrame* sub = parent->GetSubFrame(0);
-  EXPECT_EQ(plain->GetBitmap().GetPixel(2, 0), EntryColor(Palette, 18));
-  EXPECT_EQ(sub->GetBitmap().GetPixel(1, 0), EntryColor(Palette, 31));
-  parent->GetBitmap();
+  EXPECT_EQ(plain->GetPixels().Bitmap().GetPixel(2, 0), EntryColor(Palette, 18));
+  EXPECT_EQ(sub->GetPixels().Bitmap().GetPixel(1, 0), EntryColor(Palette, 31));
+  parent->GetPixels().Bitmap();
 
   TPalette grey{};
   for (int i = 0; i < 256; ++i) grey[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 255};
@@ -273,16 +284,16 @@ TEST_F(FrontEndImages, RecolouringConvertsFramesAndSubFramesThroughTheNewPalette
   file.Manager.TransparentIndex = 7;
   images.Recolour();
   EXPECT_EQ(released, 3);
-  EXPECT_FALSE(plain->IsBitmapBuilt());
+  EXPECT_FALSE(plain->ArePixelsGathered());
   // Unmirrored as before, and in the new colours; the empty colour follows the new palette.
-  EXPECT_EQ(plain->GetBitmap().GetPixel(0, 0), (TRGBColor{16, 16, 16}));
-  EXPECT_EQ(plain->GetBitmap().GetPixel(2, 0), (TRGBColor{18, 18, 18}));
-  EXPECT_EQ(plain->GetBitmap().TransparentColor, (TRGBColor{7, 7, 7}));
-  EXPECT_EQ(sub->GetBitmap().GetPixel(1, 0), (TRGBColor{31, 31, 31}));
-  const TRGBColor composedPixel = parent->GetBitmap().GetPixel(0, 0);
+  EXPECT_EQ(plain->GetPixels().Bitmap().GetPixel(0, 0), (TRGBColor{16, 16, 16}));
+  EXPECT_EQ(plain->GetPixels().Bitmap().GetPixel(2, 0), (TRGBColor{18, 18, 18}));
+  EXPECT_EQ(plain->GetPixels().Bitmap().TransparentColor, (TRGBColor{7, 7, 7}));
+  EXPECT_EQ(sub->GetPixels().Bitmap().GetPixel(1, 0), (TRGBColor{31, 31, 31}));
+  const TRGBColor composedPixel = parent->GetPixels().Bitmap().GetPixel(0, 0);
   EXPECT_TRUE(composedPixel.R == composedPixel.G && composedPixel.G == composedPixel.B);
   // A second change works the same way.
   file.Manager.Palette = BuiltInPalette();
   images.Recolour();
-  EXPECT_EQ(plain->GetBitmap().GetPixel(2, 0), EntryColor(BuiltInPalette(), 18));
+  EXPECT_EQ(plain->GetPixels().Bitmap().GetPixel(2, 0), EntryColor(BuiltInPalette(), 18));
 }

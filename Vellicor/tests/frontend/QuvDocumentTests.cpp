@@ -78,8 +78,8 @@ struct TDrawn {
 
 void Draw(TFrontEndImageFrame& frame, TDrawn& drawn) {
   // The indices first, as the PNG exports take them, before anything draws the frame.
-  drawn.Indices.push_back(FrameIndices(frame).Pixels);
-  drawn.Bitmaps.push_back(frame.GetBitmap());
+  drawn.Indices.push_back(frame.GetPixels().Indices().Pixels);
+  drawn.Bitmaps.push_back(frame.GetPixels().Bitmap());
   for (int32_t i = 0; i < frame.SubFrameCount; ++i) Draw(*frame.GetSubFrame(i), drawn);
 }
 

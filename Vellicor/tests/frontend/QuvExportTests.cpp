@@ -41,6 +41,7 @@ class TOpenedFile {
 
 class QuvExport : public ::testing::Test {
  protected:
+  TExportPlan Plan;
   void SetUp() override {
     Palette = BuiltInPalette();
     TransparentIndex = SampleTransparentIndex;
@@ -85,12 +86,12 @@ TEST_F(QuvExport, SampleFramesBecomeUnmirroredPicturesOfTheirPaletteColours) {
       const TSampleFrame& expected = sample.Frames[size_t(i)];
       ASSERT_EQ(frame->SubFrameCount, int32_t(expected.SubFrames.size()));
       if (expected.SubFrames.empty()) {
-        ExpectPicture(frame->GetBitmap(), expected);
+        ExpectPicture(frame->GetPixels().Bitmap(), expected);
         continue;
       }
-      EXPECT_EQ(frame->GetBitmap().Width(), expected.Width);
+      EXPECT_EQ(frame->GetPixels().Bitmap().Width(), expected.Width);
       for (int32_t j = 0; j < frame->SubFrameCount; ++j)
-        ExpectPicture(frame->GetSubFrame(j)->GetBitmap(), expected.SubFrames[size_t(j)]);
+        ExpectPicture(frame->GetSubFrame(j)->GetPixels().Bitmap(), expected.SubFrames[size_t(j)]);
     }
   }
 }
@@ -104,7 +105,7 @@ TEST_F(QuvExport, FileInsideAnArchiveExportsTheSameBytesAsOnItsOwn) {
   TFrontEndImages plainImages(plain.Load("sample.quv"));
   plainImages.ExportPixelFormat = pf8bit;
   plainImages.AutoPad = true;
-  plainImages.ExportAllImages(plainDir.Path().string(), FrameNameFormat);
+  plainImages.ExportAllImages(Plan, efBmp, plainDir.Path().string(), FrameNameFormat);
 
   THpiBuilder builder;
   builder.HeaderKey = 0x5A;
@@ -120,7 +121,7 @@ TEST_F(QuvExport, FileInsideAnArchiveExportsTheSameBytesAsOnItsOwn) {
   TFrontEndImages archivedImages(archived.Load("sprites\\sample.quv"));
   archivedImages.ExportPixelFormat = pf8bit;
   archivedImages.AutoPad = true;
-  archivedImages.ExportAllImages(archiveDir.Path().string(), FrameNameFormat);
+  archivedImages.ExportAllImages(Plan, efBmp, archiveDir.Path().string(), FrameNameFormat);
 
   EXPECT_EQ(plainDir.List().size(), 28u);
   EXPECT_EQ(Contents(archiveDir), Contents(plainDir));

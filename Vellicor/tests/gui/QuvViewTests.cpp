@@ -553,22 +553,23 @@ TEST_F(QuvViewTest, AttributeCheckBoxesMirrorAndTriggerTheMainActions) {
   EXPECT_TRUE(view->AutoCentreCheck->isChecked());
 }
 
-TEST(BitmapImage, WrapsTheBitmapRowsWithoutCopyingAndMasksTheTransparentColour) {
-  TBitmap bitmap(3, 2);
-  bitmap.SetPixel(0, 0, {1, 2, 3});
-  bitmap.SetPixel(2, 1, {200, 100, 50});
-  bitmap.TransparentColor = {1, 2, 3};
-  const QImage image = BitmapImage(bitmap);
-  EXPECT_EQ(image.constBits(), bitmap.ScanLine(0));
+TEST(FrameImage, ShowsThePaletteColoursAndMasksTheTransparentIndex) {
+  TPalette palette{};
+  palette[1] = {1, 2, 3, 0};
+  palette[7] = {200, 100, 50, 0};
+  palette[8] = {1, 2, 3, 0};  // the transparent entry's colour under another index
+  TPicture indices(3, 2, 1, 1);
+  indices.Row(1)[2] = 7;
+  indices.Row(1)[0] = 8;
+  const TFramePixels pixels(indices, palette, 1);
+  const QImage image = FrameImage(pixels, false);
+  EXPECT_EQ(image.pixel(0, 0), qRgb(1, 2, 3));
   EXPECT_EQ(image.pixel(2, 1), qRgb(200, 100, 50));
-  const QImage masked = TransparentBitmapImage(bitmap);
+  const QImage masked = FrameImage(pixels, true);
   EXPECT_EQ(qAlpha(masked.pixel(0, 0)), 0);
+  EXPECT_EQ(masked.pixel(0, 1), qRgb(1, 2, 3));
   EXPECT_EQ(masked.pixel(2, 1), qRgb(200, 100, 50));
-
-  TBitmap indexed = bitmap;
-  indexed.SetPixelFormat(pf8bit);
-  EXPECT_EQ(BitmapImage(indexed).pixel(2, 1), qRgb(200, 100, 50));
-  EXPECT_TRUE(BitmapImage(TBitmap(0, 5)).isNull());
+  EXPECT_TRUE(FrameImage(TFramePixels(TPicture(0, 5, 1), palette, 1), false).isNull());
 }
 
 }  // namespace
