@@ -1,8 +1,9 @@
 #pragma once
 // Every view's animation stands still while a modal dialog runs over the views: the export
-// dialog, the settings dialog, the load and close batches with the archive picker, and the file
-// dialogs and message boxes of those. Neither the Animate setting nor a view's own play state
-// changes, so views opened meanwhile play as soon as the last pause ends.
+// dialog, the settings dialog, the load and close batches with the archive picker, the
+// transparent index dialog, and every file dialog and message box (through Dialogs()). Neither the
+// Animate setting nor a view's own play state changes, so views opened meanwhile play as soon as
+// the last pause ends.
 class TAnimationPause {
  public:
   TAnimationPause() { ++FCount; }

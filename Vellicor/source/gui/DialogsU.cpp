@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QPushButton>
 
+#include "AnimationPauseU.h"
+
 TDialogs::~TDialogs() = default;
 
 QStringList QtFilterList(const QString& filter) {
@@ -23,6 +25,7 @@ QString QtFilter(const QString& filter) {
 
 QStringList TDialogs::GetOpenFileNames(QWidget* parent, const QString& title, const QString& dir,
                                        const QString& filter, int& filterIndex) {
+  const TAnimationPause pause;
   QFileDialog dialog(parent, title, dir);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -39,6 +42,7 @@ QStringList TDialogs::GetOpenFileNames(QWidget* parent, const QString& title, co
 
 QString TDialogs::GetSaveFileName(QWidget* parent, const QString& title, const QString& dir,
                                   const QString& proposedName, const QString& filter) {
+  const TAnimationPause pause;
   QString start = dir;
   if (!proposedName.isEmpty()) start = dir.isEmpty() ? proposedName : dir + '/' + proposedName;
   QFileDialog dialog(parent, title, start, QtFilter(filter));
@@ -56,6 +60,7 @@ QString TDialogs::GetSaveFileName(QWidget* parent, const QString& title, const Q
 }
 
 QString TDialogs::GetFolder(QWidget* parent, const QString& title, const QString& dir) {
+  const TAnimationPause pause;
   return QFileDialog::getExistingDirectory(parent, title, dir);
 }
 
@@ -63,6 +68,7 @@ QMessageBox::StandardButton TDialogs::Message(QWidget* parent, const QString& ca
                                               const QString& text, QMessageBox::Icon icon,
                                               QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton defaultButton) {
+  const TAnimationPause pause;
   QMessageBox box(icon, caption, text, buttons, parent);
   if (defaultButton != QMessageBox::NoButton) {
     box.setDefaultButton(defaultButton);
@@ -73,6 +79,7 @@ QMessageBox::StandardButton TDialogs::Message(QWidget* parent, const QString& ca
 
 int TDialogs::Question(QWidget* parent, const QString& caption, const QString& text,
                        const QString& details, const QStringList& buttons) {
+  const TAnimationPause pause;
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
   if (!details.isEmpty()) box.setInformativeText(details);
   QList<QAbstractButton*> shown;

@@ -1,6 +1,7 @@
 #pragma once
 // Every modal question the windows ask goes through Dialogs(), so that tests can install a
-// scripted answerer and no test ever waits on a box nobody can click.
+// scripted answerer and no test ever waits on a box nobody can click. The views' animation
+// stands still while one of these boxes runs.
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>

@@ -17,12 +17,14 @@
 #include "AppSettingsU.h"
 #include "DialogsU.h"
 #include "ExportOptionListsU.h"
+#include "FrameCursorU.h"
 #include "FrameExportU.h"
 #include "ImageExportU.h"
 #include "ImageLoaderU.h"
 #include "QtStringU.h"
 #include "QuvViewU.h"
 #include "SettingsModelU.h"
+#include "ViewExportsU.h"
 
 namespace {
 
@@ -119,6 +121,9 @@ void TExportDialog::CreateControls() {
   ExportBtn->setEnabled(false);
   CloseBtn = new QPushButton(QStringLiteral("Close"), this);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+  // Focus on either leaves Export the default: Enter anywhere in the dialog exports.
+  CloseBtn->setAutoDefault(false);
+  CancelBtn->setAutoDefault(false);
   CloseBtn->setToolTip(QStringLiteral("Closes the dialog and keeps the options shown"));
   CancelBtn->setToolTip(
       QStringLiteral("Closes the dialog and restores the options it opened with"));
@@ -184,7 +189,7 @@ void TExportDialog::done(int result) {
 }
 
 void TExportDialog::FormActivate() {
-  if (!View || !View->CurrentImage || !View->FrontEnd()) {
+  if (!View || !View->Cursor()->Image() || !View->FrontEnd()) {
     RememberSettings->setChecked(false);
     QTimer::singleShot(0, this, [this] { reject(); });
     return;
@@ -200,15 +205,15 @@ void TExportDialog::FormActivate() {
   Scale->setValue(settings->ExportScale());
   FormatChange();
 
-  const int frames = std::max(View->CurrentImage->FrameCount, 1);
+  const int frames = std::max(View->Cursor()->Image()->FrameCount, 1);
   StartFrameIndex->setRange(1, frames);
   EndFrameIndex->setRange(1, frames);
   StartFrameIndex->setValue(1);
   EndFrameIndex->setValue(frames);
   // In sub-frame mode the view's frame sets the limit; otherwise frame 0 does.
-  TFrontEndImageFrame* frame = View->SubFrameMode && View->CurrentFrameObject
-                                   ? View->CurrentFrameObject
-                                   : View->CurrentImage->GetFrame(0);
+  TFrontEndImageFrame* frame = View->Cursor()->SubFrameMode() && View->Cursor()->Frame()
+                                   ? View->Cursor()->Frame()
+                                   : View->Cursor()->Image()->GetFrame(0);
   const int subFrames = std::max(frame ? frame->SubFrameCount : 0, 1);
   StartSubframeIndex->setRange(1, subFrames);
   EndSubframeIndex->setRange(1, subFrames);
@@ -320,12 +325,12 @@ void TExportDialog::UpdateExportState() {
 }
 
 void TExportDialog::PutOptionsBack() {
-  if (View) View->CopyExportOptions();
+  if (View) View->Exports()->CopyExportOptions();
 }
 
 void TExportDialog::ExportBtnClick() {
   TFrontEndImages* front = View ? View->FrontEnd() : nullptr;
-  if (!front || !View->CurrentImage || !ExportBtn->isEnabled()) return;
+  if (!front || !View->Cursor()->Image() || !ExportBtn->isEnabled()) return;
   // Remembered first: storing them puts every view's options back to the settings.
   TSettingsModel* settings = View->Settings();
   settings->SetExportFormat(TExportFormat(std::clamp(Format->currentIndex(), 0, int(efSheet))));
@@ -356,7 +361,7 @@ void TExportDialog::ExportBtnClick() {
 
 void TExportDialog::RunExport() {
   TSettingsModel* settings = View->Settings();
-  TFrontEndImage* image = View->CurrentImage;
+  TFrontEndImage* image = View->Cursor()->Image();
   const int first = StartFrameIndex->value() - 1;
   const int last = EndFrameIndex->value() - 1;
   auto askFolder = [&]() -> bool {
@@ -409,7 +414,7 @@ void TExportDialog::RunExport() {
     default:
       return;
   }
-  View->WriteExport(routine, QString(), file);
+  View->Exports()->WriteExport(routine, QString(), file);
 }
 
 void TExportDialog::CloseBtnClick() {

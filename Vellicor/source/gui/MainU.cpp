@@ -494,8 +494,8 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
     // The window that knew why has closed: the reason goes into the box below the message,
     // with what it means for this file.
     QString text = QStringLiteral("Could not open quv %1").arg(fileName);
-    if (!view->LastError.isEmpty()) text += QStringLiteral("\n\n") + view->LastError;
-    const std::string meaning = ExplainLoadError(ToStd(view->LastError));
+    if (!view->LastError().isEmpty()) text += QStringLiteral("\n\n") + view->LastError();
+    const std::string meaning = ExplainLoadError(ToStd(view->LastError()));
     if (!meaning.empty()) text += QStringLiteral("\n\n") + FromStd(meaning);
     Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Warning, QMessageBox::Ok);
   }
@@ -516,7 +516,7 @@ void TMainForm::ProcessPendingWindowMenu(int count) {
 
 void TMainForm::CreateWindowMenuEntry(TQuvView* view) {
   if (FWindowMenuEntries.contains(view)) return;
-  auto* entry = new QAction(view->FileName, WindowMenu);
+  auto* entry = new QAction(view->FileName(), WindowMenu);
   connect(entry, &QAction::triggered, this, [this, view] {
     auto* child = qobject_cast<QMdiSubWindow*>(view->parentWidget());
     if (!child) return;
@@ -547,7 +547,7 @@ void TMainForm::ViewMenusMerged(TQuvView* view, bool on) {
   }
   FMenuView = view;
   menu->setVisible(true);
-  const QList<QAction*> actions = view->MenuActions();
+  const QList<QAction*> actions = view->ImageManipulationActions();
   for (int i = 0; i < actions.size() && i < ImageManipulationItemCount; ++i)
     BindImageManipulation(i, actions[i]);
 }
@@ -565,10 +565,10 @@ void TMainForm::UnbindImageManipulation() {
   }
 }
 
-// Item `index` shows `action` and runs it; null: a separator.
+// Item `index` shows `action` and runs it; a separator shows as one.
 void TMainForm::BindImageManipulation(int index, QAction* action) {
   QAction* item = ImageManipulationItems[index];
-  if (!action) {
+  if (action->isSeparator()) {
     item->setText(QString());  // a styled separator draws its text beside the line
     item->setSeparator(true);
     item->setVisible(true);
@@ -1104,7 +1104,7 @@ void TMainForm::UpdateTabCaptions() {
   if (!tabs || tabs->count() != children.size()) return;
   for (int i = 0; i < tabs->count(); ++i) {
     auto* view = qobject_cast<TQuvView*>(children[i]->widget());
-    const QString path = view && !view->FileName.isEmpty() ? view->FileName : QString();
+    const QString path = view && !view->FileName().isEmpty() ? view->FileName() : QString();
     if (path.isEmpty()) continue;
     tabs->setTabText(i, path.mid(std::max(path.lastIndexOf('/'), path.lastIndexOf('\\')) + 1));
     tabs->setTabToolTip(i, QDir::toNativeSeparators(path));

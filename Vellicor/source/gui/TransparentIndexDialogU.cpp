@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "AnimationPauseU.h"
+
 TTransparentIndexDialog::TTransparentIndexDialog(const QString& text, const TPalette& palette,
                                                  int index, QWidget* parent)
     : QDialog(parent), FPalette(palette) {
@@ -63,6 +65,7 @@ void TTransparentIndexDialog::ShowColour(int index) {
 
 bool AskTransparentIndex(QWidget* parent, const QString& text, const TPalette& palette,
                          int& index) {
+  const TAnimationPause pause;
   TTransparentIndexDialog dialog(text, palette, index, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
   index = dialog.Index();

@@ -3,22 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <memory>
 
+#include "FrameCursorU.h"
+#include "FrameInfoPanelU.h"
+#include "FramePlayerU.h"
 #include "GuiTestMain.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "SpriteCanvasU.h"
 
 namespace {
 
@@ -28,157 +38,141 @@ QColor PaletteColour(uint8_t index) {
   return QColor(Palette[index][0], Palette[index][1], Palette[index][2]);
 }
 
-class CanvasTest : public ::testing::Test {
+class CanvasTest : public TViewTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    Palette = BuiltInPalette();
-    TransparentIndex = SampleTransparentIndex;
-    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
-    Main->Settings()->SetAnimationSpeed(100000000);    // steps only through TimerTimer
+    TViewTest::SetUp();
+    StartMain(QSize(1000, 800));
     Main->Settings()->SetBackGroundColor(0x00000000);  // black
-    Main->resize(1000, 800);
-    Main->show();
-    QApplication::setActiveWindow(Main.get());
-  }
-
-  void TearDown() override {
-    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
-    QApplication::processEvents();
-    Main.reset();
   }
 
   // The view of a file of these images, with a drawing area of exactly `room`.
   TQuvView* Open(const std::vector<TSampleImage>& images, QSize room = QSize(400, 300)) {
-    const QString path = Dir.filePath(QStringLiteral("canvas%1.quv").arg(++Files));
-    const std::vector<uint8_t> bytes = BuildQuvFile(images);
-    EXPECT_TRUE(WriteTestFile(path, bytes));
-    TQuvView* view = Main->OpenQuvFile(QString(), path);
-    view->PaintScroll->setFixedSize(room);
-    QApplication::processEvents();
-    return view;
+    return OpenInRoom(Write(QStringLiteral("canvas%1.quv").arg(++Files), BuildQuvFile(images)),
+                      room);
   }
 
-  static QImage Rendered(TQuvView* view) { return view->PaintBox->grab().toImage(); }
+  static QImage Rendered(TQuvView* view) { return view->Canvas()->PaintBox()->grab().toImage(); }
 
-  QTemporaryDir Dir;
-  std::unique_ptr<TMainForm> Main;
   int Files = 0;
 };
 
 TEST_F(CanvasTest, ZoomStepsThroughTheFixedStepsAndIsKeptForNewViews) {
   TQuvView* view = Open({{"tank", {SolidFrame(40, 32, 0, 0, Red)}}});
-  EXPECT_EQ(view->Zoom(), 1);
+  EXPECT_EQ(view->Canvas()->Zoom(), 1);
   const int expected[] = {2, 3, 4, 6, 8, 12, 16, 16};
   for (int step : expected) {
-    view->StepZoom(1);
-    EXPECT_EQ(view->Zoom(), step);
+    view->Canvas()->StepZoom(1);
+    EXPECT_EQ(view->Canvas()->Zoom(), step);
   }
-  view->StepZoom(-1);
-  EXPECT_EQ(view->Zoom(), 12);
-  EXPECT_EQ(view->PaintBox->Scale(), 12);
-  EXPECT_EQ(view->PaintBox->width(), 40 * 12);  // larger than the room: the canvas's own size
-  EXPECT_EQ(view->ZoomValue->text(), QStringLiteral("12\u00d7"));
+  view->Canvas()->StepZoom(-1);
+  EXPECT_EQ(view->Canvas()->Zoom(), 12);
+  EXPECT_EQ(view->Canvas()->PaintBox()->Scale(), 12);
+  EXPECT_EQ(view->Canvas()->PaintBox()->width(),
+            40 * 12);  // larger than the room: the canvas's own size
+  EXPECT_EQ(view->InfoPanel()->ZoomValue()->text(), QStringLiteral("12\u00d7"));
   EXPECT_EQ(view->findChild<QLabel*>("ZoomStatus")->text(), QStringLiteral("Zoom 12\u00d7"));
   EXPECT_EQ(Main->Settings()->Zoom(), 12);
-  view->StepZoom(-2);
-  EXPECT_EQ(view->PaintBox->width(), 400);  // smaller: the room's
-  EXPECT_EQ(view->PaintBox->Canvas().width(), 400 / 6 + 1);
+  view->Canvas()->StepZoom(-2);
+  EXPECT_EQ(view->Canvas()->PaintBox()->width(), 400);  // smaller: the room's
+  EXPECT_EQ(view->Canvas()->PaintBox()->Canvas().width(), 400 / 6 + 1);
 
-  view->SetZoom(5);  // not a step
-  EXPECT_EQ(view->Zoom(), 1);
-  view->SetZoom(3);
+  view->Canvas()->SetZoom(5);  // not a step
+  EXPECT_EQ(view->Canvas()->Zoom(), 1);
+  view->Canvas()->SetZoom(3);
   TQuvView* second = Open({{"tank", {SolidFrame(40, 32, 0, 0, Red)}}});
-  EXPECT_EQ(second->Zoom(), 3);
-  EXPECT_EQ(view->Zoom(), 3);
-  second->SetZoom(12);
-  EXPECT_EQ(view->Zoom(), 3);  // per view
+  EXPECT_EQ(second->Canvas()->Zoom(), 3);
+  EXPECT_EQ(view->Canvas()->Zoom(), 3);
+  second->Canvas()->SetZoom(12);
+  EXPECT_EQ(view->Canvas()->Zoom(), 3);  // per view
 }
 
 TEST_F(CanvasTest, FitTakesTheLargestStepAtWhichEveryFrameFits) {
   // Hot spots line up: the second frame starts 3 left and 2 above the first's hot spot, so the
   // shared canvas is 43 x 34 although neither frame is that large.
   TQuvView* view = Open({{"pair", {SolidFrame(40, 32, 0, 0, Red), SolidFrame(6, 4, 3, 2, Red)}}});
-  EXPECT_EQ(view->ImageCanvas(), QSize(43, 34));
-  view->SetFit(true);
-  EXPECT_TRUE(view->FitZoomOn());
-  EXPECT_EQ(view->Zoom(), 8);  // 43 * 8 = 344 <= 400, 34 * 8 = 272 <= 300; 12 is too large
+  EXPECT_EQ(view->Canvas()->ImageCanvas(), QSize(43, 34));
+  view->Canvas()->SetFit(true);
+  EXPECT_TRUE(view->Canvas()->FitZoomOn());
+  EXPECT_EQ(view->Canvas()->Zoom(),
+            8);  // 43 * 8 = 344 <= 400, 34 * 8 = 272 <= 300; 12 is too large
   EXPECT_TRUE(Main->Settings()->Fit());
   // The zoom stays while the frames step: it comes from the image, not from the frame.
-  view->TimerTimer();
-  EXPECT_EQ(view->Zoom(), 8);
-  EXPECT_EQ(view->PaintScroll->horizontalScrollBar()->maximum(), 0);
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Canvas()->Zoom(), 8);
+  EXPECT_EQ(view->Canvas()->horizontalScrollBar()->maximum(), 0);
 
-  view->PaintScroll->setFixedSize(200, 300);
+  view->Canvas()->setFixedSize(200, 300);
   QApplication::processEvents();
-  EXPECT_EQ(view->Zoom(), 4);  // 43 * 6 = 258 > 200
+  EXPECT_EQ(view->Canvas()->Zoom(), 4);  // 43 * 6 = 258 > 200
 
   // A tiny frame at the largest step; a frame larger than the room below 1x.
   TQuvView* tiny = Open({{"dot", {SolidFrame(6, 4, 0, 0, Red)}}});
-  EXPECT_TRUE(tiny->FitZoomOn());  // the default of new views
-  EXPECT_EQ(tiny->Zoom(), 16);
+  EXPECT_TRUE(tiny->Canvas()->FitZoomOn());  // the default of new views
+  EXPECT_EQ(tiny->Canvas()->Zoom(), 16);
   TQuvView* huge = Open({{"wall", {SolidFrame(500, 20, 0, 0, Red)}}});
-  EXPECT_EQ(huge->Zoom(), -2);  // 500 / 2 = 250 <= 400
+  EXPECT_EQ(huge->Canvas()->Zoom(), -2);  // 500 / 2 = 250 <= 400
 
   // Choosing a step ends fit, for new views too.
-  tiny->StepZoom(-1);
-  EXPECT_FALSE(tiny->FitZoomOn());
-  EXPECT_EQ(tiny->Zoom(), 12);
+  tiny->Canvas()->StepZoom(-1);
+  EXPECT_FALSE(tiny->Canvas()->FitZoomOn());
+  EXPECT_EQ(tiny->Canvas()->Zoom(), 12);
   EXPECT_FALSE(Main->Settings()->Fit());
 }
 
 TEST_F(CanvasTest, KeysZoomInTheViewWithTheFocus) {
   TQuvView* view = Open({{"tank", {SolidFrame(40, 32, 0, 0, Red)}}});
-  view->PaintBox->setFocus();
-  QTest::keyClick(view->PaintBox, Qt::Key_Equal, Qt::ControlModifier);
-  EXPECT_EQ(view->Zoom(), 2);
-  QTest::keyClick(view->PaintBox, Qt::Key_Plus, Qt::ControlModifier);
-  EXPECT_EQ(view->Zoom(), 3);
-  QTest::keyClick(view->PaintBox, Qt::Key_Minus, Qt::ControlModifier);
-  EXPECT_EQ(view->Zoom(), 2);
-  QTest::keyClick(view->PaintBox, Qt::Key_9, Qt::ControlModifier);
-  EXPECT_TRUE(view->FitZoomOn());
-  QTest::keyClick(view->PaintBox, Qt::Key_0, Qt::ControlModifier);
-  EXPECT_FALSE(view->FitZoomOn());
-  EXPECT_EQ(view->Zoom(), 1);
+  view->Canvas()->PaintBox()->setFocus();
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Equal, Qt::ControlModifier);
+  EXPECT_EQ(view->Canvas()->Zoom(), 2);
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_EQ(view->Canvas()->Zoom(), 3);
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_EQ(view->Canvas()->Zoom(), 2);
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_9, Qt::ControlModifier);
+  EXPECT_TRUE(view->Canvas()->FitZoomOn());
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_0, Qt::ControlModifier);
+  EXPECT_FALSE(view->Canvas()->FitZoomOn());
+  EXPECT_EQ(view->Canvas()->Zoom(), 1);
   // The main window's View menu holds the active view's commands.
   EXPECT_EQ(Main->ViewMenu->actions(), view->ZoomActions());
 }
 
 TEST_F(CanvasTest, WheelZoomKeepsThePixelUnderThePointerAndScrollsTheCanvas) {
   TQuvView* view = Open({{"big", {SolidFrame(100, 80, 0, 0, Red)}}}, QSize(200, 150));
-  view->SetZoom(4);
-  QScrollBar* horizontal = view->PaintScroll->horizontalScrollBar();
-  QScrollBar* vertical = view->PaintScroll->verticalScrollBar();
+  view->Canvas()->SetZoom(4);
+  QScrollBar* horizontal = view->Canvas()->horizontalScrollBar();
+  QScrollBar* vertical = view->Canvas()->verticalScrollBar();
   EXPECT_EQ(horizontal->maximum(),
-            100 * 4 - view->PaintScroll->viewport()->width());  // the zoomed canvas scrolls
-  EXPECT_EQ(vertical->maximum(), 80 * 4 - view->PaintScroll->viewport()->height());
+            100 * 4 - view->Canvas()->viewport()->width());  // the zoomed canvas scrolls
+  EXPECT_EQ(vertical->maximum(), 80 * 4 - view->Canvas()->viewport()->height());
   horizontal->setValue(70);
   vertical->setValue(30);
 
   const QPoint at(61, 47);  // in the viewport
   auto pixelUnder = [&] {
-    return view->PaintBox->CanvasPixelAt(QPointF(view->PaintBox->mapFromParent(at)));
+    return view->Canvas()->PaintBox()->CanvasPixelAt(
+        QPointF(view->Canvas()->PaintBox()->mapFromParent(at)));
   };
   const QPoint before = pixelUnder();
   EXPECT_EQ(before, QPoint((70 + 61) / 4, (30 + 47) / 4));
-  const QPointF local = QPointF(view->PaintBox->mapFromParent(at));
-  QWheelEvent wheel(local, view->PaintBox->mapToGlobal(local), QPoint(), QPoint(0, 120),
+  const QPointF local = QPointF(view->Canvas()->PaintBox()->mapFromParent(at));
+  QWheelEvent wheel(local, view->Canvas()->PaintBox()->mapToGlobal(local), QPoint(), QPoint(0, 120),
                     Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
-  QApplication::sendEvent(view->PaintBox, &wheel);
-  EXPECT_EQ(view->Zoom(), 6);
+  QApplication::sendEvent(view->Canvas()->PaintBox(), &wheel);
+  EXPECT_EQ(view->Canvas()->Zoom(), 6);
   EXPECT_EQ(pixelUnder(), before);
-  EXPECT_EQ(horizontal->maximum(), 100 * 6 - view->PaintScroll->viewport()->width());
+  EXPECT_EQ(horizontal->maximum(), 100 * 6 - view->Canvas()->viewport()->width());
 
   // Middle-button drag pans.
   const int x = horizontal->value(), y = vertical->value();
-  const QPoint start = view->PaintBox->mapFromParent(QPoint(100, 100));
-  QTest::mousePress(view->PaintBox, Qt::MiddleButton, Qt::NoModifier, start);
+  const QPoint start = view->Canvas()->PaintBox()->mapFromParent(QPoint(100, 100));
+  QTest::mousePress(view->Canvas()->PaintBox(), Qt::MiddleButton, Qt::NoModifier, start);
   QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(-30, -20)),
-                   QPointF(view->PaintBox->mapToGlobal(start + QPoint(-30, -20))), Qt::NoButton,
-                   Qt::MiddleButton, Qt::NoModifier);
-  QApplication::sendEvent(view->PaintBox, &move);
-  QTest::mouseRelease(view->PaintBox, Qt::MiddleButton, Qt::NoModifier, start);
+                   QPointF(view->Canvas()->PaintBox()->mapToGlobal(start + QPoint(-30, -20))),
+                   Qt::NoButton, Qt::MiddleButton, Qt::NoModifier);
+  QApplication::sendEvent(view->Canvas()->PaintBox(), &move);
+  QTest::mouseRelease(view->Canvas()->PaintBox(), Qt::MiddleButton, Qt::NoModifier, start);
   EXPECT_EQ(horizontal->value(), x + 30);
   EXPECT_EQ(vertical->value(), y + 20);
 }
@@ -189,7 +183,7 @@ TEST_F(CanvasTest, AidsAreDrawnWhereTheyBelong) {
   TSampleFrame first = SolidFrame(4, 4, 1, 2, Red);
   first.Pixels[15] = SampleTransparentIndex;  // its bottom-right pixel
   TQuvView* view = Open({{"pair", {first, SolidFrame(2, 2, 5, 6, 17)}}});
-  view->SetZoom(4);
+  view->Canvas()->SetZoom(4);
   TSettingsModel* settings = Main->Settings();
   const QColor black(0, 0, 0);
   QImage shown = Rendered(view);
@@ -219,7 +213,7 @@ TEST_F(CanvasTest, AidsAreDrawnWhereTheyBelong) {
   EXPECT_EQ(shown.pixelColor(20, 15), BoundsColour);
   EXPECT_EQ(shown.pixelColor(20, 32), BoundsColour);
   EXPECT_EQ(shown.pixelColor(16, 16), PaletteColour(Red));
-  view->TimerTimer();  // the outline follows the frame: the second at (0, 0), 2 x 2
+  view->Player()->TimerTimer();  // the outline follows the frame: the second at (0, 0), 2 x 2
   shown = Rendered(view);
   EXPECT_EQ(shown.pixelColor(15, 20), black);
   EXPECT_EQ(shown.pixelColor(8, 4), BoundsColour);
@@ -234,7 +228,7 @@ TEST_F(CanvasTest, AidsAreDrawnWhereTheyBelong) {
   EXPECT_NEAR(faint.green(), red.green() * 0.3, 2);
   EXPECT_EQ(shown.pixelColor(4, 4), PaletteColour(17));
   EXPECT_EQ(shown.pixelColor(29, 29), black);  // its transparent pixel leaves nothing
-  view->TimerTimer();  // back to the first: the second under it, the old skin erased
+  view->Player()->TimerTimer();  // back to the first: the second under it, the old skin erased
   shown = Rendered(view);
   EXPECT_EQ(shown.pixelColor(20, 20), red);
   EXPECT_NEAR(shown.pixelColor(4, 4).red(), PaletteColour(17).red() * 0.3, 2);
@@ -252,8 +246,8 @@ TEST_F(CanvasTest, SubFrameOutlineShowsTheSubFrameInsideItsFrame) {
   frame.SubFrames = {SolidFrame(2, 2, 1, 1, Red), SolidFrame(2, 2, 6, 6, 17)};
   Main->acViewSubFrames->setChecked(true);
   TQuvView* view = Open({{"parts", {frame}}});
-  ASSERT_TRUE(view->SubFrameMode);
-  view->SetZoom(4);
+  ASSERT_TRUE(view->Cursor()->SubFrameMode());
+  view->Canvas()->SetZoom(4);
   Main->Settings()->SetToggle(tgSubFrameOutline, true);
   const QImage shown = Rendered(view);
   EXPECT_EQ(shown.pixelColor(20, 20), PaletteColour(Red));
@@ -275,34 +269,34 @@ TEST_F(CanvasTest, PlaybackKeysStepPauseAndSelect) {
     images.push_back(image);
   }
   TQuvView* view = Open(images);
-  ASSERT_TRUE(view->Playing());
-  EXPECT_EQ(view->FramePosition->text(), QStringLiteral("Frame 1 / 8"));
-  QWidget* canvas = view->PaintBox;
+  ASSERT_TRUE(view->Player()->Playing());
+  EXPECT_EQ(view->InfoPanel()->FramePosition()->text(), QStringLiteral("Frame 1 / 8"));
+  QWidget* canvas = view->Canvas()->PaintBox();
   canvas->setFocus();
 
   QTest::keyClick(canvas, Qt::Key_Right);
-  EXPECT_FALSE(view->Playing());
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 1);
-  view->TimerTimer();  // paused: the timer leaves the frame
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 1);
+  EXPECT_FALSE(view->Player()->Playing());
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 1);
+  view->Player()->TimerTimer();  // paused: the timer leaves the frame
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 1);
   QTest::keyClick(canvas, Qt::Key_Period);
-  EXPECT_EQ(view->FramePosition->text(), QStringLiteral("Frame 3 / 8"));
-  EXPECT_EQ(view->CurrentFrame->text(), QStringLiteral("3"));
+  EXPECT_EQ(view->InfoPanel()->FramePosition()->text(), QStringLiteral("Frame 3 / 8"));
+  EXPECT_EQ(view->InfoPanel()->CurrentFrame()->text(), QStringLiteral("3"));
   QTest::keyClick(canvas, Qt::Key_Comma);
   QTest::keyClick(canvas, Qt::Key_Left);
   QTest::keyClick(canvas, Qt::Key_Left);  // from the first back to the last
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 7);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 7);
   QTest::keyClick(canvas, Qt::Key_Home);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 0);
   QTest::keyClick(canvas, Qt::Key_End);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 7);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 7);
 
   QTest::keyClick(canvas, Qt::Key_Space);
-  EXPECT_TRUE(view->Playing());
-  view->TimerTimer();
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+  EXPECT_TRUE(view->Player()->Playing());
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 0);
   QTest::keyClick(canvas, Qt::Key_Space);
-  EXPECT_FALSE(view->Playing());
+  EXPECT_FALSE(view->Player()->Playing());
   // Space held while dragging pans, and does not toggle.
   QTest::keyPress(canvas, Qt::Key_Space);
   QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
@@ -311,26 +305,26 @@ TEST_F(CanvasTest, PlaybackKeysStepPauseAndSelect) {
   QApplication::sendEvent(canvas, &move);
   QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
   QTest::keyRelease(canvas, Qt::Key_Space);
-  EXPECT_FALSE(view->Playing());
+  EXPECT_FALSE(view->Player()->Playing());
 
   QTest::keyClick(canvas, Qt::Key_Down);
-  EXPECT_EQ(QString::fromStdString(view->CurrentImage->Name), "two");
+  EXPECT_EQ(QString::fromStdString(view->Cursor()->Image()->Name), "two");
   QTest::keyClick(canvas, Qt::Key_Up);
   QTest::keyClick(canvas, Qt::Key_Up);  // stays at the first
-  EXPECT_EQ(QString::fromStdString(view->CurrentImage->Name), "one");
+  EXPECT_EQ(QString::fromStdString(view->Cursor()->Image()->Name), "one");
 
   // The same keys on the list, and the global command still sets the views going.
-  view->QuvImageList->setFocus();
-  QTest::keyClick(view->QuvImageList, Qt::Key_Right);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 1);
-  QTest::keyClick(view->QuvImageList, Qt::Key_Space);
-  EXPECT_TRUE(view->Playing());
-  QTest::keyClick(view->QuvImageList, Qt::Key_Down);
-  EXPECT_EQ(QString::fromStdString(view->CurrentImage->Name), "two");
+  view->ImageList()->setFocus();
+  QTest::keyClick(view->ImageList(), Qt::Key_Right);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 1);
+  QTest::keyClick(view->ImageList(), Qt::Key_Space);
+  EXPECT_TRUE(view->Player()->Playing());
+  QTest::keyClick(view->ImageList(), Qt::Key_Down);
+  EXPECT_EQ(QString::fromStdString(view->Cursor()->Image()->Name), "two");
   Main->acAnimate->trigger();
-  EXPECT_FALSE(view->Playing());
+  EXPECT_FALSE(view->Player()->Playing());
   Main->acAnimate->trigger();
-  EXPECT_TRUE(view->Playing());
+  EXPECT_TRUE(view->Player()->Playing());
 }
 
 TEST_F(CanvasTest, SubFrameModeStepsSubFrames) {
@@ -340,16 +334,16 @@ TEST_F(CanvasTest, SubFrameModeStepsSubFrames) {
                      SolidFrame(4, 4, 0, 0, 18)};
   Main->acViewSubFrames->setChecked(true);
   TQuvView* view = Open({{"parts", {frame, SolidFrame(4, 4, 0, 0, 19)}}});
-  ASSERT_TRUE(view->SubFrameMode);
-  view->PaintBox->setFocus();
-  QTest::keyClick(view->PaintBox, Qt::Key_Right);
-  EXPECT_EQ(view->CurrentFrameObject->CurrentSubFrame, 1);
-  QTest::keyClick(view->PaintBox, Qt::Key_Left);
-  QTest::keyClick(view->PaintBox, Qt::Key_Left);
-  EXPECT_EQ(view->CurrentFrameObject->CurrentSubFrame, 2);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
-  QTest::keyClick(view->PaintBox, Qt::Key_End);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 1);
+  ASSERT_TRUE(view->Cursor()->SubFrameMode());
+  view->Canvas()->PaintBox()->setFocus();
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Right);
+  EXPECT_EQ(view->Cursor()->Frame()->CurrentSubFrame, 1);
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Left);
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Left);
+  EXPECT_EQ(view->Cursor()->Frame()->CurrentSubFrame, 2);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 0);
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_End);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 1);
 }
 
 TEST_F(CanvasTest, InspectorNamesPositionIndexAndColour) {
@@ -357,25 +351,25 @@ TEST_F(CanvasTest, InspectorNamesPositionIndexAndColour) {
   frame.Pixels[1 * 5 + 4] = 17;                      // (4, 1)
   frame.Pixels[3 * 5 + 0] = SampleTransparentIndex;  // (0, 3)
   TQuvView* view = Open({{"spot", {frame}}});
-  view->SetZoom(2);
+  view->Canvas()->SetZoom(2);
   // One frame: it lands at the canvas origin.
   const QString colour = PaletteColour(17).name().toUpper();
-  EXPECT_EQ(view->PixelInfo(QPoint(4, 1)),
+  EXPECT_EQ(view->Canvas()->PixelInfo(QPoint(4, 1)),
             QStringLiteral("Pixel 4, 1 (hot spot 2, -2): index 17, %1").arg(colour));
-  EXPECT_EQ(view->PixelInfo(QPoint(0, 3)),
+  EXPECT_EQ(view->Canvas()->PixelInfo(QPoint(0, 3)),
             QStringLiteral("Pixel 0, 3 (hot spot -2, 0): index %1, transparent")
                 .arg(SampleTransparentIndex));
-  EXPECT_EQ(view->PixelInfo(QPoint(5, 1)), QString());  // beside the frame
+  EXPECT_EQ(view->Canvas()->PixelInfo(QPoint(5, 1)), QString());  // beside the frame
 
   // The pointer at widget (9, 3) is canvas pixel (4, 1) at 2x.
   QMouseEvent move(QEvent::MouseMove, QPointF(9, 3),
-                   QPointF(view->PaintBox->mapToGlobal(QPoint(9, 3))), Qt::NoButton, Qt::NoButton,
-                   Qt::NoModifier);
-  QApplication::sendEvent(view->PaintBox, &move);
+                   QPointF(view->Canvas()->PaintBox()->mapToGlobal(QPoint(9, 3))), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(view->Canvas()->PaintBox(), &move);
   auto* status = view->findChild<QLabel*>("PixelStatus");
   EXPECT_TRUE(status->text().startsWith("Pixel 4, 1 "));
   QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(view->PaintBox, &leave);
+  QApplication::sendEvent(view->Canvas()->PaintBox(), &leave);
   EXPECT_TRUE(status->text().isEmpty());
 }
 

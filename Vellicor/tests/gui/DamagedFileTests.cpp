@@ -6,15 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -22,9 +27,12 @@
 #include "AssertDialogU.h"
 #include "AssertU.h"
 #include "ConsoleU.h"
+#include "FrameInfoPanelU.h"
+#include "FramePlayerU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
 #include "ImageLoaderU.h"
+#include "LoadWarningsBarU.h"
 #include "LowLevelIO.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
@@ -33,6 +41,7 @@
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
 #include "SingleInstanceServerU.h"
+#include "SpriteCanvasU.h"
 
 namespace {
 
@@ -119,42 +128,25 @@ class TEnterOnEveryBox {
   QPointer<QMessageBox> FLast;
 };
 
-class DamagedFileTest : public ::testing::Test {
+class DamagedFileTest : public TViewTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    Palette = BuiltInPalette();
-    TransparentIndex = SampleTransparentIndex;
-    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
-    Main->Settings()->SetAnimationSpeed(100000000);    // steps only through keys and TimerTimer
+    TViewTest::SetUp();
+    StartMain(QSize(1000, 800));
     Main->Settings()->SetBackGroundColor(0x00000000);  // black
-    Main->resize(1000, 800);
-    Main->show();
-    QApplication::setActiveWindow(Main.get());
   }
 
   void TearDown() override {
     SetDialogs(&GuiTestDialogs());
-    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
-    QApplication::processEvents();
-    Main.reset();
-  }
-
-  QString Write(const QString& name, const std::vector<uint8_t>& bytes) {
-    const QString path = Dir.filePath(name);
-    EXPECT_TRUE(WriteTestFile(path, bytes));
-    return path;
+    TViewTest::TearDown();
   }
 
   QStringList OpenNames() const {
     QStringList names;
-    for (TQuvView* view : Main->Views()) names << QFileInfo(view->FileName).fileName();
+    for (TQuvView* view : Main->Views()) names << QFileInfo(view->FileName()).fileName();
     names.sort();
     return names;
   }
-
-  QTemporaryDir Dir;
-  std::unique_ptr<TMainForm> Main;
 };
 
 TEST_F(DamagedFileTest, DamagedFramesSayWhyOnTheCanvasWhileTheOtherFramesDraw) {
@@ -163,10 +155,10 @@ TEST_F(DamagedFileTest, DamagedFramesSayWhyOnTheCanvasWhileTheOtherFramesDraw) {
   Damage(bytes, 3, TDamage::RunPastRow);
   Damage(bytes, 5, TDamage::SubFrameCycle);
   TQuvView* view = Main->OpenQuvFile({}, Write("tank.quv", bytes));
-  view->PaintScroll->setFixedSize(200, 150);
+  view->Canvas()->setFixedSize(200, 150);
   QApplication::processEvents();
-  ASSERT_EQ(view->FramePosition->text(), QStringLiteral("Frame 1 / 8"));
-  QWidget* canvas = view->PaintBox;
+  ASSERT_EQ(view->InfoPanel()->FramePosition()->text(), QStringLiteral("Frame 1 / 8"));
+  QWidget* canvas = view->Canvas()->PaintBox();
   canvas->setFocus();
 
   const QStringList reasons = {QString(), "it is stored in a way no Quv file uses",
@@ -176,33 +168,36 @@ TEST_F(DamagedFileTest, DamagedFramesSayWhyOnTheCanvasWhileTheOtherFramesDraw) {
   for (int frame = 0; frame < 8; ++frame) {
     SCOPED_TRACE(frame + 1);
     if (frame > 0) QTest::keyClick(canvas, Qt::Key_Right);
-    EXPECT_EQ(view->FramePosition->text(), QStringLiteral("Frame %1 / 8").arg(frame + 1));
-    const QImage shown = view->PaintBox->grab().toImage();
+    EXPECT_EQ(view->InfoPanel()->FramePosition()->text(),
+              QStringLiteral("Frame %1 / 8").arg(frame + 1));
+    const QImage shown = view->Canvas()->PaintBox()->grab().toImage();
     const int drawn = PixelsOf(shown, PaletteColour(FirstColour + frame));
     if (reasons[frame].isEmpty()) {
       EXPECT_EQ(drawn, 64);
-      EXPECT_EQ(view->PaintBox->Message(), QString());
+      EXPECT_EQ(view->Canvas()->PaintBox()->Message(), QString());
       EXPECT_EQ(PixelsOf(shown, MessageBackground), 0);
     } else {
       EXPECT_EQ(drawn, 0);  // the rows read before the damage are not shown as the frame
-      EXPECT_EQ(view->PaintBox->Message(), Sentence(frame + 1, reasons[frame]));
+      EXPECT_EQ(view->Canvas()->PaintBox()->Message(), Sentence(frame + 1, reasons[frame]));
       EXPECT_GT(PixelsOf(shown, MessageBackground), 500);
     }
   }
   // Round again: the damaged frames are not read again, the others still draw.
   QTest::keyClick(canvas, Qt::Key_Right);
   QTest::keyClick(canvas, Qt::Key_Right);
-  EXPECT_EQ(view->PaintBox->Message(), Sentence(2, reasons[1]));
+  EXPECT_EQ(view->Canvas()->PaintBox()->Message(), Sentence(2, reasons[1]));
   QTest::keyClick(canvas, Qt::Key_Right);
-  EXPECT_EQ(PixelsOf(view->PaintBox->grab().toImage(), PaletteColour(FirstColour + 2)), 64);
+  EXPECT_EQ(PixelsOf(view->Canvas()->PaintBox()->grab().toImage(), PaletteColour(FirstColour + 2)),
+            64);
 
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
-  EXPECT_FALSE(view->WarningsBar->isHidden());
-  EXPECT_EQ(view->FrameErrors, (QStringList{Sentence(2, reasons[1]), Sentence(4, reasons[3]),
-                                            Sentence(6, reasons[5])}));
-  EXPECT_TRUE(view->WarningsSummary->text().startsWith("3 frames cannot be read"));
-  emit view->WarningsSummary->linkActivated(QStringLiteral("#"));
-  EXPECT_TRUE(view->WarningsDetails->text().contains(Sentence(4, reasons[3])));
+  EXPECT_FALSE(view->WarningsBar()->isHidden());
+  EXPECT_EQ(
+      view->WarningsBar()->FrameErrors(),
+      (QStringList{Sentence(2, reasons[1]), Sentence(4, reasons[3]), Sentence(6, reasons[5])}));
+  EXPECT_TRUE(view->WarningsBar()->Summary()->text().startsWith("3 frames cannot be read"));
+  emit view->WarningsBar()->Summary()->linkActivated(QStringLiteral("#"));
+  EXPECT_TRUE(view->WarningsBar()->Details()->text().contains(Sentence(4, reasons[3])));
 }
 
 TEST_F(DamagedFileTest, AnimationPlaysPastADamagedFirstFrame) {
@@ -211,12 +206,14 @@ TEST_F(DamagedFileTest, AnimationPlaysPastADamagedFirstFrame) {
   TQuvView* view = Main->OpenQuvFile({}, Write("tank.quv", bytes));
   QApplication::processEvents();
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
-  EXPECT_EQ(view->PaintBox->Message(), Sentence(1, "the run-length code runs past the row"));
-  ASSERT_TRUE(view->Playing());
-  view->TimerTimer();
-  EXPECT_EQ(view->FramePosition->text(), QStringLiteral("Frame 2 / 8"));
-  EXPECT_EQ(PixelsOf(view->PaintBox->grab().toImage(), PaletteColour(FirstColour + 1)), 64);
-  EXPECT_EQ(view->PaintBox->Message(), QString());
+  EXPECT_EQ(view->Canvas()->PaintBox()->Message(),
+            Sentence(1, "the run-length code runs past the row"));
+  ASSERT_TRUE(view->Player()->Playing());
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->InfoPanel()->FramePosition()->text(), QStringLiteral("Frame 2 / 8"));
+  EXPECT_EQ(PixelsOf(view->Canvas()->PaintBox()->grab().toImage(), PaletteColour(FirstColour + 1)),
+            64);
+  EXPECT_EQ(view->Canvas()->PaintBox()->Message(), QString());
 }
 
 // The user's batch: good files, a damaged frame, a file cut short, a file that is no Quv file,
@@ -252,8 +249,9 @@ TEST_F(DamagedFileTest, ABatchWithDamagedFilesOpensEveryOtherFileAndEnterKeepsEv
   EXPECT_TRUE(enter.Seen[2].contains("\"notquv.bin\" is not a Quv file"))
       << enter.Seen[2].toStdString();
   for (TQuvView* view : Main->Views()) {
-    if (view->FileName.endsWith("tank.quv")) {
-      EXPECT_EQ(view->PaintBox->Message(), Sentence(1, "the run-length code runs past the row"));
+    if (view->FileName().endsWith("tank.quv")) {
+      EXPECT_EQ(view->Canvas()->PaintBox()->Message(),
+                Sentence(1, "the run-length code runs past the row"));
     }
   }
 }
@@ -303,7 +301,7 @@ TEST_F(DamagedFileTest, ErrorDialogKeepsWorkingOnEnterAndEndsCleanlyOnYes) {
   }
   EXPECT_EQ(Main->Views().size(), 2);
   EXPECT_FALSE(Main->Terminating);
-  EXPECT_TRUE(first->Timer->isActive());  // the view goes on animating
+  EXPECT_TRUE(first->Player()->Timer()->isActive());  // the view goes on animating
 
   QFile::remove(settings);
   TAnswerModal<QMessageBox> yes([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
@@ -366,7 +364,8 @@ TEST_P(AssertionButtonTest, HandOverAndLoadingWorkAfterTheAnswer) {
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning({Write("b.quv", Tank())}, Dir.path(), name));
   ASSERT_TRUE(executed.wait(5000));
   EXPECT_EQ(OpenNames(), (QStringList{"a.quv", "b.quv"}));
-  EXPECT_EQ(Main->Views().back()->FramePosition->text(), QStringLiteral("Frame 1 / 8"));
+  EXPECT_EQ(Main->Views().back()->InfoPanel()->FramePosition()->text(),
+            QStringLiteral("Frame 1 / 8"));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryAnswer, AssertionButtonTest,

@@ -1,7 +1,7 @@
 // Dialogs that do what they show: the export dialog refuses a reversed range and says what a
-// format means for sub-frames, remembers format and scale on Export; the archive picker's Ok
-// opens what the list shows chosen; Enter in the settings dialog is OK; the colour menu fits the
-// screen.
+// format means for sub-frames, remembers format and scale on Export, and exports on Enter
+// whichever button has the focus; the archive picker's Ok opens what the list shows chosen; Enter
+// in the settings dialog is OK; the colour menu fits the screen.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -22,6 +22,7 @@
 
 #include "ColorPickerButtonU.h"
 #include "ExportDialogU.h"
+#include "FrameCursorU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
 #include "ImageLoaderU.h"
@@ -54,31 +55,23 @@ void Type(QSpinBox* box, int value) {
   QTest::keyClick(box, Qt::Key_Tab);
 }
 
-class ExportChoiceTest : public ::testing::Test {
+class ExportChoiceTest : public TViewTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    GuiTestDialogs().Reset();
-    Palette = BuiltInPalette();
-    TransparentIndex = SampleTransparentIndex;
-    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
-    Main->Settings()->SetAnimationSpeed(100000000);
+    TViewTest::SetUp();
+    StartMain();
     Main->Settings()->SetSaveLastDir(Dir.path());
-    Main->show();
-    const QString path = Dir.filePath(QStringLiteral("walk.quv"));
-    ASSERT_TRUE(WriteTestFile(path, BuildQuvFile({Walker()})));
-    View = Main->OpenQuvFile(QString(), path);
+    View = Open(Write(QStringLiteral("walk.quv"), BuildQuvFile({Walker()})));
     ASSERT_NE(View, nullptr);
     View->SelectImage(QStringLiteral("walker"));
-    ASSERT_NE(View->CurrentImage, nullptr);
+    ASSERT_NE(View->Cursor()->Image(), nullptr);
   }
+
   void TearDown() override {
     Dialog.reset();
-    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
-    QApplication::processEvents();
-    Main.reset();
-    GuiTestDialogs().Reset();
+    TViewTest::TearDown();
   }
+
   TExportDialog& Show() {
     Dialog = std::make_unique<TExportDialog>(View, Main.get());
     Dialog->show();
@@ -94,8 +87,6 @@ class ExportChoiceTest : public ::testing::Test {
     QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Return);
   }
 
-  QTemporaryDir Dir;
-  std::unique_ptr<TMainForm> Main;
   TQuvView* View = nullptr;
   std::unique_ptr<TExportDialog> Dialog;
 };
@@ -167,6 +158,20 @@ TEST_F(ExportChoiceTest, FormatAndScaleAreRememberedWhenExportIsPressed) {
   TExportDialog& again = Show();
   EXPECT_EQ(again.Format->currentText(), "PNG");
   EXPECT_EQ(again.Scale->value(), 3);
+}
+
+TEST_F(ExportChoiceTest, EnterExportsWhicheverButtonHasTheFocus) {
+  TExportDialog& d = Show();
+  d.ExportFrames->click();
+  for (QPushButton* button : {d.CloseBtn, d.CancelBtn, d.ExportBtn}) {
+    const QString out = Folder(QStringLiteral("by") + button->text());
+    GuiTestDialogs().FolderAnswers.push_back(out);
+    button->setFocus();
+    ASSERT_EQ(d.focusWidget(), button);
+    PressEnter(d);
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 8) << button->text().toStdString();
+    EXPECT_TRUE(d.isVisible()) << button->text().toStdString();
+  }
 }
 
 // ---- The archive picker ----

@@ -2,6 +2,7 @@
 // the options of one export against the remembered settings, and failures.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,11 +14,13 @@
 #include <memory>
 
 #include "ExportDialogU.h"
+#include "FrameCursorU.h"
 #include "GuiTestMain.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "ViewExportsU.h"
 
 namespace {
 
@@ -35,33 +38,21 @@ TSampleImage TenFrames(const std::string& name) {
   return image;
 }
 
-class ExportDialogTest : public ::testing::Test {
+class ExportDialogTest : public TViewTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    GuiTestDialogs().Reset();
-    Palette = BuiltInPalette();
-    TransparentIndex = SampleTransparentIndex;
-    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
-    Main->Settings()->SetAnimationSpeed(100000000);
+    TViewTest::SetUp();
+    StartMain();
     Main->Settings()->SetSaveLastDir(Dir.path());
-    Main->show();
-    const QString path = Dir.filePath(QStringLiteral("walk.quv"));
-    const std::vector<uint8_t> bytes = BuildQuvFile({TenFrames("walker")});
-    ASSERT_TRUE(WriteTestFile(path, bytes));
-    View = Main->OpenQuvFile(QString(), path);
-    QApplication::processEvents();
+    View = Open(Write(QStringLiteral("walk.quv"), BuildQuvFile({TenFrames("walker")})));
     ASSERT_NE(View, nullptr);
     View->SelectImage(QStringLiteral("walker"));
-    ASSERT_NE(View->CurrentImage, nullptr);
+    ASSERT_NE(View->Cursor()->Image(), nullptr);
   }
 
   void TearDown() override {
     Dialog.reset();
-    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
-    QApplication::processEvents();
-    Main.reset();
-    GuiTestDialogs().Reset();
+    TViewTest::TearDown();
   }
 
   TExportDialog& Show() {
@@ -77,8 +68,6 @@ class ExportDialogTest : public ::testing::Test {
     return path;
   }
 
-  QTemporaryDir Dir;
-  std::unique_ptr<TMainForm> Main;
   TQuvView* View = nullptr;
   std::unique_ptr<TExportDialog> Dialog;
 };
@@ -224,7 +213,7 @@ TEST_F(ExportDialogTest, FailingExportReportsTheErrorAndPutsTheOptionsBack) {
 
 TEST_F(ExportDialogTest, ClosesItselfWhenTheViewShowsNoImage) {
   View->ClearImage();
-  ASSERT_EQ(View->CurrentImage, nullptr);
+  ASSERT_EQ(View->Cursor()->Image(), nullptr);
   TExportDialog& d = Show();
   QApplication::processEvents();
   EXPECT_FALSE(d.isVisible());
@@ -242,7 +231,7 @@ TEST_F(ExportDialogTest, ExportCommandShowsTheDialogModallyAndKeepsTheAnimateSet
     animatingMeanwhile = Main->acAnimate->isChecked();
     if (dialog) dialog->CancelBtn->click();
   });
-  View->acExportGeneric->trigger();
+  View->Exports()->acExportGeneric()->trigger();
   EXPECT_TRUE(sawDialog);
   EXPECT_TRUE(animatingMeanwhile);
   EXPECT_TRUE(Main->acAnimate->isChecked());

@@ -2,6 +2,7 @@
 // each format written by the view's export actions, and "Copy frame" on the clipboard.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -12,14 +13,18 @@
 #include <QJsonObject>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 #include "ExportDialogU.h"
+#include "FrameCursorU.h"
+#include "FramePlayerU.h"
 #include "GuiTestMain.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "ViewExportsU.h"
 
 namespace {
 
@@ -53,7 +58,7 @@ class ExportFormatTest : public ::testing::Test {
     QApplication::processEvents();
     ASSERT_NE(View, nullptr);
     View->SelectImage(QStringLiteral("dot"));
-    ASSERT_NE(View->CurrentImage, nullptr);
+    ASSERT_NE(View->Cursor()->Image(), nullptr);
   }
 
   void TearDown() override {
@@ -80,7 +85,7 @@ class ExportFormatTest : public ::testing::Test {
     const QString folder = Dir.filePath(name);
     QDir().mkpath(folder);
     GuiTestDialogs().FolderAnswers.push_back(folder);
-    View->acExportFrames->trigger();
+    View->Exports()->acExportFrames()->trigger();
     return QDir(folder);
   }
 
@@ -206,13 +211,13 @@ TEST_F(ExportFormatTest, ViewExportsWriteEveryFormatUnderItsNames) {
   // Frame data keeps its (sub-frame) bitmaps BMP whatever the format.
   View->ImageList()->clearSelection();
   View->SelectImage(QStringLiteral("duo"));
-  ASSERT_NE(View->CurrentImage, nullptr);
+  ASSERT_NE(View->Cursor()->Image(), nullptr);
   Main->Settings()->SetToggle(tgExportFrameWhenExportFrameData, true);
   const QString data = Dir.filePath("data");
   QDir().mkpath(data);
   GuiTestDialogs().SaveAnswers.push_back(data + "/duo_Data.txt");
   GuiTestDialogs().FolderAnswers.push_back(data);
-  View->acExportFramesData->trigger();
+  View->Exports()->acExportFramesData()->trigger();
   EXPECT_EQ(QDir(data).entryList(QDir::Files),
             (QStringList{"duo_0_0.bmp", "duo_0_1.bmp", "duo_Data.txt"}));
   EXPECT_EQ(View->FrontEnd()->FormatOptions.Format, efSheet);
@@ -223,7 +228,7 @@ TEST_F(ExportFormatTest, SingleFrameExportProposesAPngNameAndPerImageFormatsWrit
   Main->Settings()->SetExportFormat(efApng);
   const QString file = Dir.filePath("one.png");
   GuiTestDialogs().SaveAnswers.push_back(file);
-  View->acExportFrame->trigger();
+  View->Exports()->acExportFrame()->trigger();
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "dot_0.png");
   EXPECT_EQ(GuiTestDialogs().LastFilter, "PNG image|*.png");
   const QImage image(file);
@@ -258,7 +263,7 @@ TEST_F(ExportFormatTest, ViewExportsAskBeforeReplacingFilesButNotForTheFileASave
   const QByteArray scaled = bytes(sheet.filePath("dot_sheet.png"));
   Main->Settings()->SetExportFormat(efPng);
   GuiTestDialogs().SaveAnswers.push_back(sheet.filePath("dot_sheet.png"));
-  View->acExportFrame->trigger();
+  View->Exports()->acExportFrame()->trigger();
   EXPECT_EQ(GuiTestDialogs().Questions.size(), 2);
   EXPECT_NE(bytes(sheet.filePath("dot_sheet.png")), scaled);
 
@@ -270,7 +275,7 @@ TEST_F(ExportFormatTest, ViewExportsAskBeforeReplacingFilesButNotForTheFileASave
   for (int round = 0; round < 2; ++round) {
     GuiTestDialogs().SaveAnswers.push_back(data);
     GuiTestDialogs().FolderAnswers.push_back(sheet.path());
-    View->acExportFramesData->trigger();
+    View->Exports()->acExportFramesData()->trigger();
   }
   EXPECT_EQ(GuiTestDialogs().Questions.size(), 3);
   EXPECT_EQ(GuiTestDialogs().Questions.back(), "Replace 2 existing files?");
@@ -279,7 +284,7 @@ TEST_F(ExportFormatTest, ViewExportsAskBeforeReplacingFilesButNotForTheFileASave
 
 TEST_F(ExportFormatTest, CopyFramePutsTheFrameOrSubFrameOnTheClipboardWithAlpha) {
   QApplication::clipboard()->clear();
-  View->acCopyFrame->trigger();
+  View->Exports()->acCopyFrame()->trigger();
   QImage copied = QApplication::clipboard()->image().convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(copied.size(), QSize(3, 2));
   EXPECT_EQ(copied.pixel(0, 0), Colour(16));
@@ -290,11 +295,11 @@ TEST_F(ExportFormatTest, CopyFramePutsTheFrameOrSubFrameOnTheClipboardWithAlpha)
 
   View->ImageList()->clearSelection();
   View->SelectImage(QStringLiteral("duo"));
-  ASSERT_NE(View->CurrentImage, nullptr);
-  View->SetSubFrameMode(true);
-  ASSERT_TRUE(View->SubFrameMode);
-  View->CurrentFrameObject->CurrentSubFrame = 1;
-  View->acCopyFrame->trigger();
+  ASSERT_NE(View->Cursor()->Image(), nullptr);
+  View->Player()->SetSubFrameMode(true);
+  ASSERT_TRUE(View->Cursor()->SubFrameMode());
+  View->Cursor()->Frame()->CurrentSubFrame = 1;
+  View->Exports()->acCopyFrame()->trigger();
   copied = QApplication::clipboard()->image().convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(copied.size(), QSize(1, 1));
   EXPECT_EQ(copied.pixel(0, 0), Colour(70));
@@ -303,7 +308,7 @@ TEST_F(ExportFormatTest, CopyFramePutsTheFrameOrSubFrameOnTheClipboardWithAlpha)
   Main->Settings()->SetExportFormat(efPng);
   const QString file = Dir.filePath("sub.png");
   GuiTestDialogs().SaveAnswers.push_back(file);
-  View->acExportSubFrame->trigger();
+  View->Exports()->acExportSubFrame()->trigger();
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "duo_0_1.png");
   EXPECT_EQ(QImage(file).convertToFormat(QImage::Format_ARGB32), copied);
 

@@ -4,9 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include "ApplicationU.h"
+#include "ImageLoaderU.h"
+#include "MainU.h"
+#include "QuvSamplesU.h"
+#include "QuvViewU.h"
+#include "SettingsModelU.h"
+#include "SpriteCanvasU.h"
 
 TScriptedDialogs::~TScriptedDialogs() = default;
 
@@ -77,6 +87,51 @@ bool WriteTestFile(const QString& path, const std::vector<uint8_t>& bytes) {
   return file.open(QIODevice::WriteOnly) &&
          file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) ==
              qint64(bytes.size());
+}
+
+void TViewTest::SetUp() {
+  ASSERT_TRUE(Dir.isValid());
+  Palette = BuiltInPalette();
+  TransparentIndex = SampleTransparentIndex;
+}
+
+void TViewTest::TearDown() {
+  StopMain();
+}
+
+void TViewTest::StartMain(QSize size) {
+  Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
+  Main->Settings()->SetAnimationSpeed(100000000);  // steps only through keys and TimerTimer
+  Main->resize(size);
+  Main->show();
+  QApplication::setActiveWindow(Main.get());
+}
+
+void TViewTest::StopMain() {
+  if (!Main) return;
+  for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
+  QApplication::processEvents();
+  Main.reset();
+}
+
+QString TViewTest::Write(const QString& name, const std::vector<uint8_t>& bytes) {
+  const QString path = Dir.filePath(name);
+  QFileInfo(path).dir().mkpath(QStringLiteral("."));
+  EXPECT_TRUE(WriteTestFile(path, bytes));
+  return path;
+}
+
+TQuvView* TViewTest::Open(const QString& path, const QString& source) {
+  TQuvView* view = Main->OpenQuvFile(source, path);
+  QApplication::processEvents();
+  return view;
+}
+
+TQuvView* TViewTest::OpenInRoom(const QString& path, QSize room) {
+  TQuvView* view = Main->OpenQuvFile(QString(), path);
+  view->Canvas()->setFixedSize(room);
+  QApplication::processEvents();
+  return view;
 }
 
 TScriptedDialogs& GuiTestDialogs() {

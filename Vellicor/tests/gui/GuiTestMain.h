@@ -1,13 +1,19 @@
 #pragma once
-// The scripted dialogs every GUI test runs with (installed by the tests' main()).
+// The scripted dialogs every GUI test runs with (installed by the tests' main()), and the frame
+// of the tests that open files in views.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QMessageBox>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -54,6 +60,30 @@ TScriptedDialogs& GuiTestDialogs();
 
 // Writes bytes to a new file at path; false when it cannot be written.
 bool WriteTestFile(const QString& path, const std::vector<uint8_t>& bytes);
+
+class TMainForm;
+class TQuvView;
+
+// A temporary folder, the palette the samples are drawn in, and a main window whose settings file
+// lies in that folder and whose views animate only when a test steps them; every view is closed
+// before the main window goes.
+class TViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override;     // the folder and the palette: no main window yet
+  void TearDown() override;  // StopMain
+  // The main window at `size`, shown and made the active window.
+  void StartMain(QSize size = QSize(1000, 750));
+  void StopMain();
+  // A file of these bytes in the folder (its folders made first); its path.
+  QString Write(const QString& name, const std::vector<uint8_t>& bytes);
+  // The file opened in a view of its own, as the main window opens it, once the view has shown.
+  TQuvView* Open(const QString& path, const QString& source = QString());
+  // The same, with the view's drawing area exactly `room`.
+  TQuvView* OpenInRoom(const QString& path, QSize room);
+
+  QTemporaryDir Dir;
+  std::unique_ptr<TMainForm> Main;
+};
 
 // Acts on the next modal dialog of type T once it shows, as its user would (keys, clicks):
 // for the program's own dialogs, which no scripted answer reaches. Polls while it lives.

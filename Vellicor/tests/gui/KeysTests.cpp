@@ -22,6 +22,7 @@
 #include "PaintBoxU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "SpriteCanvasU.h"
 
 namespace {
 
@@ -108,8 +109,8 @@ class KeysTest : public ::testing::Test {
     TQuvView* view = Main->ActiveView();
     EXPECT_NE(view, nullptr);
     if (!view) return -1;
-    view->PaintBox->setFocus();
-    QTest::keyClick(view->PaintBox, Qt::Key_W, Qt::ControlModifier);
+    view->Canvas()->PaintBox()->setFocus();
+    QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_W, Qt::ControlModifier);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return Main->Views().size();
   }

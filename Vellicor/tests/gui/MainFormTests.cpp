@@ -431,8 +431,8 @@ TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
   loader->OnFileOpened = nullptr;
   const QList<TQuvView*> views = form->Views();
   ASSERT_EQ(views.size(), 2);
-  EXPECT_TRUE(views[0]->FileName.endsWith("s0.quv")) << views[0]->FileName.toStdString();
-  EXPECT_TRUE(views[1]->FileName.endsWith("s1.quv"));
+  EXPECT_TRUE(views[0]->FileName().endsWith("s0.quv")) << views[0]->FileName().toStdString();
+  EXPECT_TRUE(views[1]->FileName().endsWith("s1.quv"));
   EXPECT_FALSE(form->LoadingQuvs());
   EXPECT_TRUE(form->PendingWindowMenu.empty());  // both got their Window-menu entry
   EXPECT_TRUE(loader->Items.isEmpty());
@@ -627,10 +627,10 @@ TEST_F(MainFormTest, FilesPickedInsideAnArchiveOpenInViewsOfTheirOwn) {
   form->LoadFiles({archive});
   const QList<TQuvView*> views = form->Views();
   ASSERT_EQ(views.size(), 2);
-  EXPECT_TRUE(views[0]->Collection != nullptr);
+  EXPECT_TRUE(views[0]->Collection() != nullptr);
   EXPECT_TRUE(views[0]->windowTitle().contains("a.quv")) << views[0]->windowTitle().toStdString();
   EXPECT_TRUE(views[1]->windowTitle().contains("b.quv"));
-  EXPECT_EQ(views[0]->ArchiveSource, archive);
+  EXPECT_EQ(views[0]->ArchiveSource(), archive);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
   EXPECT_EQ(form->QuvLoader()->ProgressBar->maximum(), 2);
 }
@@ -699,10 +699,10 @@ TEST_F(MainFormTest, FirstBytesDecideBetweenArchiveAndQuvWhereverAFileEnters) {
   form->FirstActivation({archive, sprite});
   EXPECT_EQ(picked, QStringList{"pack.hpi"});
   ASSERT_EQ(form->Views().size(), 2);  // the sprite at once, then the archive's pick
-  EXPECT_TRUE(form->Views()[0]->ArchiveSource.isEmpty());
-  EXPECT_TRUE(form->Views()[0]->Collection != nullptr);
-  EXPECT_EQ(form->Views()[1]->ArchiveSource, archive);
-  EXPECT_TRUE(form->Views()[1]->Collection != nullptr);
+  EXPECT_TRUE(form->Views()[0]->ArchiveSource().isEmpty());
+  EXPECT_TRUE(form->Views()[0]->Collection() != nullptr);
+  EXPECT_EQ(form->Views()[1]->ArchiveSource(), archive);
+  EXPECT_TRUE(form->Views()[1]->Collection() != nullptr);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
   EXPECT_EQ(QDir::currentPath(), cwd);  // opening never moves the process's folder
 
@@ -711,12 +711,12 @@ TEST_F(MainFormTest, FirstBytesDecideBetweenArchiveAndQuvWhereverAFileEnters) {
   form->acOpenQuv->trigger();
   EXPECT_EQ(picked.size(), 1);
   ASSERT_EQ(form->Views().size(), 3);
-  EXPECT_TRUE(form->Views()[2]->Collection != nullptr);
+  EXPECT_TRUE(form->Views()[2]->Collection() != nullptr);
   GuiTestDialogs().OpenAnswers.push_back({{disguised}, 1});  // "Quv Files"
   form->acOpenQuv->trigger();
   EXPECT_EQ(picked, (QStringList{"pack.hpi", "archive.quv"}));
   ASSERT_EQ(form->Views().size(), 4);
-  EXPECT_EQ(form->Views()[3]->ArchiveSource, disguised);
+  EXPECT_EQ(form->Views()[3]->ArchiveSource(), disguised);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
   EXPECT_EQ(QDir::currentPath(), cwd);
   QDir::setCurrent(started);

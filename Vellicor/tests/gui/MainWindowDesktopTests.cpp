@@ -3,29 +3,41 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include "ConsoleU.h"
+#include "FrameCursorU.h"
+#include "FrameInfoPanelU.h"
+#include "FramePlayerU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
+#include "ImageListPaneU.h"
 #include "ImageLoaderU.h"
+#include "LoadWarningsBarU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
 #include "QuvLoadU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "SpriteCanvasU.h"
 #include "TransparentIndexDialogU.h"
 
 namespace {
@@ -134,7 +146,7 @@ class MainWindowDesktopTest : public ::testing::Test {
   }
   QRgb DotPixel(TQuvView* view) {
     view->RepaintImage();
-    return view->PaintBox->Canvas().pixel(0, 0) & 0xFFFFFF;
+    return view->Canvas()->PaintBox()->Canvas().pixel(0, 0) & 0xFFFFFF;
   }
   bool LoadPalette(const QString& path) {
     const size_t messages = GuiTestDialogs().Messages.size();
@@ -161,7 +173,7 @@ TEST_F(MainWindowDesktopTest, DroppedQuvFilesOpenAtOnceAndArchivesAreToldByTheir
   ScriptPicker();
   Drop({Write("one.quv", MakeSampleQuv())});
   ASSERT_EQ(Main->Views().size(), 1);
-  EXPECT_TRUE(Main->Views()[0]->Collection != nullptr);
+  EXPECT_TRUE(Main->Views()[0]->Collection() != nullptr);
   EXPECT_TRUE(PickedArchives().isEmpty());
 
   // An archive named like a sprite, and one without a suffix, both go to the picker.
@@ -173,8 +185,8 @@ TEST_F(MainWindowDesktopTest, DroppedQuvFilesOpenAtOnceAndArchivesAreToldByTheir
   Drop({bare});
   EXPECT_EQ(PickedArchives(), (QStringList{"pack.quv", "pack"}));
   ASSERT_EQ(Main->Views().size(), 3);
-  EXPECT_EQ(Main->Views()[1]->ArchiveSource, disguised);
-  EXPECT_EQ(Main->Views()[2]->ArchiveSource, bare);
+  EXPECT_EQ(Main->Views()[1]->ArchiveSource(), disguised);
+  EXPECT_EQ(Main->Views()[2]->ArchiveSource(), bare);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
@@ -185,7 +197,7 @@ TEST_F(MainWindowDesktopTest, ADroppedFolderOpensEveryQuvFileInItAndDropsOfNoFil
   Write("folder/deeper/c.quv", MakeSampleQuv());  // only the folder itself
   Drop({Dir.filePath("folder")});
   QStringList opened;
-  for (TQuvView* view : Main->Views()) opened << QFileInfo(view->FileName).fileName();
+  for (TQuvView* view : Main->Views()) opened << QFileInfo(view->FileName()).fileName();
   EXPECT_EQ(opened, (QStringList{"a.QUV", "b.quv"}));
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 
@@ -199,7 +211,7 @@ TEST_F(MainWindowDesktopTest, ADroppedFolderOpensEveryQuvFileInItAndDropsOfNoFil
 
 TEST_F(MainWindowDesktopTest, EveryPaletteFormatRecoloursOpenAndNewViewsAndABadFileChangesNothing) {
   TQuvView* view = Main->OpenQuvFile({}, Write("dot.quv", DotQuv()));
-  ASSERT_TRUE(view->CurrentImage);
+  ASSERT_TRUE(view->Cursor()->Image());
   EXPECT_EQ(DotPixel(view), qRgb(0x80, 0, 0) & 0xFFFFFF);  // built-in entry 1
 
   const QString raw4 = Write("p4.pal", RawPalette(10, 4));
@@ -283,7 +295,7 @@ TEST_F(MainWindowDesktopTest, SelectAllSelectsEveryImageOfTheActiveList) {
   TQuvView* view = Main->OpenQuvFile({}, Write("sample.quv", MakeSampleQuv()));
   Main->acSelectAll->trigger();
   EXPECT_EQ(view->ImageList()->selectedItems().size(), view->ImageList()->topLevelItemCount());
-  EXPECT_TRUE(view->MultiSelectMode);
+  EXPECT_TRUE(view->ListPane()->MultiSelectMode());
   EXPECT_EQ(Main->WindowClose1->shortcuts().front(), QKeySequence("Ctrl+W"));
   Main->WindowClose1->trigger();
   QApplication::processEvents();
@@ -306,25 +318,25 @@ TEST_F(MainWindowDesktopTest, LoadWarningsAndAnEmptyFileShowInADismissibleBar) {
   std::vector<uint8_t> bytes = MakeSampleQuv();
   bytes[0] ^= 0x01;  // another format version: read anyway, with a warning
   TQuvView* view = Main->OpenQuvFile({}, Write("old.quv", bytes));
-  ASSERT_TRUE(view->Collection);
-  EXPECT_FALSE(view->WarningsBar->isHidden());
-  EXPECT_EQ(view->LoadWarnings.size(), 1);
-  EXPECT_TRUE(view->WarningsSummary->text().startsWith("1 warning \u2014 "));
-  EXPECT_TRUE(view->WarningsDetails->isHidden());
-  emit view->WarningsSummary->linkActivated(QStringLiteral("#"));
-  EXPECT_FALSE(view->WarningsDetails->isHidden());
-  EXPECT_TRUE(view->WarningsDetails->text().contains("Quv header version was"));
-  EXPECT_TRUE(view->WarningsSummary->text().contains("hide"));
-  view->WarningsBar->findChild<QToolButton*>()->click();
-  EXPECT_TRUE(view->WarningsBar->isHidden());
+  ASSERT_TRUE(view->Collection());
+  EXPECT_FALSE(view->WarningsBar()->isHidden());
+  EXPECT_EQ(view->WarningsBar()->LoadWarnings().size(), 1);
+  EXPECT_TRUE(view->WarningsBar()->Summary()->text().startsWith("1 warning \u2014 "));
+  EXPECT_TRUE(view->WarningsBar()->Details()->isHidden());
+  emit view->WarningsBar()->Summary()->linkActivated(QStringLiteral("#"));
+  EXPECT_FALSE(view->WarningsBar()->Details()->isHidden());
+  EXPECT_TRUE(view->WarningsBar()->Details()->text().contains("Quv header version was"));
+  EXPECT_TRUE(view->WarningsBar()->Summary()->text().contains("hide"));
+  view->WarningsBar()->findChild<QToolButton*>()->click();
+  EXPECT_TRUE(view->WarningsBar()->isHidden());
 
   TQuvView* empty = Main->OpenQuvFile({}, Write("empty.quv", BuildQuvFile({})));
-  ASSERT_TRUE(empty->Collection);
-  EXPECT_FALSE(empty->WarningsBar->isHidden());
-  EXPECT_EQ(empty->WarningsSummary->text(), "This file holds no images");
+  ASSERT_TRUE(empty->Collection());
+  EXPECT_FALSE(empty->WarningsBar()->isHidden());
+  EXPECT_EQ(empty->WarningsBar()->Summary()->text(), "This file holds no images");
 
   TQuvView* clean = Main->OpenQuvFile({}, Write("clean.quv", MakeSampleQuv()));
-  EXPECT_TRUE(clean->WarningsBar->isHidden());
+  EXPECT_TRUE(clean->WarningsBar()->isHidden());
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
@@ -368,9 +380,9 @@ TEST_F(MainWindowDesktopTest, FirstStartTakesTwoThirdsOfTheScreenAndSpeedShowsIt
   EXPECT_LE(std::abs(fresh->geometry().center().x() - screen.center().x()), 1);
 
   TQuvView* view = Main->OpenQuvFile({}, Write("sample.quv", MakeSampleQuv()));
-  view->SetAnimationSpeedSelector(67);
-  EXPECT_EQ(view->AnimationSpeedUnit->text(), "ms per frame (14.9 fps)");
-  view->SetAnimationSpeedSelector(0);  // the timer's floor
-  EXPECT_EQ(view->AnimationSpeedUnit->text(), "ms per frame (100.0 fps)");
-  EXPECT_LT(view->ImageAttributesPanel->height(), 136);
+  view->Player()->SetAnimationSpeedSelector(67);
+  EXPECT_EQ(view->InfoPanel()->AnimationSpeedUnit()->text(), "ms per frame (14.9 fps)");
+  view->Player()->SetAnimationSpeedSelector(0);  // the timer's floor
+  EXPECT_EQ(view->InfoPanel()->AnimationSpeedUnit()->text(), "ms per frame (100.0 fps)");
+  EXPECT_LT(view->InfoPanel()->height(), 136);
 }

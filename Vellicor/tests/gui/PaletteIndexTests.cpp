@@ -3,6 +3,7 @@
 // inspector, Copy frame, a fresh open, the PNG export and vellicor-cli show the same pixels.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -18,13 +19,16 @@
 #include <QToolButton>
 #include <memory>
 
+#include "FrameCursorU.h"
 #include "GuiTestMain.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "SpriteCanvasU.h"
 #include "TransparentIndexDialogU.h"
+#include "ViewExportsU.h"
 
 namespace {
 
@@ -52,33 +56,30 @@ QRgb BuiltInColour(int i) {
   return qRgb(BuiltInPalette()[i][0], BuiltInPalette()[i][1], BuiltInPalette()[i][2]);
 }
 
-class PaletteIndexTest : public ::testing::Test {
+class PaletteIndexTest : public TViewTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    GuiTestDialogs().Reset();
-    Palette = BuiltInPalette();
-    TransparentIndex = SampleTransparentIndex;
+    TViewTest::SetUp();
     // Run-length rows: an empty run, a literal; a repeat, an empty run. One frame in the file.
     TSampleFrame dot{3, 2, 0, 0, 1, {T, 16, 200, 16, 16, T}, {}};
-    QuvFile = Dir.filePath(QStringLiteral("dot.quv"));
-    ASSERT_TRUE(WriteTestFile(QuvFile, BuildQuvFile({{"dot", {dot}}})));
+    QuvFile = Write(QStringLiteral("dot.quv"), BuildQuvFile({{"dot", {dot}}}));
     JascFile = Dir.filePath(QStringLiteral("game.pal"));
     QFile palette(JascFile);
     ASSERT_TRUE(palette.open(QIODevice::WriteOnly));
     palette.write(JascPalette());
     palette.close();
-    StartMain();
+    StartProgram();
   }
 
   void TearDown() override {
-    StopMain();
-    GuiTestDialogs().Reset();
+    TViewTest::TearDown();
     Palette = BuiltInPalette();
     TransparentIndex = BuiltInTransparentIndex;
   }
 
-  void StartMain() {
+  // The program as it starts with its settings file in the folder: a first run, then settings
+  // that make the pixels easy to tell apart.
+  void StartProgram() {
     Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
     Main->resize(900, 700);
     Main->show();
@@ -92,19 +93,12 @@ class PaletteIndexTest : public ::testing::Test {
     QApplication::setActiveWindow(Main.get());
   }
 
-  void StopMain() {
-    if (!Main) return;
-    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
-    QApplication::processEvents();
-    Main.reset();
-  }
-
   TQuvView* OpenDot() {
     TQuvView* view = Main->OpenQuvFile(QString(), QuvFile);
     EXPECT_NE(view, nullptr);
     if (!view) return nullptr;
     view->SelectImage(QStringLiteral("dot"));
-    view->SetZoom(4);
+    view->Canvas()->SetZoom(4);
     QApplication::processEvents();
     return view;
   }
@@ -112,7 +106,11 @@ class PaletteIndexTest : public ::testing::Test {
   // The frame's 3 x 2 pixels as drawn (a single frame lands at the canvas origin).
   static QImage Drawn(TQuvView* view) {
     view->RepaintImage();
-    return view->PaintBox->Canvas().copy(0, 0, 3, 2).convertToFormat(QImage::Format_RGB32);
+    return view->Canvas()
+        ->PaintBox()
+        ->Canvas()
+        .copy(0, 0, 3, 2)
+        .convertToFormat(QImage::Format_RGB32);
   }
 
   // Settings > Load Palette…: the menu item with Enter, the file, then `answer` on the index.
@@ -145,22 +143,21 @@ class PaletteIndexTest : public ::testing::Test {
   // What the status bar of the view says with the pointer over frame pixel (x, y) at 4x.
   static QString Inspect(TQuvView* view, int x, int y) {
     const QPointF at(4 * x + 2, 4 * y + 2);
-    QMouseEvent move(QEvent::MouseMove, at, QPointF(view->PaintBox->mapToGlobal(at.toPoint())),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(view->PaintBox, &move);
+    QMouseEvent move(QEvent::MouseMove, at,
+                     QPointF(view->Canvas()->PaintBox()->mapToGlobal(at.toPoint())), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->Canvas()->PaintBox(), &move);
     return view->findChild<QLabel*>(QStringLiteral("PixelStatus"))->text();
   }
 
   QString IndexShown() const { return Main->TransparentIndexButton->text(); }
 
-  QTemporaryDir Dir;
   QString QuvFile, JascFile;
-  std::unique_ptr<TMainForm> Main;
 };
 
 TEST_F(PaletteIndexTest, ALoadedPaletteLeavesEmptyPixelsEmptyOnTheCanvasInTheInspectorAndCopy) {
   TQuvView* view = OpenDot();
-  ASSERT_TRUE(view && view->CurrentImage);
+  ASSERT_TRUE(view && view->Cursor()->Image());
   EXPECT_EQ(IndexShown(), "Transparent index: 9");
   EXPECT_EQ(Drawn(view).pixel(0, 0), Background);
 
@@ -182,8 +179,8 @@ TEST_F(PaletteIndexTest, ALoadedPaletteLeavesEmptyPixelsEmptyOnTheCanvasInTheIns
 
   // Copy frame by its key.
   QApplication::clipboard()->clear();
-  view->PaintBox->setFocus();
-  QTest::keyClick(view->PaintBox, Qt::Key_C, Qt::ControlModifier);
+  view->Canvas()->PaintBox()->setFocus();
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_C, Qt::ControlModifier);
   const QImage copied = QApplication::clipboard()->image().convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(copied.size(), QSize(3, 2));
   EXPECT_EQ(qAlpha(copied.pixel(0, 0)), 0);
@@ -193,14 +190,14 @@ TEST_F(PaletteIndexTest, ALoadedPaletteLeavesEmptyPixelsEmptyOnTheCanvasInTheIns
 
   // A window opened now shows the same pixels.
   TQuvView* fresh = OpenDot();
-  ASSERT_TRUE(fresh && fresh->CurrentImage);
+  ASSERT_TRUE(fresh && fresh->Cursor()->Image());
   EXPECT_EQ(Drawn(fresh), drawn);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
 TEST_F(PaletteIndexTest, TheStatusBarChoosesTheIndexWhichIsKeptAndDecodesOpenViewsAgain) {
   TQuvView* view = OpenDot();
-  ASSERT_TRUE(view && view->CurrentImage);
+  ASSERT_TRUE(view && view->Cursor()->Image());
   LoadPaletteFromMenu(JascFile, PressEnter);
   {
     const TAnswerModal<TTransparentIndexDialog> index(Type(QStringLiteral("200")));
@@ -230,10 +227,10 @@ TEST_F(PaletteIndexTest, TheStatusBarChoosesTheIndexWhichIsKeptAndDecodesOpenVie
   StopMain();
   Palette = BuiltInPalette();
   TransparentIndex = SampleTransparentIndex;
-  StartMain();
+  StartProgram();
   EXPECT_EQ(IndexShown(), "Transparent index: 200");
   view = OpenDot();
-  ASSERT_TRUE(view && view->CurrentImage);
+  ASSERT_TRUE(view && view->Cursor()->Image());
   EXPECT_EQ(Drawn(view), drawn);
 
   // The built-in palette brings its own index back.
@@ -251,13 +248,13 @@ TEST_F(PaletteIndexTest, TheViewersPngExportAndTheCommandLineWriteTheSamePixels)
   const QString cli = QApplication::applicationDirPath() + QStringLiteral("/../tools/vellicor-cli");
   if (!QFileInfo::exists(cli)) GTEST_SKIP() << "vellicor-cli not built";
   TQuvView* view = OpenDot();
-  ASSERT_TRUE(view && view->CurrentImage);
+  ASSERT_TRUE(view && view->Cursor()->Image());
   Main->Settings()->SetExportFormat(efPng);
   const auto compare = [&](const QString& name, const QStringList& options) {
     const QString viewer = Dir.filePath(name + QStringLiteral("-viewer"));
     QDir().mkpath(viewer);
     GuiTestDialogs().FolderAnswers.push_back(viewer);
-    view->acExportFrames->trigger();
+    view->Exports()->acExportFrames()->trigger();
     const QString tool = Dir.filePath(name + QStringLiteral("-cli"));
     QProcess run;
     run.setWorkingDirectory(Dir.path());

@@ -3,26 +3,35 @@
 // is in a view (but leave text fields their keys), the speed's floor, and the list's filter.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMimeData>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 #include <memory>
 
 #include "ExportDialogU.h"
+#include "FrameCursorU.h"
+#include "FrameInfoPanelU.h"
+#include "FramePlayerU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
+#include "ImageListPaneU.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
@@ -31,6 +40,8 @@
 #include "QuvViewU.h"
 #include "SelectU.h"
 #include "SettingsU.h"
+#include "SpriteCanvasU.h"
+#include "ViewExportsU.h"
 
 namespace {
 
@@ -47,15 +58,16 @@ std::vector<uint8_t> TankQuv() {
 
 // The frame shown changes by the view's own timer within a second.
 bool Advances(TQuvView* view) {
-  const QString before = view->FramePosition->text();
-  return QTest::qWaitFor([&] { return view->FramePosition->text() != before; }, 1000);
+  const QString before = view->InfoPanel()->FramePosition()->text();
+  return QTest::qWaitFor([&] { return view->InfoPanel()->FramePosition()->text() != before; },
+                         1000);
 }
 
 // The frame shown stays while a playing view would have stepped a dozen times.
 bool StandsStill(TQuvView* view) {
-  const QString before = view->FramePosition->text();
+  const QString before = view->InfoPanel()->FramePosition()->text();
   QTest::qWait(300);
-  return view->FramePosition->text() == before;
+  return view->InfoPanel()->FramePosition()->text() == before;
 }
 
 QStringList ShownRows(QTreeWidget* list) {
@@ -139,18 +151,18 @@ TEST_F(PlaybackTest, AFilePlaysHoweverItWasOpened) {
   TQuvView* opened = LastView();
   EXPECT_TRUE(Advances(opened)) << "Ctrl+O";
   EXPECT_TRUE(Main->acAnimate->isChecked());
-  EXPECT_EQ(opened->PlayState->text(), QString());
+  EXPECT_EQ(opened->InfoPanel()->PlayState()->text(), QString());
   // Another image of the same view plays as well.
-  opened->QuvImageList->setFocus();
-  QTest::keyClick(opened->QuvImageList, Qt::Key_Down);
-  ASSERT_EQ(QString::fromStdString(opened->CurrentImage->Name), "Walker");
+  opened->ImageList()->setFocus();
+  QTest::keyClick(opened->ImageList(), Qt::Key_Down);
+  ASSERT_EQ(QString::fromStdString(opened->Cursor()->Image()->Name), "Walker");
   EXPECT_TRUE(Advances(opened)) << "another image";
 
   const auto picker = AnswerPicker(nullptr);
   PressOpen(WriteArchive());  // Ctrl+O on an archive: the picker
   ASSERT_TRUE(picker->Answered());
   ASSERT_EQ(Main->Views().size(), 3);
-  EXPECT_EQ(LastView()->ArchiveSource, Dir.filePath("pack.hpi"));
+  EXPECT_EQ(LastView()->ArchiveSource(), Dir.filePath("pack.hpi"));
   EXPECT_TRUE(Advances(LastView())) << "picker";
 
   const QList<TMyMenuItem*> history = Main->HistoryMenuItems();
@@ -182,7 +194,7 @@ TEST_F(PlaybackTest, ViewsStandStillBehindTheDialogsThatRunOverThem) {
       still = StandsStill(view);
       dialog->CancelBtn->click();
     });
-    view->acExportGeneric->trigger();  // "Export ..."
+    view->Exports()->acExportGeneric()->trigger();  // "Export ..."
     ASSERT_TRUE(answer.Answered());
   }
   EXPECT_TRUE(still) << "export dialog";
@@ -222,51 +234,52 @@ TEST_F(PlaybackTest, SpaceAndTheButtonsPlayAndPauseWhereverTheFocusIsInTheView) 
   Start({Tank});
   TQuvView* view = LastView();
   ASSERT_TRUE(Advances(view));
-  EXPECT_EQ(view->PlayState->text(), QString());
+  EXPECT_EQ(view->InfoPanel()->PlayState()->text(), QString());
 
   // A focused check box keeps its state: Space pauses the view.
-  const bool transparent = view->TransparentCheck->isChecked();
-  view->TransparentCheck->setFocus();
-  QTest::keyClick(view->TransparentCheck, Qt::Key_Space);
-  EXPECT_EQ(view->TransparentCheck->isChecked(), transparent);
-  EXPECT_EQ(view->PlayState->text(), "Paused");
+  const bool transparent = view->InfoPanel()->TransparentCheck()->isChecked();
+  view->InfoPanel()->TransparentCheck()->setFocus();
+  QTest::keyClick(view->InfoPanel()->TransparentCheck(), Qt::Key_Space);
+  EXPECT_EQ(view->InfoPanel()->TransparentCheck()->isChecked(), transparent);
+  EXPECT_EQ(view->InfoPanel()->PlayState()->text(), "Paused");
   EXPECT_TRUE(StandsStill(view));
-  const int at = view->CurrentImage->CurrentFrame;
-  QTest::keyClick(view->TransparentCheck, Qt::Key_Right);  // one frame on, still paused
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, (at + 1) % 8);
+  const int at = view->Cursor()->Image()->CurrentFrame;
+  QTest::keyClick(view->InfoPanel()->TransparentCheck(),
+                  Qt::Key_Right);  // one frame on, still paused
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, (at + 1) % 8);
   EXPECT_TRUE(StandsStill(view));
-  view->FrameTrackBar->setFocus();
-  QTest::keyClick(view->FrameTrackBar, Qt::Key_Space);  // the slider too
+  view->InfoPanel()->FrameTrackBar()->setFocus();
+  QTest::keyClick(view->InfoPanel()->FrameTrackBar(), Qt::Key_Space);  // the slider too
   EXPECT_TRUE(Advances(view));
 
   // The buttons of the frame panel.
-  view->PlayButton->click();
-  EXPECT_EQ(view->PlayState->text(), "Paused");
+  view->InfoPanel()->PlayButton()->click();
+  EXPECT_EQ(view->InfoPanel()->PlayState()->text(), "Paused");
   EXPECT_TRUE(StandsStill(view));
-  const int frame = view->CurrentImage->CurrentFrame;
-  view->StepOnButton->click();
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, (frame + 1) % 8);
-  view->StepBackButton->click();
-  view->StepBackButton->click();
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, (frame + 7) % 8);
-  view->PlayButton->click();
-  EXPECT_EQ(view->PlayState->text(), QString());
+  const int frame = view->Cursor()->Image()->CurrentFrame;
+  view->InfoPanel()->StepOnButton()->click();
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, (frame + 1) % 8);
+  view->InfoPanel()->StepBackButton()->click();
+  view->InfoPanel()->StepBackButton()->click();
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, (frame + 7) % 8);
+  view->InfoPanel()->PlayButton()->click();
+  EXPECT_EQ(view->InfoPanel()->PlayState()->text(), QString());
   EXPECT_TRUE(Advances(view));
 
   // A text field keeps its keys.
-  view->ImageFilter->setFocus();
-  QTest::keyClicks(view->ImageFilter, "a n");
-  EXPECT_EQ(view->ImageFilter->text(), "a n");
-  QTest::keyClick(view->ImageFilter, Qt::Key_Left);
-  EXPECT_EQ(view->ImageFilter->cursorPosition(), 2);
+  view->ListPane()->Filter()->setFocus();
+  QTest::keyClicks(view->ListPane()->Filter(), "a n");
+  EXPECT_EQ(view->ListPane()->Filter()->text(), "a n");
+  QTest::keyClick(view->ListPane()->Filter(), Qt::Key_Left);
+  EXPECT_EQ(view->ListPane()->Filter()->cursorPosition(), 2);
   EXPECT_TRUE(Advances(view));
 
   // Stopped by the Animate setting, Space plays again and the setting comes back on.
   Main->acAnimate->trigger();
-  EXPECT_EQ(view->PlayState->text(), "Paused");
+  EXPECT_EQ(view->InfoPanel()->PlayState()->text(), "Paused");
   EXPECT_TRUE(StandsStill(view));
-  view->PaintBox->setFocus();
-  QTest::keyClick(view->PaintBox, Qt::Key_Space);
+  view->Canvas()->PaintBox()->setFocus();
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Space);
   EXPECT_TRUE(Main->acAnimate->isChecked());
   EXPECT_TRUE(Advances(view));
 }
@@ -274,16 +287,16 @@ TEST_F(PlaybackTest, SpaceAndTheButtonsPlayAndPauseWhereverTheFocusIsInTheView) 
 TEST_F(PlaybackTest, ASpeedBelowTheTimersFloorRunsAtTheFloorWithItsRateShown) {
   Start({Tank});
   TQuvView* view = LastView();
-  QSpinBox* speed = view->AnimationSpeedSelector;
+  QSpinBox* speed = view->InfoPanel()->AnimationSpeedSelector();
   speed->setFocus();
   speed->selectAll();
   QTest::keyClicks(speed, "0");
-  EXPECT_TRUE(view->AnimationSpeedUnit->text().contains("fps)"))
-      << view->AnimationSpeedUnit->text().toStdString();
+  EXPECT_TRUE(view->InfoPanel()->AnimationSpeedUnit()->text().contains("fps)"))
+      << view->InfoPanel()->AnimationSpeedUnit()->text().toStdString();
   QTest::keyClick(speed, Qt::Key_Return);
   EXPECT_EQ(speed->text(), "10");
-  EXPECT_EQ(view->AnimationSpeedUnit->text(), "ms per frame (100.0 fps)");
-  EXPECT_EQ(view->Timer->interval(), 10);
+  EXPECT_EQ(view->InfoPanel()->AnimationSpeedUnit()->text(), "ms per frame (100.0 fps)");
+  EXPECT_EQ(view->Player()->Timer()->interval(), 10);
   EXPECT_EQ(Main->Settings()->AnimationSpeed(), 10);
   EXPECT_TRUE(Advances(view));
 
@@ -291,34 +304,34 @@ TEST_F(PlaybackTest, ASpeedBelowTheTimersFloorRunsAtTheFloorWithItsRateShown) {
   QTest::keyClicks(speed, "250");  // typed digit by digit, it is not cut short
   QTest::keyClick(speed, Qt::Key_Return);
   EXPECT_EQ(speed->text(), "250");
-  EXPECT_EQ(view->AnimationSpeedUnit->text(), "ms per frame (4.0 fps)");
+  EXPECT_EQ(view->InfoPanel()->AnimationSpeedUnit()->text(), "ms per frame (4.0 fps)");
 }
 
 TEST_F(PlaybackTest, TheFilterNarrowsTheListByNameInAnyCaseBesideTheTypeAhead) {
   Start({Tank});
   TQuvView* view = LastView();
   QTreeWidget* list = view->ImageList();
-  view->ImageFilter->setFocus();
-  QTest::keyClicks(view->ImageFilter, "AN");
+  view->ListPane()->Filter()->setFocus();
+  QTest::keyClicks(view->ListPane()->Filter(), "AN");
   EXPECT_EQ(ShownRows(list), QStringList({"tank", "PLANE", "ant"}));
-  QTest::keyClicks(view->ImageFilter, "K");
+  QTest::keyClicks(view->ListPane()->Filter(), "K");
   EXPECT_EQ(ShownRows(list), QStringList({"tank"}));
   // Up and Down on the canvas step through what the list shows.
-  view->ImageFilter->clear();
-  QTest::keyClicks(view->ImageFilter, "a");
+  view->ListPane()->Filter()->clear();
+  QTest::keyClicks(view->ListPane()->Filter(), "a");
   EXPECT_EQ(ShownRows(list), QStringList({"tank", "Walker", "PLANE", "ant"}));
-  QTest::keyClicks(view->ImageFilter, "n");
-  view->PaintBox->setFocus();
-  QTest::keyClick(view->PaintBox, Qt::Key_Down);
-  EXPECT_EQ(QString::fromStdString(view->CurrentImage->Name), "PLANE");
+  QTest::keyClicks(view->ListPane()->Filter(), "n");
+  view->Canvas()->PaintBox()->setFocus();
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Down);
+  EXPECT_EQ(QString::fromStdString(view->Cursor()->Image()->Name), "PLANE");
   // A selected row the filter hides leaves the selection.
   list->selectAll();
-  QTest::keyClicks(view->ImageFilter, "t");
+  QTest::keyClicks(view->ListPane()->Filter(), "t");
   EXPECT_EQ(ShownRows(list), QStringList({"ant"}));
   ASSERT_EQ(list->selectedItems().size(), 1);
   EXPECT_EQ(list->selectedItems().first()->text(0), "ant");
   // Cleared, every row is back, and typing in the list still jumps to a name.
-  view->ImageFilter->clear();
+  view->ListPane()->Filter()->clear();
   EXPECT_EQ(ShownRows(list).size(), 4);
   list->setFocus();
   QTest::keyClicks(list, "wa");

@@ -2,25 +2,40 @@
 // sub-frames, placement and drawing, menus, exports and failures.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPointer>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <memory>
 
+#include "FrameCursorU.h"
+#include "FrameInfoPanelU.h"
+#include "FramePlayerU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
+#include "ImageListPaneU.h"
 #include "ImageLoaderU.h"
+#include "LoadWarningsBarU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "SpriteCanvasU.h"
+#include "ViewExportsU.h"
 
 namespace {
 
@@ -36,64 +51,37 @@ std::vector<TSampleImage> SortImages() {
   return {Frames("beta", 10), Frames("Alpha", 9), Frames("gamma", 1), Frames("arm.fire", 2)};
 }
 
-class QuvViewTest : public ::testing::Test {
+class QuvViewTest : public TViewTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    Palette = BuiltInPalette();
-    TransparentIndex = SampleTransparentIndex;
-    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
-    // Animation never ticks by itself in these tests: steps are driven through TimerTimer.
-    Main->Settings()->SetAnimationSpeed(100000000);
-    Main->Settings()->SetSaveLastDir(Dir.path());
+    TViewTest::SetUp();
     // Room for a view of its own size, whatever the first-start size on this screen.
-    Main->resize(1000, 750);
-    Main->show();
-  }
-
-  void TearDown() override {
-    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
-    QApplication::processEvents();
-    Main.reset();
-  }
-
-  QString Write(const QString& name, const std::vector<uint8_t>& bytes) {
-    const QString path = Dir.filePath(name);
-    QFileInfo(path).dir().mkpath(QStringLiteral("."));
-    EXPECT_TRUE(WriteTestFile(path, bytes));
-    return path;
-  }
-
-  TQuvView* Open(const QString& path, const QString& source = QString()) {
-    TQuvView* view = Main->OpenQuvFile(source, path);
-    QApplication::processEvents();
-    return view;
+    StartMain(QSize(1000, 750));
+    Main->Settings()->SetSaveLastDir(Dir.path());
   }
 
   TQuvView* OpenSample() { return Open(Write(QStringLiteral("sample.quv"), MakeSampleQuv())); }
 
   static QTreeWidgetItem* Row(TQuvView* view, const QString& name) {
-    const auto rows = view->QuvImageList->findItems(name, Qt::MatchExactly, 0);
+    const auto rows = view->ImageList()->findItems(name, Qt::MatchExactly, 0);
     return rows.isEmpty() ? nullptr : rows.first();
   }
 
   static void Select(TQuvView* view, const QString& name) {
-    view->QuvImageList->setCurrentItem(Row(view, name));
+    view->ImageList()->setCurrentItem(Row(view, name));
   }
 
   static QStringList Captions(TQuvView* view) {
     QStringList names;
-    for (int i = 0; i < view->QuvImageList->topLevelItemCount(); ++i)
-      names << view->QuvImageList->topLevelItem(i)->text(0);
+    for (int i = 0; i < view->ImageList()->topLevelItemCount(); ++i)
+      names << view->ImageList()->topLevelItem(i)->text(0);
     return names;
   }
 
   static QString CurrentName(TQuvView* view) {
-    return view->CurrentImage ? QString::fromStdString(view->CurrentImage->Name) : QString();
+    return view->Cursor()->Image() ? QString::fromStdString(view->Cursor()->Image()->Name)
+                                   : QString();
   }
-
-  QTemporaryDir Dir;
-  std::unique_ptr<TMainForm> Main;
 };
 
 TEST_F(QuvViewTest, ShowingAnImageByNameLeavesItTheOnlySelection) {
@@ -102,8 +90,8 @@ TEST_F(QuvViewTest, ShowingAnImageByNameLeavesItTheOnlySelection) {
   ASSERT_EQ(CurrentName(view), "ball");  // the first, chosen on load
   EXPECT_TRUE(view->ShowImageNamed("tank"));
   EXPECT_EQ(CurrentName(view), "tank");
-  ASSERT_EQ(view->QuvImageList->selectedItems().size(), 1);
-  EXPECT_EQ(view->QuvImageList->selectedItems().first()->text(0), "tank");
+  ASSERT_EQ(view->ImageList()->selectedItems().size(), 1);
+  EXPECT_EQ(view->ImageList()->selectedItems().first()->text(0), "tank");
   EXPECT_FALSE(view->ShowImageNamed("no such image"));
   EXPECT_EQ(CurrentName(view), "tank");
   EXPECT_EQ(view->StatusText(), "No image named \"no such image\" in this file.");
@@ -118,40 +106,40 @@ TEST_F(QuvViewTest, LoadListsImagesInFileOrderAndShowsTheFirst) {
   EXPECT_EQ(ball->text(2), "8");
   EXPECT_TRUE(view->StatusText().startsWith("Loaded \""));
   EXPECT_TRUE(view->StatusText().endsWith("sample.quv\"."));
-  EXPECT_EQ(view->windowTitle(), view->BaseCaption + " - ball");
-  EXPECT_EQ(view->BaseCaption, TQuvView::FileCaption(view->FileName));
-  EXPECT_TRUE(view->BaseCaption.startsWith("sample.quv \u2014 "));
-  EXPECT_TRUE(view->ImageReady);
-  EXPECT_FALSE(view->ImageAttributesPanel->isHidden());
-  EXPECT_EQ(view->FrameCount->text(), "8");
-  EXPECT_EQ(view->CurrentFrame->text(), "1");
-  EXPECT_TRUE(view->Timer->isActive());
+  EXPECT_EQ(view->windowTitle(), view->BaseCaption() + " - ball");
+  EXPECT_EQ(view->BaseCaption(), TQuvView::FileCaption(view->FileName()));
+  EXPECT_TRUE(view->BaseCaption().startsWith("sample.quv \u2014 "));
+  EXPECT_TRUE(view->Cursor()->Ready());
+  EXPECT_FALSE(view->InfoPanel()->isHidden());
+  EXPECT_EQ(view->InfoPanel()->FrameCount()->text(), "8");
+  EXPECT_EQ(view->InfoPanel()->CurrentFrame()->text(), "1");
+  EXPECT_TRUE(view->Player()->Timer()->isActive());
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
 TEST_F(QuvViewTest, TimerStepsFramesAndWrapsOnlyWhileAnimating) {
   TQuvView* view = OpenSample();
-  for (int i = 1; i <= 7; ++i) view->TimerTimer();
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 7);
-  EXPECT_EQ(view->CurrentFrame->text(), "8");
-  EXPECT_EQ(view->FrameTrackBar->value(), 8);
-  view->TimerTimer();
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
-  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(0));
+  for (int i = 1; i <= 7; ++i) view->Player()->TimerTimer();
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 7);
+  EXPECT_EQ(view->InfoPanel()->CurrentFrame()->text(), "8");
+  EXPECT_EQ(view->InfoPanel()->FrameTrackBar()->value(), 8);
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 0);
+  EXPECT_EQ(view->Cursor()->Shown(), view->Cursor()->Image()->GetFrame(0));
 
   Main->acAnimate->setChecked(false);
-  view->TimerTimer();
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 0);
 }
 
 TEST_F(QuvViewTest, FrameTrackBarShowsTheChosenFrame) {
   TQuvView* view = OpenSample();
-  view->FrameTrackBar->setValue(5);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 4);
-  EXPECT_EQ(view->LastTrackPosition, 5);
-  TImageFrame* frame = view->CurrentImage->Image->GetFrame(4);
-  EXPECT_EQ(view->XOffSet->text(), QString::number(frame->XOffset));
-  EXPECT_EQ(view->ImageWidth->text(), QString::number(frame->Width));
+  view->InfoPanel()->FrameTrackBar()->setValue(5);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 4);
+  EXPECT_EQ(view->Player()->LastTrackPosition(), 5);
+  TImageFrame* frame = view->Cursor()->Image()->Image->GetFrame(4);
+  EXPECT_EQ(view->InfoPanel()->XOffSet()->text(), QString::number(frame->XOffset));
+  EXPECT_EQ(view->InfoPanel()->ImageWidth()->text(), QString::number(frame->Width));
 }
 
 TEST_F(QuvViewTest, OneFrameImageHidesAnimationPanelAndRedrawsTheSameFrame) {
@@ -160,26 +148,26 @@ TEST_F(QuvViewTest, OneFrameImageHidesAnimationPanelAndRedrawsTheSameFrame) {
   EXPECT_EQ(Row(view, "beta")->text(1), "True");
   Select(view, "gamma");
   EXPECT_EQ(CurrentName(view), "gamma");
-  EXPECT_TRUE(view->AnimationPanel->isHidden());
-  TFrontEndImageFrame* only = view->DisplayedFrame;
-  view->TimerTimer();
-  view->TimerTimer();
-  EXPECT_EQ(view->DisplayedFrame, only);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+  EXPECT_TRUE(view->InfoPanel()->AnimationPanel()->isHidden());
+  TFrontEndImageFrame* only = view->Cursor()->Shown();
+  view->Player()->TimerTimer();
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Cursor()->Shown(), only);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 0);
 }
 
 TEST_F(QuvViewTest, SortCycleIsSharedByAllColumnsAndFramesSortNumerically) {
   TQuvView* view = Open(Write("sort.quv", BuildQuvFile(SortImages())));
-  view->QuvImageListColumnClick(2);
+  view->ListPane()->QuvImageListColumnClick(2);
   EXPECT_EQ(Captions(view), (QStringList{"gamma", "arm.fire", "Alpha", "beta"}));
-  view->QuvImageListColumnClick(0);  // second click: descending, whatever the column
-  EXPECT_EQ(view->SortColumn, 1);
-  EXPECT_EQ(view->SortDirection, 2);
+  view->ListPane()->QuvImageListColumnClick(0);  // second click: descending, whatever the column
+  EXPECT_EQ(view->ListPane()->SortColumn(), 1);
+  EXPECT_EQ(view->ListPane()->SortDirection(), 2);
   EXPECT_EQ(Captions(view), (QStringList{"gamma", "beta", "arm.fire", "Alpha"}));
-  view->QuvImageListColumnClick(1);  // third click: file order
-  EXPECT_EQ(view->SortColumn, 0);
+  view->ListPane()->QuvImageListColumnClick(1);  // third click: file order
+  EXPECT_EQ(view->ListPane()->SortColumn(), 0);
   EXPECT_EQ(Captions(view), (QStringList{"beta", "Alpha", "gamma", "arm.fire"}));
-  view->QuvImageListColumnClick(0);
+  view->ListPane()->QuvImageListColumnClick(0);
   EXPECT_EQ(Captions(view), (QStringList{"Alpha", "arm.fire", "beta", "gamma"}));
   // Sorting keeps the shown image selected and shown.
   EXPECT_EQ(CurrentName(view), "beta");
@@ -190,11 +178,11 @@ TEST_F(QuvViewTest, MultiSelectionHidesImageAndGoingBackReselectsIt) {
   TQuvView* view = OpenSample();
   ASSERT_EQ(CurrentName(view), "ball");
   Row(view, "tank")->setSelected(true);
-  EXPECT_TRUE(view->MultiSelectMode);
-  EXPECT_EQ(view->CurrentImage, nullptr);
-  EXPECT_FALSE(view->ImageReady);
-  EXPECT_TRUE(view->ImageAttributesPanel->isHidden());
-  EXPECT_EQ(view->ListPopupMenu, view->PopUpMenu_MultiSelected);
+  EXPECT_TRUE(view->ListPane()->MultiSelectMode());
+  EXPECT_EQ(view->Cursor()->Image(), nullptr);
+  EXPECT_FALSE(view->Cursor()->Ready());
+  EXPECT_TRUE(view->InfoPanel()->isHidden());
+  EXPECT_EQ(view->ListPane()->ListPopupMenu(), view->ListPane()->MultiSelectedMenu());
   EXPECT_EQ(Main->ImageManipulationItems[0]->text(), "Export Selected");
   EXPECT_EQ(Main->ImageManipulationItems[1]->text(), "Export Frames Data for selected images");
   EXPECT_EQ(Main->ImageManipulationItems[2]->text(), "Export all Images");
@@ -202,24 +190,24 @@ TEST_F(QuvViewTest, MultiSelectionHidesImageAndGoingBackReselectsIt) {
   EXPECT_FALSE(Main->ImageManipulationItems[4]->isVisible());
 
   Row(view, "tank")->setSelected(false);
-  EXPECT_FALSE(view->MultiSelectMode);
-  EXPECT_EQ(view->ListPopupMenu, view->PopUpMenu_Selection);
+  EXPECT_FALSE(view->ListPane()->MultiSelectMode());
+  EXPECT_EQ(view->ListPane()->ListPopupMenu(), view->ListPane()->SelectionMenu());
   EXPECT_EQ(CurrentName(view), "ball");
-  EXPECT_TRUE(view->ImageReady);
+  EXPECT_TRUE(view->Cursor()->Ready());
 
   // A plain click on a third row out of a multi-selection shows that row.
   Row(view, "tank")->setSelected(true);
-  ASSERT_TRUE(view->MultiSelectMode);
+  ASSERT_TRUE(view->ListPane()->MultiSelectMode());
   Select(view, "light");
-  EXPECT_FALSE(view->MultiSelectMode);
+  EXPECT_FALSE(view->ListPane()->MultiSelectMode());
   EXPECT_EQ(CurrentName(view), "light");
-  EXPECT_EQ(view->QuvImageList->selectedItems().size(), 1);
+  EXPECT_EQ(view->ImageList()->selectedItems().size(), 1);
   Select(view, "ball");
 
   // Selecting the shown image again changes nothing.
-  view->TimerTimer();
+  view->Player()->TimerTimer();
   Select(view, "ball");
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 1);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 1);
 }
 
 TEST_F(QuvViewTest, ImageManipulationItemsFollowTheShownImage) {
@@ -243,7 +231,7 @@ TEST_F(QuvViewTest, ImageManipulationItemsFollowTheShownImage) {
   EXPECT_TRUE(Main->ImageManipulationMenu->menuAction()->isVisible());
   // Sub-frame export shows only while sub-frames are viewed; the generic export opens its dialog.
   EXPECT_FALSE(Main->ImageManipulationItems[5]->isVisible());
-  EXPECT_TRUE(view->acExportGeneric->isEnabled());
+  EXPECT_TRUE(view->Exports()->acExportGeneric()->isEnabled());
 
   view->ClearImage();
   EXPECT_FALSE(Main->ImageManipulationMenu->menuAction()->isVisible());
@@ -254,29 +242,29 @@ TEST_F(QuvViewTest, SubFrameModeStepsTheSubFramesOfOneFrame) {
   Main->acViewSubFrames->setChecked(true);
   TQuvView* view = OpenSample();
   Select(view, "tank");
-  ASSERT_TRUE(view->SubFrameMode);
-  EXPECT_FALSE(view->SubFrameTrackBar->isHidden());
-  EXPECT_FALSE(view->CurrentSubFrame->isHidden());
-  TFrontEndImageFrame* frame0 = view->CurrentImage->GetFrame(0);
-  EXPECT_EQ(view->CurrentFrameObject, frame0);
-  EXPECT_EQ(view->DisplayedFrame, frame0->GetSubFrame(0));
+  ASSERT_TRUE(view->Cursor()->SubFrameMode());
+  EXPECT_FALSE(view->InfoPanel()->SubFrameTrackBar()->isHidden());
+  EXPECT_FALSE(view->InfoPanel()->CurrentSubFrame()->isHidden());
+  TFrontEndImageFrame* frame0 = view->Cursor()->Image()->GetFrame(0);
+  EXPECT_EQ(view->Cursor()->Frame(), frame0);
+  EXPECT_EQ(view->Cursor()->Shown(), frame0->GetSubFrame(0));
   EXPECT_TRUE(Main->ImageManipulationItems[5]->isVisible());  // "Export frame subframe"
-  view->TimerTimer();
-  EXPECT_EQ(view->DisplayedFrame, frame0->GetSubFrame(1));
-  EXPECT_EQ(view->CurrentSubFrame->text(), "2");
-  view->TimerTimer();
-  EXPECT_EQ(view->DisplayedFrame, frame0->GetSubFrame(0));
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 0);
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Cursor()->Shown(), frame0->GetSubFrame(1));
+  EXPECT_EQ(view->InfoPanel()->CurrentSubFrame()->text(), "2");
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Cursor()->Shown(), frame0->GetSubFrame(0));
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 0);
 
   // Another frame through the track bar: its sub-frames from the first.
-  view->FrameTrackBar->setValue(3);
-  EXPECT_EQ(view->CurrentImage->CurrentFrame, 2);
-  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(2)->GetSubFrame(0));
+  view->InfoPanel()->FrameTrackBar()->setValue(3);
+  EXPECT_EQ(view->Cursor()->Image()->CurrentFrame, 2);
+  EXPECT_EQ(view->Cursor()->Shown(), view->Cursor()->Image()->GetFrame(2)->GetSubFrame(0));
 
-  view->SetSubFrameMode(false);
-  EXPECT_TRUE(view->SubFrameTrackBar->isHidden());
-  EXPECT_EQ(view->SubFrameCount->text(), "0");
-  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(2));
+  view->Player()->SetSubFrameMode(false);
+  EXPECT_TRUE(view->InfoPanel()->SubFrameTrackBar()->isHidden());
+  EXPECT_EQ(view->InfoPanel()->SubFrameCount()->text(), "0");
+  EXPECT_EQ(view->Cursor()->Shown(), view->Cursor()->Image()->GetFrame(2));
 }
 
 TEST_F(QuvViewTest, SingleSubFrameModeStartsOnSelectionButNotOnTrackBarMoves) {
@@ -289,26 +277,26 @@ TEST_F(QuvViewTest, SingleSubFrameModeStartsOnSelectionButNotOnTrackBarMoves) {
   Main->acViewSubFrames->setChecked(true);
   TQuvView* view = Open(Write("solo.quv", BuildQuvFile({solo})));
   ASSERT_EQ(CurrentName(view), "solo");
-  EXPECT_TRUE(view->SubFrameMode);
-  view->FrameTrackBar->setValue(2);
-  EXPECT_FALSE(view->SubFrameMode);
-  EXPECT_EQ(view->DisplayedFrame, view->CurrentImage->GetFrame(1));
+  EXPECT_TRUE(view->Cursor()->SubFrameMode());
+  view->InfoPanel()->FrameTrackBar()->setValue(2);
+  EXPECT_FALSE(view->Cursor()->SubFrameMode());
+  EXPECT_EQ(view->Cursor()->Shown(), view->Cursor()->Image()->GetFrame(1));
 }
 
 TEST_F(QuvViewTest, PlacementUsesHotSpotOrCentresRoundingTowardZero) {
   TSampleImage wide{"wide", {SolidFrame(1001, 3, 7, 2, 20), SolidFrame(5, 5, 3, 9, 21)}};
   TQuvView* view = Open(Write("wide.quv", BuildQuvFile({wide})));
-  TFrontEndImageFrame* first = view->CurrentImage->GetFrame(0);
-  TFrontEndImageFrame* second = view->CurrentImage->GetFrame(1);
-  EXPECT_EQ(view->FramePlacement(first), QPoint(0, 7));  // MaxXOffset 7, MaxYOffset 9
-  EXPECT_EQ(view->FramePlacement(second), QPoint(4, 0));
+  TFrontEndImageFrame* first = view->Cursor()->Image()->GetFrame(0);
+  TFrontEndImageFrame* second = view->Cursor()->Image()->GetFrame(1);
+  EXPECT_EQ(view->Canvas()->FramePlacement(first), QPoint(0, 7));  // MaxXOffset 7, MaxYOffset 9
+  EXPECT_EQ(view->Canvas()->FramePlacement(second), QPoint(4, 0));
 
-  view->PaintBox->setFixedSize(400, 200);
+  view->Canvas()->PaintBox()->setFixedSize(400, 200);
   QApplication::processEvents();
-  ASSERT_EQ(view->PaintBox->width(), 400);
+  ASSERT_EQ(view->Canvas()->PaintBox()->width(), 400);
   Main->acAutoCentre->setChecked(true);
   // (400 - 1001) / 2 = -300.5 becomes -300, not -301.
-  EXPECT_EQ(view->FramePlacement(first), QPoint(-300, 98));
+  EXPECT_EQ(view->Canvas()->FramePlacement(first), QPoint(-300, 98));
 }
 
 TEST_F(QuvViewTest, DrawsWithAndWithoutTransparencyOverTheBackground) {
@@ -317,54 +305,54 @@ TEST_F(QuvViewTest, DrawsWithAndWithoutTransparencyOverTheBackground) {
   TQuvView* view = Open(Write("dot.quv", BuildQuvFile({{"dot", {dot}}})));
   Main->Settings()->SetBackGroundColor(0x0000FF00);  // green
   view->RepaintImage();
-  const QImage& canvas = view->PaintBox->Canvas();
+  const QImage& canvas = view->Canvas()->PaintBox()->Canvas();
   EXPECT_EQ(canvas.pixel(0, 0), qRgb(0, 255, 0));
   EXPECT_EQ(canvas.pixel(1, 0), qRgb(0x80, 0, 0));
   EXPECT_EQ(canvas.pixel(5, 5), qRgb(0, 255, 0));
 
   Main->acTransparent->setChecked(false);
   view->RepaintImage();
-  EXPECT_EQ(view->PaintBox->Canvas().pixel(0, 0), qRgb(0x54, 0x54, 0xFC));
+  EXPECT_EQ(view->Canvas()->PaintBox()->Canvas().pixel(0, 0), qRgb(0x54, 0x54, 0xFC));
 }
 
 TEST_F(QuvViewTest, AnimationStepErasesThePreviousFrame) {
   TSampleImage grow{"grow", {SolidFrame(6, 6, 0, 0, 1), SolidFrame(2, 2, 0, 0, 2)}};
   TQuvView* view = Open(Write("grow.quv", BuildQuvFile({grow})));
-  EXPECT_EQ(view->PaintBox->Canvas().pixel(4, 4), qRgb(0x80, 0, 0));
-  view->TimerTimer();
-  EXPECT_EQ(view->PaintBox->Canvas().pixel(4, 4), qRgb(255, 255, 255));
-  EXPECT_EQ(view->PaintBox->Canvas().pixel(1, 1), qRgb(0, 0x80, 0));
+  EXPECT_EQ(view->Canvas()->PaintBox()->Canvas().pixel(4, 4), qRgb(0x80, 0, 0));
+  view->Player()->TimerTimer();
+  EXPECT_EQ(view->Canvas()->PaintBox()->Canvas().pixel(4, 4), qRgb(255, 255, 255));
+  EXPECT_EQ(view->Canvas()->PaintBox()->Canvas().pixel(1, 1), qRgb(0, 0x80, 0));
 }
 
 TEST_F(QuvViewTest, PreloadStopsAtPreloadCountAndAtTheLastFrame) {
   Main->Settings()->SetPreLoadCount(3);
   TQuvView* view = Open(Write("many.quv", BuildQuvFile({Frames("many", 12)})));
-  TFrontEndImage* image = view->CurrentImage;
+  TFrontEndImage* image = view->Cursor()->Image();
   ASSERT_NE(image, nullptr);
   EXPECT_TRUE(image->IsFrameCreated(2));
   EXPECT_FALSE(image->IsFrameCreated(3));
   Main->Settings()->SetPreLoadCount(100);
   image->CurrentFrame = 10;
-  view->PreloadFrames(true);
+  view->Player()->PreloadFrames(true);
   EXPECT_TRUE(image->IsFrameCreated(11));
   EXPECT_FALSE(image->IsFrameCreated(9));
-  view->PreloadFrames(false);  // off does nothing
+  view->Player()->PreloadFrames(false);  // off does nothing
 }
 
 TEST_F(QuvViewTest, AnimationSpeedTextRules) {
   TQuvView* view = OpenSample();
   Main->Settings()->SetAnimationSpeed(67);
-  auto* edit = view->AnimationSpeedSelector->findChild<QLineEdit*>();
+  auto* edit = view->InfoPanel()->AnimationSpeedSelector()->findChild<QLineEdit*>();
   ASSERT_NE(edit, nullptr);
   edit->setText("12a");
   edit->setText("-");
   EXPECT_EQ(Main->Settings()->AnimationSpeed(), 67);
   edit->setText("-5");
-  EXPECT_EQ(view->AnimationSpeedSelector->text(), "67");
+  EXPECT_EQ(view->InfoPanel()->AnimationSpeedSelector()->text(), "67");
   EXPECT_EQ(Main->Settings()->AnimationSpeed(), 67);
   edit->setText("250");
   EXPECT_EQ(Main->Settings()->AnimationSpeed(), 250);
-  EXPECT_EQ(view->Timer->interval(), 250);
+  EXPECT_EQ(view->Player()->Timer()->interval(), 250);
 }
 
 TEST_F(QuvViewTest, ExportFrameAsksForTheProposedNameAndRestoresState) {
@@ -372,7 +360,7 @@ TEST_F(QuvViewTest, ExportFrameAsksForTheProposedNameAndRestoresState) {
   const QString out = Dir.filePath("out");
   QDir().mkpath(out);
   GuiTestDialogs().SaveAnswers.push_back(out + "/first.bmp");
-  view->TimerTimer();  // frame 1
+  view->Player()->TimerTimer();  // frame 1
   const QString status = view->StatusText();
   Main->ImageManipulationItems[3]->trigger();  // "Export frame"
   EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"save:Save Image..."});
@@ -382,14 +370,14 @@ TEST_F(QuvViewTest, ExportFrameAsksForTheProposedNameAndRestoresState) {
   EXPECT_EQ(Main->Settings()->SaveLastDir(), out);
   EXPECT_TRUE(Main->acAnimate->isChecked());
   EXPECT_FALSE(Main->Settings()->Updating());
-  EXPECT_TRUE(view->acExportFrame->isEnabled());
+  EXPECT_TRUE(view->Exports()->acExportFrame()->isEnabled());
   // What was written replaces the status the export showed meanwhile.
   EXPECT_NE(view->StatusText(), status);
   EXPECT_TRUE(view->StatusText().startsWith(QStringLiteral("1 file written to %1 ").arg(out)));
 
   // Cancelled: nothing written, and the status stays.
   const QString written = view->StatusText();
-  view->acExportFrame->trigger();
+  view->Exports()->acExportFrame()->trigger();
   EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 1);
   EXPECT_EQ(view->StatusText(), written);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
@@ -400,7 +388,7 @@ TEST_F(QuvViewTest, FolderExportsWriteEveryFrameAndSubFrame) {
   const QString out = Dir.filePath("frames");
   QDir().mkpath(out);
   GuiTestDialogs().FolderAnswers.push_back(out);
-  view->acExportFrames->trigger();
+  view->Exports()->acExportFrames()->trigger();
   EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"folder:Select folder:"});
   for (int i = 0; i < 8; ++i) EXPECT_TRUE(QFileInfo::exists(out + QString("/ball_%1.bmp").arg(i)));
   EXPECT_TRUE(view->StatusText().startsWith(QStringLiteral("8 files written to %1 ").arg(out)))
@@ -412,7 +400,7 @@ TEST_F(QuvViewTest, FolderExportsWriteEveryFrameAndSubFrame) {
   const QString subs = Dir.filePath("subs");
   QDir().mkpath(subs);
   GuiTestDialogs().FolderAnswers.push_back(subs);
-  view->acExportImageSubFrames->trigger();
+  view->Exports()->acExportImageSubFrames()->trigger();
   EXPECT_TRUE(QFileInfo::exists(subs + "/tank_0_0.bmp"));
   EXPECT_TRUE(QFileInfo::exists(subs + "/tank_7_1.bmp"));
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
@@ -423,7 +411,7 @@ TEST_F(QuvViewTest, DataExportsNameTextFilesAfterTheImages) {
   const QString out = Dir.filePath("data");
   QDir().mkpath(out);
   GuiTestDialogs().SaveAnswers.push_back(out + "/beta.txt");
-  view->acExportFramesData->trigger();
+  view->Exports()->acExportFramesData()->trigger();
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "beta_Data.txt");
   EXPECT_EQ(GuiTestDialogs().LastFilter, "Text file|*.txt");
   QFile data(out + "/beta.txt");
@@ -431,17 +419,17 @@ TEST_F(QuvViewTest, DataExportsNameTextFilesAfterTheImages) {
   EXPECT_EQ(data.readAll().count('\n'), 12);  // "Extended=", header, ten frames
 
   Row(view, "arm.fire")->setSelected(true);
-  ASSERT_TRUE(view->MultiSelectMode);
+  ASSERT_TRUE(view->ListPane()->MultiSelectMode());
   const QString selected = Dir.filePath("selected");
   QDir().mkpath(selected);
   GuiTestDialogs().FolderAnswers.push_back(selected);
-  view->acExportSelectedFramesData->trigger();
+  view->Exports()->acExportSelectedFramesData()->trigger();
   EXPECT_EQ(QDir(selected).entryList(QDir::Files), (QStringList{"arm.txt", "beta.txt"}));
 
   const QString all = Dir.filePath("all");
   QDir().mkpath(all);
   GuiTestDialogs().FolderAnswers.push_back(all);
-  view->acExportAll->trigger();
+  view->Exports()->acExportAll()->trigger();
   EXPECT_TRUE(QFileInfo::exists(all + "/beta_09.bmp"));
   EXPECT_TRUE(QFileInfo::exists(all + "/Alpha_8.bmp"));
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
@@ -456,7 +444,7 @@ TEST_F(QuvViewTest, OpensQuvFileInsideAnArchive) {
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
   EXPECT_EQ(Captions(view).size(), 5);
   EXPECT_EQ(CurrentName(view), "ball");
-  EXPECT_NE(view->PaintBox->Canvas().pixel(0, 0), 0u);
+  EXPECT_NE(view->Canvas()->PaintBox()->Canvas().pixel(0, 0), 0u);
   // The user reads the inner path with "/", as any other path.
   EXPECT_EQ(view->StatusText(), QStringLiteral("Loaded \"art/sample.quv\"."));
 }
@@ -464,7 +452,7 @@ TEST_F(QuvViewTest, OpensQuvFileInsideAnArchive) {
 TEST_F(QuvViewTest, BadFileClosesTheViewAndReportsTheMessage) {
   const QString path = Write("broken.quv", std::vector<uint8_t>(40, 0xAB));
   QPointer<TQuvView> view = Main->OpenQuvFile(QString(), path);
-  const QString error = view ? view->LastError : QString();
+  const QString error = view ? view->LastError() : QString();
   EXPECT_EQ(Main->StatusText(), error);
   QApplication::processEvents();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -476,7 +464,7 @@ TEST_F(QuvViewTest, BadFileClosesTheViewAndReportsTheMessage) {
 
   // A folder that does not exist fails the same way.
   QPointer<TQuvView> missing = Main->OpenQuvFile(QString(), Dir.filePath("nowhere/x.quv"));
-  EXPECT_TRUE(!missing || !missing->LastError.isEmpty());
+  EXPECT_TRUE(!missing || !missing->LastError().isEmpty());
 }
 
 TEST_F(QuvViewTest, WindowMenuEntryFollowsTheView) {
@@ -487,7 +475,7 @@ TEST_F(QuvViewTest, WindowMenuEntryFollowsTheView) {
   ASSERT_EQ(actions.size(), marker + 3);
   EXPECT_TRUE(actions[marker + 1]->isSeparator());
   EXPECT_EQ(actions[marker + 2], Main->WindowMenuEntry(view));
-  EXPECT_EQ(Main->WindowMenuEntry(view)->text(), view->FileName);
+  EXPECT_EQ(Main->WindowMenuEntry(view)->text(), view->FileName());
 
   Main->PendingWindowMenu.push_back(view);
   delete view->parentWidget();
@@ -530,7 +518,7 @@ TEST_F(QuvViewTest, ActivatingAViewBindsItsOwnActions) {
   TQuvView* second = OpenSample();
   Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
   GuiTestDialogs().SaveAnswers.push_back(Dir.filePath("one.bmp"));
-  first->TimerTimer();
+  first->Player()->TimerTimer();
   Main->ImageManipulationItems[3]->trigger();  // "Export frame" of the first view: frame 1
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_1.bmp");
   Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(second->parentWidget()));
@@ -544,13 +532,13 @@ TEST_F(QuvViewTest, ActivatingAViewBindsItsOwnActions) {
 
 TEST_F(QuvViewTest, AttributeCheckBoxesMirrorAndTriggerTheMainActions) {
   TQuvView* view = OpenSample();
-  EXPECT_EQ(view->TransparentCheck->text(), "Transparent");
-  EXPECT_TRUE(view->TransparentCheck->isChecked());
-  view->TransparentCheck->click();
+  EXPECT_EQ(view->InfoPanel()->TransparentCheck()->text(), "Transparent");
+  EXPECT_TRUE(view->InfoPanel()->TransparentCheck()->isChecked());
+  view->InfoPanel()->TransparentCheck()->click();
   EXPECT_FALSE(Main->acTransparent->isChecked());
-  EXPECT_FALSE(view->TransparentCheck->isChecked());
+  EXPECT_FALSE(view->InfoPanel()->TransparentCheck()->isChecked());
   Main->acAutoCentre->setChecked(true);
-  EXPECT_TRUE(view->AutoCentreCheck->isChecked());
+  EXPECT_TRUE(view->InfoPanel()->AutoCentreCheck()->isChecked());
 }
 
 TEST(FrameImage, ShowsThePaletteColoursAndMasksTheTransparentIndex) {
@@ -593,15 +581,15 @@ TEST_F(QuvViewTest, FrameThatFailsToLoadSaysWhyOnTheCanvasAndTheOtherImageDraws)
   ASSERT_FALSE(view.isNull());
   const QString why = QStringLiteral(
       "Frame 1 of \u2018big\u2019 cannot be read: its pixels run past the end of the file");
-  EXPECT_EQ(view->PaintBox->Message(), why);
-  EXPECT_EQ(view->FrameErrors, QStringList{why});
-  view->TimerTimer();
+  EXPECT_EQ(view->Canvas()->PaintBox()->Message(), why);
+  EXPECT_EQ(view->WarningsBar()->FrameErrors(), QStringList{why});
+  view->Player()->TimerTimer();
   view->RepaintImage();
-  EXPECT_EQ(view->PaintBox->Message(), why);
+  EXPECT_EQ(view->Canvas()->PaintBox()->Message(), why);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
   ASSERT_TRUE(view->ShowImageNamed("small"));
-  EXPECT_EQ(view->PaintBox->Message(), QString());
-  const QImage canvas = view->PaintBox->grab().toImage();
+  EXPECT_EQ(view->Canvas()->PaintBox()->Message(), QString());
+  const QImage canvas = view->Canvas()->PaintBox()->grab().toImage();
   int drawn = 0;
   for (int y = 0; y < canvas.height(); ++y)
     for (int x = 0; x < canvas.width(); ++x)

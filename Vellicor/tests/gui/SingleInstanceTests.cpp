@@ -289,7 +289,7 @@ TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
   QApplication::processEvents();
   EXPECT_EQ(GuiTestDialogs().Messages.size(), 1u);
   ASSERT_EQ(main.Views().size(), 1);
-  EXPECT_EQ(QFileInfo(main.Views().front()->FileName).fileName(), "good.quv");
+  EXPECT_EQ(QFileInfo(main.Views().front()->FileName()).fileName(), "good.quv");
 }
 
 // A request brings the viewer to the front and reads an archive as an archive.
@@ -323,7 +323,7 @@ TEST_F(SingleInstanceTest, RequestRaisesTheMainWindowAndHandsArchivesToThePicker
   for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
   ASSERT_EQ(main.Views().size(), 1);
-  EXPECT_EQ(main.Views().front()->ArchiveSource, archive);
+  EXPECT_EQ(main.Views().front()->ArchiveSource(), archive);
   EXPECT_FALSE(main.isMinimized());
   EXPECT_EQ(QApplication::activeWindow(), &main);
 }

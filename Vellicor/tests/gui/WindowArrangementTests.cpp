@@ -11,14 +11,17 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
+#include "FramePlayerU.h"
 #include "GuiTestMain.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
+#include "SpriteCanvasU.h"
 
 namespace {
 
@@ -139,9 +142,9 @@ TEST_F(WindowArrangementTest, CopyFrameSaysInTheStatusBarWhatItCopied) {
   MakeForm();
   TQuvView* view = Main->OpenQuvFile({}, WriteTank("tank.quv"));
   view->SelectImage(QStringLiteral("tank"));
-  view->StepFrame(1);
-  view->PaintBox->setFocus();
-  QTest::keyClick(view->PaintBox, Qt::Key_C, Qt::ControlModifier);
+  view->Player()->StepFrame(1);
+  view->Canvas()->PaintBox()->setFocus();
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(view->StatusText(),
             QStringLiteral("Frame 2 of \"tank\" copied to the clipboard (40 \u00d7 32 pixels)."));
   EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(40, 32));

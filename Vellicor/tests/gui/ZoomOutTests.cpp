@@ -3,16 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "FrameInfoPanelU.h"
 #include "GuiTestMain.h"
 #include "ImageLoaderU.h"
 #include "MainU.h"
@@ -20,6 +25,7 @@
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
 #include "SettingsU.h"
+#include "SpriteCanvasU.h"
 
 namespace {
 
@@ -42,51 +48,31 @@ class TQuietDesktop : public IDesktopIntegration {
   std::optional<std::string> DefaultApplication(const std::string&) override { return {}; }
 };
 
-class ZoomOutTest : public ::testing::Test {
+class ZoomOutTest : public TViewTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    GuiTestDialogs().Reset();
-    Palette = BuiltInPalette();
-    TransparentIndex = SampleTransparentIndex;
-    Main = std::make_unique<TMainForm>(Dir.filePath(QStringLiteral("Vellicor.ini")));
-    Main->Settings()->SetAnimationSpeed(100000000);
+    TViewTest::SetUp();
+    StartMain(QSize(1000, 800));
     Main->Settings()->SetBackGroundColor(0x00000000);  // black
-    Main->resize(1000, 800);
-    Main->show();
-    QApplication::setActiveWindow(Main.get());
-  }
-
-  void TearDown() override {
-    for (QMdiSubWindow* sub : Main->MdiArea->subWindowList()) delete sub;
-    QApplication::processEvents();
-    Main.reset();
-    GuiTestDialogs().Reset();
   }
 
   // A view of one frame, with a drawing area of exactly `room`.
   TQuvView* Open(const TSampleFrame& frame, QSize room = QSize(800, 500)) {
-    const QString path = Dir.filePath(QStringLiteral("zoom%1.quv").arg(++Files));
-    EXPECT_TRUE(WriteTestFile(path, BuildQuvFile({{"big", {frame}}})));
-    TQuvView* view = Main->OpenQuvFile(QString(), path);
-    view->PaintScroll->setFixedSize(room);
-    QApplication::processEvents();
-    return view;
+    return OpenInRoom(
+        Write(QStringLiteral("zoom%1.quv").arg(++Files), BuildQuvFile({{"big", {frame}}})), room);
   }
 
-  static QImage Rendered(TQuvView* view) { return view->PaintBox->grab().toImage(); }
+  static QImage Rendered(TQuvView* view) { return view->Canvas()->PaintBox()->grab().toImage(); }
   void Key(TQuvView* view, Qt::Key key) {
     QApplication::setActiveWindow(Main.get());
-    view->PaintBox->setFocus();
-    QTest::keyClick(view->PaintBox, key, Qt::ControlModifier);
+    view->Canvas()->PaintBox()->setFocus();
+    QTest::keyClick(view->Canvas()->PaintBox(), key, Qt::ControlModifier);
   }
   static bool Scrolls(TQuvView* view) {
-    return view->PaintScroll->horizontalScrollBar()->maximum() > 0 ||
-           view->PaintScroll->verticalScrollBar()->maximum() > 0;
+    return view->Canvas()->horizontalScrollBar()->maximum() > 0 ||
+           view->Canvas()->verticalScrollBar()->maximum() > 0;
   }
 
-  QTemporaryDir Dir;
-  std::unique_ptr<TMainForm> Main;
   TMemoryRegistry Registry;
   TQuietDesktop Desktop;
   int Files = 0;
@@ -96,10 +82,10 @@ TEST_F(ZoomOutTest, FitShowsAFrameLargerThanTheRoomWholeAtHalfSize) {
   TQuvView* view = Open(SolidFrame(1080, 660, 0, 0, Red));
   EXPECT_TRUE(Scrolls(view));  // at 1x
   Key(view, Qt::Key_9);
-  EXPECT_TRUE(view->FitZoomOn());
-  EXPECT_EQ(view->Zoom(), -2);
+  EXPECT_TRUE(view->Canvas()->FitZoomOn());
+  EXPECT_EQ(view->Canvas()->Zoom(), -2);
   EXPECT_FALSE(Scrolls(view));
-  EXPECT_EQ(view->ZoomValue->text(), QStringLiteral("1/2\u00d7 (Fit)"));
+  EXPECT_EQ(view->InfoPanel()->ZoomValue()->text(), QStringLiteral("1/2\u00d7 (Fit)"));
   // 1080 x 660 sprite pixels in 540 x 330 screen pixels, the background beside them.
   const QImage shown = Rendered(view);
   EXPECT_EQ(shown.pixelColor(0, 0), PaletteColour(Red));
@@ -114,22 +100,22 @@ TEST_F(ZoomOutTest, ZoomOutKeysGoBelowOneTimesToAnEighthAndNewViewsKeepTheStep) 
   const int expected[] = {-2, -3, -4, -8, -8};
   for (int step : expected) {
     Key(view, Qt::Key_Minus);
-    EXPECT_EQ(view->Zoom(), step);
+    EXPECT_EQ(view->Canvas()->Zoom(), step);
   }
-  EXPECT_EQ(view->ZoomValue->text(), QStringLiteral("1/8\u00d7"));
+  EXPECT_EQ(view->InfoPanel()->ZoomValue()->text(), QStringLiteral("1/8\u00d7"));
   Key(view, Qt::Key_Plus);
   Key(view, Qt::Key_Plus);
-  EXPECT_EQ(view->Zoom(), -3);
+  EXPECT_EQ(view->Canvas()->Zoom(), -3);
   // A third: 360 x 220 screen pixels.
   const QImage shown = Rendered(view);
   EXPECT_EQ(shown.pixelColor(359, 219), PaletteColour(Red));
   EXPECT_EQ(shown.pixelColor(360, 100), QColor(Qt::black));
   EXPECT_EQ(shown.pixelColor(100, 220), QColor(Qt::black));
   // The pixel under the pointer is the sprite pixel drawn there.
-  EXPECT_EQ(view->PaintBox->CanvasPixelAt(QPointF(100.5, 50.5)), QPoint(301, 151));
+  EXPECT_EQ(view->Canvas()->PaintBox()->CanvasPixelAt(QPointF(100.5, 50.5)), QPoint(301, 151));
 
   TQuvView* next = Open(SolidFrame(20, 20, 0, 0, Red));
-  EXPECT_EQ(next->Zoom(), -3);
+  EXPECT_EQ(next->Canvas()->Zoom(), -3);
   EXPECT_EQ(Main->Settings()->Zoom(), -3);
 }
 
@@ -146,13 +132,13 @@ TEST_F(ZoomOutTest, FitNewViewsIsASettingThatOpensEveryNewViewFitted) {
 
   // A step chosen in one view no longer decides how the next opens.
   TQuvView* first = Open(SolidFrame(20, 20, 0, 0, Red));
-  EXPECT_TRUE(first->FitZoomOn());
+  EXPECT_TRUE(first->Canvas()->FitZoomOn());
   Key(first, Qt::Key_0);
-  EXPECT_FALSE(first->FitZoomOn());
-  EXPECT_EQ(first->Zoom(), 1);
+  EXPECT_FALSE(first->Canvas()->FitZoomOn());
+  EXPECT_EQ(first->Canvas()->Zoom(), 1);
   TQuvView* second = Open(SolidFrame(1080, 660, 0, 0, Red));
-  EXPECT_TRUE(second->FitZoomOn());
-  EXPECT_EQ(second->Zoom(), -2);
+  EXPECT_TRUE(second->Canvas()->FitZoomOn());
+  EXPECT_EQ(second->Canvas()->Zoom(), -2);
   EXPECT_FALSE(Scrolls(second));
 
   // Kept in the settings file for the next start.
@@ -166,7 +152,7 @@ TEST_F(ZoomOutTest, FitNewViewsIsASettingThatOpensEveryNewViewFitted) {
 
 TEST_F(ZoomOutTest, CrosshairStandsOutFromAMagentaBackground) {
   TQuvView* view = Open(SolidFrame(4, 4, 1, 2, Red), QSize(400, 300));
-  view->SetZoom(4);
+  view->Canvas()->SetZoom(4);
   Main->Settings()->SetToggle(tgCrosshair, true);
   // Hot-spot pixel (1, 2) at 4x: the lines run through column 5 and row 9.
   QImage shown = Rendered(view);
