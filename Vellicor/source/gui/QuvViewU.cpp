@@ -41,16 +41,6 @@
 
 namespace {
 
-// Everything from the last "." of the name part is replaced by extension; a name without one
-// gets the extension appended.
-std::string ReplaceExtension(const std::string& name, const std::string& extension) {
-  const size_t dot = name.find_last_of('.');
-  const size_t part = name.find_last_of("/\\:");
-  if (dot != std::string::npos && (part == std::string::npos || dot > part))
-    return name.substr(0, dot) + extension;
-  return name + extension;
-}
-
 QString StripAmpersands(QString text) {
   return text.remove(QLatin1Char('&'));
 }
@@ -1474,7 +1464,7 @@ QList<QTreeWidgetItem*> TQuvView::AllRowsInListOrder() const {
 
 QString TQuvView::FrameFileNameIn(TExportFormat format, int subFrame) const {
   const QString name = FromStd(CurrentImage->FrameFileName(CurrentImage->CurrentFrame, subFrame));
-  return format == efBmp ? name : FromStd(ReplaceExtension(ToStd(name), ".png"));
+  return format == efBmp ? name : FromStd(ChangeFileExt(ToStd(name), ".png"));
 }
 
 QString TQuvView::FrameFilter(TExportFormat format) {
