@@ -16,26 +16,29 @@ namespace {
 // decoded bytes; reading stops after this much so one input cannot take the run's memory.
 constexpr int64_t ReadBudget = int64_t(256) << 20;
 
-void ReadEvery(TDirEntry& dir, int64_t& budget) {
-  for (const auto& [name, node] : dir.SortedIndex()) {
-    if (budget <= 0) return;
-    if (node->IsDirectory()) {
-      ReadEvery(static_cast<TDirEntry&>(*node), budget);
-      continue;
+void ReadFile(TFileEntry& file, int64_t& budget) {
+  try {
+    IFileReaderRef reader = file.OpenReader(fmRead);
+    if (!reader) return;
+    uint8_t buffer[4096];
+    budget -= std::max<int64_t>(reader->GetSize(), 0);
+    while (reader->Read(buffer, sizeof buffer) > 0) {
     }
-    try {
-      IFileReaderRef reader = static_cast<TFileEntry*>(node)->OpenReader(fmRead);
-      if (!reader) continue;
-      uint8_t buffer[4096];
-      budget -= std::max<int64_t>(reader->GetSize(), 0);
-      while (reader->Read(buffer, sizeof buffer) > 0) {
-      }
-      reader->Seek(0, soBeginning);
-      reader->Read(buffer, 1);
-      reader->Close();
-    } catch (const std::exception&) {
-    }
+    reader->Seek(0, soBeginning);
+    reader->Read(buffer, 1);
+    reader->Close();
+  } catch (const std::exception&) {
   }
+}
+
+void ReadEvery(TDirEntry& root) {
+  int64_t budget = ReadBudget;
+  VisitTree(root, [&budget](TEntry& node, const std::string&) {
+    if (budget <= 0) return TWalkStep::Stop;
+    if (node.IsDirectory()) return TWalkStep::Continue;
+    ReadFile(static_cast<TFileEntry&>(node), budget);
+    return TWalkStep::Continue;
+  });
 }
 
 }  // namespace
@@ -52,7 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hpi->Load(reader, "fuzz.hpi", 0);
   } catch (const std::exception&) {
   }
-  int64_t budget = ReadBudget;
-  if (TDirEntry* root = fileSystem.Root()) ReadEvery(*root, budget);
+  if (TDirEntry* root = fileSystem.Root()) ReadEvery(*root);
   return 0;
 }

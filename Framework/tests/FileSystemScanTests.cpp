@@ -37,20 +37,14 @@ std::vector<TFileMaskInfo> Masks(const std::string& mask, int32_t priority = 0,
   return {TFileMaskInfo{mask, priority, loadArchives}};
 }
 
-// Every path of the tree below dir, directories with a trailing '\'.
-void CollectPaths(TDirEntry* dir, std::vector<std::string>& paths) {
-  for (const auto& [name, node] : dir->SortedIndex()) {
-    if (node->IsDirectory()) {
-      paths.push_back(node->GetFullPath() + "\\");
-      CollectPaths(static_cast<TDirEntry*>(node), paths);
-    } else {
-      paths.push_back(node->GetFullPath());
-    }
-  }
-}
+// Every path of the tree, directories with a trailing '\'.
 std::vector<std::string> TreePaths(TFileSystem& fs) {
   std::vector<std::string> paths;
-  if (fs.Root()) CollectPaths(fs.Root(), paths);
+  if (!fs.Root()) return paths;
+  VisitTree(*fs.Root(), [&paths](TEntry& node, const std::string&) {
+    paths.push_back(node.GetFullPath() + (node.IsDirectory() ? "\\" : ""));
+    return TWalkStep::Continue;
+  });
   return paths;
 }
 

@@ -250,3 +250,53 @@ TEST(FileSystemTree, UnknownEntryKindAndLoaderWithoutFileSystemAreReported) {
   EXPECT_THROW(loader.GetRoot(), ELibLoaderError);
   EXPECT_EQ(recorder.Messages.size(), 3u);
 }
+
+TEST(FileSystemTree, VisitTreeWalksInListingOrderAndObeysTheVisitor) {
+  TFileSystem fs;
+  TDirEntry* root = fs.GetRoot();
+  for (const char* path : {"b\\x.quv", "a\\deep\\y.quv", "a\\z.quv", "c.txt"}) {
+    const std::string tree(path);
+    TDirEntry* dir = fs.ForceDirectory(ExtractFileDir(tree));
+    auto node = MakeFile(ExtractFileName(tree), 0);
+    ASSERT_TRUE(fs.AddFile(node, dir ? dir : root));
+  }
+  const auto walk = [root](const std::function<TWalkStep(TEntry&)>& answer) {
+    std::vector<std::string> seen;
+    VisitTree(*root, [&](TEntry& node, const std::string& path) {
+      seen.push_back(path + (node.IsDirectory() ? "/" : ""));
+      return answer(node);
+    });
+    return seen;
+  };
+  EXPECT_EQ(walk([](TEntry&) { return TWalkStep::Continue; }),
+            (std::vector<std::string>{"a/", "a/deep/", "a/deep/y.quv", "a/z.quv", "b/", "b/x.quv",
+                                      "c.txt"}));
+  EXPECT_EQ(walk([](TEntry& node) {
+              return node.Name == "a" ? TWalkStep::SkipChildren : TWalkStep::Continue;
+            }),
+            (std::vector<std::string>{"a/", "b/", "b/x.quv", "c.txt"}));
+  EXPECT_EQ(walk([](TEntry& node) {
+              return node.Name == "z.quv" ? TWalkStep::Stop : TWalkStep::Continue;
+            }),
+            (std::vector<std::string>{"a/", "a/deep/", "a/deep/y.quv", "a/z.quv"}));
+}
+
+TEST(FileSystemTree, VisitTreeReachesTheBottomOfADeepTree) {
+  TFileSystem fs;
+  constexpr int Depth = 2000;
+  std::string path;
+  for (int i = 0; i < Depth; ++i) path += "d\\";
+  TDirEntry* bottom = fs.ForceDirectory(path);
+  ASSERT_TRUE(bottom);
+  auto node = MakeFile("end.quv", 0);
+  ASSERT_TRUE(fs.AddFile(node, bottom));
+  int nodes = 0;
+  std::string last;
+  VisitTree(*fs.GetRoot(), [&](TEntry&, const std::string& at) {
+    ++nodes;
+    last = at;
+    return TWalkStep::Continue;
+  });
+  EXPECT_EQ(nodes, Depth + 1);
+  EXPECT_EQ(last.size(), size_t(Depth) * 2 + std::string("end.quv").size());
+}

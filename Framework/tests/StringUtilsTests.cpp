@@ -84,6 +84,9 @@ TEST(StringUtils, PathPieces) {
   EXPECT_EQ(ToDiskPath("a\\b"), "a/b");
   EXPECT_EQ(ToTreePath("a/b"), "a\\b");
   EXPECT_EQ(SplitString("a,,b,", ','), (std::vector<std::string>{"a", "", "b", ""}));
+  EXPECT_EQ(SplitString(";a;;b;", ';', TEmptyParts::Skip), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(SplitString("", ':', TEmptyParts::Skip), std::vector<std::string>{});
+  EXPECT_EQ(SplitString("", ':'), std::vector<std::string>{""});
 }
 
 }  // namespace

@@ -3,12 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -19,6 +16,7 @@
 #include "ExceptionsU.h"
 #include "FileSystemU.h"
 #include "StringUtilsU.h"
+#include "WorkerPoolU.h"
 
 namespace {
 
@@ -55,12 +53,6 @@ TConvertItem MakeItem(std::string source, std::string name, std::string outFolde
   item.InArchive = inArchive;
   item.Inner = std::move(inner);
   return item;
-}
-
-bool IsHpiArchive(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  char signature[4] = {};
-  return in.read(signature, 4) && std::memcmp(signature, "HAPI", 4) == 0;
 }
 
 // The name a folder or file stands under in the output (a path's last part, "." resolved).
@@ -117,18 +109,20 @@ void CollectFolder(const fs::path& folder, const std::string& input, bool recurs
 }
 
 // The Quv files below dir (all levels when deep), with their folders below dir.
-void CollectArchiveDir(TDirEntry& dir, bool deep, std::vector<std::string>& parts,
+void CollectArchiveDir(TDirEntry& dir, bool deep, const std::vector<std::string>& parts,
                        std::vector<std::pair<std::vector<std::string>, std::string>>& out) {
-  for (const auto& [key, node] : dir.SortedIndex()) {
-    if (node->IsDirectory()) {
-      if (!deep) continue;
-      parts.push_back(node->Name);
-      CollectArchiveDir(static_cast<TDirEntry&>(*node), deep, parts, out);
-      parts.pop_back();
-    } else if (IsQuvName(node->Name)) {
-      out.emplace_back(parts, node->Name);
-    }
-  }
+  VisitTree(dir, [&](TEntry& node, const std::string&) {
+    if (node.IsDirectory()) return deep ? TWalkStep::Continue : TWalkStep::SkipChildren;
+    if (!IsQuvName(node.Name)) return TWalkStep::Continue;
+    // Folder names from the node's own chain: an archived name may hold a "/".
+    std::vector<std::string> below;
+    for (const TEntry* at = node.Parent; at && at != &dir; at = at->Parent)
+      below.push_back(at->Name);
+    std::vector<std::string> dirs = parts;
+    dirs.insert(dirs.end(), below.rbegin(), below.rend());
+    out.emplace_back(std::move(dirs), node.Name);
+    return TWalkStep::Continue;
+  });
 }
 
 // The Quv files of an archive, or of a folder or file inside it (innerPath, '\\'-separated).
@@ -174,9 +168,8 @@ void CollectArchive(const std::string& archive, const std::string& innerPath, bo
   };
   if (!fileName.empty()) return addItem(innerDirs, fileName);
   // A whole archive gives every Quv file in it; a folder inside one follows --recursive.
-  std::vector<std::string> parts = innerDirs;
   std::vector<std::pair<std::vector<std::string>, std::string>> found;
-  CollectArchiveDir(*dir, innerDirs.empty() || recursive, parts, found);
+  CollectArchiveDir(*dir, innerDirs.empty() || recursive, innerDirs, found);
   for (const auto& [dirs, name] : found) addItem(dirs, name);
 }
 
@@ -185,7 +178,8 @@ void CollectInput(const std::string& input, bool recursive, TConvertBatch& batch
   std::error_code error;
   if (fs::is_directory(path, error)) return CollectFolder(path, input, recursive, batch);
   if (fs::is_regular_file(path, error)) {
-    if (IsHpiArchive(path)) return CollectArchive(path.string(), "", recursive, input, batch);
+    if (IsArchiveFile(path.string()))
+      return CollectArchive(path.string(), "", recursive, input, batch);
     batch.Items.push_back(
         MakeItem(path.string(), input, OutFolderOf("", {}, path.filename().string())));
     return;
@@ -271,23 +265,24 @@ TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
   const size_t total = batch.Items.size();
   size_t threads = jobs > 0 ? size_t(jobs) : std::max(1u, std::thread::hardware_concurrency());
   threads = std::max<size_t>(1, std::min(threads, total));
-  std::atomic<size_t> next{0};
   std::mutex lock;  // guards the report, the results and the bar
   std::vector<TConvertFailure> failures(total);
   std::vector<bool> failed(total, false);
   size_t done = 0;
   TProgressBar bar(total);
   const auto start = TClock::now();
-  const auto work = [&] {
-    // This thread's own: what it mounts serves its next items, and goes when the thread ends.
-    const TConvertFunction convert = makeConverter();
-    for (size_t i = next++; i < total; i = next++) {
+  TWorkerPool pool(threads);
+  // Each worker's own, made by the worker: what it mounts serves its next items.
+  std::vector<TConvertFunction> converters(pool.ThreadCount());
+  for (size_t i = 0; i < total; ++i) {
+    pool.Submit([&, i](size_t worker) {
+      if (!converters[worker]) converters[worker] = makeConverter();
       const TConvertItem& item = batch.Items[i];
       int64_t files = 0;
       std::string reason;
       bool ok = true;
       try {
-        convert(item, files);
+        converters[worker](item, files);
       } catch (const std::exception& e) {
         ok = false;
         reason = e.what();
@@ -302,15 +297,12 @@ TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
       }
       ++done;
       bar.Show(done, item.Name, std::chrono::duration<double>(TClock::now() - start).count());
-    }
-  };
-  std::vector<std::thread> pool;
-  for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
+    });
+  }
+  pool.Wait();
   bar.Finish();
   report.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
-  // In input order, whatever order the threads finished in.
+  // In input order, whatever order the workers finished in.
   for (size_t i = 0; i < total; ++i)
     if (failed[i]) report.Failures.push_back(failures[i]);
   return report;

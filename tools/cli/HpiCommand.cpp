@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -18,6 +17,7 @@
 #include "HpiFileReaderU.h"
 #include "SafeFileU.h"
 #include "StringUtilsU.h"
+#include "WorkerPoolU.h"
 
 namespace {
 
@@ -43,25 +43,16 @@ TMountedArchive MountArchive(const std::string& archive) {
   return mounted;
 }
 
-// Visits every node below dir in listing order (sorted, folders before their content) with its
-// inner path, "/" between parts. The path is one buffer that grows and shrinks with the walk, so
-// the walk allocates nothing per name.
-template <class TVisit>
-void Walk(TDirEntry& dir, std::string& path, const TVisit& visit) {
-  for (const auto& [name, node] : dir.SortedIndex()) {
-    const size_t parentLength = path.size();
-    if (parentLength > 0) path += '/';
-    path += node->Name;
-    visit(path, *node);
-    if (node->IsDirectory()) Walk(static_cast<TDirEntry&>(*node), path, visit);
-    path.resize(parentLength);
-  }
-}
-
+// Visits every node of the archive in listing order (sorted, folders before their content) with
+// its inner path, "/" between parts.
 template <class TVisit>
 void WalkArchive(TFileSystem& fileSystem, const TVisit& visit) {
-  std::string path;
-  if (TDirEntry* root = fileSystem.Root()) Walk(*root, path, visit);
+  TDirEntry* root = fileSystem.Root();
+  if (!root) return;
+  VisitTree(*root, [&visit](TEntry& node, const std::string& path) {
+    visit(path, node);
+    return TWalkStep::Continue;
+  });
 }
 
 // A JSON string as nlohmann's dump writes it (invalid UTF-8 replaced): plain printable ASCII is
@@ -175,22 +166,18 @@ void ExtractAll(std::vector<TExtractItem>& items, IFileReader& archive, TOutputT
     readers.push_back(archive.Clone());
     readers.back()->Open(fmRead);
   }
-  std::atomic<size_t> next{0};
-  const auto work = [&](IFileReader& reader) {
-    for (size_t i = next++; i < items.size(); i = next++) {
-      TExtractItem& item = items[i];
-      if (!item.Error.empty()) continue;
+  TWorkerPool pool(jobs);
+  for (TExtractItem& item : items) {
+    if (!item.Error.empty()) continue;
+    pool.Submit([&item, &readers, &out](size_t worker) {
       try {
-        ExtractOne(item, reader, out);
+        ExtractOne(item, *readers[worker], out);
       } catch (const std::exception& e) {
         item.Error = e.what();
       }
-    }
-  };
-  std::vector<std::thread> threads;
-  for (unsigned i = 1; i < jobs; ++i) threads.emplace_back(work, std::ref(*readers[i]));
-  work(*readers[0]);
-  for (std::thread& thread : threads) thread.join();
+    });
+  }
+  pool.Wait();
 }
 
 struct THpiOptions {

@@ -11,16 +11,14 @@
 
 namespace {
 
-void PrintTree(TDirEntry& dir, const std::string& prefix) {
-  for (const auto& [name, node] : dir.SortedIndex()) {
-    const std::string path = prefix + node->Name;
-    if (node->IsDirectory()) {
+void PrintTree(TDirEntry& root) {
+  VisitTree(root, [](TEntry& node, const std::string& path) {
+    if (node.IsDirectory())
       std::printf("%s/\n", path.c_str());
-      PrintTree(static_cast<TDirEntry&>(*node), path + "/");
-    } else {
-      std::printf("%s\t%" PRId64 "\n", path.c_str(), static_cast<TFileEntry*>(node)->Size);
-    }
-  }
+    else
+      std::printf("%s\t%" PRId64 "\n", path.c_str(), static_cast<TFileEntry&>(node).Size);
+    return TWalkStep::Continue;
+  });
 }
 
 struct TLsOptions {
@@ -41,7 +39,7 @@ static TCliCommand lsCommand(20, [](CLI::App& app) {
   command->callback([options] {
     std::unique_ptr<TFileSystem> fileSystem = MakeArchiveFileSystem();
     MountCliFolder(*fileSystem, options->Folder, options->Mask);
-    if (TDirEntry* root = fileSystem->Root()) PrintTree(*root, "");
+    if (TDirEntry* root = fileSystem->Root()) PrintTree(*root);
     std::fflush(stdout);
   });
 });

@@ -14,3 +14,17 @@ std::unique_ptr<TFileSystem> MakeArchiveFileSystem() {
   RegisterArchiveLoaders(*fileSystem);
   return fileSystem;
 }
+
+bool IsArchiveFile(const std::string& diskPath) {
+  TFileSystem fileSystem;
+  RegisterArchiveLoaders(fileSystem);
+  TLoaderBid bid;
+  try {
+    auto reader = std::make_shared<TSystemFileReader>(diskPath);
+    reader->Open(fmRead);
+    fileSystem.FindBidder(*reader, bid);
+  } catch (const std::exception&) {
+    return false;  // unreadable: not an archive to offer
+  }
+  return bid.Verdict >= TLoaderBid::bdOtherVersion;
+}

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "ConsoleU.h"
-#include "Hpi_Zeta_LoaderU.h"
+#include "HpiFormatU.h"
 #include "Lz77U.h"
 
 size_t DecompressZLib(const uint8_t* input, uint32_t inputSize, uint8_t* output,

@@ -8,7 +8,7 @@
 #include "AssertU.h"
 #include "ConsoleU.h"
 #include "HpiChunkU.h"
-#include "Hpi_Zeta_LoaderU.h"
+#include "HpiFormatU.h"
 
 namespace {
 
@@ -201,7 +201,7 @@ void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSiz
   if (tableEnd > archiveSize) throw EReadError("Stream read error");
   std::vector<uint8_t> table(size_t(count) * 4);
   archive.SetPosition(dataStart);
-  THpiLoader_Zeta::ReadAndDecrypt(archive, table.data(), dataStart, uint32_t(table.size()), key);
+  HpiReadAndDecrypt(archive, table.data(), dataStart, uint32_t(table.size()), key);
   std::vector<uint32_t> sizes(count);
   int64_t end = tableEnd;
   uint32_t largest = 0;
@@ -215,7 +215,7 @@ void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSiz
   std::vector<uint8_t> chunk(largest);
   int64_t position = tableEnd;
   for (uint32_t i = 0; i < count; ++i) {
-    THpiLoader_Zeta::ReadAndDecrypt(archive, chunk.data(), uint32_t(position), sizes[i], key);
+    HpiReadAndDecrypt(archive, chunk.data(), uint32_t(position), sizes[i], key);
     if (DecodeChunk(chunk.data(), sizes[i], data) == 0)
       RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, "HPI Decompression error");
     position += sizes[i];

@@ -36,29 +36,6 @@ bool THpiLoaderImp::Load(IFileReaderRef reader, const std::string& fileName, int
 // ---------------------------------------------------------------------------------------------
 // THpiLoader_Zeta
 
-uint32_t THpiLoader_Zeta::DeriveKey(uint32_t headerKey) {
-  if (headerKey == 0) return 0;
-  // Unsigned arithmetic wraps: every seed gives a key, and only the low byte is ever used.
-  return ~((headerKey * 4u) | (headerKey >> 6));
-}
-
-void THpiLoader_Zeta::Decrypt(uint8_t* buffer, uint32_t position, uint32_t count, uint32_t key) {
-  if (key == 0) return;
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t t = (position + i) ^ key;
-    buffer[i] = static_cast<uint8_t>(~buffer[i] ^ t);
-  }
-}
-
-void THpiLoader_Zeta::ReadAndDecrypt(IFileReader& reader, uint8_t* buffer, uint32_t position,
-                                     uint32_t count, uint32_t key) {
-  const int64_t size = reader.GetSize();
-  if (int64_t(position) + int64_t(count) > size) throw EReadError("Stream read error");
-  reader.SetPosition(position);
-  reader.ReadBuffer(buffer, count);
-  Decrypt(buffer, position, count, key);
-}
-
 bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) {
   THpiLoaderImp::Load(std::move(reader), fileName, priority);
   struct TClearLoadState {
@@ -78,7 +55,7 @@ bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, i
   const uint32_t directorySize = ByteOrder::LoadU32(header);
   const uint32_t headerKey = ByteOrder::LoadU32(header + 4);
   const uint32_t directoryStart = ByteOrder::LoadU32(header + 8);
-  const uint32_t key = DeriveKey(headerKey);
+  const uint32_t key = HpiDeriveKey(headerKey);
 
   // The size comes from the file: only a directory that the archive can hold is allocated.
   if (directoryStart >= directorySize || int64_t(directorySize) > Reader->GetSize())
@@ -86,8 +63,8 @@ bool THpiLoader_Zeta::Load(IFileReaderRef reader, const std::string& fileName, i
   std::vector<uint8_t> dir;
   try {
     dir.assign(directorySize, 0);
-    ReadAndDecrypt(*Reader, dir.data() + directoryStart, directoryStart,
-                   directorySize - directoryStart, key);
+    HpiReadAndDecrypt(*Reader, dir.data() + directoryStart, directoryStart,
+                      directorySize - directoryStart, key);
   } catch (...) {
     RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, DirectoryReadError);
   }

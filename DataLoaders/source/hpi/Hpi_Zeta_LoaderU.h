@@ -8,22 +8,8 @@
 
 #include "FileSystemU.h"
 #include "HpiFileReaderU.h"
+#include "HpiFormatU.h"
 
-class EHpiLoadError : public ELibLoaderError {
- public:
-  using ELibLoaderError::ELibLoaderError;
-};
-class EZetaHpiLoadError : public EHpiLoadError {
- public:
-  using EHpiLoadError::EHpiLoadError;
-};
-
-constexpr uint32_t HpiSignature = 0x49504148;  // "HAPI"
-constexpr uint32_t HpiZetaVersion = 0x00010000;
-constexpr uint32_t HpiHeaderSize = 20;
-constexpr uint32_t HpiDirRecordSize = 8;
-constexpr uint32_t HpiEntrySize = 9;
-constexpr uint32_t HpiFileRecordSize = 9;
 // Deeper nesting than this is taken for a directory that refers to itself.
 constexpr int HpiMaxDirectoryDepth = 256;
 
@@ -52,15 +38,6 @@ class THpiLoader_Zeta : public THpiLoaderImp {
   // Reads the header after its first 8 bytes, the directory, and walks it under the root. True
   // when at least one file node of this archive was inserted.
   bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) override;
-
-  // The scrambling key from the header's seed (32-bit wrapping arithmetic; 0 stays 0).
-  static uint32_t DeriveKey(uint32_t headerKey);
-  // Reads count bytes at position and undoes the position-keyed XOR; EReadError "Stream read
-  // error" when the range is not inside the reader.
-  static void ReadAndDecrypt(IFileReader& reader, uint8_t* buffer, uint32_t position,
-                             uint32_t count, uint32_t key);
-  // Undoes the scrambling of bytes that were read from the given file position.
-  static void Decrypt(uint8_t* buffer, uint32_t position, uint32_t count, uint32_t key);
 
   // Walks one directory record; true when a file node was inserted in it or below.
   bool ReadDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir, uint32_t recordOffset,

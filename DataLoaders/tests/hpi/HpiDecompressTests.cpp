@@ -169,27 +169,27 @@ TEST(HpiChunk, ZLibInflateAcceptsTheOldVersionRequest) {
 }
 
 TEST(HpiKey, KeyDerivationWrapsInsteadOfOverflowing) {
-  EXPECT_EQ(THpiLoader_Zeta::DeriveKey(0), 0u);
-  EXPECT_EQ(THpiLoader_Zeta::DeriveKey(0x7d), ~((0x7du * 4) | (0x7du >> 6)));
+  EXPECT_EQ(HpiDeriveKey(0), 0u);
+  EXPECT_EQ(HpiDeriveKey(0x7d), ~((0x7du * 4) | (0x7du >> 6)));
   // HeaderKey * 4 does not fit a signed 32-bit integer: still a key.
-  EXPECT_EQ(THpiLoader_Zeta::DeriveKey(0x40000000u), ~(0u | (0x40000000u >> 6)));
-  EXPECT_EQ(THpiLoader_Zeta::DeriveKey(0xffffffffu), ~(0xfffffffcu | 0x03ffffffu));
+  EXPECT_EQ(HpiDeriveKey(0x40000000u), ~(0u | (0x40000000u >> 6)));
+  EXPECT_EQ(HpiDeriveKey(0xffffffffu), ~(0xfffffffcu | 0x03ffffffu));
 }
 
 TEST(HpiKey, DecryptIsKeyedByFileOffset) {
-  const uint32_t key = THpiLoader_Zeta::DeriveKey(0x5a5a5a5a);
+  const uint32_t key = HpiDeriveKey(0x5a5a5a5a);
   std::vector<uint8_t> bytes(64, 0x41);
   std::vector<uint8_t> whole = bytes;
-  THpiLoader_Zeta::Decrypt(whole.data(), 1000, 64, key);
+  HpiDecrypt(whole.data(), 1000, 64, key);
   EXPECT_NE(whole[0], whole[1]);  // equal stored bytes, different offsets
   std::vector<uint8_t> pieces = bytes;
-  THpiLoader_Zeta::Decrypt(pieces.data(), 1000, 10, key);
-  THpiLoader_Zeta::Decrypt(pieces.data() + 10, 1010, 54, key);
+  HpiDecrypt(pieces.data(), 1000, 10, key);
+  HpiDecrypt(pieces.data() + 10, 1010, 54, key);
   EXPECT_EQ(pieces, whole);
   // And the builder's scrambling is its inverse.
   std::vector<uint8_t> plain = Pattern(64);
   std::vector<uint8_t> scrambled = plain;
   THpiBuilder::Scramble(scrambled.data(), 64, 1000, 0x5a5a5a5a);
-  THpiLoader_Zeta::Decrypt(scrambled.data(), 1000, 64, key);
+  HpiDecrypt(scrambled.data(), 1000, 64, key);
   EXPECT_EQ(scrambled, plain);
 }

@@ -1,6 +1,7 @@
 // Mounting archives into a file system: the header, the directory walk, priorities, and how
 // damaged archives fail.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "HpiTestSupport.h"
 #include "MemoryFileReaderU.h"
@@ -202,6 +203,26 @@ TEST_F(HpiLoader, BidNamesWhatItRecognisedAndATruncatedArchiveIsStillHpi) {
   EXPECT_EQ(answer.Reason, version.Reason);
   RegisterArchiveLoaders(*fs);  // every signature taken: nothing added
   EXPECT_EQ(fs->Loaders().size(), 1u);
+}
+
+TEST_F(HpiLoader, ArchiveSniffTakesEveryHpiSignatureWhateverTheNameOrVersion) {
+  THpiBuilder builder;
+  builder.AddFile("f.bin", Pattern(5));
+  std::vector<uint8_t> good = builder.Build();
+  std::vector<uint8_t> otherVersion = good;
+  SetU32(otherVersion, 4, 0x00020000);
+  EXPECT_TRUE(IsArchiveFile(WriteBytes("named.quv", good)));
+  // Another version is an archive too: mounting it says why it cannot be read.
+  EXPECT_TRUE(IsArchiveFile(WriteBytes("v2.hpi", otherVersion)));
+  EXPECT_TRUE(IsArchiveFile(WriteBytes("cut.hpi", {'H', 'A', 'P', 'I', 0})));
+  EXPECT_FALSE(IsArchiveFile(WriteBytes("short.hpi", {'H', 'A', 'P'})));
+  EXPECT_FALSE(IsArchiveFile(WriteBytes("zip.hpi", {'P', 'K', 3, 4, 0, 0, 1, 0})));
+  EXPECT_FALSE(IsArchiveFile((Dir / "missing.hpi").string()));
+  EXPECT_FALSE(IsArchiveFile(Dir.string()));
+  // A fifo with no writer answers at once instead of waiting for one.
+  const std::string fifo = (Dir / "fifo.hpi").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(IsArchiveFile(fifo));
 }
 
 TEST_F(HpiLoader, SecondLoaderForTheSameSignatureIsIgnored) {

@@ -63,8 +63,7 @@ TEST_F(HpiReader, ChunkCountFollowsTheFileSize) {
   const std::string path = WriteBytes("sizes.hpi", archive);
   // The first chunk of a 65537-byte file follows a two-entry table and holds 65536 bytes.
   std::vector<uint8_t> plain = archive;
-  THpiLoader_Zeta::Decrypt(plain.data(), 0, uint32_t(plain.size()),
-                           THpiLoader_Zeta::DeriveKey(builder.HeaderKey));
+  HpiDecrypt(plain.data(), 0, uint32_t(plain.size()), HpiDeriveKey(builder.HeaderKey));
   const uint32_t start = layout.DataStarts["f65537"];
   const uint32_t firstSize = GetU32(plain, start);
   EXPECT_EQ(GetU32(plain, start + 8 + 11), 65536u);

@@ -289,17 +289,15 @@ std::string ToTreePath(std::string_view path) {
   return result;
 }
 
-std::vector<std::string> SplitString(std::string_view text, char separator) {
+std::vector<std::string> SplitString(std::string_view text, char separator, TEmptyParts empty) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (true) {
     const size_t pos = text.find(separator, start);
-    if (pos == std::string_view::npos) {
-      parts.emplace_back(text.substr(start));
-      break;
-    }
-    parts.emplace_back(text.substr(start, pos - start));
+    const std::string_view part =
+        text.substr(start, pos == std::string_view::npos ? pos : pos - start);
+    if (!part.empty() || empty == TEmptyParts::Keep) parts.emplace_back(part);
+    if (pos == std::string_view::npos) return parts;
     start = pos + 1;
   }
-  return parts;
 }

@@ -49,4 +49,7 @@ std::string ExcludeTrailingDelimiter(std::string_view path);
 std::string IncludeTrailingDelimiter(std::string_view path, char delim = PathDelim);
 std::string ToDiskPath(std::string_view path);  // backslashes become '/'
 std::string ToTreePath(std::string_view path);  // slashes become '\\'
-std::vector<std::string> SplitString(std::string_view text, char separator);
+// Whether SplitString keeps the empty parts between doubled, leading or trailing separators.
+enum class TEmptyParts : uint8_t { Keep, Skip };
+std::vector<std::string> SplitString(std::string_view text, char separator,
+                                     TEmptyParts empty = TEmptyParts::Keep);

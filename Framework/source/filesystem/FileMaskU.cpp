@@ -32,6 +32,11 @@ uint32_t DecodeChar(std::string_view text, size_t pos, size_t length) {
   return value;
 }
 
+[[noreturn]] void InvalidMask(const std::string& mask, size_t position) {
+  throw EMaskException(
+      Format("'%s' is an invalid mask at (%d)", mask.c_str(), static_cast<int>(position)));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -46,10 +51,6 @@ bool TMask::TSet::Contains(uint32_t codePoint) const {
 }
 
 TMask::TMask(const std::string& mask) {
-  const auto invalid = [&mask](size_t position) {
-    throw EMaskException(
-        Format("'%s' is an invalid mask at (%d)", mask.c_str(), static_cast<int>(position)));
-  };
   int stars = 0;
   size_t i = 0;
   const size_t n = mask.size();
@@ -57,68 +58,68 @@ TMask::TMask(const std::string& mask) {
     const char c = mask[i];
     if (c == '*') {
       // A run of stars is one wildcard.
-      if (++stars > MaxStars) invalid(i + 1);
+      if (++stars > MaxStars) InvalidMask(mask, i + 1);
       FTokens.push_back({TKind::Star});
       while (i < n && mask[i] == '*') ++i;
-      continue;
-    }
-    if (c == '?') {
+    } else if (c == '?') {
       FTokens.push_back({TKind::Any});
       ++i;
-      continue;
-    }
-    if (c != '[') {
+    } else if (c == '[') {
+      i = AddSet(mask, i + 1);
+    } else {
       FTokens.push_back({TKind::Literal, AsciiUpper(c)});
       ++i;
-      continue;
     }
-    TToken token{TKind::Set};
-    TSet set;
-    bool empty = true;
-    const auto add = [&](uint32_t low, uint32_t high) {
-      for (uint32_t cp = low; cp <= high && cp < 128; ++cp) set.Ascii.set(cp);
-      if (high >= 128) set.Wide.emplace_back(std::max<uint32_t>(low, 128), high);
-      empty = false;
-    };
+  }
+}
+
+size_t TMask::AddSet(const std::string& mask, size_t i) {
+  const size_t n = mask.size();
+  TToken token{TKind::Set};
+  TSet set;
+  bool empty = true;
+  const auto add = [&](uint32_t low, uint32_t high) {
+    for (uint32_t cp = low; cp <= high && cp < 128; ++cp) set.Ascii.set(cp);
+    if (high >= 128) set.Wide.emplace_back(std::max<uint32_t>(low, 128), high);
+    empty = false;
+  };
+  if (i < n && mask[i] == '!') {
+    token.Negate = true;
     ++i;
-    if (i < n && mask[i] == '!') {
-      token.Negate = true;
-      ++i;
-    }
-    bool haveLast = false;
-    uint32_t last = 0;
-    while (i < n && mask[i] != ']') {
-      if (mask[i] == '-') {
-        if (!haveLast) invalid(i + 1);
-        if (i + 1 < n && mask[i + 1] != ']') {
-          const size_t length = CharLength(mask, i + 1);
-          const uint32_t high = DecodeChar(mask, i + 1, length);
-          if (high >= last) add(last, high);
-          last = high;
-          i += 1 + length;
-          continue;
-        }
-        add('-', '-');  // a hyphen closing the set stands for itself
-        ++i;
+  }
+  bool haveLast = false;
+  uint32_t last = 0;
+  while (i < n && mask[i] != ']') {
+    if (mask[i] == '-') {
+      if (!haveLast) InvalidMask(mask, i + 1);
+      if (i + 1 < n && mask[i + 1] != ']') {
+        const size_t length = CharLength(mask, i + 1);
+        const uint32_t high = DecodeChar(mask, i + 1, length);
+        if (high >= last) add(last, high);
+        last = high;
+        i += 1 + length;
         continue;
       }
-      const size_t length = CharLength(mask, i);
-      last = DecodeChar(mask, i, length);
-      haveLast = true;
-      add(last, last);
-      i += length;
+      add('-', '-');  // a hyphen closing the set stands for itself
+      ++i;
+      continue;
     }
-    if (i >= n) invalid(n + 1);
-    if (empty) invalid(i + 1);
-    ++i;  // past ']'
-    for (char letter = 'a'; letter <= 'z'; ++letter) {
-      const auto lower = static_cast<size_t>(letter), upper = lower - 'a' + 'A';
-      if (set.Ascii[lower] || set.Ascii[upper]) set.Ascii.set(lower).set(upper);
-    }
-    token.SetIndex = static_cast<int32_t>(FSets.size());
-    FSets.push_back(std::move(set));
-    FTokens.push_back(token);
+    const size_t length = CharLength(mask, i);
+    last = DecodeChar(mask, i, length);
+    haveLast = true;
+    add(last, last);
+    i += length;
   }
+  if (i >= n) InvalidMask(mask, n + 1);
+  if (empty) InvalidMask(mask, i + 1);
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    const auto lower = static_cast<size_t>(letter), upper = lower - 'a' + 'A';
+    if (set.Ascii[lower] || set.Ascii[upper]) set.Ascii.set(lower).set(upper);
+  }
+  token.SetIndex = static_cast<int32_t>(FSets.size());
+  FSets.push_back(std::move(set));
+  FTokens.push_back(token);
+  return i + 1;  // past ']'
 }
 
 bool TMask::MatchOne(const TToken& token, std::string_view name, size_t& pos) const {

@@ -46,6 +46,8 @@ class TMask {
     std::vector<std::pair<uint32_t, uint32_t>> Wide;  // other code point ranges
     bool Contains(uint32_t codePoint) const;
   };
+  // Compiles the set whose content starts at i (just past its "["); the position past its "]".
+  size_t AddSet(const std::string& mask, size_t i);
   bool MatchOne(const TToken& token, std::string_view name, size_t& pos) const;
 
   std::vector<TToken> FTokens;

@@ -330,19 +330,26 @@ TArchiveAnswer TFileSystem::TryLoadArchive(const std::string& diskPath, int32_t 
 
 TArchiveAnswer TFileSystem::OfferArchive(const IFileReaderRef& reader, const std::string& fileName,
                                          int32_t priority) {
-  TLoaderBid refusal{TLoaderBid::bdOtherSignature, "no archive loader is registered"};
+  TLoaderBid bid;
+  TLibLoader* loader = FindBidder(*reader, bid);
+  if (!loader) return {TArchiveAnswer::akNotMine, std::move(bid.Reason)};
+  return loader->Load(reader, fileName, priority)
+             ? TArchiveAnswer{TArchiveAnswer::akLoaded, {}}
+             : TArchiveAnswer{TArchiveAnswer::akNothingNew, "every file in it is already present"};
+}
+
+TLibLoader* TFileSystem::FindBidder(IFileReader& reader, TLoaderBid& bid) const {
+  bid = {TLoaderBid::bdOtherSignature, "no archive loader is registered"};
   for (auto it = FLoaders.rbegin(); it != FLoaders.rend(); ++it) {
-    TLoaderBid bid = (*it)->Bid(*reader);
-    reader->SetPosition(0);
-    if (bid.Mine()) {
-      return (*it)->Load(reader, fileName, priority)
-                 ? TArchiveAnswer{TArchiveAnswer::akLoaded, {}}
-                 : TArchiveAnswer{TArchiveAnswer::akNothingNew,
-                                  "every file in it is already present"};
+    TLoaderBid answer = (*it)->Bid(reader);
+    reader.SetPosition(0);
+    if (answer.Mine()) {
+      bid = std::move(answer);
+      return it->get();
     }
-    if (it == FLoaders.rbegin() || bid.Verdict > refusal.Verdict) refusal = std::move(bid);
+    if (it == FLoaders.rbegin() || answer.Verdict > bid.Verdict) bid = std::move(answer);
   }
-  return {TArchiveAnswer::akNotMine, std::move(refusal.Reason)};
+  return nullptr;
 }
 
 void TFileSystem::AddFileSearchPath(const std::string& diskPath, int32_t priority,

@@ -145,6 +145,10 @@ class TFileSystem : public TSubSystem {
   // loads it. A refusal carries the reason of the loader that recognised the most.
   TArchiveAnswer OfferArchive(const IFileReaderRef& reader, const std::string& fileName,
                               int32_t priority);
+  // The loaders' bids on one open file at position 0 (set back after each), newest loader
+  // first: the loader that bids on it, with its bid; else null, and the refusal of the loader
+  // that recognised the most.
+  TLibLoader* FindBidder(IFileReader& reader, TLoaderBid& bid) const;
   const std::vector<std::unique_ptr<TScanDir>>& ScanDirs() const { return FScanDirs; }
 
   TDirEntry* GetRoot();                            // made on first need

@@ -160,6 +160,32 @@ const std::vector<std::pair<std::string, TEntry*>>& TDirEntry::SortedIndex() {
   return Index;
 }
 
+void VisitTree(TDirEntry& dir, const TTreeVisitor& visit) {
+  struct TLevel {
+    TDirEntry* Dir;
+    size_t Next;        // the child visited next
+    size_t PathLength;  // of the folder's own path
+  };
+  std::vector<TLevel> levels{{&dir, 0, 0}};
+  std::string path;
+  while (!levels.empty()) {
+    TLevel& level = levels.back();
+    const auto& children = level.Dir->SortedIndex();
+    if (level.Next >= children.size()) {
+      levels.pop_back();
+      continue;
+    }
+    TEntry* node = children[level.Next++].second;
+    path.resize(level.PathLength);
+    if (levels.size() > 1) path += '/';
+    path += node->Name;
+    const TWalkStep step = visit(*node, path);
+    if (step == TWalkStep::Stop) return;
+    if (step == TWalkStep::Continue && node->IsDirectory())
+      levels.push_back({static_cast<TDirEntry*>(node), 0, path.size()});
+  }
+}
+
 void TDirEntry::FreeFile(TFileEntry* node) {
   if (!node || node->Parent != this) return;
   const bool standing = node->ReplacedBy == nullptr;

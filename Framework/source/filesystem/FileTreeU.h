@@ -3,6 +3,7 @@
 // attached to it) and searches over one directory. Names compare without regard to case; only
 // the files of one disk folder may differ in case alone, and then the exact name is found first.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -137,6 +138,20 @@ class TFileEntry : public TEntry {
  private:
   bool FAssigning = false;  // while set, losing the last reader does not free the node
 };
+
+// What a tree walk's visitor answers for each node.
+enum class TWalkStep : uint8_t {
+  Continue,      // go on, into a folder's content too
+  SkipChildren,  // go on, leaving this folder's content out
+  Stop,          // end the walk
+};
+using TTreeVisitor = std::function<TWalkStep(TEntry& node, const std::string& path)>;
+
+// Visits every node below dir depth-first in listing order (each folder's SortedIndex, a folder
+// just before its content) with its path below dir, "/" between names. The path is one buffer
+// that grows and shrinks with the walk, and the walk keeps its own stack: a tree as deep as an
+// archive's directory makes it costs no call depth. The visitor must not change the tree.
+void VisitTree(TDirEntry& dir, const TTreeVisitor& visit);
 
 // Result of a tree search.
 struct TFindData {

@@ -73,6 +73,69 @@ std::string WordAfter(const std::string& line, size_t pos) {
   return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
+// A section's header line (blanks removed): switches section, and for line numbers takes the
+// unit's name. False for any other line.
+bool ReadSectionHeader(const std::string& compact, TMapSection& section, std::string& unit) {
+  static const std::pair<const char*, TMapSection> Headers[] = {
+      {"StartLengthNameClass", msSegments},      {"Detailedmapofsegments", msDetailed},
+      {"AddressPublicsbyName", msPublicsByName}, {"AddressPublicsbyValue", msPublicsByValue},
+      {"Linenumbersfor", msLineNumbers},         {"Boundresourcefiles", msResources},
+  };
+  for (const auto& [name, id] : Headers) {
+    if (compact.rfind(name, 0) != 0) continue;
+    section = id;
+    if (id == msLineNumbers) {
+      const size_t start = std::string("Linenumbersfor").size();
+      const size_t paren = compact.find('(', start);
+      unit = compact.substr(start, paren == std::string::npos ? std::string::npos : paren - start);
+    }
+    return true;
+  }
+  return false;
+}
+
+// " 0001:00000000 00001234 C=CODE S=.text G=(none) M=Unit ACBP=A9": a unit of the code segment.
+void ReadUnit(const std::string& line, size_t colon, std::vector<TUnitItem>& units) {
+  if (SegmentNumber(line.substr(0, colon)) != 1) return;
+  TUnitItem item;
+  item.Start = Hex8(line, colon + 1);
+  const uint32_t length = Hex8(line, colon + 10);
+  // Saturate rather than wrap: a unit never reaches past the code segment's 4 GB.
+  item.End = item.Start + length < item.Start ? UINT32_MAX : item.Start + length;
+  const size_t module = line.find("M=");
+  if (module != std::string::npos) item.Name = WordAfter(line, module + 2);
+  units.push_back(std::move(item));
+}
+
+// " 0001:00000010       Routine": a public of the code segment.
+void ReadPublic(const std::string& line, size_t colon, std::vector<TProcedureItem>& procedures) {
+  if (SegmentNumber(line.substr(0, colon)) != 1) return;
+  TProcedureItem item;
+  item.Address = Hex8(line, colon + 1);
+  size_t name = line.find_first_not_of(" \t", colon + 9);
+  if (name != std::string::npos) {
+    item.Name = line.substr(name);
+    item.Name.erase(item.Name.find_last_not_of(" \t") + 1);
+  }
+  procedures.push_back(std::move(item));
+}
+
+// "    12 0001:00000010    13 0001:00000018": pairs of line number and address.
+void ReadLineNumbers(const std::string& line, const std::string& unit,
+                     std::vector<TLineNumberItem>& lines) {
+  std::istringstream pairs(line);
+  std::string number, reference;
+  while (pairs >> number >> reference) {
+    const size_t refColon = reference.find(':');
+    if (refColon == std::string::npos) RaiseConvert(reference);
+    TLineNumberItem item;
+    item.Unit = unit;
+    item.Line = number;
+    item.Address = Hex8(reference, refColon + 1);
+    lines.push_back(std::move(item));
+  }
+}
+
 }  // namespace
 
 bool TMapFile::Load(const std::string& path) {
@@ -88,77 +151,21 @@ bool TMapFile::Load(const std::string& path) {
 }
 
 bool TMapFile::LoadFromText(const std::string& text) {
-  static const std::pair<const char*, TMapSection> Headers[] = {
-      {"StartLengthNameClass", msSegments},      {"Detailedmapofsegments", msDetailed},
-      {"AddressPublicsbyName", msPublicsByName}, {"AddressPublicsbyValue", msPublicsByValue},
-      {"Linenumbersfor", msLineNumbers},         {"Boundresourcefiles", msResources},
-  };
   TMapSection section = msNone;
   std::string unit;
   std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string compact = WithoutBlanks(line);
-    bool header = false;
-    for (const auto& [name, id] : Headers) {
-      if (compact.rfind(name, 0) != 0) continue;
-      section = id;
-      header = true;
-      if (id == msLineNumbers) {
-        const size_t start = std::string("Linenumbersfor").size();
-        const size_t paren = compact.find('(', start);
-        unit =
-            compact.substr(start, paren == std::string::npos ? std::string::npos : paren - start);
-      }
-      break;
-    }
-    if (header) continue;
-
+    if (ReadSectionHeader(WithoutBlanks(line), section, unit)) continue;
     const size_t colon = line.find(':');
     if (colon == std::string::npos || line.empty() || line[0] != ' ') continue;
-    switch (section) {
-      case msDetailed: {
-        if (SegmentNumber(line.substr(0, colon)) != 1) break;
-        TUnitItem item;
-        item.Start = Hex8(line, colon + 1);
-        const uint32_t length = Hex8(line, colon + 10);
-        // Saturate rather than wrap: a unit never reaches past the code segment's 4 GB.
-        item.End = item.Start + length < item.Start ? UINT32_MAX : item.Start + length;
-        const size_t module = line.find("M=");
-        if (module != std::string::npos) item.Name = WordAfter(line, module + 2);
-        Units.push_back(std::move(item));
-        break;
-      }
-      case msPublicsByName: {
-        if (SegmentNumber(line.substr(0, colon)) != 1) break;
-        TProcedureItem item;
-        item.Address = Hex8(line, colon + 1);
-        size_t name = line.find_first_not_of(" \t", colon + 9);
-        if (name != std::string::npos) {
-          item.Name = line.substr(name);
-          item.Name.erase(item.Name.find_last_not_of(" \t") + 1);
-        }
-        Procedures.push_back(std::move(item));
-        break;
-      }
-      case msLineNumbers: {
-        std::istringstream pairs(line);
-        std::string number, reference;
-        while (pairs >> number >> reference) {
-          const size_t refColon = reference.find(':');
-          if (refColon == std::string::npos) RaiseConvert(reference);
-          TLineNumberItem item;
-          item.Unit = unit;
-          item.Line = number;
-          item.Address = Hex8(reference, refColon + 1);
-          Lines.push_back(std::move(item));
-        }
-        break;
-      }
-      default:
-        break;
-    }
+    if (section == msDetailed)
+      ReadUnit(line, colon, Units);
+    else if (section == msPublicsByName)
+      ReadPublic(line, colon, Procedures);
+    else if (section == msLineNumbers)
+      ReadLineNumbers(line, unit, Lines);
   }
   return !Units.empty() && !Procedures.empty() && !Lines.empty();
 }

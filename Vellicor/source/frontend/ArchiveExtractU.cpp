@@ -30,8 +30,10 @@ void CollectFiles(TEntry& entry, std::vector<TFileEntry*>& files) {
     files.push_back(&static_cast<TFileEntry&>(entry));
     return;
   }
-  for (const auto& [name, child] : static_cast<TDirEntry&>(entry).SortedIndex())
-    CollectFiles(*child, files);
+  VisitTree(static_cast<TDirEntry&>(entry), [&files](TEntry& node, const std::string&) {
+    if (!node.IsDirectory()) files.push_back(&static_cast<TFileEntry&>(node));
+    return TWalkStep::Continue;
+  });
 }
 
 std::vector<uint8_t> ReadEntryBytes(TFileEntry& file) {

@@ -13,6 +13,7 @@
 
 #include "AnimationPauseU.h"
 #include "ApplicationU.h"
+#include "ArchiveLoadersU.h"
 #include "QuvViewU.h"
 #include "SelectU.h"
 #include "SettingsModelU.h"
@@ -32,9 +33,7 @@ TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* o
 }
 
 bool IsHpiArchive(const QString& fileName) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  return file.read(4) == QByteArrayLiteral("HAPI");
+  return IsArchiveFile(QFile::encodeName(fileName).toStdString());
 }
 
 int TQuvLoader::Run(const QStringList& names) {

@@ -12,7 +12,7 @@
 class QLabel;
 class TSettingsModel;
 
-// A file whose first four bytes are "HAPI": an archive, whatever its name says.
+// An archive the loaders know (IsArchiveFile), whatever its name says.
 bool IsHpiArchive(const QString& fileName);
 
 class TQuvLoader : public TQuvProgressDialog {

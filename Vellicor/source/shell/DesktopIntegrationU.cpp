@@ -15,6 +15,7 @@
 #include "AtomicFileU.h"
 #include "IniFileU.h"
 #include "ProgramPathsU.h"
+#include "StringUtilsU.h"
 
 extern char** environ;
 
@@ -53,18 +54,6 @@ std::string XmlEscape(const std::string& text) {
   return result;
 }
 
-std::vector<std::string> SplitList(const std::string& list) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(';', start);
-    if (end == std::string::npos) end = list.size();
-    if (end > start) items.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return items;
-}
-
 std::string JoinList(const std::vector<std::string>& items) {
   std::string list;
   for (const std::string& item : items) list += item + ';';
@@ -74,7 +63,8 @@ std::string JoinList(const std::vector<std::string>& items) {
 // Adds or removes one item of a ";"-separated list value; true when the value changed.
 bool EditListValue(TIniFile& file, const char* section, const std::string& key,
                    const std::string& item, bool add) {
-  std::vector<std::string> items = SplitList(file.ReadString(section, key, ""));
+  std::vector<std::string> items =
+      SplitString(file.ReadString(section, key, ""), ';', TEmptyParts::Skip);
   auto found = std::find(items.begin(), items.end(), item);
   if (add == (found != items.end())) return false;
   if (add)
@@ -86,19 +76,6 @@ bool EditListValue(TIniFile& file, const char* section, const std::string& key,
   else
     file.WriteString(section, key, JoinList(items));
   return true;
-}
-
-// The non-empty entries of a ":"-separated list of folders.
-std::vector<std::string> SplitPathList(const std::string& list) {
-  std::vector<std::string> dirs;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(':', start);
-    if (end == std::string::npos) end = list.size();
-    if (end > start) dirs.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return dirs;
 }
 
 // The first $XDG_DATA_DIRS folder that holds `relative`, as a full path; empty when none does.
@@ -190,7 +167,8 @@ std::string DesktopExecArgument(const std::string& path) {
 std::string FindProgramInPath(const std::string& program) {
   if (program.find('/') != std::string::npos) return {};
   const char* path = std::getenv("PATH");
-  for (const std::string& dir : SplitPathList(path ? path : "/usr/local/bin:/usr/bin:/bin")) {
+  for (const std::string& dir :
+       SplitString(path ? path : "/usr/local/bin:/usr/bin:/bin", ':', TEmptyParts::Skip)) {
     std::string candidate = dir + "/" + program;
     std::error_code ec;
     if (std::filesystem::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0)
@@ -242,8 +220,8 @@ bool RunProgram(const std::vector<std::string>& argv, std::string* output) {
 std::vector<std::string> DataDirs() {
   const char* value = std::getenv("XDG_DATA_DIRS");
   std::vector<std::string> dirs;
-  for (const std::string& dir :
-       SplitPathList(value && *value ? value : "/usr/local/share/:/usr/share/"))
+  for (const std::string& dir : SplitString(
+           value && *value ? value : "/usr/local/share/:/usr/share/", ':', TEmptyParts::Skip))
     if (dir.starts_with("/")) dirs.push_back(dir);
   return dirs;
 }
@@ -360,6 +338,7 @@ std::optional<std::string> TXdgDesktopIntegration::DefaultApplication(const std:
     if (answer) return Trimmed(*answer);
   }
   std::vector<std::string> defaults =
-      SplitList(TIniFile(MimeAppsFileName()).ReadString(KDefaultApplications, mimeType, ""));
+      SplitString(TIniFile(MimeAppsFileName()).ReadString(KDefaultApplications, mimeType, ""), ';',
+                  TEmptyParts::Skip);
   return defaults.empty() ? std::string() : defaults.front();
 }

@@ -6,6 +6,7 @@
 
 #include "IniFileU.h"
 #include "ProgramPathsU.h"
+#include "StringUtilsU.h"
 
 namespace {
 
@@ -21,18 +22,6 @@ bool SameName(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     return lower(x) == lower(y);
   });
-}
-
-std::vector<std::string_view> SplitKeyPath(std::string_view path) {
-  std::vector<std::string_view> parts;
-  while (!path.empty()) {
-    size_t end = path.find('\\');
-    std::string_view part = path.substr(0, end);
-    if (!part.empty()) parts.push_back(part);
-    if (end == std::string_view::npos) break;
-    path.remove_prefix(end + 1);
-  }
-  return parts;
 }
 
 constexpr std::string_view KDefaultValueName = "@";  // how the file names the default value
@@ -75,7 +64,7 @@ void TMemoryRegistry::Clear() {
 
 TMemoryRegistry::TKey* TMemoryRegistry::Find(TRegistryRoot root, std::string_view path) const {
   TKey* key = root == TRegistryRoot::CurrentUser ? FCurrentUser.get() : FClassesRoot.get();
-  for (std::string_view part : SplitKeyPath(path)) {
+  for (const std::string& part : SplitString(path, '\\', TEmptyParts::Skip)) {
     key = key->Child(part);
     if (!key) return nullptr;
   }
@@ -84,9 +73,9 @@ TMemoryRegistry::TKey* TMemoryRegistry::Find(TRegistryRoot root, std::string_vie
 
 TMemoryRegistry::TKey* TMemoryRegistry::Create(TRegistryRoot root, std::string_view path) {
   TKey* key = root == TRegistryRoot::CurrentUser ? FCurrentUser.get() : FClassesRoot.get();
-  std::vector<std::string_view> parts = SplitKeyPath(path);
+  const std::vector<std::string> parts = SplitString(path, '\\', TEmptyParts::Skip);
   if (parts.size() > KMaxKeyDepth) return nullptr;
-  for (std::string_view part : parts) {
+  for (const std::string& part : parts) {
     TKey* child = key->Child(part);
     if (!child) {
       auto& slot = key->Children[Lower(part)];
@@ -109,12 +98,12 @@ bool TMemoryRegistry::OpenKey(TRegistryRoot root, std::string_view path, bool ca
 }
 
 bool TMemoryRegistry::DeleteKey(TRegistryRoot root, std::string_view path) {
-  std::vector<std::string_view> parts = SplitKeyPath(path);
+  std::vector<std::string> parts = SplitString(path, '\\', TEmptyParts::Skip);
   if (parts.empty()) return false;  // a root is never deleted
-  std::string_view last = parts.back();
+  const std::string last = std::move(parts.back());
   parts.pop_back();
   TKey* parent = root == TRegistryRoot::CurrentUser ? FCurrentUser.get() : FClassesRoot.get();
-  for (std::string_view part : parts) {
+  for (const std::string& part : parts) {
     parent = parent->Child(part);
     if (!parent) return false;
   }
