@@ -35,7 +35,7 @@ void RunHpiPack(const THpiPackCommandOptions& options) {
                                                      : THpiPackCompression::ZLib;
   pack.HeaderKey = options.Key;
   pack.ZLibLevel = options.Level;
-  const THpiPackEntry root = ScanHpiFolder(options.Folder);
+  const THpiPackTree root = ScanHpiFolder(options.Folder);
   const THpiPackResult result = WriteHpiArchive(root, options.Out, pack);
   std::printf("%lld files (%lld bytes) packed into %s (%lld bytes)\n", (long long)result.Files,
               (long long)result.Bytes, options.Out.c_str(), (long long)result.ArchiveBytes);

@@ -35,7 +35,7 @@ void RunPack(const TPackCommandOptions& options) {
   out.Write(file.data(), file.size());
   out.Commit();
   size_t frames = 0;
-  for (const TSampleImage& image : packer.Images()) frames += image.Frames.size();
+  for (const TQuvImageModel& image : packer.Images()) frames += image.Frames.size();
   std::printf("%zu image%s, %zu frame%s written to %s\n", packer.Images().size(),
               packer.Images().size() == 1 ? "" : "s", frames, frames == 1 ? "" : "s",
               options.Out.c_str());

@@ -7,7 +7,6 @@
 
 #include "QuvManagerU.h"
 #include "QuvWriterU.h"
-#include "StreamsU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -190,70 +189,15 @@ TSampleImage Walker() {
   return image;
 }
 
-TPixelRowsRef RowsOf(const std::vector<uint8_t>& pixels, int32_t width, int32_t height) {
-  auto rows = std::make_shared<TPixelRows>(static_cast<size_t>(height));
-  for (int32_t y = 0; y < height; ++y) {
-    auto first = pixels.begin() + static_cast<std::ptrdiff_t>(y) * width;
-    (*rows)[static_cast<size_t>(y)].assign(first, first + width);
-  }
-  return rows;
-}
-
-void FillFrame(TQuvFrame& frame, const TSampleFrame& sample, uint8_t transparent) {
-  frame.Width = sample.Width;
-  frame.Height = sample.Height;
-  frame.XOffset = sample.XOffset;
-  frame.YOffset = sample.YOffset;
-  frame.Compression = sample.Compression;
-  if (sample.SubFrames.empty()) {
-    frame.SetImageData({sample.Width, sample.Height, 1, sample.Width,
-                        RowsOf(sample.Pixels, sample.Width, sample.Height)});
-    return;
-  }
-  frame.Pixels =
-      std::make_shared<TPixelRows>(static_cast<size_t>(sample.Height),
-                                   TPixelRow(static_cast<size_t>(sample.Width), transparent));
-  for (const TSampleFrame& part : sample.SubFrames) {
-    auto& subFrame = static_cast<TQuvFrame&>(*frame.AddSubFrame());
-    FillFrame(subFrame, part, transparent);
-    frame.MaxSubXOffset = std::max(frame.MaxSubXOffset, subFrame.XOffset);
-    frame.MaxSubYOffset = std::max(frame.MaxSubYOffset, subFrame.YOffset);
-    ComposeSubFrame(frame, subFrame);
-  }
-  frame.SetImageData({frame.Width, frame.Height, 1, frame.Width, frame.Pixels});
-}
-
 }  // namespace
 
 std::vector<TSampleImage> SampleSprites() {
   return {Ball(), Windmill(), Tank(), Light(), Walker()};
 }
 
-void FillCollection(TQuvImages& collection, const std::vector<TSampleImage>& images) {
-  const uint8_t transparent = collection.Manager ? collection.Manager->TransparentIndex : T;
-  for (const TSampleImage& sample : images) {
-    TImage* image = collection.AddImage(sample.Name, static_cast<int32_t>(sample.Frames.size()));
-    if (!image) continue;
-    for (size_t i = 0; i < sample.Frames.size(); ++i) {
-      auto& frame = static_cast<TQuvFrame&>(*image->GetFrame(static_cast<int32_t>(i)));
-      FillFrame(frame, sample.Frames[i], transparent);
-      image->MaxXOffset = std::max(image->MaxXOffset, frame.XOffset);
-      image->MaxYOffset = std::max(image->MaxYOffset, frame.YOffset);
-    }
-  }
-}
-
 std::vector<uint8_t> BuildQuvFile(const std::vector<TSampleImage>& images, uint8_t compressionMode,
                                   uint8_t transparentIndex) {
-  TQuvManager manager;
-  manager.TransparentIndex = transparentIndex;
-  manager.CompressionMode = compressionMode;
-  std::unique_ptr<TImageClass> collection = manager.CreateClass("built.quv");
-  auto& quvImages = static_cast<TQuvImages&>(*collection);
-  FillCollection(quvImages, images);
-  TMemoryStream stream;
-  SaveQuvFile(stream, quvImages);
-  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.GetSize());
+  return EncodeQuvFile(images, compressionMode, transparentIndex);
 }
 
 std::vector<uint8_t> MakeSampleQuv() {

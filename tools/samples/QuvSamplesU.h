@@ -6,39 +6,22 @@
 #include <utility>
 #include <vector>
 
-class TQuvImages;
+#include "QuvModelU.h"
 
 // The palette index that means an empty pixel in every sample.
 constexpr uint8_t SampleTransparentIndex = 9;
-// CompressionMode that keeps each frame's own Compression.
-constexpr uint8_t KeepCompression = 255;
 
-struct TSampleFrame {
-  int32_t Width = 0;
-  int32_t Height = 0;
-  int32_t XOffset = 0;
-  int32_t YOffset = 0;
-  uint8_t Compression = 1;
-  std::vector<uint8_t> Pixels;          // Width x Height palette indices, top row first
-  std::vector<TSampleFrame> SubFrames;  // when not empty, the frame is their composition
-};
+// The samples are Quv models like any collection to be written.
+using TSampleFrame = TQuvFrameModel;
+using TSampleImage = TQuvImageModel;
 
 // A frame of one colour at the given offsets.
 TSampleFrame SolidFrame(int32_t width, int32_t height, int32_t xOffset, int32_t yOffset,
                         uint8_t colour);
 
-struct TSampleImage {
-  std::string Name;
-  std::vector<TSampleFrame> Frames;
-};
-
 // The drawn sprites: "ball" (bouncing, run-length), "windmill" (rotating, raw), "tank" (hull
 // and turret as overlapping sub-frames), "light" (blinking, two sizes), "walker" (stick figure).
 std::vector<TSampleImage> SampleSprites();
-
-// Enters the images into a collection as loaded frames; a frame with sub-frames gets their
-// composition as its own rows.
-void FillCollection(TQuvImages& collection, const std::vector<TSampleImage>& images);
 
 // A whole Quv file of the images, written by the writer under the given CompressionMode.
 std::vector<uint8_t> BuildQuvFile(const std::vector<TSampleImage>& images,

@@ -3,20 +3,17 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "AssertU.h"
+#include "ByteOrderU.h"
 #include "ConsoleU.h"
+#include "StreamsU.h"
 
 namespace {
 
-void PutU16(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-}
-void PutU32(uint8_t* p, uint32_t value) {
-  PutU16(p, value & 0xFFFF);
-  PutU16(p + 2, value >> 16);
-}
+using ByteOrder::StoreU16;
+using ByteOrder::StoreU32;
 
 uint16_t CheckedU16(int64_t value) {
   if (value < 0 || value > 65535) throw ERangeError("Range check error");
@@ -60,7 +57,7 @@ void SaveUnder(TQuvFrame& frame, uint8_t* header, uint8_t mode, IStream& writer)
   FillFrameHeader(frame, header);
   frame.Compression = CompressionFor(mode, frame.Compression);
   header[9] = frame.Compression;
-  PutU32(header + 16, CheckedOffset(writer.GetPosition()));
+  StoreU32(header + 16, CheckedOffset(writer.GetPosition()));
   frame.Save(writer);
 }
 
@@ -128,14 +125,14 @@ uint8_t CompressionFor(uint8_t compressionMode, uint8_t frameCompression) {
 
 void FillFrameHeader(const TQuvFrame& frame, uint8_t* header) {
   std::memset(header, 0, QuvFrameHeaderSize);
-  PutU16(header, CheckedU16(frame.Width));
-  PutU16(header + 2, CheckedU16(frame.Height));
-  PutU16(header + 4, static_cast<uint16_t>(CheckedI16(frame.XOffset)));
-  PutU16(header + 6, static_cast<uint16_t>(CheckedI16(frame.YOffset)));
+  StoreU16(header, CheckedU16(frame.Width));
+  StoreU16(header + 2, CheckedU16(frame.Height));
+  StoreU16(header + 4, static_cast<uint16_t>(CheckedI16(frame.XOffset)));
+  StoreU16(header + 6, static_cast<uint16_t>(CheckedI16(frame.YOffset)));
   header[8] = 9;
   header[9] = frame.Compression;
-  PutU16(header + 10, CheckedU16(frame.SubFrameCount));
-  PutU32(header + 16, CheckedOffset(frame.FrameDataOffset));
+  StoreU16(header + 10, CheckedU16(frame.SubFrameCount));
+  StoreU32(header + 16, CheckedOffset(frame.FrameDataOffset));
 }
 
 void TQuvImage::SaveToWriter(IStream& writer) {
@@ -150,8 +147,8 @@ void TQuvImage::SaveToWriter(IStream& writer) {
   const uint8_t mode = CompressionModeOf(this);
   for (size_t i = 0; i < count; ++i) {
     auto* frame = static_cast<TQuvFrame*>(GetFrame(static_cast<int32_t>(i)));
-    PutU32(&table[QuvFrameRowSize * i],
-           CheckedOffset(headersAt + static_cast<int64_t>(QuvFrameHeaderSize * i)));
+    StoreU32(&table[QuvFrameRowSize * i],
+             CheckedOffset(headersAt + static_cast<int64_t>(QuvFrameHeaderSize * i)));
     SaveUnder(*frame, &headers[QuvFrameHeaderSize * i], mode, writer);
   }
   WriteTables(writer, start, table, headers);
@@ -171,8 +168,8 @@ void TQuvFrame::Save(IStream& writer) {
   const uint8_t mode = CompressionModeOf(Image);
   for (size_t k = 0; k < count; ++k) {
     auto* subFrame = static_cast<TQuvFrame*>(GetSubFrame(static_cast<int32_t>(k)));
-    PutU32(&offsets[4 * k],
-           CheckedOffset(headersAt + static_cast<int64_t>(QuvFrameHeaderSize * k)));
+    StoreU32(&offsets[4 * k],
+             CheckedOffset(headersAt + static_cast<int64_t>(QuvFrameHeaderSize * k)));
     SaveUnder(*subFrame, &headers[QuvFrameHeaderSize * k], mode, writer);
   }
   WriteTables(writer, FrameDataOffset, offsets, headers);
@@ -209,7 +206,7 @@ void WriteFramePixels(TQuvFrame& frame, IStream& writer) {
       throw EQuvFileError(
           Format("Scan line %d compression error, scanline does not decompress to original", y));
     uint8_t lengthBytes[2];
-    PutU16(lengthBytes, static_cast<uint32_t>(length));
+    StoreU16(lengthBytes, static_cast<uint16_t>(length));
     writer.WriteBuffer(lengthBytes, 2);
     if (length > 0) writer.WriteBuffer(code.data(), length);
   }
@@ -277,8 +274,8 @@ void SaveQuvFile(IStream& writer, const std::vector<TQuvImage*>& images) {
   for (TQuvImage* image : images) CheckImagePixels(*image);
   const int64_t start = writer.GetPosition();
   uint8_t header[QuvHeaderSize] = {};
-  PutU32(header, QuvFormatVersion);
-  PutU32(header + 4, static_cast<uint32_t>(images.size()));
+  StoreU32(header, QuvFormatVersion);
+  StoreU32(header + 4, static_cast<uint32_t>(images.size()));
   writer.WriteBuffer(header, sizeof header);
   std::vector<uint8_t> offsets(4 * images.size(), 0);
   writer.SetPosition(start + QuvHeaderSize + static_cast<int64_t>(offsets.size()));
@@ -286,9 +283,9 @@ void SaveQuvFile(IStream& writer, const std::vector<TQuvImage*>& images) {
     TQuvImage& image = *images[i];
     if (image.Name.empty() || image.Name.size() >= QuvNameSize)
       throw EQuvFileError(Format("Image name \"%s\" does not fit a Quv entry", image.Name.c_str()));
-    PutU32(&offsets[4 * i], CheckedOffset(writer.GetPosition()));
+    StoreU32(&offsets[4 * i], CheckedOffset(writer.GetPosition()));
     uint8_t entry[QuvEntrySize] = {};
-    PutU16(entry, CheckedU16(image.FrameCount));
+    StoreU16(entry, CheckedU16(image.FrameCount));
     std::memcpy(entry + 8, image.Name.data(), image.Name.size());
     writer.WriteBuffer(entry, sizeof entry);
     image.SaveToWriter(writer);
@@ -304,4 +301,17 @@ void SaveQuvFile(IStream& writer, TQuvImages& images) {
   list.reserve(images.Images.size());
   for (auto& image : images.Images) list.push_back(static_cast<TQuvImage*>(image.get()));
   SaveQuvFile(writer, list);
+}
+
+std::vector<uint8_t> EncodeQuvFile(const std::vector<TQuvImageModel>& images,
+                                   uint8_t compressionMode, uint8_t transparentIndex) {
+  TQuvManager manager;
+  manager.TransparentIndex = transparentIndex;
+  manager.CompressionMode = compressionMode;
+  std::unique_ptr<TImageClass> collection = manager.CreateClass("built.quv");
+  auto& quvImages = static_cast<TQuvImages&>(*collection);
+  FillCollection(quvImages, images);
+  TMemoryStream stream;
+  SaveQuvFile(stream, quvImages);
+  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.GetSize());
 }

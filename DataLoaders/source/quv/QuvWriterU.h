@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "QuvManagerU.h"
+#include "QuvModelU.h"
 
 // The Compression written for a frame under a manager's CompressionMode.
 uint8_t CompressionFor(uint8_t compressionMode, uint8_t frameCompression);
@@ -29,3 +30,8 @@ void CompressScanLine(TQuvFrame& frame, const uint8_t* row, std::vector<uint8_t>
 void SaveQuvFile(IStream& writer, const std::vector<TQuvImage*>& images);
 // The images of a collection, in the order they were added.
 void SaveQuvFile(IStream& writer, TQuvImages& images);
+
+// A whole file of the images, as a collection whose manager has the given CompressionMode and
+// TransparentIndex writes it.
+std::vector<uint8_t> EncodeQuvFile(const std::vector<TQuvImageModel>& images,
+                                   uint8_t compressionMode, uint8_t transparentIndex);

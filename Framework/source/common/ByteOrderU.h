@@ -29,4 +29,14 @@ inline void StoreU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// Stores at p and moves p past the value: for headers written field after field.
+inline void PutU16(uint8_t*& p, uint16_t v) {
+  StoreU16(p, v);
+  p += 2;
+}
+inline void PutU32(uint8_t*& p, uint32_t v) {
+  StoreU32(p, v);
+  p += 4;
+}
+
 }  // namespace ByteOrder

@@ -10,8 +10,6 @@
 
 // A folder may hold at most this many entries.
 constexpr size_t HpiPackMaxFolderEntries = 65535;
-// File sizes and data offsets of the format are below this.
-constexpr int64_t HpiPackMaxOffset = int64_t{1} << 31;
 
 enum class THpiPackCompression : uint8_t { None, LZ77, ZLib };
 
@@ -21,14 +19,19 @@ struct THpiPackOptions {
   int ZLibLevel = 6;
 };
 
-struct THpiPackEntry {
-  std::string Name;
-  std::string DiskPath;  // files: where the bytes are, as a real path (no link at its end)
-  uint64_t Device = 0;   // files: the one the scan saw, which the writer must find again
+// A file the scan saw.
+struct THpiPackFile {
+  std::string DiskPath;  // where the bytes are, as a real path (no link at its end)
+  uint64_t Device = 0;   // the one the scan saw, which the writer must find again
   uint64_t Inode = 0;
-  bool IsDirectory = false;
   int64_t Size = 0;
-  std::vector<THpiPackEntry> Children;  // sorted by name
+};
+
+// A scanned folder: its tree, children sorted by name, and the file each file entry's Source
+// numbers in Files.
+struct THpiPackTree {
+  THpiTreeEntry Root;
+  std::vector<THpiPackFile> Files;
 };
 
 // Scans folder; raises Exception naming the offending path for a file of 2 GiB or more, a name
@@ -36,7 +39,7 @@ struct THpiPackEntry {
 // leads out of the folder, back into its own parents (a loop) or to a folder, a folder of more
 // than HpiPackMaxFolderEntries entries, anything that is neither file nor folder (a fifo), or
 // anything that cannot be read.
-THpiPackEntry ScanHpiFolder(const std::string& folder);
+THpiPackTree ScanHpiFolder(const std::string& folder);
 
 struct THpiPackResult {
   int64_t Files = 0;
@@ -45,5 +48,5 @@ struct THpiPackResult {
 };
 
 // Writes the archive of the scanned tree to out (under a temporary name, renamed when done).
-THpiPackResult WriteHpiArchive(const THpiPackEntry& root, const std::string& out,
+THpiPackResult WriteHpiArchive(const THpiPackTree& tree, const std::string& out,
                                const THpiPackOptions& options);

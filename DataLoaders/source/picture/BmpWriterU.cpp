@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ByteOrderU.h"
+
 namespace {
 
 constexpr uint32_t FileHeaderSize = 14;
@@ -9,19 +11,8 @@ constexpr uint32_t InfoHeaderSize = 40;
 constexpr uint32_t BI_RGB = 0;
 constexpr uint32_t BI_BITFIELDS = 3;
 
-void Put16(uint8_t*& p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p += 2;
-}
-
-void Put32(uint8_t*& p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-  p += 4;
-}
+using ByteOrder::PutU16;
+using ByteOrder::PutU32;
 
 }  // namespace
 
@@ -38,26 +29,26 @@ std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
 
   *p++ = 'B';
   *p++ = 'M';
-  Put32(p, pixelOffset + imageSize);
-  Put32(p, 0);  // two reserved words
-  Put32(p, pixelOffset);
+  PutU32(p, pixelOffset + imageSize);
+  PutU32(p, 0);  // two reserved words
+  PutU32(p, pixelOffset);
 
-  Put32(p, InfoHeaderSize);
-  Put32(p, uint32_t(bitmap.Width()));
-  Put32(p, uint32_t(bitmap.Height()));  // positive: rows stored bottom-up
-  Put16(p, 1);                          // planes
-  Put16(p, format == pf15bit ? 16 : uint32_t(PixelFormatBits(format)));
-  Put32(p, masks ? BI_BITFIELDS : BI_RGB);
-  Put32(p, imageSize);
-  Put32(p, 0);  // horizontal resolution: not given
-  Put32(p, 0);  // vertical resolution: not given
-  Put32(p, tableEntries);
-  Put32(p, 0);  // every colour is important
+  PutU32(p, InfoHeaderSize);
+  PutU32(p, uint32_t(bitmap.Width()));
+  PutU32(p, uint32_t(bitmap.Height()));  // positive: rows stored bottom-up
+  PutU16(p, 1);                          // planes
+  PutU16(p, format == pf15bit ? 16 : uint16_t(PixelFormatBits(format)));
+  PutU32(p, masks ? BI_BITFIELDS : BI_RGB);
+  PutU32(p, imageSize);
+  PutU32(p, 0);  // horizontal resolution: not given
+  PutU32(p, 0);  // vertical resolution: not given
+  PutU32(p, tableEntries);
+  PutU32(p, 0);  // every colour is important
 
   if (masks) {
-    Put32(p, 0xF800);
-    Put32(p, 0x07E0);
-    Put32(p, 0x001F);
+    PutU32(p, 0xF800);
+    PutU32(p, 0x07E0);
+    PutU32(p, 0x001F);
   }
   for (uint32_t i = 0; i < tableEntries; ++i) {
     const TRGBColor c = bitmap.ColorTable()[i];

@@ -1,8 +1,9 @@
 #pragma once
-// Writes HPI archives from memory or from a disk folder, in every storage form the reader
-// accepts: stored files, chunked files with stored, LZ77, zlib or plain (no "SQSH") chunks,
-// payload scrambling, and any header key. Used by the tests, the benchmarks, the fuzz seeds and
-// the hpibuild tool.
+// Writes HPI archives in every storage form the reader accepts: stored files, chunked files
+// with stored, LZ77, zlib or plain (no "SQSH") chunks, payload scrambling, and any header key.
+// WriteHpi streams an archive from any source of file bytes to any output (the "hpi pack"
+// command: disk files into an atomic file); THpiBuilder holds the files in memory (the tests,
+// the benchmarks, the fuzz seeds and the hpibuild tool).
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -16,6 +17,20 @@ struct THpiFileOptions {
   // Chunk i is written as Chunks[i % Chunks.size()].
   std::vector<THpiChunkKind> Chunks = {THpiChunkKind::LZ77};
   bool EncryptPayload = false;  // the index-keyed scrambling of "SQSH" payloads
+  int ZLibLevel = 9;
+};
+
+// Sizes and offsets of the format are below this.
+constexpr int64_t HpiMaxOffset = int64_t{1} << 31;
+
+// One entry of an archive's directory, children in the order they are listed.
+struct THpiTreeEntry {
+  std::string Name;
+  bool IsDirectory = false;
+  uint32_t Size = 0;        // files: their length
+  THpiFileOptions Options;  // files: how their data is stored
+  size_t Source = 0;        // files: the writer's caller's number for them
+  std::vector<THpiTreeEntry> Children;
 };
 
 // Where the parts of a built archive landed (file offsets), for tests that patch archives.
@@ -28,6 +43,32 @@ struct THpiLayout {
   std::map<std::string, uint32_t> FileRecords;  // the 9-byte file record of each file
   std::map<std::string, uint32_t> DataStarts;
 };
+
+// Where an archive's bytes go as it is written.
+class IHpiOutput {
+ public:
+  virtual ~IHpiOutput() = default;
+  virtual int64_t Position() const = 0;
+  virtual void Write(const uint8_t* data, size_t size) = 0;
+  virtual void WriteAt(int64_t position, const uint8_t* data, size_t size) = 0;
+};
+
+struct THpiArchiveOptions {
+  uint32_t HeaderKey = 0;
+  uint32_t Version = 0x00010000;
+  // Put the file data before the directory, so that the directory block ends the archive.
+  bool DataBeforeDirectory = false;
+};
+
+// Fills the next size bytes of a file's data (the pieces come in order).
+using THpiPieceReader = std::function<void(uint8_t* into, size_t size)>;
+// Opens a file of the tree for its data, once per file, in the order the data is written.
+using THpiFileOpener = std::function<THpiPieceReader(const THpiTreeEntry& file)>;
+
+// Writes the archive of the tree to out, from its current position (the start of the
+// archive). Raises Exception when the directory or the archive would pass HpiMaxOffset.
+THpiLayout WriteHpi(const THpiTreeEntry& root, IHpiOutput& out, const THpiArchiveOptions& options,
+                    const THpiFileOpener& open);
 
 class THpiBuilder {
  public:
@@ -64,10 +105,8 @@ class THpiBuilder {
     std::map<std::string, TFile> Files;
   };
   TDir& ForceDir(const std::vector<std::string>& parts);
+  // The directory tree to write, files before folders; Source numbers files in files.
+  static THpiTreeEntry Tree(const TDir& dir, std::vector<const TFile*>& files);
 
   TDir FRoot;
 };
-
-// The chunk table and chunks of a file (unscrambled), as written after its DataStart.
-std::vector<uint8_t> EncodeChunkedFile(const std::vector<uint8_t>& data,
-                                       const THpiFileOptions& options);

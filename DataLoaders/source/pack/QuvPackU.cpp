@@ -7,6 +7,7 @@
 #include "ExceptionsU.h"
 #include "FrameDataTextU.h"
 #include "QuvManagerU.h"
+#include "QuvWriterU.h"
 #include "SafeFileU.h"
 #include "SheetAtlasU.h"
 #include "StringUtilsU.h"
@@ -44,6 +45,56 @@ bool SplitFrameName(const std::string& file, std::string& image, int64_t& number
   image = stem.substr(0, bar);
   number = std::stoll(stem.substr(bar + 1));
   return true;
+}
+
+// What one pass over a folder finds: the frame files of every image, and the names of the
+// frame-data files (IMAGE_Data.txt gives IMAGE).
+struct TFolderListing {
+  std::map<std::string, TFrameFiles> Images;
+  std::vector<std::string> DataFiles;
+};
+
+TFolderListing ListFrameFolder(const std::string& folder) {
+  TFolderListing listing;
+  std::map<std::string, bool> pngs;
+  std::error_code error;
+  size_t entries = 0;
+  fs::directory_iterator it(folder, error), end;
+  if (error)
+    throw EInOutError(
+        Format("Cannot read folder \"%s\": %s", folder.c_str(), error.message().c_str()));
+  for (; it != end; it.increment(error)) {
+    if (error)
+      throw EInOutError(
+          Format("Cannot read folder \"%s\": %s", folder.c_str(), error.message().c_str()));
+    if (++entries > PackMaxFolderEntries)
+      throw Exception(Format("Folder \"%s\" holds more than %zu entries", folder.c_str(),
+                             PackMaxFolderEntries));
+    const std::string file = it->path().filename().string();
+    std::string image;
+    int64_t number = 0;
+    bool png = false;
+    if (EndsWith(file, "_data.txt")) {
+      listing.DataFiles.push_back(file.substr(0, file.size() - 9));
+    } else if (SplitFrameName(file, image, number, png)) {
+      auto& slot = listing.Images[image].ByNumber[number];
+      const std::string key = image + "/" + std::to_string(number);
+      if (slot.empty() || (png && !pngs[key])) slot = it->path().string(), pngs[key] = png;
+    }
+  }
+  return listing;
+}
+
+// The image a folder source packs: the one given, else the one the folder holds.
+std::string FolderImageName(const TFolderListing& listing, const std::string& givenName,
+                            const std::string& folder) {
+  if (!givenName.empty()) return givenName;
+  if (listing.DataFiles.size() == 1) return listing.DataFiles[0];
+  if (listing.DataFiles.empty() && listing.Images.size() == 1) return listing.Images.begin()->first;
+  throw Exception(
+      Format("Folder \"%s\" holds the frames of several images: name one as "
+             "NAME=%s or %s/NAME_Data.txt",
+             folder.c_str(), folder.c_str(), folder.c_str()));
 }
 
 // A copy of the picture keeping every scale-th pixel of every scale-th row.
@@ -137,7 +188,7 @@ void TQuvPacker::Add(const TPackSource& source) {
   AddPicture(source.Name.empty() ? path.stem().string() : source.Name, source.Path);
 }
 
-TSampleImage& TQuvPacker::NewImage(const std::string& name, const std::string& source) {
+TQuvImageModel& TQuvPacker::NewImage(const std::string& name, const std::string& source) {
   if (name.empty())
     throw Exception(
         Format("\"%s\": the image needs a name (NAME=%s)", source.c_str(), source.c_str()));
@@ -148,7 +199,7 @@ TSampleImage& TQuvPacker::NewImage(const std::string& name, const std::string& s
                name.c_str(), source.c_str(), name.size(), PackMaxNameLength));
   if (name.find('\0') != std::string::npos)
     throw Exception(Format("Image name from \"%s\" holds a zero byte", source.c_str()));
-  for (const TSampleImage& image : FImages)
+  for (const TQuvImageModel& image : FImages)
     if (Lower(image.Name) == Lower(name))
       throw Exception(
           Format("Image \"%s\" (from \"%s\") is given twice", name.c_str(), source.c_str()));
@@ -169,8 +220,9 @@ void TQuvPacker::CheckPixels(int64_t pixels, const std::string& source) const {
              before.c_str()));
 }
 
-TSampleFrame TQuvPacker::MakeFrame(const TSourcePicture& picture, TRegion region, int32_t hotX,
-                                   int32_t hotY, bool cut, const std::string& file, int32_t index) {
+TQuvFrameModel TQuvPacker::MakeFrame(const TSourcePicture& picture, TRegion region, int32_t hotX,
+                                     int32_t hotY, bool cut, const std::string& file,
+                                     int32_t index) {
   const int64_t area = int64_t(region.W) * region.H;
   CheckPixels(area, file);
   FPixelsLeft -= area;
@@ -195,7 +247,7 @@ TSampleFrame TQuvPacker::MakeFrame(const TSourcePicture& picture, TRegion region
     pixels.swap(inner);
     region = {region.X + left, region.Y + top, right - left + 1, bottom - top + 1};
   }
-  TSampleFrame frame;
+  TQuvFrameModel frame;
   frame.Width = region.W;
   frame.Height = region.H;
   const int64_t xOffset = int64_t(hotX) - region.X, yOffset = int64_t(hotY) - region.Y;
@@ -211,7 +263,7 @@ TSampleFrame TQuvPacker::MakeFrame(const TSourcePicture& picture, TRegion region
   return frame;
 }
 
-void TQuvPacker::Finish(const TSampleImage& image, int32_t cutFrames, const std::string& source) {
+void TQuvPacker::Finish(const TQuvImageModel& image, int32_t cutFrames, const std::string& source) {
   if (cutFrames > 0)
     FWarnings.push_back(
         Format("Image \"%s\" (%s): %d frame%s had no size given, cut to their "
@@ -245,7 +297,7 @@ void TQuvPacker::AddSheet(const std::string& givenName, const std::string& atlas
       (atlasPath.parent_path() /
        (atlas.Image.empty() ? atlasPath.stem().string() + ".png" : atlas.Image))
           .string();
-  TSampleImage& image = NewImage(name, atlasFile);
+  TQuvImageModel& image = NewImage(name, atlasFile);
   const std::vector<TSheetFrame> frames = SheetFrames(atlas, atlasFile);
   // All the frames' pixels are counted before the sheet is read: an atlas of a few bytes can ask
   // for the whole sheet thousands of times over.
@@ -279,75 +331,47 @@ void TQuvPacker::AddSheet(const std::string& givenName, const std::string& atlas
 }
 
 void TQuvPacker::AddFolder(const std::string& givenName, const std::string& folder) {
-  // One pass over the folder: the frame files of every image, and the frame-data files.
-  std::map<std::string, TFrameFiles> images;
-  std::map<std::string, bool> pngs;
-  std::vector<std::string> dataFiles;
-  std::error_code error;
-  size_t entries = 0;
-  fs::directory_iterator it(folder, error), end;
-  if (error)
-    throw EInOutError(
-        Format("Cannot read folder \"%s\": %s", folder.c_str(), error.message().c_str()));
-  for (; it != end; it.increment(error)) {
-    if (error)
-      throw EInOutError(
-          Format("Cannot read folder \"%s\": %s", folder.c_str(), error.message().c_str()));
-    if (++entries > PackMaxFolderEntries)
-      throw Exception(Format("Folder \"%s\" holds more than %zu entries", folder.c_str(),
-                             PackMaxFolderEntries));
-    const std::string file = it->path().filename().string();
-    std::string image;
-    int64_t number = 0;
-    bool png = false;
-    if (EndsWith(file, "_data.txt")) {
-      dataFiles.push_back(file.substr(0, file.size() - 9));
-    } else if (SplitFrameName(file, image, number, png)) {
-      auto& slot = images[image].ByNumber[number];
-      const std::string key = image + "/" + std::to_string(number);
-      if (slot.empty() || (png && !pngs[key])) slot = it->path().string(), pngs[key] = png;
-    }
-  }
-  std::string name = givenName;
-  if (name.empty()) {
-    if (dataFiles.size() == 1)
-      name = dataFiles[0];
-    else if (dataFiles.empty() && images.size() == 1)
-      name = images.begin()->first;
-    else
-      throw Exception(
-          Format("Folder \"%s\" holds the frames of several images: name one as "
-                 "NAME=%s or %s/NAME_Data.txt",
-                 folder.c_str(), folder.c_str(), folder.c_str()));
-  }
-  const auto found = images.find(name);
-  if (found == images.end() || found->second.ByNumber.empty())
+  const TFolderListing listing = ListFrameFolder(folder);
+  const std::string name = FolderImageName(listing, givenName, folder);
+  const auto found = listing.Images.find(name);
+  if (found == listing.Images.end() || found->second.ByNumber.empty())
     throw Exception(Format("Folder \"%s\" holds no frame files %s_N.png or %s_N.bmp",
                            folder.c_str(), name.c_str(), name.c_str()));
-  const std::vector<std::pair<int64_t, std::string>> files(found->second.ByNumber.begin(),
-                                                           found->second.ByNumber.end());
+  const TFrameFileList files(found->second.ByNumber.begin(), found->second.ByNumber.end());
   if (files.size() > 65535)
     throw Exception(Format("Folder \"%s\" holds %zu frames of \"%s\"; an image has at most 65535",
                            folder.c_str(), files.size(), name.c_str()));
 
   const std::string dataFile = (fs::path(folder) / (name + "_Data.txt")).string();
+  const TFrameDataText data = ReadFolderFrameData(dataFile, folder, name, files.size());
+  TQuvImageModel& image = NewImage(name, folder);
+  const int32_t cut = AddFrameFiles(image, files, data, dataFile);
+  Finish(image, cut, folder);
+}
+
+TFrameDataText TQuvPacker::ReadFolderFrameData(const std::string& dataFile,
+                                               const std::string& folder, const std::string& name,
+                                               size_t frameFiles) {
   TFrameDataText data;
+  std::error_code error;
   // Whatever stands at the name is read, so that a dangling link or a fifo is refused with its
   // reason rather than taken for a missing file.
-  const bool hasData = fs::exists(fs::symlink_status(dataFile, error));
-  if (hasData) {
-    data = ParseFrameDataText(ReadRegularFile(dataFile, FrameDataMaxFileSize), dataFile);
-    if (data.Lines.size() > files.size())
-      throw Exception(
-          Format("Frame data \"%s\" names %zu frames, but \"%s\" holds %zu frame "
-                 "files of \"%s\"",
-                 dataFile.c_str(), data.Lines.size(), folder.c_str(), files.size(), name.c_str()));
-  } else {
+  if (!fs::exists(fs::symlink_status(dataFile, error))) {
     FWarnings.push_back(Format("Image \"%s\": no \"%s\" beside the frames; hot spots are 0, 0",
                                name.c_str(), dataFile.c_str()));
+    return data;
   }
+  data = ParseFrameDataText(ReadRegularFile(dataFile, FrameDataMaxFileSize), dataFile);
+  if (data.Lines.size() > frameFiles)
+    throw Exception(
+        Format("Frame data \"%s\" names %zu frames, but \"%s\" holds %zu frame "
+               "files of \"%s\"",
+               dataFile.c_str(), data.Lines.size(), folder.c_str(), frameFiles, name.c_str()));
+  return data;
+}
 
-  TSampleImage& image = NewImage(name, folder);
+int32_t TQuvPacker::AddFrameFiles(TQuvImageModel& image, const TFrameFileList& files,
+                                  const TFrameDataText& data, const std::string& dataFile) {
   int32_t cut = 0;
   bool padded = false;
   for (size_t k = 0; k < files.size(); ++k) {
@@ -385,12 +409,12 @@ void TQuvPacker::AddFolder(const std::string& givenName, const std::string& fold
     FWarnings.push_back(
         Format("Image \"%s\": the frames are padded; the hot spots are placed at "
                "the padding origin (exports line up as before)",
-               name.c_str()));
-  Finish(image, cut, folder);
+               image.Name.c_str()));
+  return cut;
 }
 
 void TQuvPacker::AddPicture(const std::string& name, const std::string& file) {
-  TSampleImage& image = NewImage(name, file);
+  TQuvImageModel& image = NewImage(name, file);
   const TSourcePicture picture = ReadPicture(file);
   image.Frames.push_back(
       MakeFrame(picture, {0, 0, picture.Width, picture.Height}, 0, 0, true, file, 0));
@@ -399,5 +423,5 @@ void TQuvPacker::AddPicture(const std::string& name, const std::string& file) {
 
 std::vector<uint8_t> TQuvPacker::Build() const {
   if (FImages.empty()) throw Exception("Nothing to pack");
-  return BuildQuvFile(FImages, FOptions.Raw ? 0 : 1, FTransparent);
+  return EncodeQuvFile(FImages, FOptions.Raw ? 0 : 1, FTransparent);
 }

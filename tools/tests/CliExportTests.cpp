@@ -132,6 +132,7 @@ TEST_F(CliExport, PaletteComesFromTheOptionThenTheCurrentFolderThenTheBuiltInOne
   EXPECT_EQ(Run(request + "--palette none.pal").ExitCode, 1);
 }
 
+// Long: every palette form the viewer reads, each exported and checked pixel by pixel in turn.
 TEST_F(CliExport, EveryPaletteFileTheViewerReadsAndTheTransparentIndexDecideThePixels) {
   // A repeat of index 16, an empty run, index 200.
   TSampleFrame dot{4, 1, 0, 0, 1, {16, 16, SampleTransparentIndex, 200}, {}};

@@ -115,7 +115,7 @@ TEST_F(HostileFolders, PackRefusesAFileSwappedAfterTheScan) {
     fs::remove_all(Dir.Path() / "tree");
     Dir.Write("tree/a.txt", "inside");
     Dir.Write("tree/b.txt", "inside too");
-    const THpiPackEntry root = ScanHpiFolder(Dir / "tree");
+    const THpiPackTree root = ScanHpiFolder(Dir / "tree");
     swap();
     try {
       WriteHpiArchive(root, Dir / "t.hpi", {});

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "ColourMapU.h"
-#include "QuvSamplesU.h"
+#include "FrameDataTextU.h"
+#include "QuvModelU.h"
 
 // A folder source may hold at most this many entries.
 constexpr size_t PackMaxFolderEntries = 65535;
@@ -36,7 +37,7 @@ class TQuvPacker {
   // Reads one source into the next image. Raises Exception naming the file at fault.
   void Add(const TPackSource& source);
 
-  const std::vector<TSampleImage>& Images() const { return FImages; }
+  const std::vector<TQuvImageModel>& Images() const { return FImages; }
   const std::vector<std::string>& Warnings() const { return FWarnings; }
   // The whole Quv file of the images, in the order added.
   std::vector<uint8_t> Build() const;
@@ -45,22 +46,30 @@ class TQuvPacker {
   struct TRegion {
     int32_t X = 0, Y = 0, W = 0, H = 0;
   };
-  TSampleImage& NewImage(const std::string& name, const std::string& source);
+  TQuvImageModel& NewImage(const std::string& name, const std::string& source);
   void AddSheet(const std::string& name, const std::string& atlasFile);
+  // A folder's frame files of one image, by number.
+  using TFrameFileList = std::vector<std::pair<int64_t, std::string>>;
   void AddFolder(const std::string& name, const std::string& folder);
+  // The frame data beside a folder's frames (none, with a warning, when the file is absent).
+  TFrameDataText ReadFolderFrameData(const std::string& dataFile, const std::string& folder,
+                                     const std::string& name, size_t frameFiles);
+  // Reads the frame files into the image's frames; returns how many were cut.
+  int32_t AddFrameFiles(TQuvImageModel& image, const TFrameFileList& files,
+                        const TFrameDataText& data, const std::string& dataFile);
   void AddPicture(const std::string& name, const std::string& file);
   // The frame of the region's pixels whose hot spot lies at (hotX, hotY) of the picture. With
   // cut, the region first shrinks to its non-transparent pixels.
-  TSampleFrame MakeFrame(const TSourcePicture& picture, TRegion region, int32_t hotX, int32_t hotY,
-                         bool cut, const std::string& file, int32_t index);
-  void Finish(const TSampleImage& image, int32_t cutFrames, const std::string& source);
+  TQuvFrameModel MakeFrame(const TSourcePicture& picture, TRegion region, int32_t hotX,
+                           int32_t hotY, bool cut, const std::string& file, int32_t index);
+  void Finish(const TQuvImageModel& image, int32_t cutFrames, const std::string& source);
   // Raises, naming the image being read and source, when pixels more than fit what is left.
   void CheckPixels(int64_t pixels, const std::string& source) const;
 
   TColourMapper FMapper;
   uint8_t FTransparent;
   TPackOptions FOptions;
-  std::vector<TSampleImage> FImages;
+  std::vector<TQuvImageModel> FImages;
   std::vector<std::string> FWarnings;
   // Pixels that took the nearest colour, per frame of the image being read.
   std::vector<std::pair<int32_t, int64_t>> FMoved;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "ExceptionsU.h"
 #include "SafeFileU.h"
@@ -15,9 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr size_t ChunkSize = 65536;
-constexpr uint32_t HeaderSize = 20;
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -41,9 +39,10 @@ Exception Refusal(const fs::path& path, const std::string& why) {
 // is refused; a link to a file inside the tree packs that file under the link's name.
 class TScanner {
  public:
-  explicit TScanner(const fs::path& root) : FRoot(fs::canonical(root)) {}
+  TScanner(const fs::path& root, std::vector<THpiPackFile>& files)
+      : FRoot(fs::canonical(root)), FFiles(files) {}
 
-  void Scan(const fs::path& dir, const fs::path& real, THpiPackEntry& into) {
+  void Scan(const fs::path& dir, const fs::path& real, THpiTreeEntry& into) {
     if (FChain.size() > MaxDepth) throw Refusal(dir, "lies too deep");
     FChain.push_back(real);
     std::vector<fs::directory_entry> items = List(dir);
@@ -53,7 +52,7 @@ class TScanner {
       if (name.find('\\') != std::string::npos)
         throw Refusal(item.path(), "has a backslash in its name, which an archive cannot hold");
       folded.push_back(Lower(name));
-      THpiPackEntry entry;
+      THpiTreeEntry entry;
       entry.Name = name;
       fs::path target = real / name;
       std::error_code error;
@@ -68,13 +67,13 @@ class TScanner {
         entry.IsDirectory = true;
         Scan(item.path(), target, entry);
       } else if (S_ISREG(info.st_mode)) {
-        if (info.st_size >= HpiPackMaxOffset)
+        if (info.st_size >= HpiMaxOffset)
           throw Refusal(item.path(), Format("is %lld bytes; an archived file is below 2 GiB",
                                             (long long)info.st_size));
-        entry.Size = int64_t(info.st_size);
-        entry.DiskPath = target.string();
-        entry.Device = uint64_t(info.st_dev);
-        entry.Inode = uint64_t(info.st_ino);
+        entry.Size = uint32_t(info.st_size);
+        entry.Source = FFiles.size();
+        FFiles.push_back(
+            {target.string(), uint64_t(info.st_dev), uint64_t(info.st_ino), int64_t(info.st_size)});
       } else {
         throw Refusal(item.path(),
                       "is " + FileKindName(info.st_mode) + ", neither a file nor a folder");
@@ -128,19 +127,13 @@ class TScanner {
   fs::path FRoot;
   std::vector<fs::path> FChain;  // the real folders being scanned, outermost first
   size_t FTotal = 0;
+  std::vector<THpiPackFile>& FFiles;
 };
-
-void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  out[at] = uint8_t(v);
-  out[at + 1] = uint8_t(v >> 8);
-  out[at + 2] = uint8_t(v >> 16);
-  out[at + 3] = uint8_t(v >> 24);
-}
 
 // The file the scan saw, opened without following a link and without blocking on a fifo: a
 // file swapped for a link or for another file since the scan is refused, so nothing from
 // outside the tree lands in the archive.
-TFileHandle OpenScannedFile(const THpiPackEntry& entry) {
+TFileHandle OpenScannedFile(const THpiPackFile& entry) {
   struct stat info {};
   TFileHandle file = OpenRegularFile(entry.DiskPath, TLinkPolicy::Refuse, &info);
   if (uint64_t(info.st_dev) != entry.Device || uint64_t(info.st_ino) != entry.Inode)
@@ -150,7 +143,7 @@ TFileHandle OpenScannedFile(const THpiPackEntry& entry) {
   return file;
 }
 
-void ReadPiece(const TFileHandle& file, const THpiPackEntry& entry, uint8_t* into, size_t size) {
+void ReadPiece(const TFileHandle& file, const THpiPackFile& entry, uint8_t* into, size_t size) {
   while (size > 0) {
     const ssize_t got = ::read(file.Fd(), into, size);
     if (got < 0 && errno == EINTR) continue;
@@ -164,138 +157,63 @@ void ReadPiece(const TFileHandle& file, const THpiPackEntry& entry, uint8_t* int
   }
 }
 
-struct TFileSlot {
-  const THpiPackEntry* Entry;
-  size_t Record;  // offset of its 9-byte file record in the directory block
-};
-
-// Lays one directory out at the end of block (whose index is the file offset), as the reader
-// walks it: record, entries, names and file records, then each sub-directory.
-void LayOut(const THpiPackEntry& dir, std::vector<uint8_t>& block, std::vector<TFileSlot>& files,
-            uint8_t flag) {
-  const size_t record = block.size();
-  block.resize(record + 8 + dir.Children.size() * 9);
-  PutU32(block, record, uint32_t(dir.Children.size()));
-  PutU32(block, record + 4, uint32_t(record + 8));
-  std::vector<size_t> subEntries;
-  for (size_t i = 0; i < dir.Children.size(); ++i) {
-    const THpiPackEntry& child = dir.Children[i];
-    const size_t entry = record + 8 + 9 * i;
-    PutU32(block, entry, uint32_t(block.size()));
-    block.insert(block.end(), child.Name.begin(), child.Name.end());
-    block.push_back(0);
-    block[entry + 8] = child.IsDirectory ? 1 : 0;
-    if (child.IsDirectory) {
-      subEntries.push_back(i);
-      continue;
-    }
-    const size_t fileRecord = block.size();
-    block.resize(fileRecord + 9);
-    PutU32(block, entry + 4, uint32_t(fileRecord));
-    PutU32(block, fileRecord + 4, uint32_t(child.Size));
-    block[fileRecord + 8] = flag;
-    files.push_back({&child, fileRecord});
-  }
-  for (size_t i : subEntries) {
-    PutU32(block, record + 8 + 9 * i + 4, uint32_t(block.size()));
-    LayOut(dir.Children[i], block, files, flag);
-  }
-  if (block.size() >= size_t(HpiPackMaxOffset))
-    throw Exception("The folder's names and entries are too many for an archive directory");
-}
-
-class TArchiveWriter {
+// The atomic file an archive is written to.
+class TAtomicOutput : public IHpiOutput {
  public:
-  TArchiveWriter(TAtomicFile& out, const THpiPackOptions& options) : FOut(out), FOptions(options) {}
-
-  // Writes one file's data at the current end; returns its DataStart.
-  uint32_t WriteFile(const THpiPackEntry& entry) {
-    const int64_t start = FOut.Position();
-    const TFileHandle in = OpenScannedFile(entry);
-    const size_t chunks = (size_t(entry.Size) + ChunkSize - 1) / ChunkSize;
-    std::vector<uint8_t> table(FOptions.Compression == THpiPackCompression::None ? 0 : 4 * chunks);
-    if (!table.empty()) Append(table);  // filled once the chunk sizes are known
-    std::vector<uint8_t> piece(ChunkSize);
-    for (size_t i = 0, left = size_t(entry.Size); i < chunks; ++i) {
-      const size_t size = std::min(ChunkSize, left);
-      ReadPiece(in, entry, piece.data(), size);
-      left -= size;
-      if (table.empty()) {
-        CheckRoom(size);
-        FOut.Write(piece.data(), size);  // stored files are not scrambled
-        continue;
-      }
-      std::vector<uint8_t> chunk = THpiBuilder::MakeChunk(
-          piece.data(), size,
-          FOptions.Compression == THpiPackCompression::ZLib ? THpiChunkKind::ZLib
-                                                            : THpiChunkKind::LZ77,
-          false, FOptions.ZLibLevel);
-      PutU32(table, 4 * i, uint32_t(chunk.size()));
-      Append(chunk);
-    }
-    if (!table.empty()) {
-      THpiBuilder::Scramble(table.data(), table.size(), uint32_t(start), FOptions.HeaderKey);
-      FOut.WriteAt(start, table.data(), table.size());
-    }
-    return uint32_t(start);
+  explicit TAtomicOutput(TAtomicFile& file) : FFile(file) {}
+  int64_t Position() const override { return FFile.Position(); }
+  void Write(const uint8_t* data, size_t size) override { FFile.Write(data, size); }
+  void WriteAt(int64_t position, const uint8_t* data, size_t size) override {
+    FFile.WriteAt(position, data, size);
   }
 
  private:
-  void CheckRoom(size_t size) const {
-    if (FOut.Position() + int64_t(size) > HpiPackMaxOffset)
-      throw Exception("The archive would pass 2 GiB, beyond the format's offsets");
-  }
-  void Append(std::vector<uint8_t>& bytes) {
-    CheckRoom(bytes.size());
-    THpiBuilder::Scramble(bytes.data(), bytes.size(), uint32_t(FOut.Position()),
-                          FOptions.HeaderKey);
-    FOut.Write(bytes.data(), bytes.size());
-  }
-
-  TAtomicFile& FOut;
-  const THpiPackOptions& FOptions;
+  TAtomicFile& FFile;
 };
+
+void SetFileOptions(THpiTreeEntry& entry, const THpiFileOptions& options) {
+  if (!entry.IsDirectory) entry.Options = options;
+  for (THpiTreeEntry& child : entry.Children) SetFileOptions(child, options);
+}
 
 }  // namespace
 
-THpiPackEntry ScanHpiFolder(const std::string& folder) {
+THpiPackTree ScanHpiFolder(const std::string& folder) {
   std::error_code error;
   if (!fs::is_directory(folder, error))
     throw Exception(Format("\"%s\" is not a folder", folder.c_str()));
-  THpiPackEntry root;
-  root.IsDirectory = true;
-  TScanner scanner(folder);
-  scanner.Scan(folder, fs::canonical(folder), root);
-  return root;
+  THpiPackTree tree;
+  tree.Root.IsDirectory = true;
+  TScanner scanner(folder, tree.Files);
+  scanner.Scan(folder, fs::canonical(folder), tree.Root);
+  return tree;
 }
 
-THpiPackResult WriteHpiArchive(const THpiPackEntry& root, const std::string& out,
+THpiPackResult WriteHpiArchive(const THpiPackTree& tree, const std::string& out,
                                const THpiPackOptions& options) {
-  const uint8_t flag = options.Compression == THpiPackCompression::None   ? 0
-                       : options.Compression == THpiPackCompression::LZ77 ? 1
-                                                                          : 2;
-  std::vector<uint8_t> block(HeaderSize);
-  std::vector<TFileSlot> files;
-  LayOut(root, block, files, flag);
+  THpiFileOptions storage;
+  storage.CompressionFlag = options.Compression == THpiPackCompression::None   ? 0
+                            : options.Compression == THpiPackCompression::LZ77 ? 1
+                                                                               : 2;
+  storage.Chunks = {options.Compression == THpiPackCompression::ZLib ? THpiChunkKind::ZLib
+                                                                     : THpiChunkKind::LZ77};
+  storage.ZLibLevel = options.ZLibLevel;
+  THpiTreeEntry root = tree.Root;
+  SetFileOptions(root, storage);
 
   TAtomicFile file(out);
-  file.Write(block.data(), block.size());  // rewritten once the data starts are known
-  TArchiveWriter writer(file, options);
+  TAtomicOutput output(file);
+  THpiArchiveOptions archive;
+  archive.HeaderKey = options.HeaderKey;
   THpiPackResult result;
-  for (const TFileSlot& slot : files) {
-    PutU32(block, slot.Record, writer.WriteFile(*slot.Entry));
+  WriteHpi(root, output, archive, [&](const THpiTreeEntry& entry) -> THpiPieceReader {
+    const THpiPackFile& scanned = tree.Files[entry.Source];
+    auto in = std::make_shared<TFileHandle>(OpenScannedFile(scanned));
     ++result.Files;
-    result.Bytes += slot.Entry->Size;
-  }
+    result.Bytes += scanned.Size;
+    return [in, &scanned](uint8_t* into, size_t size) { ReadPiece(*in, scanned, into, size); };
+  });
   result.ArchiveBytes = file.Position();
-  THpiBuilder::Scramble(block.data() + HeaderSize, block.size() - HeaderSize, HeaderSize,
-                        options.HeaderKey);
-  std::memcpy(block.data(), "HAPI", 4);
-  PutU32(block, 4, 0x00010000);
-  PutU32(block, 8, uint32_t(block.size()));
-  PutU32(block, 12, options.HeaderKey);
-  PutU32(block, 16, HeaderSize);
-  file.WriteAt(0, block.data(), block.size());
   file.Commit();
   return result;
 }
