@@ -25,6 +25,17 @@ const TPalette& PaletteOf(const TFrontEndImage& image) {
   return images && images->Manager ? images->Manager->Palette : Palette;
 }
 
+// The index of its empty pixels (the view's copy of the process one).
+uint8_t EmptyIndexOf(const TImageFrame& frame) {
+  const TImageClass* images = frame.Image ? frame.Image->ImageClass : nullptr;
+  return images && images->Manager ? images->Manager->TransparentIndex : TransparentIndex;
+}
+
+uint8_t EmptyIndexOf(const TFrontEndImage& image) {
+  const TImageClass* images = image.Image ? image.Image->ImageClass : nullptr;
+  return images && images->Manager ? images->Manager->TransparentIndex : TransparentIndex;
+}
+
 int32_t CheckedSide(int64_t side) {
   if (side < 0 || side > INT32_MAX)
     throw EBitmapError(Format("Picture side of %lld pixels is too large", (long long)side));
@@ -49,7 +60,7 @@ std::vector<std::pair<int32_t, TFrontEndImageFrame*>> FramesInRange(TFrontEndIma
 
 // The frame's pixels on the canvas, unscaled.
 TPicture OnCanvas(const TFrontEndImageFrame& frame, const THotSpotCanvas& canvas) {
-  TPicture picture(canvas.Width, canvas.Height, 1, TransparentIndex);
+  TPicture picture(canvas.Width, canvas.Height, 1, EmptyIndexOf(*frame.Frame));
   PlacePicture(picture, FrameIndices(frame), int64_t(canvas.HotX) - frame.Frame->XOffset,
                int64_t(canvas.HotY) - frame.Frame->YOffset);
   return picture;
@@ -95,7 +106,7 @@ static const TPixelRowsRef& IndexRows(const TImageFrame& source) {
 
 TPicture FrameIndices(const TFrontEndImageFrame& frame) {
   const TImageFrame& source = *frame.Frame;
-  TPicture picture(std::max(0, source.Width), std::max(0, source.Height), 1, TransparentIndex);
+  TPicture picture(std::max(0, source.Width), std::max(0, source.Height), 1, EmptyIndexOf(source));
   const TPixelRowsRef& rows = IndexRows(source);
   if (!rows) return picture;
   const size_t width = size_t(picture.Width);
@@ -111,9 +122,9 @@ uint8_t FrameIndexAt(const TFrontEndImageFrame& frame, int32_t x, int32_t y) {
   const TImageFrame& source = *frame.Frame;
   const TPixelRowsRef& rows = IndexRows(source);
   if (!rows || x < 0 || y < 0 || x >= source.Width || size_t(y) >= rows->size())
-    return TransparentIndex;
+    return EmptyIndexOf(source);
   const TPixelRow& row = (*rows)[size_t(y)];
-  return size_t(x) < row.size() ? row[size_t(x)] : TransparentIndex;
+  return size_t(x) < row.size() ? row[size_t(x)] : EmptyIndexOf(source);
 }
 
 THotSpotCanvas CommonCanvas(TFrontEndImage& image, int32_t first, int32_t last) {
@@ -133,22 +144,22 @@ THotSpotCanvas CommonCanvas(TFrontEndImage& image, int32_t first, int32_t last) 
 void ExportFramePicture(TFrontEndImage& image, const std::string& fileName,
                         TFrontEndImageFrame* frame, int32_t padX, int32_t padY) {
   const TFrontEndImages& owner = *image.Owner;
+  const uint8_t empty = EmptyIndexOf(image);
   TPicture picture = FrameIndices(*frame);
   if (owner.AutoPad) {
     // Only left and top grow, as in the BMP export: the hot spot lands on (padX, padY).
     const int64_t dx = int64_t(padX) - frame->Frame->XOffset;
     const int64_t dy = int64_t(padY) - frame->Frame->YOffset;
     TPicture padded(CheckedSide(std::max<int64_t>(0, picture.Width + dx)),
-                    CheckedSide(std::max<int64_t>(0, picture.Height + dy)), 1, TransparentIndex);
+                    CheckedSide(std::max<int64_t>(0, picture.Height + dy)), 1, empty);
     PlacePicture(padded, picture, dx, dy);
     picture = std::move(padded);
   }
   picture = ScalePicture(std::move(picture), owner.FormatOptions.Scale);
   const TPalette& palette = PaletteOf(image);
-  const std::vector<uint8_t> file =
-      owner.FormatOptions.Format == efPng8
-          ? EncodePng8(picture, palette, TransparentIndex)
-          : EncodePng(IndicesToRgba(picture, palette, TransparentIndex));
+  const std::vector<uint8_t> file = owner.FormatOptions.Format == efPng8
+                                        ? EncodePng8(picture, palette, empty)
+                                        : EncodePng(IndicesToRgba(picture, palette, empty));
   WriteWholeFile(fileName, file.data(), file.size());
   if (owner.OnFileWritten) owner.OnFileWritten(fileName);
 }
@@ -166,9 +177,10 @@ void ExportAnimation(TFrontEndImage& image, int32_t first, int32_t last,
   const std::string name = image.ExportName() + extension;
   if (PlannedOnly({JoinPath(folder, name, PathDelim)})) return;
   const TPalette& palette = PaletteOf(image);
+  const uint8_t empty = EmptyIndexOf(image);
   std::vector<uint8_t> file;
   if (options.Format == efGif) {
-    TGifEncoder encoder(width, height, palette, TransparentIndex, options.SpeedMs);
+    TGifEncoder encoder(width, height, palette, empty, options.SpeedMs);
     for (const auto& [index, frame] : frames)
       encoder.AddFrame(ScalePicture(OnCanvas(*frame, canvas), scale));
     file = encoder.Finish();
@@ -176,7 +188,7 @@ void ExportAnimation(TFrontEndImage& image, int32_t first, int32_t last,
     TApngEncoder encoder(width, height, options.SpeedMs);
     for (const auto& [index, frame] : frames)
       encoder.AddFrame(
-          IndicesToRgba(ScalePicture(OnCanvas(*frame, canvas), scale), palette, TransparentIndex));
+          IndicesToRgba(ScalePicture(OnCanvas(*frame, canvas), scale), palette, empty));
     file = encoder.Finish();
   }
   WriteFile(image, folder, name, file.data(), file.size());
@@ -198,7 +210,8 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
   const std::string atlasName = name + "_sheet.json";
   if (PlannedOnly({JoinPath(folder, sheetName, PathDelim), JoinPath(folder, atlasName, PathDelim)}))
     return;
-  TPicture sheet(CheckedSide(columns * cellW), CheckedSide(rows * cellH), 1, TransparentIndex);
+  const uint8_t empty = EmptyIndexOf(image);
+  TPicture sheet(CheckedSide(columns * cellW), CheckedSide(rows * cellH), 1, empty);
   nlohmann::ordered_json atlas;
   nlohmann::ordered_json& entries = atlas["frames"] = nlohmann::ordered_json::array();
   for (int64_t k = 0; k < count; ++k) {
@@ -228,8 +241,7 @@ void ExportSheet(TFrontEndImage& image, int32_t first, int32_t last, const std::
       {"image", sheetName},   {"size", Size(sheet.Width, sheet.Height)},
       {"format", "RGBA8888"}, {"scale", scale},
   };
-  const std::vector<uint8_t> png =
-      EncodePng(IndicesToRgba(sheet, PaletteOf(image), TransparentIndex));
+  const std::vector<uint8_t> png = EncodePng(IndicesToRgba(sheet, PaletteOf(image), empty));
   const std::string json = atlas.dump(2) + "\n";
   WriteFile(image, folder, sheetName, png.data(), png.size());
   WriteFile(image, folder, atlasName, json.data(), json.size());

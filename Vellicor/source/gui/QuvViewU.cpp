@@ -34,6 +34,7 @@
 #include "ImageExportU.h"
 #include "LoadMessagesU.h"
 #include "PaintBoxU.h"
+#include "PaletteModelU.h"
 #include "QtStringU.h"
 #include "QuvDocumentU.h"
 #include "StringUtilsU.h"
@@ -83,11 +84,11 @@ bool TQuvImageListItem::operator<(const QTreeWidgetItem& other) const {
 
 // ---- Creation and destruction ----
 
-TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t transparentIndex)
+TQuvView::TQuvView(TSettingsModel* settings, const TPaletteModel* palettes)
     : QWidget(nullptr),
       FSettings(settings),
-      FPalette(palette),
-      FTransparentIndex(transparentIndex),
+      FPalette(palettes->Palette()),
+      FTransparentIndex(palettes->TransparentIndex()),
       FZoom(NormalizeZoom(settings->Zoom())),
       FFit(settings->Fit() || settings->FitNewViews()) {
   setAttribute(Qt::WA_DeleteOnClose);
@@ -98,6 +99,10 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
   CreateWarningsBar();
   CreateMenus();
   CreateKeys();
+  for (QAction*& separator : FMenuSeparators) {
+    separator = new QAction(this);
+    separator->setSeparator(true);
+  }
 
   if (FSettings->SeperatorWidth() >= 0) SetListWidth(FSettings->SeperatorWidth());
   for (int column = 0; column < 3; ++column)
@@ -109,6 +114,7 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
   connect(Timer, &QTimer::timeout, this, &TQuvView::TimerTimer);
 
   ConnectSettings();
+  connect(palettes, &TPaletteModel::paletteChanged, this, &TQuvView::SetPalette);
 }
 
 // What the toggle commands and setters do to every view.
@@ -743,6 +749,14 @@ void TQuvView::MergeMenus(bool on) {
                     acCopyFrame};
   }
   emit menusMerged(on);
+}
+
+QList<QAction*> TQuvView::ImageManipulationActions() const {
+  QList<QAction*> actions;
+  int separators = 0;
+  for (QAction* action : FMenuActions)
+    actions << (action ? action : FMenuSeparators[std::min(separators++, 1)]);
+  return actions;
 }
 
 // ---- Selection ----

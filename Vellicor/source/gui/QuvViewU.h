@@ -36,6 +36,7 @@ class QFrame;
 class QLineEdit;
 class QToolButton;
 class TPaintBox;
+class TPaletteModel;
 class TImage;
 class TImageClass;
 struct TQuvDocument;
@@ -74,20 +75,23 @@ class TQuvView : public QWidget {
   Q_OBJECT
  public:
   // FormCreate: the view shows and changes `settings`, and its collection decodes through a
-  // copy of `palette` with `transparentIndex` as the empty colour.
-  TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t transparentIndex);
+  // copy of the palette `palettes` holds, which it follows from then on.
+  TQuvView(TSettingsModel* settings, const TPaletteModel* palettes);
   ~TQuvView() override;  // FormDestroy
 
   // Loads one file (on disk, or inside an archive through the archive path rule). False: the
   // window has closed itself and will be freed; LastError says why.
   bool LoadQuv(const QString& fileName, const QString& archiveSource);
   // Puts the export actions of the present state on show and tells the owner (menusMerged),
-  // who binds "Image Manipulation" to MenuActions(); off: the menu goes.
+  // who fills "Image Manipulation" with ImageManipulationActions(); off: the menu goes.
   void MergeMenus(bool on);
   // The items of "Image Manipulation" in order (1..11 the exports, then "Copy frame"), null
   // for a separator; empty: no menu.
   QList<QAction*> MenuActions() const { return FMenuActions; }
   bool MenuShown() const { return FMenuShown; }
+  // The same in the order of "Image Manipulation", separators as separator actions; empty
+  // while the view shows no menu.
+  QList<QAction*> ImageManipulationActions() const;
   void SetSubFrameMode(bool on);
   void ShowFrame(int index);
   // Shows the frame (or, viewing sub-frames, the sub-frame) the view is at.
@@ -364,6 +368,7 @@ class TQuvView : public QWidget {
   TFrontEndImages* FFrontEnd = nullptr;  // the document's
   TFrameImageCache FImages;
   QList<QAction*> FMenuActions;
+  QAction* FMenuSeparators[2] = {};  // the lines between the groups of "Image Manipulation"
   bool FMenuShown = false;
   bool FSelectHandlerAttached = false;
   bool FLoaded = false;

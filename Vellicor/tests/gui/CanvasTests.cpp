@@ -142,7 +142,7 @@ TEST_F(CanvasTest, KeysZoomInTheViewWithTheFocus) {
   EXPECT_FALSE(view->FitZoomOn());
   EXPECT_EQ(view->Zoom(), 1);
   // The main window's View menu holds the active view's commands.
-  EXPECT_EQ(Main->ViewMenu->actions(), view->ZoomActions());
+  EXPECT_EQ(Main->Menus()->ViewMenu->actions(), view->ZoomActions());
 }
 
 TEST_F(CanvasTest, WheelZoomKeepsThePixelUnderThePointerAndScrollsTheCanvas) {

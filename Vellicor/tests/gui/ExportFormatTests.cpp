@@ -309,7 +309,7 @@ TEST_F(ExportFormatTest, CopyFramePutsTheFrameOrSubFrameOnTheClipboardWithAlpha)
 
   // The main window's menu item carries the key.
   bool found = false;
-  for (QAction* item : Main->ImageManipulationItems)
+  for (QAction* item : Main->Menus()->ImageManipulationMenu->actions())
     if (item->text() == "Copy frame") {
       found = true;
       EXPECT_EQ(item->shortcut(), QKeySequence(QKeySequence::Copy));

@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "ConsoleU.h"
+#include "FileOpenU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
 #include "ImageLoaderU.h"
@@ -27,6 +28,7 @@
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
 #include "TransparentIndexDialogU.h"
+#include "WindowArrangementU.h"
 
 namespace {
 
@@ -125,8 +127,8 @@ class MainWindowDesktopTest : public ::testing::Test {
   }
   QStringList PickedArchives() const { return FPicked; }
   void ScriptPicker() {
-    Main->QuvLoader()->PickFiles = [this](QString&, QStringList& results, const QString& name,
-                                          bool) {
+    Main->Opener()->QuvLoader()->PickFiles = [this](QString&, QStringList& results,
+                                                    const QString& name, bool) {
       FPicked << QFileInfo(name).fileName();
       results = {"units\\a.quv"};
       return true;
@@ -268,7 +270,7 @@ TEST_F(MainWindowDesktopTest, CtrlTabVisitsEveryViewInTurnAndBackwardsInReverse)
   auto press = [&](bool back) {
     QKeyEvent key(QEvent::KeyPress, back ? Qt::Key_Backtab : Qt::Key_Tab,
                   back ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
-    EXPECT_TRUE(Main->HandleSwitchKey(&key));
+    EXPECT_TRUE(Main->Arranger()->HandleSwitchKey(&key));
     return active();
   };
   QStringList forward;
