@@ -67,10 +67,19 @@ bool LoadPalette(const std::string& fileName, TFileSystem* fileSystem) {
 }
 
 bool LoadPaletteFrom(const IFileReaderRef& reader) {
-  constexpr int64_t PaletteFileSize = 256 * 4;
-  if (!reader || reader->GetSize() != PaletteFileSize) {
+  TPalette loaded;
+  if (!ReadRawPalette(reader, loaded)) {
     Palette = BuiltInPalette();
     TransparentIndex = BuiltInTransparentIndex;
+    return false;
+  }
+  Palette = loaded;
+  return true;
+}
+
+bool ReadRawPalette(const IFileReaderRef& reader, TPalette& palette) {
+  constexpr int64_t PaletteFileSize = 256 * 4;
+  if (!reader || reader->GetSize() != PaletteFileSize) {
     if (reader) reader->Close();
     return false;
   }
@@ -85,7 +94,7 @@ bool LoadPaletteFrom(const IFileReaderRef& reader) {
   reader->Close();
   // The fourth byte is not the file's: opaque everywhere but for the empty-pixel entries.
   SetLoadedFourthBytes(loaded);
-  Palette = loaded;
+  palette = loaded;
   return true;
 }
 

@@ -21,8 +21,9 @@ class TFileSystem;
 class TFrontEndImages;
 class TFrontEndImage;
 
-// The process palette (red, green, blue, a fourth byte per entry) and the index of the colour
-// that means an empty pixel. Each view copies both into its own collection when it opens.
+// The process palette of the command-line tool (red, green, blue, a fourth byte per entry) and
+// the index of the colour that means an empty pixel; a collection without a manager of its own
+// draws with them. The viewer holds its palette in a model of its own.
 extern TPalette Palette;
 extern uint8_t TransparentIndex;
 
@@ -40,6 +41,10 @@ inline constexpr uint8_t PaletteFileTransparentIndex = 0;
 bool LoadPalette(const std::string& fileName, TFileSystem* fileSystem = nullptr);
 // The same for an already opened reader (null: the fall-back). The reader is closed.
 bool LoadPaletteFrom(const IFileReaderRef& reader);
+// The palette of a raw 1024-byte file with the fourth bytes LoadPalette gives, into `palette`;
+// false (and `palette` untouched) without a reader or for a file of any other size. The reader
+// is closed; a read error after a successful open is raised.
+bool ReadRawPalette(const IFileReaderRef& reader, TPalette& palette);
 
 // A frame's BMP file name for a data file's "ImageName" column: (collection frame or sub-frame,
 // frame index, sub-frame index or -1 for the frame itself) -> name without folder.

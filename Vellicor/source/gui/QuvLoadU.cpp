@@ -18,7 +18,8 @@
 #include "SelectU.h"
 #include "SettingsModelU.h"
 
-TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* owner)
+TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, const TPaletteModel* palettes,
+                       QWidget* owner)
     : TQuvProgressDialog(host, owner, QStringLiteral("Loading Quvs...")), FSettings(settings) {
   CurrentQuv = AddValueRow(QStringLiteral("Current quv:"));
   connect(AbortButton, &QPushButton::clicked, this, [this] {
@@ -26,9 +27,10 @@ TQuvLoader::TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* o
     QMetaObject::invokeMethod(
         this, [this] { close(); }, Qt::QueuedConnection);
   });
-  PickFiles = [this](QString& filter, QStringList& results, const QString& archive, bool multi) {
+  PickFiles = [this, palettes](QString& filter, QStringList& results, const QString& archive,
+                               bool multi) {
     const TAnimationPause pause;  // the picker comes before the batch's own dialog
-    return SelectFilesInHpi(filter, results, archive, multi, parentWidget());
+    return SelectFilesInHpi(filter, results, archive, multi, parentWidget(), palettes);
   };
 }
 

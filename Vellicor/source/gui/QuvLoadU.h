@@ -10,6 +10,7 @@
 #include "QuvProgressU.h"
 
 class QLabel;
+class TPaletteModel;
 class TSettingsModel;
 
 // An archive the loaders know (IsArchiveFile), whatever its name says.
@@ -18,8 +19,10 @@ bool IsHpiArchive(const QString& fileName);
 class TQuvLoader : public TQuvProgressDialog {
   Q_OBJECT
  public:
-  // The picker's search filter is the setting in `settings`.
-  TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, QWidget* owner);
+  // The picker's search filter is the setting in `settings`; its previews are drawn with the
+  // palette `palettes` holds.
+  TQuvLoader(IQuvBatchHost* host, TSettingsModel* settings, const TPaletteModel* palettes,
+             QWidget* owner);
 
   // Runs the batch for these names: each archive goes to the picker, then the dialog shows
   // modally and opens the files picked and every other name as a Quv file.

@@ -23,6 +23,7 @@
 #include "LoadMessagesU.h"
 #include "LoadWarningsBarU.h"
 #include "PaintBoxU.h"
+#include "PaletteModelU.h"
 #include "PopupMenuU.h"
 #include "QtStringU.h"
 #include "QuvDocumentU.h"
@@ -33,11 +34,11 @@
 
 // ---- Creation and destruction ----
 
-TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t transparentIndex)
+TQuvView::TQuvView(TSettingsModel* settings, const TPaletteModel* palettes)
     : QWidget(nullptr),
       FSettings(settings),
-      FPalette(palette),
-      FTransparentIndex(transparentIndex),
+      FPalette(palettes->Palette()),
+      FTransparentIndex(palettes->TransparentIndex()),
       FCursor(new TFrameCursor(this)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Vellicor"));
@@ -57,6 +58,7 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t tr
 
   ConnectParts();
   ConnectSettings();
+  connect(palettes, &TPaletteModel::paletteChanged, this, &TQuvView::SetPalette);
 }
 
 TQuvView::~TQuvView() {

@@ -26,6 +26,7 @@ class TFramePlayer;
 class TFrontEndImages;
 class TImageClass;
 class TImageListPane;
+class TPaletteModel;
 class TLoadWarningsBar;
 class TSettingsModel;
 class TSpriteCanvas;
@@ -36,8 +37,8 @@ class TQuvView : public QWidget {
   Q_OBJECT
  public:
   // FormCreate: the view shows and changes `settings`, and its collection decodes through a
-  // copy of `palette` with `transparentIndex` as the empty colour.
-  TQuvView(TSettingsModel* settings, const TPalette& palette, uint8_t transparentIndex);
+  // copy of the palette `palettes` holds, which it follows from then on.
+  TQuvView(TSettingsModel* settings, const TPaletteModel* palettes);
   ~TQuvView() override;  // FormDestroy
 
   // Loads one file (on disk, or inside an archive through the archive path rule). False: the

@@ -27,6 +27,7 @@
 #include "FrameExportU.h"
 #include "ImageExportU.h"
 #include "ImageLoaderU.h"
+#include "PaletteModelU.h"
 #include "QuvManagerU.h"
 #include "SafeFileU.h"
 #include "ThumbnailU.h"
@@ -394,15 +395,15 @@ void TSelectFileInHpi::UpdatePreview() {
     // A collection of its own on the picker's file system, gone before anything unmounts.
     TQuvManager manager;
     manager.FileSystem = FFileSystem.get();
-    manager.Palette = Palette;
-    manager.TransparentIndex = TransparentIndex;
+    manager.Palette = Palettes ? Palettes->Palette() : BuiltInPalette();
+    manager.TransparentIndex = Palettes ? Palettes->TransparentIndex() : BuiltInTransparentIndex;
     manager.Initialize();
     TImageClass* images = manager.GetClass(entry->GetFullPath());
     if (!images) throw EImageFileError("not a Quv file");
     const qreal ratio = devicePixelRatioF();
     const TPicture rgba =
-        IndicesToRgba(ThumbnailIndices(*images, int32_t(std::lround(PreviewSide * ratio))), Palette,
-                      TransparentIndex);
+        IndicesToRgba(ThumbnailIndices(*images, int32_t(std::lround(PreviewSide * ratio))),
+                      manager.Palette, manager.TransparentIndex);
     manager.Finalize();
     QImage image(rgba.Pixels.data(), rgba.Width, rgba.Height, rgba.Width * 4,
                  QImage::Format_RGBA8888);
@@ -573,13 +574,14 @@ TSelectFileInHpi* SelectFileInHpiDialog(QWidget* owner) {
 }
 
 bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& archiveName,
-                      bool multipleSelection, QWidget* owner) {
+                      bool multipleSelection, QWidget* owner, const TPaletteModel* palettes) {
   std::unique_ptr<TSelectFileInHpi> local;
   if (!owner) local = std::make_unique<TSelectFileInHpi>();
   TSelectFileInHpi* dialog = local ? local.get() : SelectFileInHpiDialog(owner);
   dialog->ArchiveName = archiveName;
   dialog->Filter = filter;
   dialog->MultipleSelection = multipleSelection;
+  dialog->Palettes = palettes;
   dialog->Arm();
   dialog->exec();
   if (dialog->Failure) std::rethrow_exception(std::exchange(dialog->Failure, nullptr));

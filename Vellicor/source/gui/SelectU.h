@@ -30,6 +30,8 @@ struct TSortInfo {
   uint8_t SortOrder = 0;           // 0 listing order, 1 ascending, 2 descending
 };
 
+class TPaletteModel;
+
 class TSelectFileInHpi : public QDialog {
   Q_OBJECT
  public:
@@ -41,6 +43,8 @@ class TSelectFileInHpi : public QDialog {
   QStringList Results;
   bool Accepted = false;
   bool MultipleSelection = false;
+  // The palette previews are drawn with; none: the built-in one.
+  const TPaletteModel* Palettes = nullptr;
 
   // The activation work of one show (mount and fill); false when the file is not an archive
   // (the dialog then closes itself).
@@ -114,6 +118,7 @@ class TSelectFileInHpi : public QDialog {
 // stay untouched. With an owner the dialog is made on first use and kept; without one it lives
 // for this call. An archive that cannot be read raises its error once the dialog has gone.
 bool SelectFilesInHpi(QString& filter, QStringList& results, const QString& archiveName,
-                      bool multipleSelection, QWidget* owner = nullptr);
+                      bool multipleSelection, QWidget* owner = nullptr,
+                      const TPaletteModel* palettes = nullptr);
 // The kept picker (made on first use, owned by `owner`; null without one made).
 TSelectFileInHpi* SelectFileInHpiDialog(QWidget* owner = nullptr);

@@ -11,48 +11,35 @@
 
 namespace {
 
-// Beside the palette file ("Palette" in the same section); absent: the palette's own index.
-constexpr const char* KPaletteSection = "View";
-constexpr const char* KTransparentIndex = "TransparentIndex";
-// In the same section, written only when on: new views open fitted whatever the last view chose.
-constexpr const char* KFitNewViews = "FitNewViews";
-
+// The words of each toggle's command; its setting is the settings table's.
 struct TToggleInfo {
-  bool TAppSettings::*Field;
   const char* Caption;
   const char* Hint;
 };
 
 // In the order of TToggle.
 const TToggleInfo Toggles[tgToggleCount] = {
-    {&TAppSettings::AutoSelect1stImage, "Auto Select 1st Image",
-     "Auto selects the 1st image  when a quv is loaded"},
-    {&TAppSettings::Animated, "Animate Image", "Animate images if there is more than 1 frame"},
-    {&TAppSettings::ViewSubFrames, "View Subframes", "Toggles viewing the individual subframes"},
-    {&TAppSettings::AutoCentre, "Auto Centre",
+    {"Auto Select 1st Image", "Auto selects the 1st image  when a quv is loaded"},
+    {"Animate Image", "Animate images if there is more than 1 frame"},
+    {"View Subframes", "Toggles viewing the individual subframes"},
+    {"Auto Centre",
      "Forces the image to occur in the centre(may cause image to animate incorrectly)"},
-    {&TAppSettings::Transparent, "Transparent", "Toggles image transparency"},
-    {&TAppSettings::PreLoad, "Pre-load Image",
-     "Preloads several frames ahead of the current frame"},
-    {&TAppSettings::AutoPad, "AutoPad exported frames",
-     "Causes exported frames to all have the same "},
-    {&TAppSettings::AutoPadAll, "Generate autopad data from selected frames",
+    {"Transparent", "Toggles image transparency"},
+    {"Pre-load Image", "Preloads several frames ahead of the current frame"},
+    {"AutoPad exported frames", "Causes exported frames to all have the same "},
+    {"Generate autopad data from selected frames",
      "Generates autopad data from selected frames, instead of from all the frames"},
-    {&TAppSettings::ExportFrameWhenExportFrameData, "Export Frame when Exporting Frame Data", ""},
-    {&TAppSettings::Fit, "Fit",
-     "Zoom to fit|Shows the image at the largest zoom at which every frame fits"},
-    {&TAppSettings::Tabs, "Tabs",
-     "Show views as tabs|Shows the open files as tabs instead of windows"},
-    {&TAppSettings::Checkerboard, "Checkerboard",
+    {"Export Frame when Exporting Frame Data", ""},
+    {"Fit", "Zoom to fit|Shows the image at the largest zoom at which every frame fits"},
+    {"Tabs", "Show views as tabs|Shows the open files as tabs instead of windows"},
+    {"Checkerboard",
      "Checkerboard behind transparent pixels|Draws a checkerboard instead of the background colour "
      "where pixels are transparent"},
-    {&TAppSettings::Crosshair, "Hot-spot Crosshair",
-     "Hot-spot crosshair|Marks the image's hot spot with a crosshair"},
-    {&TAppSettings::FrameBounds, "Frame Bounds", "Frame bounds|Outlines the frame's rectangle"},
-    {&TAppSettings::SubFrameOutline, "Sub-frame Outline",
+    {"Hot-spot Crosshair", "Hot-spot crosshair|Marks the image's hot spot with a crosshair"},
+    {"Frame Bounds", "Frame bounds|Outlines the frame's rectangle"},
+    {"Sub-frame Outline",
      "Sub-frame outline|In sub-frame mode, outlines the sub-frame inside its frame"},
-    {&TAppSettings::OnionSkin, "Onion Skin",
-     "Onion skin|Draws the previous frame faintly under the current one"},
+    {"Onion Skin", "Onion skin|Draws the previous frame faintly under the current one"},
 };
 
 }  // namespace
@@ -100,10 +87,8 @@ void TSettingsModel::Load() {
   values.WindowState = current.State;
   values.SaveLastDir = values.LoadLastDir = ToStd(QDir::currentPath());
   const TIniFile ini(ToStd(FFileName));
-  FLoadedWindowState = ini.ReadInteger("WindowPos", "WindowState", current.State);
+  FLoadedWindowState = ReadWindowState(ini, current.State);
   LoadAppSettings(ini, values, ToStd(FProgramFolder));
-  FTransparentIndex = std::clamp(ini.ReadInteger(KPaletteSection, KTransparentIndex, -1), -1, 255);
-  FFitNewViews = ini.ReadBool(KPaletteSection, KFitNewViews, false);
   FValues.Bounds = values.Bounds;
   FValues.WindowState = values.WindowState;
   Apply(values);
@@ -117,7 +102,7 @@ void TSettingsModel::Apply(const TAppSettings& values) {
     SetColumnWidth(column, widths[column]);
   }
   for (int toggle = 0; toggle < tgToggleCount; ++toggle)
-    SetToggle(TToggle(toggle), values.*Toggles[toggle].Field);
+    SetToggle(TToggle(toggle), values.*ToggleField(TToggle(toggle)));
   SetAnimationSpeed(values.AnimationSpeed);
   SetBackGroundColor(uint32_t(values.BackGroundColor));
   SetRememberExportSettings(values.RememberExportSettings);
@@ -132,6 +117,8 @@ void TSettingsModel::Apply(const TAppSettings& values) {
   SetExportDialogOption(values.ExportDialogOption);
   SetZoom(values.Zoom);
   FValues.PaletteFile = values.PaletteFile;
+  FValues.TransparentIndex = values.TransparentIndex;
+  FValues.FitNewViews = values.FitNewViews;
   FValues.ArchiveSearchFilter = values.ArchiveSearchFilter;
   FValues.Filter = values.Filter;
   FValues.FilterIndex = values.FilterIndex;
@@ -155,14 +142,6 @@ void TSettingsModel::Save(std::optional<int> windowState) {
   values.HistoryList = FHistory.Items();
   TIniFile ini(ToStd(FFileName));
   SaveAppSettings(ini, values, values.WindowState, ToStd(FProgramFolder));
-  if (FTransparentIndex >= 0)
-    ini.WriteInteger(KPaletteSection, KTransparentIndex, FTransparentIndex);
-  else
-    ini.DeleteKey(KPaletteSection, KTransparentIndex);
-  if (FFitNewViews)
-    ini.WriteBool(KPaletteSection, KFitNewViews, true);
-  else
-    ini.DeleteKey(KPaletteSection, KFitNewViews);
   if (!ini.UpdateFile() && Console)
     Console->Log(LogLevel::Warning, "Could not write the settings file: " + ini.LastError());
 }
@@ -170,11 +149,11 @@ void TSettingsModel::Save(std::optional<int> windowState) {
 // ---- Toggles ----
 
 bool TSettingsModel::Toggle(TToggle toggle) const {
-  return FValues.*Toggles[toggle].Field;
+  return FValues.*ToggleField(toggle);
 }
 
 void TSettingsModel::SetToggle(TToggle toggle, bool on) {
-  bool& field = FValues.*Toggles[toggle].Field;
+  bool& field = FValues.*ToggleField(toggle);
   if (field == on) return;
   field = on;
   emit toggleChanged(toggle, on);
@@ -276,7 +255,7 @@ void TSettingsModel::SetZoom(int zoom) {
 }
 
 void TSettingsModel::SetFitNewViews(bool on) {
-  Store(FFitNewViews, on);
+  Store(FValues.FitNewViews, on);
 }
 
 QString TSettingsModel::PaletteFile() const {
@@ -292,12 +271,12 @@ void TSettingsModel::SetTransparentIndex(int index) {
 }
 
 bool TSettingsModel::SetPalette(const QString& fileName, int transparentIndex) {
-  transparentIndex = std::clamp(transparentIndex, -1, 255);
+  transparentIndex = NormalizeTransparentIndex(transparentIndex);
   const std::string name = ToStd(fileName);
   const bool newFile = name != FValues.PaletteFile;
-  if (!newFile && transparentIndex == FTransparentIndex) return false;
+  if (!newFile && transparentIndex == FValues.TransparentIndex) return false;
   FValues.PaletteFile = name;
-  FTransparentIndex = transparentIndex;
+  FValues.TransparentIndex = transparentIndex;
   Save();
   if (newFile)
     emit paletteChanged(fileName);

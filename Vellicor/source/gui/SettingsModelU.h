@@ -18,28 +18,6 @@
 
 class QAction;
 
-// The settings with a toggle command of their own (a menu item, a check box).
-enum TToggle : int {
-  tgAutoSelect1stImage,
-  tgAnimated,
-  tgViewSubFrames,
-  tgAutoCentre,
-  tgTransparent,
-  tgPreLoad,
-  tgAutoPad,
-  tgAutoPadAll,
-  tgExportFrameWhenExportFrameData,
-  // The viewer's own, in the View section.
-  tgFit,  // the default of new views: fit the image to the drawing area
-  tgTabs,
-  tgCheckerboard,
-  tgCrosshair,
-  tgFrameBounds,
-  tgSubFrameOutline,
-  tgOnionSkin,
-  tgToggleCount
-};
-
 // The caption and the "Short|Long" hint of a toggle's command.
 QString ToggleCaption(TToggle toggle);
 QString ToggleHint(TToggle toggle);
@@ -155,7 +133,7 @@ class TSettingsModel : public QObject {
   int Zoom() const { return FValues.Zoom; }
   void SetZoom(int zoom);
   // New views open fitted, whatever step or fit the last view was set to.
-  bool FitNewViews() const { return FFitNewViews; }
+  bool FitNewViews() const { return FValues.FitNewViews; }
   void SetFitNewViews(bool on);
   // The palette file new views use; empty for the built-in palette. The caller has read it
   // successfully before it is stored. Setting it alone gives back the palette's own index.
@@ -163,7 +141,7 @@ class TSettingsModel : public QObject {
   void SetPaletteFile(const QString& fileName);
   // The palette index of empty pixels that the user chose, or -1 for that of the palette in
   // use (0 with a palette file, that of the start palette otherwise).
-  int TransparentIndex() const { return FTransparentIndex; }
+  int TransparentIndex() const { return FValues.TransparentIndex; }
   void SetTransparentIndex(int index);
   // A palette file and its index at once, written once: paletteChanged when the file changed,
   // else transparentIndexChanged when the index did. True when anything changed.
@@ -203,8 +181,6 @@ class TSettingsModel : public QObject {
   THistoryList FHistory;
   bool FUpdating = false;
   int FLoadedWindowState = wsNormal;
-  int FTransparentIndex = -1;
-  bool FFitNewViews = false;
 };
 
 // A "Short|Long" hint: the tool tip and the status-bar text.

@@ -13,6 +13,7 @@
 #include "ArchiveLoadersU.h"
 #include "AssertDialogU.h"
 #include "CommandLineU.h"
+#include "FileOpenU.h"
 #include "FileSystemU.h"
 #include "MainU.h"
 #include "ProgramPathsU.h"
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
     return 0;
 
   TMainForm form(settings);
-  form.ServeRequests(server);
+  form.Opener()->ServeRequests(server);
   InstallAssertDialog();
   if (files.isEmpty() && sample) files = SampleFiles(form.ProgramFolder());
   if (form.FirstRun()) {

@@ -1,6 +1,7 @@
 #include "AppSettingsU.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 
 const char* const DefaultOpenFilter =
@@ -15,6 +16,8 @@ const char* const KSettings = "Settings";
 const char* const KHistoryList = "HistoryList";
 const char* const KExport = "Export";
 const char* const KView = "View";
+// Read before the rest: it decides whether the stored bounds are read.
+const char* const KWindowState = "WindowState";
 
 std::filesystem::path Normal(const std::string& path) {
   return std::filesystem::path(path).lexically_normal();
@@ -95,117 +98,186 @@ std::vector<std::string> DecodeHistoryList(const std::string& value,
   return pieces;
 }
 
-void LoadAppSettings(const TIniFile& ini, TAppSettings& s, const std::string& programDir) {
-  int state = ini.ReadInteger(KWindowPos, "WindowState", s.WindowState);
-  if (state >= wsNormal && state <= wsMaximized) {
-    s.WindowState = state;
-    s.Bounds.Width = ini.ReadInteger(KWindowPos, "Width", s.Bounds.Width);
-    s.Bounds.Height = ini.ReadInteger(KWindowPos, "Height", s.Bounds.Height);
-    s.Bounds.Top = ini.ReadInteger(KWindowPos, "Top", s.Bounds.Top);
-    s.Bounds.Left = ini.ReadInteger(KWindowPos, "Left", s.Bounds.Left);
+int NormalizeTransparentIndex(int index) {
+  return std::clamp(index, -1, 255);
+}
+
+int NormalizeExportDialogOption(int option) {
+  return std::max(0, option);
+}
+
+// Long: the table itself, one setting a row.
+const std::vector<TSettingInfo>& AppSettingsTable() {
+  using R = TSettingRule;
+  using S = TAppSettings;
+  static const std::vector<TSettingInfo> table = {
+      {KWindowPos, "Top", &TWindowBounds::Top, {}, R::WindowBounds},
+      {KWindowPos, "Left", &TWindowBounds::Left, {}, R::WindowBounds},
+      {KWindowPos, "Width", &TWindowBounds::Width, {}, R::WindowBounds},
+      {KWindowPos, "Height", &TWindowBounds::Height, {}, R::WindowBounds},
+      {KWindowPos, KWindowState, &S::WindowState, {}, R::WindowState},
+      {KWindowPos, "SeperatorWidth", &S::SeperatorWidth, -1},
+      {KWindowPos, "ImageNameWidth", &S::ImageNameWidth, -1},
+      {KWindowPos, "FrameWidth", &S::FrameWidth, -1},
+      {KWindowPos, "AnimatedWidth", &S::AnimatedWidth, -1},
+
+      {KSettings, "Animated", &S::Animated, true, R::Plain, nullptr, tgAnimated},
+      {KSettings, "AnimationSpeed", &S::AnimationSpeed, 67},
+      {KSettings, "AutoCentre", &S::AutoCentre, false, R::Plain, nullptr, tgAutoCentre},
+      {KSettings, "AutoSelect1stImage", &S::AutoSelect1stImage, true, R::Plain, nullptr,
+       tgAutoSelect1stImage},
+      {KSettings, "ViewSubFrames", &S::ViewSubFrames, false, R::Plain, nullptr, tgViewSubFrames},
+      {KSettings, "Transparent", &S::Transparent, true, R::Plain, nullptr, tgTransparent},
+      {KSettings, "BackGroundColor", &S::BackGroundColor, int(clWhite), R::Colour},
+      {KSettings, "ExportFrameWhenExportFrameData", &S::ExportFrameWhenExportFrameData, false,
+       R::Plain, nullptr, tgExportFrameWhenExportFrameData},
+      {KSettings, "AutoPad", &S::AutoPad, true, R::Plain, nullptr, tgAutoPad},
+      {KSettings, "AutoPadAll", &S::AutoPadAll, false, R::Plain, nullptr, tgAutoPadAll},
+      {KSettings, "RememberExportSettings", &S::RememberExportSettings, false},
+      {KSettings, "ExportImageBitDepth", &S::ExportImageBitDepth, 24, R::Plain,
+       NormalizeExportBitDepth},
+      {KSettings, "FrameDataExportType", &S::FrameDataExportType, 0, R::Plain,
+       NormalizeFrameDataExportType},
+      {KSettings, "ArchiveSearchFilter", &S::ArchiveSearchFilter, "*.quv"},
+      {KSettings, "Filter", &S::Filter, DefaultOpenFilter},
+      {KSettings, "FilterIndex", &S::FilterIndex, 1},
+      {KSettings, "PreLoad", &S::PreLoad, true, R::Plain, nullptr, tgPreLoad},
+      {KSettings, "PreLoadCount", &S::PreLoadCount, 5},
+      {KSettings, "SaveLastDir", &S::SaveLastDir, {}, R::Folder},
+      {KSettings, "LoadLastDir", &S::LoadLastDir, {}, R::Folder},
+
+      {KHistoryList, "MaxHistoryListSize", &S::MaxHistoryListSize, 5},
+      {KHistoryList, "HistoryList", &S::HistoryList, {}, R::History},
+
+      {KExport, "Format", &S::ExportFormat, "bmp"},
+      {KExport, "Scale", &S::ExportScale, 1, R::Plain, NormalizeExportScale},
+      {KExport, "DialogOption", &S::ExportDialogOption, 0, R::Plain, NormalizeExportDialogOption},
+
+      {KView, "Zoom", &S::Zoom, 1, R::Plain, NormalizeZoom},
+      {KView, "Fit", &S::Fit, false, R::Plain, nullptr, tgFit},
+      {KView, "Tabs", &S::Tabs, false, R::Plain, nullptr, tgTabs},
+      {KView, "Checkerboard", &S::Checkerboard, false, R::Plain, nullptr, tgCheckerboard},
+      {KView, "Crosshair", &S::Crosshair, false, R::Plain, nullptr, tgCrosshair},
+      {KView, "FrameBounds", &S::FrameBounds, false, R::Plain, nullptr, tgFrameBounds},
+      {KView, "SubFrameOutline", &S::SubFrameOutline, false, R::Plain, nullptr, tgSubFrameOutline},
+      {KView, "OnionSkin", &S::OnionSkin, false, R::Plain, nullptr, tgOnionSkin},
+      {KView, "Palette", &S::PaletteFile, ""},
+      // Beside the palette file; absent: the palette's own index.
+      {KView, "TransparentIndex", &S::TransparentIndex, -1, R::UnlessDefault,
+       NormalizeTransparentIndex},
+      {KView, "FitNewViews", &S::FitNewViews, false, R::UnlessDefault},
+  };
+  return table;
+}
+
+bool TAppSettings::*ToggleField(TToggle toggle) {
+  static const auto fields = [] {
+    std::array<bool TAppSettings::*, tgToggleCount> found{};
+    for (const TSettingInfo& info : AppSettingsTable())
+      if (info.Toggle >= 0) found[size_t(info.Toggle)] = std::get<bool TAppSettings::*>(info.Field);
+    return found;
+  }();
+  return fields[size_t(toggle)];
+}
+
+TAppSettings::TAppSettings() {
+  for (const TSettingInfo& info : AppSettingsTable()) {
+    if (const auto* field = std::get_if<int TAppSettings::*>(&info.Field)) {
+      if (const int* value = std::get_if<int>(&info.Default)) this->*(*field) = *value;
+    } else if (const auto* flag = std::get_if<bool TAppSettings::*>(&info.Field)) {
+      this->*(*flag) = std::get<bool>(info.Default);
+    } else if (const auto* text = std::get_if<std::string TAppSettings::*>(&info.Field)) {
+      if (const auto* value = std::get_if<const char*>(&info.Default)) this->*(*text) = *value;
+    }
   }
-  s.SeperatorWidth = ini.ReadInteger(KWindowPos, "SeperatorWidth", -1);
-  s.ImageNameWidth = ini.ReadInteger(KWindowPos, "ImageNameWidth", -1);
-  s.FrameWidth = ini.ReadInteger(KWindowPos, "FrameWidth", -1);
-  s.AnimatedWidth = ini.ReadInteger(KWindowPos, "AnimatedWidth", -1);
+}
 
-  s.Animated = ini.ReadBool(KSettings, "Animated", true);
-  s.AnimationSpeed = ini.ReadInteger(KSettings, "AnimationSpeed", 67);
-  s.AutoCentre = ini.ReadBool(KSettings, "AutoCentre", false);
-  s.AutoSelect1stImage = ini.ReadBool(KSettings, "AutoSelect1stImage", true);
-  s.ViewSubFrames = ini.ReadBool(KSettings, "ViewSubFrames", false);
-  s.Transparent = ini.ReadBool(KSettings, "Transparent", true);
-  // An unreadable colour falls back to the default instead of failing the whole start.
-  if (!TryStringToColor(ini.ReadString(KSettings, "BackGroundColor", "clWhite"), s.BackGroundColor))
-    s.BackGroundColor = clWhite;
-  s.ExportFrameWhenExportFrameData =
-      ini.ReadBool(KSettings, "ExportFrameWhenExportFrameData", false);
-  s.AutoPad = ini.ReadBool(KSettings, "AutoPad", true);
-  s.AutoPadAll = ini.ReadBool(KSettings, "AutoPadAll", false);
-  s.RememberExportSettings = ini.ReadBool(KSettings, "RememberExportSettings", false);
-  s.ExportImageBitDepth =
-      NormalizeExportBitDepth(ini.ReadInteger(KSettings, "ExportImageBitDepth", 24));
-  s.FrameDataExportType =
-      NormalizeFrameDataExportType(ini.ReadInteger(KSettings, "FrameDataExportType", 0));
-  s.ArchiveSearchFilter = ini.ReadString(KSettings, "ArchiveSearchFilter", "*.quv");
-  s.Filter = ini.ReadString(KSettings, "Filter", DefaultOpenFilter);
-  s.FilterIndex = ini.ReadInteger(KSettings, "FilterIndex", 1);
-  s.PreLoad = ini.ReadBool(KSettings, "PreLoad", true);
-  s.PreLoadCount = ini.ReadInteger(KSettings, "PreLoadCount", 5);
-  s.SaveLastDir = WithoutTrailingSeparator(ini.ReadString(KSettings, "SaveLastDir", s.SaveLastDir));
-  s.LoadLastDir = WithoutTrailingSeparator(ini.ReadString(KSettings, "LoadLastDir", s.LoadLastDir));
+namespace {
 
-  s.MaxHistoryListSize = ini.ReadInteger(KHistoryList, "MaxHistoryListSize", 5);
-  s.HistoryList = DecodeHistoryList(ini.ReadString(KHistoryList, "HistoryList", ""), programDir);
+int Normalized(const TSettingInfo& info, int value) {
+  return info.Normalize ? info.Normalize(value) : value;
+}
 
-  s.ExportFormat = ini.ReadString(KExport, "Format", "bmp");
-  s.ExportScale = NormalizeExportScale(ini.ReadInteger(KExport, "Scale", 1));
-  s.ExportDialogOption = std::max(0, ini.ReadInteger(KExport, "DialogOption", 0));
+// One key into its field; `s` holds what an absent key of a kept value keeps.
+void ReadSetting(const TIniFile& ini, const TSettingInfo& info, TAppSettings& s,
+                 const std::string& programDir) {
+  const TSettingDefault& fallback = info.Default;
+  if (const auto* bound = std::get_if<int TWindowBounds::*>(&info.Field)) {
+    s.Bounds.*(*bound) = ini.ReadInteger(info.Section, info.Key, s.Bounds.*(*bound));
+  } else if (const auto* field = std::get_if<int TAppSettings::*>(&info.Field)) {
+    int& value = s.*(*field);
+    if (info.Rule == TSettingRule::Colour) {
+      // An unreadable colour falls back to the default instead of failing the whole start.
+      const TColor standard = std::get<int>(fallback);
+      if (!TryStringToColor(ini.ReadString(info.Section, info.Key, ColorToString(standard)), value))
+        value = standard;
+    } else if (info.Rule != TSettingRule::WindowState) {
+      value = Normalized(info, ini.ReadInteger(info.Section, info.Key, std::get<int>(fallback)));
+    }
+  } else if (const auto* flag = std::get_if<bool TAppSettings::*>(&info.Field)) {
+    s.*(*flag) = ini.ReadBool(info.Section, info.Key, std::get<bool>(fallback));
+  } else if (const auto* text = std::get_if<std::string TAppSettings::*>(&info.Field)) {
+    std::string& value = s.*(*text);
+    if (info.Rule == TSettingRule::Folder)
+      value = WithoutTrailingSeparator(ini.ReadString(info.Section, info.Key, value));
+    else
+      value = ini.ReadString(info.Section, info.Key, std::get<const char*>(fallback));
+  } else if (const auto* list =
+                 std::get_if<std::vector<std::string> TAppSettings::*>(&info.Field)) {
+    s.*(*list) = DecodeHistoryList(ini.ReadString(info.Section, info.Key, ""), programDir);
+  }
+}
 
-  s.Zoom = NormalizeZoom(ini.ReadInteger(KView, "Zoom", 1));
-  s.Fit = ini.ReadBool(KView, "Fit", false);
-  s.Tabs = ini.ReadBool(KView, "Tabs", false);
-  s.Checkerboard = ini.ReadBool(KView, "Checkerboard", false);
-  s.Crosshair = ini.ReadBool(KView, "Crosshair", false);
-  s.FrameBounds = ini.ReadBool(KView, "FrameBounds", false);
-  s.SubFrameOutline = ini.ReadBool(KView, "SubFrameOutline", false);
-  s.OnionSkin = ini.ReadBool(KView, "OnionSkin", false);
-  s.PaletteFile = ini.ReadString(KView, "Palette", "");
+// One field into its key.
+void WriteSetting(TIniFile& ini, const TSettingInfo& info, const TAppSettings& s, int windowState,
+                  const std::string& programDir) {
+  if (const auto* bound = std::get_if<int TWindowBounds::*>(&info.Field)) {
+    ini.WriteInteger(info.Section, info.Key, s.Bounds.*(*bound));
+  } else if (const auto* field = std::get_if<int TAppSettings::*>(&info.Field)) {
+    const int value = Normalized(info, s.*(*field));
+    if (info.Rule == TSettingRule::WindowState)
+      ini.WriteInteger(info.Section, info.Key, windowState);
+    else if (info.Rule == TSettingRule::Colour)
+      ini.WriteString(info.Section, info.Key, ColorToString(value));
+    else if (info.Rule == TSettingRule::UnlessDefault && value == std::get<int>(info.Default))
+      ini.DeleteKey(info.Section, info.Key);
+    else
+      ini.WriteInteger(info.Section, info.Key, value);
+  } else if (const auto* flag = std::get_if<bool TAppSettings::*>(&info.Field)) {
+    if (info.Rule == TSettingRule::UnlessDefault && s.*(*flag) == std::get<bool>(info.Default))
+      ini.DeleteKey(info.Section, info.Key);
+    else
+      ini.WriteBool(info.Section, info.Key, s.*(*flag));
+  } else if (const auto* text = std::get_if<std::string TAppSettings::*>(&info.Field)) {
+    const std::string& value = s.*(*text);
+    ini.WriteString(info.Section, info.Key,
+                    info.Rule == TSettingRule::Folder ? WithoutTrailingSeparator(value) : value);
+  } else if (const auto* list =
+                 std::get_if<std::vector<std::string> TAppSettings::*>(&info.Field)) {
+    ini.WriteString(info.Section, info.Key, EncodeHistoryList(s.*(*list), programDir));
+  }
+}
+
+}  // namespace
+
+int ReadWindowState(const TIniFile& ini, int fallback) {
+  return ini.ReadInteger(KWindowPos, KWindowState, fallback);
+}
+
+void LoadAppSettings(const TIniFile& ini, TAppSettings& s, const std::string& programDir) {
+  const int state = ReadWindowState(ini, s.WindowState);
+  const bool knownState = state >= wsNormal && state <= wsMaximized;
+  if (knownState) s.WindowState = state;
+  for (const TSettingInfo& info : AppSettingsTable())
+    if (info.Rule != TSettingRule::WindowBounds || knownState)
+      ReadSetting(ini, info, s, programDir);
 }
 
 void SaveAppSettings(TIniFile& ini, const TAppSettings& s, int windowState,
                      const std::string& programDir) {
-  if (windowState == wsNormal) {
-    ini.WriteInteger(KWindowPos, "Top", s.Bounds.Top);
-    ini.WriteInteger(KWindowPos, "Left", s.Bounds.Left);
-    ini.WriteInteger(KWindowPos, "Width", s.Bounds.Width);
-    ini.WriteInteger(KWindowPos, "Height", s.Bounds.Height);
-  }
-  ini.WriteInteger(KWindowPos, "WindowState", windowState);
-  ini.WriteInteger(KWindowPos, "SeperatorWidth", s.SeperatorWidth);
-  ini.WriteInteger(KWindowPos, "ImageNameWidth", s.ImageNameWidth);
-  ini.WriteInteger(KWindowPos, "FrameWidth", s.FrameWidth);
-  ini.WriteInteger(KWindowPos, "AnimatedWidth", s.AnimatedWidth);
-
-  ini.WriteBool(KSettings, "Animated", s.Animated);
-  ini.WriteInteger(KSettings, "AnimationSpeed", s.AnimationSpeed);
-  ini.WriteBool(KSettings, "AutoCentre", s.AutoCentre);
-  ini.WriteBool(KSettings, "AutoSelect1stImage", s.AutoSelect1stImage);
-  ini.WriteBool(KSettings, "ViewSubFrames", s.ViewSubFrames);
-  ini.WriteBool(KSettings, "Transparent", s.Transparent);
-  ini.WriteString(KSettings, "BackGroundColor", ColorToString(s.BackGroundColor));
-  ini.WriteBool(KSettings, "ExportFrameWhenExportFrameData", s.ExportFrameWhenExportFrameData);
-  ini.WriteBool(KSettings, "AutoPad", s.AutoPad);
-  ini.WriteBool(KSettings, "AutoPadAll", s.AutoPadAll);
-  ini.WriteBool(KSettings, "RememberExportSettings", s.RememberExportSettings);
-  ini.WriteInteger(KSettings, "ExportImageBitDepth",
-                   NormalizeExportBitDepth(s.ExportImageBitDepth));
-  ini.WriteInteger(KSettings, "FrameDataExportType",
-                   NormalizeFrameDataExportType(s.FrameDataExportType));
-  ini.WriteString(KSettings, "ArchiveSearchFilter", s.ArchiveSearchFilter);
-  ini.WriteString(KSettings, "Filter", s.Filter);
-  ini.WriteInteger(KSettings, "FilterIndex", s.FilterIndex);
-  ini.WriteBool(KSettings, "PreLoad", s.PreLoad);
-  ini.WriteInteger(KSettings, "PreLoadCount", s.PreLoadCount);
-  ini.WriteString(KSettings, "SaveLastDir", WithoutTrailingSeparator(s.SaveLastDir));
-  ini.WriteString(KSettings, "LoadLastDir", WithoutTrailingSeparator(s.LoadLastDir));
-
-  ini.WriteInteger(KHistoryList, "MaxHistoryListSize", s.MaxHistoryListSize);
-  ini.WriteString(KHistoryList, "HistoryList", EncodeHistoryList(s.HistoryList, programDir));
-
-  ini.WriteString(KExport, "Format", s.ExportFormat);
-  ini.WriteInteger(KExport, "Scale", NormalizeExportScale(s.ExportScale));
-  ini.WriteInteger(KExport, "DialogOption", s.ExportDialogOption);
-
-  ini.WriteInteger(KView, "Zoom", NormalizeZoom(s.Zoom));
-  ini.WriteBool(KView, "Fit", s.Fit);
-  ini.WriteBool(KView, "Tabs", s.Tabs);
-  ini.WriteBool(KView, "Checkerboard", s.Checkerboard);
-  ini.WriteBool(KView, "Crosshair", s.Crosshair);
-  ini.WriteBool(KView, "FrameBounds", s.FrameBounds);
-  ini.WriteBool(KView, "SubFrameOutline", s.SubFrameOutline);
-  ini.WriteBool(KView, "OnionSkin", s.OnionSkin);
-  ini.WriteString(KView, "Palette", s.PaletteFile);
+  for (const TSettingInfo& info : AppSettingsTable())
+    if (info.Rule != TSettingRule::WindowBounds || windowState == wsNormal)
+      WriteSetting(ini, info, s, windowState, programDir);
 }
 
 void LoadAppSettingsFile(const std::string& fileName, TAppSettings& settings,

@@ -3,6 +3,7 @@
 // viewer's settings model holds the values and loads them once; it writes them after each
 // change.
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "ColorNamesU.h"
@@ -19,53 +20,113 @@ struct TWindowBounds {
 
 extern const char* const DefaultOpenFilter;
 
+// The settings with a toggle command of their own (a menu item, a check box).
+enum TToggle : int {
+  tgAutoSelect1stImage,
+  tgAnimated,
+  tgViewSubFrames,
+  tgAutoCentre,
+  tgTransparent,
+  tgPreLoad,
+  tgAutoPad,
+  tgAutoPadAll,
+  tgExportFrameWhenExportFrameData,
+  // The viewer's own, in the View section.
+  tgFit,  // the default of new views: fit the image to the drawing area
+  tgTabs,
+  tgCheckerboard,
+  tgCrosshair,
+  tgFrameBounds,
+  tgSubFrameOutline,
+  tgOnionSkin,
+  tgToggleCount
+};
+
+// The values of every setting; a new object holds each one's default (AppSettingsTable).
 struct TAppSettings {
+  TAppSettings();
+
   // WindowPos
   TWindowBounds Bounds;
   int WindowState = wsNormal;
-  int SeperatorWidth = -1;
-  int ImageNameWidth = -1;
-  int FrameWidth = -1;
-  int AnimatedWidth = -1;
+  int SeperatorWidth;
+  int ImageNameWidth;
+  int FrameWidth;
+  int AnimatedWidth;
   // Settings
-  bool Animated = true;
-  int AnimationSpeed = 67;
-  bool AutoCentre = false;
-  bool AutoSelect1stImage = true;
-  bool ViewSubFrames = false;
-  bool Transparent = true;
-  TColor BackGroundColor = clWhite;
-  bool ExportFrameWhenExportFrameData = false;
-  bool AutoPad = true;
-  bool AutoPadAll = false;
-  bool RememberExportSettings = false;
-  int ExportImageBitDepth = 24;
-  int FrameDataExportType = 0;
-  std::string ArchiveSearchFilter = "*.quv";
-  std::string Filter = DefaultOpenFilter;
-  int FilterIndex = 1;
-  bool PreLoad = true;
-  int PreLoadCount = 5;
+  bool Animated;
+  int AnimationSpeed;
+  bool AutoCentre;
+  bool AutoSelect1stImage;
+  bool ViewSubFrames;
+  bool Transparent;
+  TColor BackGroundColor;
+  bool ExportFrameWhenExportFrameData;
+  bool AutoPad;
+  bool AutoPadAll;
+  bool RememberExportSettings;
+  int ExportImageBitDepth;
+  int FrameDataExportType;
+  std::string ArchiveSearchFilter;
+  std::string Filter;
+  int FilterIndex;
+  bool PreLoad;
+  int PreLoadCount;
   std::string SaveLastDir;
   std::string LoadLastDir;
   // HistoryList
-  int MaxHistoryListSize = 5;
+  int MaxHistoryListSize;
   std::vector<std::string> HistoryList;  // most recent first
   // Export (the viewer's own section, after the others)
-  std::string ExportFormat = "bmp";  // an export format's name; the viewer reads unknown as BMP
-  int ExportScale = 1;
-  int ExportDialogOption = 0;  // the export dialog's option used last
+  std::string ExportFormat;  // an export format's name; the viewer reads unknown as BMP
+  int ExportScale;
+  int ExportDialogOption;  // the export dialog's option used last
   // View (the viewer's own section, after Export)
-  int Zoom = 1;  // one of ZoomSteps: the step new views open at
-  bool Fit = false;
-  bool Tabs = false;
-  bool Checkerboard = false;
-  bool Crosshair = false;
-  bool FrameBounds = false;
-  bool SubFrameOutline = false;
-  bool OnionSkin = false;
+  int Zoom;  // one of ZoomSteps: the step new views open at
+  bool Fit;
+  bool Tabs;
+  bool Checkerboard;
+  bool Crosshair;
+  bool FrameBounds;
+  bool SubFrameOutline;
+  bool OnionSkin;
   std::string PaletteFile;  // empty: the built-in palette
+  int TransparentIndex;     // the index of empty pixels the user chose; -1: the palette's own
+  bool FitNewViews;         // new views open fitted, whatever the last view chose
 };
+
+// How a setting is read and written beyond its plain value.
+enum class TSettingRule {
+  Plain,          // absent: the default
+  WindowBounds,   // read only with a known WindowState, written only in the normal state
+  WindowState,    // written as the state the writer is given
+  Folder,         // absent: the folder the settings came in with; no trailing separators
+  Colour,         // a colour name or number; unreadable: the default
+  History,        // the entries' full paths, each followed by ";"
+  UnlessDefault,  // written only while it is not the default; the key goes otherwise
+};
+
+using TSettingField =
+    std::variant<int TAppSettings::*, bool TAppSettings::*, std::string TAppSettings::*,
+                 std::vector<std::string> TAppSettings::*, int TWindowBounds::*>;
+using TSettingDefault = std::variant<std::monostate, int, bool, const char*>;
+
+// One setting: where it lies in the file, which field holds it, its default, what keeps it in
+// range (when read and when written), and the toggle command it has, if any.
+struct TSettingInfo {
+  const char* Section;
+  const char* Key;
+  TSettingField Field;
+  TSettingDefault Default;
+  TSettingRule Rule = TSettingRule::Plain;
+  int (*Normalize)(int) = nullptr;
+  int Toggle = -1;  // a TToggle
+};
+
+// Every setting, in the order of the file.
+const std::vector<TSettingInfo>& AppSettingsTable();
+// The field of a toggle's setting.
+bool TAppSettings::*ToggleField(TToggle toggle);
 
 constexpr int MaxExportScale = 16;
 // The view's zoom steps, smallest first; a step -n shows 1/n.
@@ -84,6 +145,11 @@ int ListIndexFromExportBitDepth(int bits);
 // 0 offsets, 1 with size data, 2 with the image file name; anything else counts as 0.
 int NormalizeFrameDataExportType(int type);
 
+// The transparent index as stored: -1 (the palette's own) or a palette index.
+int NormalizeTransparentIndex(int index);
+// The export dialog's option as stored: never below 0.
+int NormalizeExportDialogOption(int option);
+
 // A folder with its trailing separators removed (the root folder stays "/").
 std::string WithoutTrailingSeparator(const std::string& dir);
 
@@ -97,6 +163,9 @@ std::vector<std::string> DecodeHistoryList(const std::string& value, const std::
 
 // The file name a history entry opens: relative entries lie in the program's folder.
 std::string HistoryEntryPath(const std::string& name, const std::string& programDir);
+
+// The WindowState the file holds, or `fallback` without one (whatever its range).
+int ReadWindowState(const TIniFile& ini, int fallback);
 
 // Reads every key. `settings` comes in holding what absent keys keep: the window's bounds and
 // state, and the current folder in SaveLastDir/LoadLastDir. A WindowState outside 0..2 leaves

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
@@ -135,7 +136,7 @@ TEST_F(CanvasTest, KeysZoomInTheViewWithTheFocus) {
   EXPECT_FALSE(view->Canvas()->FitZoomOn());
   EXPECT_EQ(view->Canvas()->Zoom(), 1);
   // The main window's View menu holds the active view's commands.
-  EXPECT_EQ(Main->ViewMenu->actions(), view->ZoomActions());
+  EXPECT_EQ(Main->Menus()->ViewMenu->actions(), view->ZoomActions());
 }
 
 TEST_F(CanvasTest, WheelZoomKeepsThePixelUnderThePointerAndScrollsTheCanvas) {

@@ -27,6 +27,7 @@
 #include "AssertDialogU.h"
 #include "AssertU.h"
 #include "ConsoleU.h"
+#include "FileOpenU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
 #include "GuiTestMain.h"
@@ -236,7 +237,7 @@ TEST_F(DamagedFileTest, ABatchWithDamagedFilesOpensEveryOtherFileAndEnterKeepsEv
                              Write("b.quv", Tank())};
   SetDialogs(nullptr);  // the real boxes, answered with the keyboard
   TEnterOnEveryBox enter;
-  Main->LoadFiles(batch);
+  Main->Opener()->LoadFiles(batch);
   QApplication::processEvents();
 
   EXPECT_EQ(OpenNames(), (QStringList{"a.quv", "b.quv", "tank.quv"}));
@@ -340,7 +341,7 @@ TEST_P(AssertionButtonTest, HandOverAndLoadingWorkAfterTheAnswer) {
   const int answer = GetParam();
   const QString name = Dir.filePath(QStringLiteral("viewer.sock"));
   TSingleInstanceServer server;
-  Main->ServeRequests(server);
+  Main->Opener()->ServeRequests(server);
   ASSERT_TRUE(server.Listen(name));
   QSignalSpy executed(&server, &TSingleInstanceServer::RequestExecuted);
   bool asserted = false;
@@ -387,7 +388,7 @@ TEST_F(AssertionButtonTest, AbortEndsTheViewerAndTheNextStartOpensItsFiles) {
       {
         TMainForm viewer(settings);
         TSingleInstanceServer server;
-        viewer.ServeRequests(server);
+        viewer.Opener()->ServeRequests(server);
         if (!server.Listen(name)) std::_Exit(1);
         QObject::connect(&viewer, &TMainForm::ViewOpened,
                          [] { VASSERT_MSG(false, "A broken precondition"); });
@@ -395,7 +396,7 @@ TEST_F(AssertionButtonTest, AbortEndsTheViewerAndTheNextStartOpensItsFiles) {
         TAnswerModal<QMessageBox> abort(
             [](QMessageBox* box) { box->button(QMessageBox::Abort)->click(); });
         if (!WriteTestFile(file, Tank())) std::_Exit(1);
-        QTimer::singleShot(0, &viewer, [&] { viewer.OpenFiles({file}); });
+        QTimer::singleShot(0, &viewer, [&] { viewer.Opener()->OpenFiles({file}); });
         QTimer::singleShot(20000, [] { std::_Exit(2); });
         QApplication::exec();
       },
@@ -405,7 +406,7 @@ TEST_F(AssertionButtonTest, AbortEndsTheViewerAndTheNextStartOpensItsFiles) {
 
   TSingleInstanceServer next;
   ASSERT_EQ(next.Start({file}, folder, name, 2000), TSingleInstanceServer::srListening);
-  Main->ServeRequests(next);
+  Main->Opener()->ServeRequests(next);
   QSignalSpy executed(&next, &TSingleInstanceServer::RequestExecuted);
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning({file}, folder, name));
   ASSERT_TRUE(executed.wait(5000));

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
@@ -314,7 +315,7 @@ TEST_F(ExportFormatTest, CopyFramePutsTheFrameOrSubFrameOnTheClipboardWithAlpha)
 
   // The main window's menu item carries the key.
   bool found = false;
-  for (QAction* item : Main->ImageManipulationItems)
+  for (QAction* item : Main->Menus()->ImageManipulationMenu->actions())
     if (item->text() == "Copy frame") {
       found = true;
       EXPECT_EQ(item->shortcut(), QKeySequence(QKeySequence::Copy));

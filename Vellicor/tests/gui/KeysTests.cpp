@@ -157,7 +157,7 @@ TEST_F(KeysTest, F1ShowsEveryKeyAndMouseActionAndAboutStaysInTheHelpMenu) {
     EXPECT_TRUE(page.contains(text)) << text;
 
   QStringList helpItems;
-  for (QAction* action : Main->HelpMenu->actions())
+  for (QAction* action : Main->Menus()->HelpMenu->actions())
     helpItems << (action->isSeparator() ? QStringLiteral("-") : action->text());
   EXPECT_EQ(helpItems, QStringList({"&Keys and Mouse", "-", "About"}));
   EXPECT_EQ(Main->acKeysHelp->shortcut(), QKeySequence(Qt::Key_F1));

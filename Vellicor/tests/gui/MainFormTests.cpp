@@ -22,6 +22,7 @@
 #include "AboutU.h"
 #include "AppSettingsU.h"
 #include "ExceptionsU.h"
+#include "FileOpenU.h"
 #include "FileSystemU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
@@ -34,6 +35,7 @@
 #include "QuvViewU.h"
 #include "SelectU.h"
 #include "VellicorVersion.h"
+#include "WindowArrangementU.h"
 
 namespace {
 
@@ -84,54 +86,28 @@ TEST_F(MainFormTest, SettingsAreWrittenInKeyOrderAndReadBack) {
     form->FirstActivation({});
     form->acAutoCentre->trigger();  // a change writes at once
     ASSERT_TRUE(QFile::exists(IniName));
-    const QStringList expected = {"[WindowPos]",
-                                  "Top",
-                                  "Left",
-                                  "Width",
-                                  "Height",
-                                  "WindowState",
-                                  "SeperatorWidth",
-                                  "ImageNameWidth",
-                                  "FrameWidth",
-                                  "AnimatedWidth",
-                                  "[Settings]",
-                                  "Animated",
-                                  "AnimationSpeed",
-                                  "AutoCentre",
-                                  "AutoSelect1stImage",
-                                  "ViewSubFrames",
-                                  "Transparent",
-                                  "BackGroundColor",
-                                  "ExportFrameWhenExportFrameData",
-                                  "AutoPad",
-                                  "AutoPadAll",
-                                  "RememberExportSettings",
-                                  "ExportImageBitDepth",
-                                  "FrameDataExportType",
-                                  "ArchiveSearchFilter",
-                                  "Filter",
-                                  "FilterIndex",
-                                  "PreLoad",
-                                  "PreLoadCount",
-                                  "SaveLastDir",
-                                  "LoadLastDir",
-                                  "[HistoryList]",
-                                  "MaxHistoryListSize",
-                                  "HistoryList",
-                                  "[Export]",
-                                  "Format",
-                                  "Scale",
-                                  "DialogOption",
-                                  "[View]",
-                                  "Zoom",
-                                  "Fit",
-                                  "Tabs",
-                                  "Checkerboard",
-                                  "Crosshair",
-                                  "FrameBounds",
-                                  "SubFrameOutline",
-                                  "OnionSkin",
-                                  "Palette"};
+    // Every setting of the table in its order, each section once; those written only when
+    // they differ from their default are absent.
+    QStringList expected;
+    QString section;
+    for (const TSettingInfo& setting : AppSettingsTable()) {
+      if (setting.Rule == TSettingRule::UnlessDefault) continue;
+      if (section != setting.Section) {
+        section = setting.Section;
+        expected << "[" + section + "]";
+      }
+      expected << setting.Key;
+    }
+    ASSERT_EQ(expected.size(), 48);
+    EXPECT_EQ(expected.last(), "Palette");
+    EXPECT_EQ(IniKeys(), expected);
+    // Those follow the palette file while they are set, and go again.
+    form->Settings()->SetTransparentIndex(5);
+    form->Settings()->SetFitNewViews(true);
+    EXPECT_EQ(IniKeys(), expected + QStringList({"TransparentIndex", "FitNewViews"}));
+    EXPECT_TRUE(IniLines().contains("TransparentIndex=5"));
+    form->Settings()->SetTransparentIndex(-1);
+    form->Settings()->SetFitNewViews(false);
     EXPECT_EQ(IniKeys(), expected);
     EXPECT_TRUE(IniLines().contains("AutoCentre=1"));
     EXPECT_TRUE(IniLines().contains("BackGroundColor=clWhite"));
@@ -186,8 +162,8 @@ TEST_F(MainFormTest, StoredHistoryPutsFirstPieceOnTopAndSavesItBackInOrder) {
   auto form = MakeForm();
   form->FirstActivation({});
   EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({a, b}));
-  ASSERT_EQ(form->HistoryMenuItems().size(), 2);
-  EXPECT_EQ(form->HistoryMenuItems()[0]->FileName, a);
+  ASSERT_EQ(form->Menus()->HistoryMenuItems().size(), 2);
+  EXPECT_EQ(form->Menus()->HistoryMenuItems()[0]->FileName, a);
   form->Settings()->Save();
   EXPECT_TRUE(IniLines().contains(QStringLiteral("HistoryList=%1;%2;").arg(a, b)));
 }
@@ -195,13 +171,13 @@ TEST_F(MainFormTest, StoredHistoryPutsFirstPieceOnTopAndSavesItBackInOrder) {
 TEST_F(MainFormTest, HistoryMenuMirrorsTheListBetweenTwoSeparatorsAboveExit) {
   auto form = MakeForm();
   form->FirstActivation({});
-  const int fixed = int(form->FileMenu->actions().size());
+  const int fixed = int(form->Menus()->FileMenu->actions().size());
   form->Settings()->AddToHistory("one.quv");
   form->Settings()->AddToHistory("two.quv");
   form->Settings()->AddToHistory(
       "ONE.QUV");  // another letter case moves the entry, the list keeps size
   EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({"one.quv", "two.quv"}));
-  const QStringList texts = MenuTexts(form->FileMenu);
+  const QStringList texts = MenuTexts(form->Menus()->FileMenu);
   ASSERT_EQ(texts.size(), fixed + 3);  // a history separator and two entries
   EXPECT_EQ(texts.mid(texts.size() - 5), QStringList({"-", "one.quv", "two.quv", "-", "E&xit"}));
 }
@@ -213,7 +189,7 @@ TEST_F(MainFormTest, FullHistoryDropsTheOldestAndLoweringTheLimitKeepsTheNewest)
   for (const char* name : {"1.quv", "2.quv", "3.quv", "4.quv"})
     form->Settings()->AddToHistory(name);
   EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({"4.quv", "3.quv", "2.quv"}));
-  EXPECT_EQ(form->HistoryMenuItems().size(), 3);
+  EXPECT_EQ(form->Menus()->HistoryMenuItems().size(), 3);
 
   form->Settings()->SetMaxHistoryListSize(5);
   for (const char* name : {"5.quv", "6.quv"}) form->Settings()->AddToHistory(name);
@@ -221,14 +197,14 @@ TEST_F(MainFormTest, FullHistoryDropsTheOldestAndLoweringTheLimitKeepsTheNewest)
   form->Settings()->SetMaxHistoryListSize(2);
   EXPECT_EQ(form->Settings()->HistoryEntries(), QStringList({"6.quv", "5.quv"}));
   QStringList menu;
-  for (TMyMenuItem* item : form->HistoryMenuItems()) menu << item->FileName;
+  for (TMyMenuItem* item : form->Menus()->HistoryMenuItems()) menu << item->FileName;
   EXPECT_EQ(menu, QStringList({"6.quv", "5.quv"}));
   EXPECT_TRUE(IniLines().contains("MaxHistoryListSize=2"));
 
   form->Settings()->SetMaxHistoryListSize(0);
   form->Settings()->AddToHistory("7.quv");
   EXPECT_TRUE(form->Settings()->HistoryEntries().isEmpty());
-  EXPECT_TRUE(form->HistoryMenuItems().isEmpty());
+  EXPECT_TRUE(form->Menus()->HistoryMenuItems().isEmpty());
 }
 
 TEST_F(MainFormTest, TogglesDoNothingWhileUpdating) {
@@ -267,13 +243,13 @@ TEST_F(MainFormTest, ActionsCarryTheirCaptionsShortcutsAndHints) {
             "Auto selects the 1st image  when a quv is loaded");
   EXPECT_FALSE(form->acNewQuv->isVisible());
   EXPECT_FALSE(form->acSave->isEnabled());
-  EXPECT_FALSE(form->ImageManipulationMenu->menuAction()->isVisible());
+  EXPECT_FALSE(form->Menus()->ImageManipulationMenu->menuAction()->isVisible());
   QStringList menus;
   for (QAction* action : form->menuBar()->actions()) menus << action->text();
   EXPECT_EQ(menus, QStringList(
                        {"&File", "&Settings", "&Image Manipulation", "&View", "&Window", "&Help"}));
-  EXPECT_EQ(form->WindowMenu->actions().size(), 7);
-  EXPECT_FALSE(form->WindowMenuEndMarker->isVisible());
+  EXPECT_EQ(form->Menus()->WindowMenu->actions().size(), 7);
+  EXPECT_FALSE(form->Menus()->WindowMenuEndMarker->isVisible());
 }
 
 TEST_F(MainFormTest, StatusBarShowsTheAllocatorFigure) {
@@ -345,17 +321,18 @@ TEST_F(MainFormTest, PendingWindowMenuEntriesComeInBatchesOfSix) {
   form->FirstActivation({});
   const QString sample = WriteSample("sample.quv");
   form->SetLoadingQuvs(true);  // as during a load batch: views wait for their entry
-  for (int i = 0; i < 8; ++i) form->PendingWindowMenu.push_back(form->OpenQuvFile({}, sample));
+  for (int i = 0; i < 8; ++i)
+    form->Menus()->PendingWindowMenu.push_back(form->OpenQuvFile({}, sample));
   form->SetLoadingQuvs(false);
-  const int before = int(form->WindowMenu->actions().size());
+  const int before = int(form->Menus()->WindowMenu->actions().size());
   form->ProcessPendingWindowMenu(5);
-  EXPECT_EQ(form->PendingWindowMenu.size(), 2u);
+  EXPECT_EQ(form->Menus()->PendingWindowMenu.size(), 2u);
   // A separator after the end marker and six entries.
-  EXPECT_EQ(int(form->WindowMenu->actions().size()), before + 1 + 6);
-  EXPECT_TRUE(form->WindowMenu->actions()[before]->isSeparator());
+  EXPECT_EQ(int(form->Menus()->WindowMenu->actions().size()), before + 1 + 6);
+  EXPECT_TRUE(form->Menus()->WindowMenu->actions()[before]->isSeparator());
   form->ProcessPendingWindowMenu(5);
-  EXPECT_TRUE(form->PendingWindowMenu.empty());
-  EXPECT_EQ(int(form->WindowMenu->actions().size()), before + 1 + 8);
+  EXPECT_TRUE(form->Menus()->PendingWindowMenu.empty());
+  EXPECT_EQ(int(form->Menus()->WindowMenu->actions().size()), before + 1 + 8);
 }
 
 TEST_F(MainFormTest, NarrowColumnsAreWidenedAndCopiedToOtherViews) {
@@ -389,7 +366,7 @@ TEST_F(MainFormTest, ArchivesAreReleasedWhenNoViewIsOpen) {
 TEST_F(MainFormTest, NextAndPreviousChildSwitching) {
   auto form = MakeForm();
   form->FirstActivation({});
-  form->SwitchToNextChild();  // fewer than two: only a beep
+  form->Arranger()->SwitchToNextChild();  // fewer than two: only a beep
   const QString sample = WriteSample("sample.quv");
   QStringList captions;
   for (int i = 0; i < 3; ++i) {
@@ -400,11 +377,11 @@ TEST_F(MainFormTest, NextAndPreviousChildSwitching) {
   form->MdiArea->setActiveSubWindow(form->MdiArea->subWindowList()[2]);
   ASSERT_EQ(activeCaption(), "w2");
   form->MdiArea->currentSubWindow()->showMaximized();
-  form->SwitchToNextChild();
+  form->Arranger()->SwitchToNextChild();
   const QString afterNext = activeCaption();
   EXPECT_NE(afterNext, "w2");
   EXPECT_TRUE(form->MdiArea->currentSubWindow()->isMaximized());
-  form->SwitchToPreviousChild();
+  form->Arranger()->SwitchToPreviousChild();
   EXPECT_EQ(activeCaption(), "w2");
   EXPECT_TRUE(form->MdiArea->currentSubWindow()->isMaximized());
 
@@ -413,9 +390,9 @@ TEST_F(MainFormTest, NextAndPreviousChildSwitching) {
   form->activateWindow();
   QApplication::setActiveWindow(form.get());
   QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
-  EXPECT_TRUE(form->HandleSwitchKey(&press));
+  EXPECT_TRUE(form->Arranger()->HandleSwitchKey(&press));
   EXPECT_EQ(activeCaption(), afterNext);
-  EXPECT_FALSE(form->NextChildRequested);
+  EXPECT_FALSE(form->Arranger()->NextChildRequested);
 }
 
 TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
@@ -423,7 +400,7 @@ TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
   form->FirstActivation({});
   QStringList names;
   for (int i = 0; i < 5; ++i) names << WriteSample(QStringLiteral("s%1.quv").arg(i));
-  TQuvLoader* loader = form->QuvLoader();
+  TQuvLoader* loader = form->Opener()->QuvLoader();
   loader->OnFileOpened = [loader](int opened) {
     if (opened == 2) loader->AbortButton->click();
   };
@@ -434,7 +411,7 @@ TEST_F(MainFormTest, LoaderOpensChosenFilesInOrderAndStopsOnAbort) {
   EXPECT_TRUE(views[0]->FileName().endsWith("s0.quv")) << views[0]->FileName().toStdString();
   EXPECT_TRUE(views[1]->FileName().endsWith("s1.quv"));
   EXPECT_FALSE(form->LoadingQuvs());
-  EXPECT_TRUE(form->PendingWindowMenu.empty());  // both got their Window-menu entry
+  EXPECT_TRUE(form->Menus()->PendingWindowMenu.empty());  // both got their Window-menu entry
   EXPECT_TRUE(loader->Items.isEmpty());
 
   loader->Run(names.mid(0, 3));
@@ -447,7 +424,7 @@ TEST_F(MainFormTest, LoaderPicksInArchivesBeforeItShowsAndCountsEveryFileToOpen)
   auto form = MakeForm();
   form->FirstActivation({});
   const QString sample = WriteSample("inner.quv");
-  TQuvLoader* loader = form->QuvLoader();
+  TQuvLoader* loader = form->Opener()->QuvLoader();
   // Only the first four bytes make an archive; the picker is scripted.
   for (const char* name : {"skip.hpi", "pack.hpi"}) {
     QFile file(Dir.filePath(name));
@@ -624,7 +601,7 @@ TEST_F(MainFormTest, FilesPickedInsideAnArchiveOpenInViewsOfTheirOwn) {
     for (int i = 0; i < 2; ++i) picker->FileView->topLevelItem(i)->setSelected(true);
     picker->OkButton->click();
   });
-  form->LoadFiles({archive});
+  form->Opener()->LoadFiles({archive});
   const QList<TQuvView*> views = form->Views();
   ASSERT_EQ(views.size(), 2);
   EXPECT_TRUE(views[0]->Collection() != nullptr);
@@ -632,7 +609,7 @@ TEST_F(MainFormTest, FilesPickedInsideAnArchiveOpenInViewsOfTheirOwn) {
   EXPECT_TRUE(views[1]->windowTitle().contains("b.quv"));
   EXPECT_EQ(views[0]->ArchiveSource(), archive);
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
-  EXPECT_EQ(form->QuvLoader()->ProgressBar->maximum(), 2);
+  EXPECT_EQ(form->Opener()->QuvLoader()->ProgressBar->maximum(), 2);
 }
 
 }  // namespace
@@ -686,7 +663,8 @@ TEST_F(MainFormTest, FirstBytesDecideBetweenArchiveAndQuvWhereverAFileEnters) {
 
   auto form = MakeForm();
   QStringList picked;
-  form->QuvLoader()->PickFiles = [&](QString&, QStringList& results, const QString& name, bool) {
+  form->Opener()->QuvLoader()->PickFiles = [&](QString&, QStringList& results, const QString& name,
+                                               bool) {
     picked << QFileInfo(name).fileName();
     results = {"units\\a.quv"};
     return true;

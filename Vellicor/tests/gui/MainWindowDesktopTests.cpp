@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include "ConsoleU.h"
+#include "FileOpenU.h"
 #include "FrameCursorU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
@@ -39,6 +40,7 @@
 #include "QuvViewU.h"
 #include "SpriteCanvasU.h"
 #include "TransparentIndexDialogU.h"
+#include "WindowArrangementU.h"
 
 namespace {
 
@@ -137,8 +139,8 @@ class MainWindowDesktopTest : public ::testing::Test {
   }
   QStringList PickedArchives() const { return FPicked; }
   void ScriptPicker() {
-    Main->QuvLoader()->PickFiles = [this](QString&, QStringList& results, const QString& name,
-                                          bool) {
+    Main->Opener()->QuvLoader()->PickFiles = [this](QString&, QStringList& results,
+                                                    const QString& name, bool) {
       FPicked << QFileInfo(name).fileName();
       results = {"units\\a.quv"};
       return true;
@@ -280,7 +282,7 @@ TEST_F(MainWindowDesktopTest, CtrlTabVisitsEveryViewInTurnAndBackwardsInReverse)
   auto press = [&](bool back) {
     QKeyEvent key(QEvent::KeyPress, back ? Qt::Key_Backtab : Qt::Key_Tab,
                   back ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
-    EXPECT_TRUE(Main->HandleSwitchKey(&key));
+    EXPECT_TRUE(Main->Arranger()->HandleSwitchKey(&key));
     return active();
   };
   QStringList forward;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QProcess>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -24,6 +25,7 @@
 #include "ImageLoaderU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
+#include "PaletteCommandsU.h"
 #include "QuvSamplesU.h"
 #include "QuvViewU.h"
 #include "SpriteCanvasU.h"
@@ -118,10 +120,10 @@ class PaletteIndexTest : public TViewTest {
                            const std::function<void(TTransparentIndexDialog*)>& answer) {
     GuiTestDialogs().OpenAnswers.push_back({{file}, 0});
     const TAnswerModal<TTransparentIndexDialog> index(answer);
-    Main->SettingsMenu->popup(Main->mapToGlobal(QPoint(10, 10)));
+    Main->Menus()->SettingsMenu->popup(Main->mapToGlobal(QPoint(10, 10)));
     QApplication::processEvents();
-    Main->SettingsMenu->setActiveAction(Main->acLoadPalette);
-    QTest::keyClick(Main->SettingsMenu, Qt::Key_Return);
+    Main->Menus()->SettingsMenu->setActiveAction(Main->acLoadPalette);
+    QTest::keyClick(Main->Menus()->SettingsMenu, Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_TRUE(index.Answered());
     // The menu and the dialog closed: the main window is the active one again.
@@ -150,7 +152,7 @@ class PaletteIndexTest : public TViewTest {
     return view->findChild<QLabel*>(QStringLiteral("PixelStatus"))->text();
   }
 
-  QString IndexShown() const { return Main->TransparentIndexButton->text(); }
+  QString IndexShown() const { return Main->PaletteCommands()->TransparentIndexButton->text(); }
 
   QString QuvFile, JascFile;
 };
@@ -195,13 +197,33 @@ TEST_F(PaletteIndexTest, ALoadedPaletteLeavesEmptyPixelsEmptyOnTheCanvasInTheIns
   EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
+TEST_F(PaletteIndexTest, APaletteLoadedWithTwoViewsOpenReachesBothAndTheViewsOpenedLater) {
+  TQuvView* first = OpenDot();
+  TQuvView* second = OpenDot();
+  ASSERT_TRUE(first && first->Cursor()->Image() && second && second->Cursor()->Image());
+  EXPECT_EQ(Drawn(first).pixel(2, 0), BuiltInColour(200));
+  EXPECT_EQ(Drawn(second).pixel(2, 0), BuiltInColour(200));
+
+  LoadPaletteFromMenu(JascFile, Type(QStringLiteral("16")));
+  for (TQuvView* view : {first, second, OpenDot()}) {
+    ASSERT_TRUE(view && view->Cursor()->Image());
+    const QImage drawn = Drawn(view);
+    // The palette's colours, and index 16 (the empty runs decoded as 16 too) empty.
+    EXPECT_EQ(drawn.pixel(2, 0), JascColour(200));
+    EXPECT_EQ(drawn.pixel(1, 0), Background);
+    EXPECT_EQ(drawn.pixel(1, 1), Background);
+    EXPECT_EQ(drawn.pixel(0, 0), Background);
+  }
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+}
+
 TEST_F(PaletteIndexTest, TheStatusBarChoosesTheIndexWhichIsKeptAndDecodesOpenViewsAgain) {
   TQuvView* view = OpenDot();
   ASSERT_TRUE(view && view->Cursor()->Image());
   LoadPaletteFromMenu(JascFile, PressEnter);
   {
     const TAnswerModal<TTransparentIndexDialog> index(Type(QStringLiteral("200")));
-    QTest::mouseClick(Main->TransparentIndexButton, Qt::LeftButton);
+    QTest::mouseClick(Main->PaletteCommands()->TransparentIndexButton, Qt::LeftButton);
     EXPECT_TRUE(index.Answered());
   }
   EXPECT_EQ(IndexShown(), "Transparent index: 200");
@@ -218,7 +240,7 @@ TEST_F(PaletteIndexTest, TheStatusBarChoosesTheIndexWhichIsKeptAndDecodesOpenVie
   {
     const TAnswerModal<TTransparentIndexDialog> index(
         [](TTransparentIndexDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
-    QTest::mouseClick(Main->TransparentIndexButton, Qt::LeftButton);
+    QTest::mouseClick(Main->PaletteCommands()->TransparentIndexButton, Qt::LeftButton);
     EXPECT_TRUE(index.Answered());
   }
   EXPECT_EQ(IndexShown(), "Transparent index: 200");

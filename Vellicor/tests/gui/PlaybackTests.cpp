@@ -26,6 +26,7 @@
 #include <memory>
 
 #include "ExportDialogU.h"
+#include "FileOpenU.h"
 #include "FrameCursorU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
@@ -165,7 +166,7 @@ TEST_F(PlaybackTest, AFilePlaysHoweverItWasOpened) {
   EXPECT_EQ(LastView()->ArchiveSource(), Dir.filePath("pack.hpi"));
   EXPECT_TRUE(Advances(LastView())) << "picker";
 
-  const QList<TMyMenuItem*> history = Main->HistoryMenuItems();
+  const QList<TMyMenuItem*> history = Main->Menus()->HistoryMenuItems();
   ASSERT_FALSE(history.isEmpty());
   history.front()->trigger();  // the File menu's history
   ASSERT_EQ(Main->Views().size(), 4);
@@ -214,16 +215,16 @@ TEST_F(PlaybackTest, ViewsStandStillBehindTheDialogsThatRunOverThem) {
 
   // The load batch: the view open before, and the one it opens, until the batch ends.
   still = false;
-  Main->QuvLoader()->OnFileOpened = [&](int) { still = StandsStill(view); };
-  Main->LoadFiles({Tank});
-  Main->QuvLoader()->OnFileOpened = nullptr;
+  Main->Opener()->QuvLoader()->OnFileOpened = [&](int) { still = StandsStill(view); };
+  Main->Opener()->LoadFiles({Tank});
+  Main->Opener()->QuvLoader()->OnFileOpened = nullptr;
   EXPECT_TRUE(still) << "load dialog";
   EXPECT_TRUE(Advances(view));
   EXPECT_TRUE(Advances(LastView()));
 
   still = false;
   const auto picker = AnswerPicker([&] { still = StandsStill(view); });
-  Main->LoadFiles({WriteArchive()});
+  Main->Opener()->LoadFiles({WriteArchive()});
   ASSERT_TRUE(picker->Answered());
   EXPECT_TRUE(still) << "archive picker";
   EXPECT_TRUE(Advances(view));

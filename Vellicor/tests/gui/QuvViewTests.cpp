@@ -17,6 +17,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -36,6 +37,7 @@
 #include "QuvViewU.h"
 #include "SpriteCanvasU.h"
 #include "ViewExportsU.h"
+#include "WindowArrangementU.h"
 
 namespace {
 
@@ -77,6 +79,10 @@ class QuvViewTest : public TViewTest {
       names << view->ImageList()->topLevelItem(i)->text(0);
     return names;
   }
+
+  // The items of "Image Manipulation" as the menu holds them; null past the last.
+  QList<QAction*> Items() const { return Main->Menus()->ImageManipulationMenu->actions(); }
+  QAction* Item(int i) const { return Items().value(i); }
 
   static QString CurrentName(TQuvView* view) {
     return view->Cursor()->Image() ? QString::fromStdString(view->Cursor()->Image()->Name)
@@ -183,11 +189,11 @@ TEST_F(QuvViewTest, MultiSelectionHidesImageAndGoingBackReselectsIt) {
   EXPECT_FALSE(view->Cursor()->Ready());
   EXPECT_TRUE(view->InfoPanel()->isHidden());
   EXPECT_EQ(view->ListPane()->ListPopupMenu(), view->ListPane()->MultiSelectedMenu());
-  EXPECT_EQ(Main->ImageManipulationItems[0]->text(), "Export Selected");
-  EXPECT_EQ(Main->ImageManipulationItems[1]->text(), "Export Frames Data for selected images");
-  EXPECT_EQ(Main->ImageManipulationItems[2]->text(), "Export all Images");
-  EXPECT_EQ(Main->ImageManipulationItems[3]->text(), "Export Frames Data for all images");
-  EXPECT_FALSE(Main->ImageManipulationItems[4]->isVisible());
+  EXPECT_EQ(Item(0)->text(), "Export Selected");
+  EXPECT_EQ(Item(1)->text(), "Export Frames Data for selected images");
+  EXPECT_EQ(Item(2)->text(), "Export all Images");
+  EXPECT_EQ(Item(3)->text(), "Export Frames Data for all images");
+  EXPECT_EQ(Items().size(), 4);
 
   Row(view, "tank")->setSelected(false);
   EXPECT_FALSE(view->ListPane()->MultiSelectMode());
@@ -224,18 +230,19 @@ TEST_F(QuvViewTest, ImageManipulationItemsFollowTheShownImage) {
                                 "Export Frames Data",
                                 "Export ..."};
   for (int i = 0; i < 11; ++i) {
-    const QAction* item = Main->ImageManipulationItems[i];
+    const QAction* item = Item(i);
+    ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->isSeparator() ? QStringLiteral("-") : item->text(), expected[i]);
   }
-  EXPECT_TRUE(Main->ImageManipulationItems[2]->text().isEmpty());  // drawn as a line alone
-  EXPECT_TRUE(Main->ImageManipulationMenu->menuAction()->isVisible());
+  EXPECT_TRUE(Item(2)->text().isEmpty());  // drawn as a line alone
+  EXPECT_TRUE(Main->Menus()->ImageManipulationMenu->menuAction()->isVisible());
   // Sub-frame export shows only while sub-frames are viewed; the generic export opens its dialog.
-  EXPECT_FALSE(Main->ImageManipulationItems[5]->isVisible());
+  EXPECT_FALSE(Item(5)->isVisible());
   EXPECT_TRUE(view->Exports()->acExportGeneric()->isEnabled());
 
   view->ClearImage();
-  EXPECT_FALSE(Main->ImageManipulationMenu->menuAction()->isVisible());
-  EXPECT_FALSE(Main->ImageManipulationItems[0]->isVisible());
+  EXPECT_FALSE(Main->Menus()->ImageManipulationMenu->menuAction()->isVisible());
+  EXPECT_TRUE(Items().isEmpty());
 }
 
 TEST_F(QuvViewTest, SubFrameModeStepsTheSubFramesOfOneFrame) {
@@ -248,7 +255,7 @@ TEST_F(QuvViewTest, SubFrameModeStepsTheSubFramesOfOneFrame) {
   TFrontEndImageFrame* frame0 = view->Cursor()->Image()->GetFrame(0);
   EXPECT_EQ(view->Cursor()->Frame(), frame0);
   EXPECT_EQ(view->Cursor()->Shown(), frame0->GetSubFrame(0));
-  EXPECT_TRUE(Main->ImageManipulationItems[5]->isVisible());  // "Export frame subframe"
+  EXPECT_TRUE(Item(5)->isVisible());  // "Export frame subframe"
   view->Player()->TimerTimer();
   EXPECT_EQ(view->Cursor()->Shown(), frame0->GetSubFrame(1));
   EXPECT_EQ(view->InfoPanel()->CurrentSubFrame()->text(), "2");
@@ -362,7 +369,7 @@ TEST_F(QuvViewTest, ExportFrameAsksForTheProposedNameAndRestoresState) {
   GuiTestDialogs().SaveAnswers.push_back(out + "/first.bmp");
   view->Player()->TimerTimer();  // frame 1
   const QString status = view->StatusText();
-  Main->ImageManipulationItems[3]->trigger();  // "Export frame"
+  Item(3)->trigger();  // "Export frame"
   EXPECT_EQ(GuiTestDialogs().Asked, QStringList{"save:Save Image..."});
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_1.bmp");
   EXPECT_EQ(GuiTestDialogs().LastFilter, "Bitmap|*.bmp");
@@ -469,31 +476,31 @@ TEST_F(QuvViewTest, BadFileClosesTheViewAndReportsTheMessage) {
 
 TEST_F(QuvViewTest, WindowMenuEntryFollowsTheView) {
   QPointer<TQuvView> view = OpenSample();
-  const QList<QAction*> actions = Main->WindowMenu->actions();
-  const qsizetype marker = actions.indexOf(Main->WindowMenuEndMarker);
+  const QList<QAction*> actions = Main->Menus()->WindowMenu->actions();
+  const qsizetype marker = actions.indexOf(Main->Menus()->WindowMenuEndMarker);
   ASSERT_GE(marker, 0);
   ASSERT_EQ(actions.size(), marker + 3);
   EXPECT_TRUE(actions[marker + 1]->isSeparator());
-  EXPECT_EQ(actions[marker + 2], Main->WindowMenuEntry(view));
-  EXPECT_EQ(Main->WindowMenuEntry(view)->text(), view->FileName());
+  EXPECT_EQ(actions[marker + 2], Main->Menus()->WindowMenuEntry(view));
+  EXPECT_EQ(Main->Menus()->WindowMenuEntry(view)->text(), view->FileName());
 
-  Main->PendingWindowMenu.push_back(view);
+  Main->Menus()->PendingWindowMenu.push_back(view);
   delete view->parentWidget();
-  EXPECT_TRUE(Main->PendingWindowMenu.empty());
-  EXPECT_EQ(Main->WindowMenu->actions().size(), marker + 2);
+  EXPECT_TRUE(Main->Menus()->PendingWindowMenu.empty());
+  EXPECT_EQ(Main->Menus()->WindowMenu->actions().size(), marker + 2);
 }
 
 TEST_F(QuvViewTest, NextAndPreviousWindowKeysRaiseTheMainWindowRequests) {
   TQuvView* view = OpenSample();
   QKeyEvent next(QEvent::KeyPress, Qt::Key_F6, Qt::ControlModifier);
   QApplication::sendEvent(view, &next);
-  EXPECT_TRUE(Main->NextChildRequested);
+  EXPECT_TRUE(Main->Arranger()->NextChildRequested);
   QKeyEvent previous(QEvent::KeyPress, Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
   QApplication::sendEvent(view, &previous);
-  EXPECT_TRUE(Main->PreviousChildRequested);
+  EXPECT_TRUE(Main->Arranger()->PreviousChildRequested);
   QApplication::processEvents();
-  EXPECT_FALSE(Main->NextChildRequested);
-  EXPECT_FALSE(Main->PreviousChildRequested);
+  EXPECT_FALSE(Main->Arranger()->NextChildRequested);
+  EXPECT_FALSE(Main->Arranger()->PreviousChildRequested);
 }
 
 }  // namespace
@@ -519,15 +526,46 @@ TEST_F(QuvViewTest, ActivatingAViewBindsItsOwnActions) {
   Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
   GuiTestDialogs().SaveAnswers.push_back(Dir.filePath("one.bmp"));
   first->Player()->TimerTimer();
-  Main->ImageManipulationItems[3]->trigger();  // "Export frame" of the first view: frame 1
+  Item(3)->trigger();  // "Export frame" of the first view: frame 1
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_1.bmp");
   Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(second->parentWidget()));
-  Main->ImageManipulationItems[3]->trigger();
+  Item(3)->trigger();
   EXPECT_EQ(GuiTestDialogs().LastProposedName, "ball_0.bmp");
   // Closing a view in the background leaves the active view's menu alone.
   delete first->parentWidget();
-  EXPECT_TRUE(Main->ImageManipulationMenu->menuAction()->isVisible());
-  EXPECT_TRUE(Main->ImageManipulationItems[0]->isVisible());
+  EXPECT_TRUE(Main->Menus()->ImageManipulationMenu->menuAction()->isVisible());
+  EXPECT_TRUE(Item(0)->isVisible());
+}
+
+// Alt+I opens "Image Manipulation" from the menu bar; Enter on "Export frame" exports the frame
+// of the view in front, whichever view that is now.
+TEST_F(QuvViewTest, ImageManipulationOpenedByKeyboardActsOnTheActiveView) {
+  TQuvView* first = OpenSample();
+  TQuvView* second = OpenSample();
+  first->Player()->TimerTimer();  // the first view at frame 1, the second at frame 0
+  QMenu* menu = Main->Menus()->ImageManipulationMenu;
+  const auto exportFrameByKeyboard = [&] {
+    QApplication::setActiveWindow(Main.get());
+    QTest::keyClick(Main.get(), Qt::Key_I, Qt::AltModifier);
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), menu);
+    QAction* exportFrame = nullptr;
+    for (QAction* action : menu->actions())
+      if (action->text() == "Export frame") exportFrame = action;
+    ASSERT_NE(exportFrame, nullptr);
+    menu->setActiveAction(exportFrame);
+    GuiTestDialogs().SaveAnswers.push_back(Dir.filePath("frame.bmp"));
+    QTest::keyClick(menu, Qt::Key_Return);
+    QApplication::processEvents();
+  };
+  for (const auto& [view, proposed] :
+       {std::pair{first, "ball_1.bmp"}, {second, "ball_0.bmp"}, {first, "ball_1.bmp"}}) {
+    Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(view->parentWidget()));
+    GuiTestDialogs().LastProposedName.clear();
+    exportFrameByKeyboard();
+    EXPECT_EQ(GuiTestDialogs().LastProposedName, proposed);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  }
 }
 
 TEST_F(QuvViewTest, AttributeCheckBoxesMirrorAndTriggerTheMainActions) {

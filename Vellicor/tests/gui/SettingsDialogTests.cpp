@@ -142,7 +142,7 @@ TEST_F(SettingsDialogTest, ClearHistoryThenCancelLeavesHistoryEmptyAndLimitUncha
   TSettingsDialog& d = Show();
   d.ClearHistory->click();
   EXPECT_TRUE(Main->Settings()->HistoryEntries().isEmpty());
-  EXPECT_TRUE(Main->HistoryMenuItems().isEmpty());
+  EXPECT_TRUE(Main->Menus()->HistoryMenuItems().isEmpty());
   d.CancelBtn->click();
   EXPECT_TRUE(Main->Settings()->HistoryEntries().isEmpty());
   EXPECT_EQ(Main->Settings()->MaxHistoryListSize(), 4);

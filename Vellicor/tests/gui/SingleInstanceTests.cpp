@@ -19,6 +19,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "FileOpenU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
 #include "ImageLoaderU.h"
@@ -280,7 +281,7 @@ TEST_F(SingleInstanceTest, MainWindowOpensRequestedFilesAndReportsEachFailure) {
   ASSERT_TRUE(WriteTestFile(good, bytes));
 
   TSingleInstanceServer server;
-  main.ServeRequests(server);  // the main window's own open and error report
+  main.Opener()->ServeRequests(server);  // the main window's own open and error report
   ASSERT_TRUE(server.Listen(Name));
   QSignalSpy executed(&server, &TSingleInstanceServer::RequestExecuted);
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning(
@@ -303,7 +304,7 @@ TEST_F(SingleInstanceTest, RequestRaisesTheMainWindowAndHandsArchivesToThePicker
   builder.AddFile("units/a.quv", MakeSampleQuv());
   const QString archive = Dir.filePath(QStringLiteral("pack.hpi"));
   builder.WriteFile(archive.toStdString());
-  main.QuvLoader()->PickFiles = [](QString&, QStringList& results, const QString&, bool) {
+  main.Opener()->QuvLoader()->PickFiles = [](QString&, QStringList& results, const QString&, bool) {
     results = {"units\\a.quv"};
     return true;
   };
@@ -315,7 +316,7 @@ TEST_F(SingleInstanceTest, RequestRaisesTheMainWindowAndHandsArchivesToThePicker
   QApplication::processEvents();
 
   TSingleInstanceServer server;
-  main.ServeRequests(server);
+  main.Opener()->ServeRequests(server);
   ASSERT_TRUE(server.Listen(Name));
   QSignalSpy executed(&server, &TSingleInstanceServer::RequestExecuted);
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning({archive}, Dir.path(), Name));
