@@ -17,12 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  return text;
-}
-
 bool Inside(const fs::path& path, const fs::path& root) {
   auto p = path.begin();
   for (auto r = root.begin(); r != root.end(); ++r, ++p)
@@ -51,7 +45,7 @@ class TScanner {
       const std::string name = item.path().filename().string();
       if (name.find('\\') != std::string::npos)
         throw Refusal(item.path(), "has a backslash in its name, which an archive cannot hold");
-      folded.push_back(Lower(name));
+      folded.push_back(LowerCase(name));
       THpiTreeEntry entry;
       entry.Name = name;
       fs::path target = real / name;

@@ -16,14 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  return text;
-}
-
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && Lower(text.substr(text.size() - tail.size())) == tail;
+  return text.size() >= tail.size() && LowerCase(text.substr(text.size() - tail.size())) == tail;
 }
 
 // Frame files of one image in a folder: IMAGE_N.png or IMAGE_N.bmp (N decimal; a PNG wins over
@@ -200,7 +194,7 @@ TQuvImageModel& TQuvPacker::NewImage(const std::string& name, const std::string&
   if (name.find('\0') != std::string::npos)
     throw Exception(Format("Image name from \"%s\" holds a zero byte", source.c_str()));
   for (const TQuvImageModel& image : FImages)
-    if (Lower(image.Name) == Lower(name))
+    if (LowerCase(image.Name) == LowerCase(name))
       throw Exception(
           Format("Image \"%s\" (from \"%s\") is given twice", name.c_str(), source.c_str()));
   FImages.push_back({name, {}});
