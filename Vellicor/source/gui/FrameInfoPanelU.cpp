@@ -161,9 +161,9 @@ QWidget* TFrameInfoPanel::CreateAnimationPanel() {
   FAnimationSpeedSelector->setMaximumWidth(
       FAnimationSpeedSelector->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 32);
   animationLayout->addWidget(FAnimationSpeedSelector);
-  // The speed's unit and the rate it gives, under the number (it wraps in a narrow panel).
+  // The speed's unit and the rate it gives, under the number, on one line: the panel's height
+  // is that of the attributes beside it, so a wrapped second line was cut off.
   FAnimationSpeedUnit = new QLabel(FAnimationPanel);
-  FAnimationSpeedUnit->setWordWrap(true);
   animationLayout->addWidget(FAnimationSpeedUnit);
   animationLayout->addStretch(1);
   connect(FFrameTrackBar, &QSlider::valueChanged, this, &TFrameInfoPanel::frameTrackMoved);
