@@ -6,11 +6,12 @@
 #include "SafeFileU.h"
 #include "StringUtilsU.h"
 
-void WriteWholeFile(const std::string& fileName, const void* data, size_t size) {
-  const std::filesystem::path target(fileName);
+namespace {
+
+void WriteWholeFileIn(const TOutputFolder& folder, const std::string& fileName, const void* data,
+                      size_t size) {
   try {
-    TAtomicFile file(TOutputFolder::Open(target.parent_path().string(), false),
-                     target.filename().string());
+    TAtomicFile file(folder, std::filesystem::path(fileName).filename().string());
     file.Write(data, size);
     file.Commit();
   } catch (const EDiskFileError& error) {
@@ -18,6 +19,25 @@ void WriteWholeFile(const std::string& fileName, const void* data, size_t size) 
     throw EInOutError(Format("Cannot create file \"%s\". %s", fileName.c_str(), reason.c_str()));
   }
 }
+
+TOutputFolder OpenFolderOf(const std::string& fileName) {
+  try {
+    return TOutputFolder::Open(std::filesystem::path(fileName).parent_path().string(), false);
+  } catch (const EDiskFileError& error) {
+    const std::string reason = error.Code == 0 ? error.what() : std::strerror(error.Code);
+    throw EInOutError(Format("Cannot create file \"%s\". %s", fileName.c_str(), reason.c_str()));
+  }
+}
+
+}  // namespace
+
+void WriteWholeFile(const std::string& fileName, const void* data, size_t size) {
+  WriteWholeFileIn(OpenFolderOf(fileName), fileName, data, size);
+}
+
+TExportPlan::TExportPlan(TMode mode) : FMode(mode) {}
+
+TExportPlan::~TExportPlan() = default;
 
 void TExportPlan::Add(std::string_view fileName) {
   std::string name(fileName);
@@ -32,7 +52,13 @@ bool TExportPlan::NamesOnly(std::initializer_list<std::string_view> fileNames) {
 
 void TExportPlan::WriteFile(const std::string& fileName, const void* data, size_t size) {
   if (NamesOnly({fileName})) return;
-  WriteWholeFile(fileName, data, size);
+  const std::string folder = std::filesystem::path(fileName).parent_path().string();
+  if (!FFolder || folder != FFolderPath) {
+    FFolder.reset();
+    FFolder = std::make_unique<TOutputFolder>(OpenFolderOf(fileName));
+    FFolderPath = folder;
+  }
+  WriteWholeFileIn(*FFolder, fileName, data, size);
   Add(fileName);
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -14,10 +15,13 @@
 // name intact. Raises EInOutError "Cannot create file "%s". %s" on failure.
 void WriteWholeFile(const std::string& fileName, const void* data, size_t size);
 
+class TOutputFolder;
+
 class TExportPlan {
  public:
   enum class TMode { Write, NamesOnly };
-  explicit TExportPlan(TMode mode = TMode::Write) : FMode(mode) {}
+  explicit TExportPlan(TMode mode = TMode::Write);
+  ~TExportPlan();
   TExportPlan(const TExportPlan&) = delete;
   TExportPlan& operator=(const TExportPlan&) = delete;
 
@@ -36,6 +40,9 @@ class TExportPlan {
   void Add(std::string_view fileName);
 
   TMode FMode;
+  // The folder written into last stays open, so an export into one folder opens it once.
+  std::string FFolderPath;
+  std::unique_ptr<TOutputFolder> FFolder;
   std::vector<std::string> FFiles;
   std::unordered_set<std::string> FSeen;
   std::vector<std::string> FFailures;
