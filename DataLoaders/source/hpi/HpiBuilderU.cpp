@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "ByteOrderU.h"
 #include "ExceptionsU.h"
 #include "HpiLz77EncoderU.h"
+#include "SafeFileU.h"
 
 namespace {
 
@@ -130,10 +130,11 @@ void THpiBuilder::AddFolder(const std::string& folder, const TOptionsChooser& ch
   std::sort(files.begin(), files.end());
   for (size_t i = 0; i < files.size(); ++i) {
     const std::string inner = fs::relative(files[i], folder).generic_string();
-    std::ifstream in(files[i], std::ios::binary);
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)),
-                              std::istreambuf_iterator<char>());
-    AddFile(inner, std::move(data), choose ? choose(inner, i) : THpiFileOptions{});
+    // Never a fifo or a link met in the tree; an entry holds less than 2 GiB.
+    const std::string bytes =
+        ReadRegularFile(files[i].string(), (size_t(1) << 31) - 1, TLinkPolicy::Refuse);
+    AddFile(inner, std::vector<uint8_t>(bytes.begin(), bytes.end()),
+            choose ? choose(inner, i) : THpiFileOptions{});
   }
 }
 
@@ -335,7 +336,6 @@ std::vector<uint8_t> THpiBuilder::Build(THpiLayout* layoutOut) const {
 
 void THpiBuilder::WriteFile(const std::string& fileName, THpiLayout* layout) const {
   const std::vector<uint8_t> archive = Build(layout);
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(archive.data()), std::streamsize(archive.size()));
-  if (!out) throw std::runtime_error("cannot write " + fileName);
+  WriteFileAtomically(
+      fileName, std::string_view(reinterpret_cast<const char*>(archive.data()), archive.size()));
 }

@@ -35,10 +35,6 @@ namespace {
 
 constexpr uint8_t Red = 16;  // a palette entry that is not the transparent one
 
-QColor PaletteColour(uint8_t index) {
-  return QColor(Palette[index][0], Palette[index][1], Palette[index][2]);
-}
-
 class CanvasTest : public TViewTest {
  protected:
   void SetUp() override {

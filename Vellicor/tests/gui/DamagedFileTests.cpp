@@ -48,10 +48,6 @@ namespace {
 
 constexpr uint8_t FirstColour = 16;  // frame i of the tank is all colour 16 + i
 
-QColor PaletteColour(int index) {
-  return QColor(Palette[index][0], Palette[index][1], Palette[index][2]);
-}
-
 uint32_t U32(const std::vector<uint8_t>& bytes, size_t at) {
   return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
          uint32_t(bytes[at + 3]) << 24;

@@ -256,18 +256,6 @@ TEST_F(PickerOkTest, OkOpensOnlyWhatTheListShowsChosen) {
 
 // ---- The settings dialog ----
 
-class TQuietDesktop : public IDesktopIntegration {
- public:
-  bool InstallApplication(const TDesktopApplication&) override { return true; }
-  bool RemoveApplication(const std::string&) override { return true; }
-  bool AssociateExtension(const std::string&, const std::string&, const std::string&) override {
-    return true;
-  }
-  bool DissociateExtension(const std::string&, const std::string&) override { return true; }
-  void NotifyAssociationsChanged() override {}
-  std::optional<std::string> DefaultApplication(const std::string&) override { return {}; }
-};
-
 class SettingsEnterTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -89,6 +89,10 @@ bool WriteTestFile(const QString& path, const std::vector<uint8_t>& bytes) {
              qint64(bytes.size());
 }
 
+QColor PaletteColour(uint8_t index) {
+  return QColor(Palette[index][0], Palette[index][1], Palette[index][2]);
+}
+
 void TViewTest::SetUp() {
   ASSERT_TRUE(Dir.isValid());
   Palette = BuiltInPalette();

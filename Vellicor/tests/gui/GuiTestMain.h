@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
 #include <QMessageBox>
 #include <QSize>
 #include <QString>
@@ -14,9 +15,12 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "DesktopIntegrationU.h"
 #include "DialogsU.h"
 
 class TScriptedDialogs : public TDialogs {
@@ -60,6 +64,22 @@ TScriptedDialogs& GuiTestDialogs();
 
 // Writes bytes to a new file at path; false when it cannot be written.
 bool WriteTestFile(const QString& path, const std::vector<uint8_t>& bytes);
+
+// The colour of a palette entry in the palette the frames are drawn in.
+QColor PaletteColour(uint8_t index);
+
+// A desktop that accepts everything and names no default program.
+class TQuietDesktop : public IDesktopIntegration {
+ public:
+  bool InstallApplication(const TDesktopApplication&) override { return true; }
+  bool RemoveApplication(const std::string&) override { return true; }
+  bool AssociateExtension(const std::string&, const std::string&, const std::string&) override {
+    return true;
+  }
+  bool DissociateExtension(const std::string&, const std::string&) override { return true; }
+  void NotifyAssociationsChanged() override {}
+  std::optional<std::string> DefaultApplication(const std::string&) override { return {}; }
+};
 
 class TMainForm;
 class TQuvView;

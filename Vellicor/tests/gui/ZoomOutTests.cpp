@@ -31,23 +31,6 @@ namespace {
 
 constexpr uint8_t Red = 16;  // a palette entry that is not the transparent one
 
-QColor PaletteColour(uint8_t index) {
-  return QColor(Palette[index][0], Palette[index][1], Palette[index][2]);
-}
-
-// A desktop that accepts everything and names no default program.
-class TQuietDesktop : public IDesktopIntegration {
- public:
-  bool InstallApplication(const TDesktopApplication&) override { return true; }
-  bool RemoveApplication(const std::string&) override { return true; }
-  bool AssociateExtension(const std::string&, const std::string&, const std::string&) override {
-    return true;
-  }
-  bool DissociateExtension(const std::string&, const std::string&) override { return true; }
-  void NotifyAssociationsChanged() override {}
-  std::optional<std::string> DefaultApplication(const std::string&) override { return {}; }
-};
-
 class ZoomOutTest : public TViewTest {
  protected:
   void SetUp() override {
