@@ -1,0 +1,171 @@
+#include "QuvEditU.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "QuvManagerU.h"
+#include "QuvWriterU.h"
+#include "StringUtilsU.h"
+
+namespace {
+
+// The indices of a frame's rows: the palette rows when the frame was turned into colours.
+const TPixelRowsRef& IndexRows(TImageFrame& frame) {
+  return frame.Converted ? frame.PalettePixels : frame.Pixels;
+}
+
+TQuvFrameModel ReadFrame(TImageFrame& frame) {
+  TQuvFrameModel model;
+  model.Width = frame.Width;
+  model.Height = frame.Height;
+  model.XOffset = frame.XOffset;
+  model.YOffset = frame.YOffset;
+  if (auto* quv = dynamic_cast<TQuvFrame*>(&frame)) model.Compression = quv->Compression;
+  if (frame.SubFrameCount > 0) {
+    for (int32_t i = 0; i < frame.SubFrameCount; ++i) {
+      TImageFrame* part = frame.GetSubFrame(i);
+      if (part) model.SubFrames.push_back(ReadFrame(*part));
+    }
+    return model;
+  }
+  model.Pixels.reserve(static_cast<size_t>(frame.Width) * static_cast<size_t>(frame.Height));
+  const TPixelRowsRef& rows = IndexRows(frame);
+  for (int32_t y = 0; y < frame.Height; ++y) {
+    const TPixelRow* row =
+        rows && static_cast<size_t>(y) < rows->size() ? &(*rows)[static_cast<size_t>(y)] : nullptr;
+    for (int32_t x = 0; x < frame.Width; ++x)
+      model.Pixels.push_back(row && static_cast<size_t>(x) < row->size() ? (*row)[x] : 0);
+  }
+  return model;
+}
+
+void CheckOffset(const TQuvImageModel& image, size_t frame, int64_t x, int64_t y) {
+  constexpr int64_t low = std::numeric_limits<int16_t>::min();
+  constexpr int64_t high = std::numeric_limits<int16_t>::max();
+  if (x < low || x > high || y < low || y > high)
+    throw EQuvEditError(
+        Format("Frame %zu of \xE2\x80\x98%s\xE2\x80\x99 cannot have its hot spot at "
+               "%lld,%lld: offsets lie between -32768 and 32767",
+               frame, image.Name.c_str(), static_cast<long long>(x), static_cast<long long>(y)));
+}
+
+// Moves a frame's hot spot and, with it, every sub-frame's, so the picture stays as it is.
+void MoveHotSpot(TQuvFrameModel& frame, int32_t dx, int32_t dy) {
+  frame.XOffset += dx;
+  frame.YOffset += dy;
+  for (TQuvFrameModel& part : frame.SubFrames) MoveHotSpot(part, dx, dy);
+}
+
+// Checks every offset of a frame and its sub-frames after a move by dx, dy.
+void CheckMove(const TQuvImageModel& image, size_t index, const TQuvFrameModel& frame, int64_t dx,
+               int64_t dy) {
+  CheckOffset(image, index, frame.XOffset + dx, frame.YOffset + dy);
+  for (const TQuvFrameModel& part : frame.SubFrames) CheckMove(image, index, part, dx, dy);
+}
+
+}  // namespace
+
+TQuvContent ReadQuvContent(TImageClass& collection, uint8_t transparentIndex) {
+  TQuvContent content;
+  content.TransparentIndex = transparentIndex;
+  for (const std::unique_ptr<TImage>& image : collection.Images) {
+    TQuvImageModel model;
+    model.Name = image->Name;
+    for (int32_t i = 0; i < image->FrameCount; ++i) {
+      TImageFrame* frame = image->GetFrame(i);
+      if (!frame)
+        throw EImageFileError(
+            Format("Frame %d of \xE2\x80\x98%s\xE2\x80\x99 is missing", i, image->Name.c_str()));
+      if (frame->LoadFailed)
+        throw EImageFileError(Format("Frame %d of \xE2\x80\x98%s\xE2\x80\x99 cannot be read: %s", i,
+                                     image->Name.c_str(), frame->LoadError.c_str()));
+      model.Frames.push_back(ReadFrame(*frame));
+    }
+    content.Images.push_back(std::move(model));
+  }
+  return content;
+}
+
+std::vector<uint8_t> EncodeQuvContent(const TQuvContent& content) {
+  return EncodeQuvFile(content.Images, KeepCompression, content.TransparentIndex);
+}
+
+void ApplyEdit(TQuvContent& content, const TQuvEdit& edit) {
+  auto& images = content.Images;
+  const auto first = images.begin() + static_cast<std::ptrdiff_t>(edit.First);
+  images.erase(first, first + static_cast<std::ptrdiff_t>(edit.Before.size()));
+  images.insert(images.begin() + static_cast<std::ptrdiff_t>(edit.First), edit.After.begin(),
+                edit.After.end());
+}
+
+void RevertEdit(TQuvContent& content, const TQuvEdit& edit) {
+  auto& images = content.Images;
+  const auto first = images.begin() + static_cast<std::ptrdiff_t>(edit.First);
+  images.erase(first, first + static_cast<std::ptrdiff_t>(edit.After.size()));
+  images.insert(images.begin() + static_cast<std::ptrdiff_t>(edit.First), edit.Before.begin(),
+                edit.Before.end());
+}
+
+size_t FindImage(const TQuvContent& content, const std::string& name) {
+  for (size_t i = 0; i < content.Images.size(); ++i)
+    if (LowerCase(content.Images[i].Name) == LowerCase(name)) return i;
+  throw EQuvEditError(Format("There is no image \xE2\x80\x98%s\xE2\x80\x99", name.c_str()));
+}
+
+// The frames an operation works on, checked against the image; every frame for an empty list.
+std::vector<size_t> ResolveFrames(const TQuvContent& content, size_t image,
+                                  const TFrameList& frames) {
+  if (image >= content.Images.size())
+    throw EQuvEditError(Format("There is no image number %zu", image));
+  const TQuvImageModel& model = content.Images[image];
+  std::vector<size_t> result;
+  if (frames.empty()) {
+    for (size_t i = 0; i < model.Frames.size(); ++i) result.push_back(i);
+    return result;
+  }
+  for (int32_t frame : frames) {
+    if (frame < 0 || static_cast<size_t>(frame) >= model.Frames.size())
+      throw EQuvEditError(Format("\xE2\x80\x98%s\xE2\x80\x99 has no frame %d (it has %zu)",
+                                 model.Name.c_str(), frame, model.Frames.size()));
+    result.push_back(static_cast<size_t>(frame));
+  }
+  std::sort(result.begin(), result.end());
+  result.erase(std::unique(result.begin(), result.end()), result.end());
+  return result;
+}
+
+TQuvEdit ImageEdit(const TQuvContent& content, size_t image, std::string name) {
+  TQuvEdit edit;
+  edit.Name = std::move(name);
+  edit.First = image;
+  edit.Before = {content.Images[image]};
+  edit.After = edit.Before;
+  return edit;
+}
+
+TQuvEdit SetOffsets(const TQuvContent& content, size_t image, const TFrameList& frames,
+                    std::optional<int32_t> x, std::optional<int32_t> y) {
+  const std::vector<size_t> chosen = ResolveFrames(content, image, frames);
+  TQuvEdit edit = ImageEdit(content, image, "Set Offsets");
+  TQuvImageModel& model = edit.After.front();
+  for (size_t i : chosen) {
+    TQuvFrameModel& frame = model.Frames[i];
+    const int64_t dx = x ? int64_t{*x} - frame.XOffset : 0;
+    const int64_t dy = y ? int64_t{*y} - frame.YOffset : 0;
+    CheckMove(model, i, frame, dx, dy);
+    MoveHotSpot(frame, static_cast<int32_t>(dx), static_cast<int32_t>(dy));
+  }
+  return edit;
+}
+
+TQuvEdit ShiftOffsets(const TQuvContent& content, size_t image, const TFrameList& frames,
+                      int32_t dx, int32_t dy) {
+  const std::vector<size_t> chosen = ResolveFrames(content, image, frames);
+  TQuvEdit edit = ImageEdit(content, image, "Shift Offsets");
+  TQuvImageModel& model = edit.After.front();
+  for (size_t i : chosen) {
+    CheckMove(model, i, model.Frames[i], dx, dy);
+    MoveHotSpot(model.Frames[i], dx, dy);
+  }
+  return edit;
+}
