@@ -19,11 +19,15 @@ struct TQuvFrameModel {
   uint8_t Compression = 1;
   std::vector<uint8_t> Pixels;            // Width x Height palette indices, top row first
   std::vector<TQuvFrameModel> SubFrames;  // when not empty, the frame is their composition
+
+  bool operator==(const TQuvFrameModel&) const = default;
 };
 
 struct TQuvImageModel {
   std::string Name;
   std::vector<TQuvFrameModel> Frames;
+
+  bool operator==(const TQuvImageModel&) const = default;
 };
 
 // Enters the images into a collection as loaded frames; a frame with sub-frames gets their

@@ -4,6 +4,7 @@
 #include "ArchivePathU.h"
 #include "ImageManagerU.h"
 #include "LowLevelIO.h"
+#include "MemoryFileReaderU.h"
 #include "StringUtilsU.h"
 
 TQuvDocument::~TQuvDocument() {
@@ -95,4 +96,17 @@ TQuvDocumentResult OpenQuvDocument(const std::string& path, const TQuvDocumentOp
     result.Error = error.what();
   }
   return result;
+}
+
+std::unique_ptr<TQuvDocument> ReopenQuvDocument(const TQuvDocument& original,
+                                                std::vector<uint8_t> bytes,
+                                                const TQuvDocumentOptions& options) {
+  auto document = std::make_unique<TQuvDocument>();
+  document->Path = original.Path;
+  document->OpenName = original.OpenName;
+  document->InArchive = original.InArchive;
+  document->FileSystem = MakeArchiveFileSystem();
+  AddMemoryFile(*document->FileSystem, document->OpenName,
+                std::make_shared<const std::vector<uint8_t>>(std::move(bytes)));
+  return Load(std::move(document), options);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FileSystemU.h"
 #include "ImageLoaderU.h"
@@ -64,3 +65,10 @@ struct TQuvDocumentResult {
 // failure gives no document and the error's own words: "Can not find file path "%s".", "Could not
 // find %s", the archive's and the format's messages.
 TQuvDocumentResult OpenQuvDocument(const std::string& path, const TQuvDocumentOptions& options);
+
+// The same file with other content (an edited file not yet saved): read from bytes in memory by
+// the reader every file goes through, so what is shown is what a save writes. Path, OpenName
+// and InArchive stay those of the original. Raises what reading the bytes raises.
+std::unique_ptr<TQuvDocument> ReopenQuvDocument(const TQuvDocument& original,
+                                                std::vector<uint8_t> bytes,
+                                                const TQuvDocumentOptions& options);

@@ -6,8 +6,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <QUndoGroup>
 #include <algorithm>
 
+#include "EditDocumentU.h"
 #include "QuvViewU.h"
 #include "SettingsModelU.h"
 
@@ -27,7 +29,13 @@ TMyMenuItem::TMyMenuItem(const QString& fileName, QObject* parent)
 
 TMainMenus::TMainMenus(QMainWindow* window, QMdiArea* area, TMainActions& actions,
                        TSettingsModel* settings)
-    : QObject(window), FArea(area) {
+    : QObject(window), FArea(area), FUndoGroup(new QUndoGroup(this)) {
+  // "Undo Shift Offsets": the step's own name follows the prefix.
+  acUndo = FUndoGroup->createUndoAction(window, QStringLiteral("&Undo"));
+  acUndo->setShortcut(QKeySequence::Undo);
+  acRedo = FUndoGroup->createRedoAction(window, QStringLiteral("&Redo"));
+  acRedo->setShortcuts(
+      {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
   CreateMenus(window, actions);
   CreateToolBar(window, actions);
   // The File menu mirrors the history held by the settings.
@@ -49,6 +57,10 @@ void TMainMenus::CreateMenus(QMainWindow* window, TMainActions& actions) {
   FileMenu->addAction(actions.WindowCloseAll1);
   FileMenu->addSeparator();
   FileMenu->addAction(actions.acQuit);
+
+  EditMenu = bar->addMenu(QStringLiteral("&Edit"));
+  EditMenu->addAction(acUndo);
+  EditMenu->addAction(acRedo);
 
   SettingsMenu = bar->addMenu(QStringLiteral("&Settings"));
   for (TToggle toggle : {tgAutoSelect1stImage, tgAnimated, tgViewSubFrames, tgAutoCentre,
@@ -98,7 +110,8 @@ void TMainMenus::CreateToolBar(QMainWindow* window, TMainActions& actions) {
 
 QList<QAction*> TMainMenus::FixedCommands() const {
   QList<QAction*> commands;
-  for (QMenu* menu : {FileMenu, SettingsMenu, WindowMenu, HelpMenu}) commands << menu->actions();
+  for (QMenu* menu : {FileMenu, EditMenu, SettingsMenu, WindowMenu, HelpMenu})
+    commands << menu->actions();
   return commands;
 }
 
@@ -188,6 +201,9 @@ void TMainMenus::ShowViewCommands(TQuvView* view) {
   ViewMenu->clear();
   if (view) ViewMenu->addActions(view->ZoomActions());
   ViewMenu->menuAction()->setEnabled(view != nullptr);
+  QUndoStack* stack = view ? view->Edits()->UndoStack() : nullptr;
+  if (stack) FUndoGroup->addStack(stack);  // once: the group keeps it till the view goes
+  FUndoGroup->setActiveStack(stack);
 }
 
 // The menu holds the view's own actions, which carry their keys from there (the view's actions

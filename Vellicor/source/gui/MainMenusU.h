@@ -16,6 +16,7 @@ class QMainWindow;
 class QMdiArea;
 class QMenu;
 class QToolBar;
+class QUndoGroup;
 class TQuvView;
 class TSettingsModel;
 
@@ -33,6 +34,9 @@ class TMainMenus : public QObject {
   TMainMenus(QMainWindow* window, QMdiArea* area, TMainActions& actions, TSettingsModel* settings);
 
   QMenu* FileMenu = nullptr;
+  QMenu* EditMenu = nullptr;  // undo and redo of the active view's edits
+  QAction* acUndo = nullptr;
+  QAction* acRedo = nullptr;
   QMenu* SettingsMenu = nullptr;
   QMenu* ImageManipulationMenu = nullptr;  // the active view's exports
   QMenu* ViewMenu = nullptr;               // the active view's zoom commands
@@ -56,7 +60,7 @@ class TMainMenus : public QObject {
   void ForgetView(TQuvView* view);
 
   // ---- The active view's commands ----
-  void ShowViewCommands(TQuvView* view);  // the View menu
+  void ShowViewCommands(TQuvView* view);  // the View menu and the Edit menu's undo steps
   // The view that merged its menus last holds "Image Manipulation"; only that view takes it
   // away again.
   void ViewMenusMerged(TQuvView* view, bool on);
@@ -72,6 +76,7 @@ class TMainMenus : public QObject {
   void RemoveOldestHistoryItem();
 
   QMdiArea* FArea;
+  QUndoGroup* FUndoGroup;
   QList<TMyMenuItem*> FHistoryItems;  // most recent first
   QHash<TQuvView*, QAction*> FWindowMenuEntries;
   QPointer<TQuvView> FMenuView;  // the view whose exports "Image Manipulation" shows

@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "DialogsU.h"
+#include "EditDocumentU.h"
 #include "FrameCursorU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
@@ -39,6 +40,7 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPaletteModel* palettes)
       FSettings(settings),
       FPalette(palettes->Palette()),
       FTransparentIndex(palettes->TransparentIndex()),
+      FEdits(new TEditDocument(this)),
       FCursor(new TFrameCursor(this)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Vellicor"));
@@ -59,6 +61,8 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPaletteModel* palettes)
   ConnectParts();
   ConnectSettings();
   connect(palettes, &TPaletteModel::paletteChanged, this, &TQuvView::SetPalette);
+  connect(FEdits, &TEditDocument::contentChanged, this, &TQuvView::ShowContent);
+  connect(FEdits, &TEditDocument::modifiedChanged, this, &TQuvView::UpdateCaption);
 }
 
 TQuvView::~TQuvView() {
@@ -267,7 +271,7 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   emit fileOpened(FFileName);
   // The file's name leads, so that tiled windows stay told apart; its folder follows.
   FBaseCaption = FileCaption(FFileName);
-  setWindowTitle(FBaseCaption);
+  UpdateCaption();
   FWarningsBar->ShowLoadWarnings(warnings, collection->ImageCount == 0);
   // The drawn images share the bitmaps' memory, so they go with them.
   FrontEnd()->OnPixelsReleased = [this](TFrontEndImageFrame* frame) {
@@ -314,6 +318,90 @@ void TQuvView::CloseAfterFailure() {
   } else {
     close();  // deletes on close
   }
+}
+
+// ---- Editing ----
+
+const TQuvContent& TQuvView::Content() {
+  return FEdits->Content([this] {
+    // Read apart from what is shown, through the same mount: indices as the file holds them,
+    // whatever the view converted or released.
+    TQuvDocumentOptions options;
+    options.Palette = FPalette;
+    options.TransparentIndex = FTransparentIndex;
+    options.Mount = {FDocument->FileSystem, FDocument->InArchive};
+    TQuvDocumentResult opened = ::OpenQuvDocument(FDocument->OpenName, options);
+    if (!opened.Document) throw EImageFileError(opened.Error);
+    return ReadQuvContent(*opened.Document->Images, FTransparentIndex);
+  });
+}
+
+bool TQuvView::ShownImageIndex(size_t& index) {
+  if (!FDocument || !FCursor->Image()) return false;
+  const std::string name = ToStd(FCursor->ImageName());
+  const TQuvContent& content = Content();
+  for (size_t i = 0; i < content.Images.size(); ++i)
+    if (content.Images[i].Name == name) {
+      index = i;
+      return true;
+    }
+  return false;
+}
+
+bool TQuvView::PerformEdit(const std::function<TQuvEdit(const TQuvContent&, size_t image)>& make,
+                           int mergeKey) {
+  bool done = false;
+  Guarded([&] {
+    size_t image = 0;
+    if (!ShownImageIndex(image)) return;
+    TQuvEdit edit;
+    try {
+      edit = make(Content(), image);
+    } catch (const EQuvEditError& refusal) {
+      // What the format cannot hold is the user's to know, not an error of the program.
+      SetStatusText(QString::fromUtf8(refusal.what()));
+      Dialogs().Message(this, QStringLiteral("Edit"), QString::fromUtf8(refusal.what()),
+                        QMessageBox::Information, QMessageBox::Ok);
+      return;
+    }
+    FEdits->Perform(std::move(edit), mergeKey);
+    done = true;
+  });
+  return done;
+}
+
+void TQuvView::ShowContent(const TQuvEdit& edit, bool undone) {
+  Guarded([&] {
+    const TQuvContent& content = FEdits->Content();
+    // The image shown stays; one the edit added, renamed or removed gives way to its successor.
+    QString name = FCursor->ImageName();
+    const std::vector<TQuvImageModel>& now = undone ? edit.Before : edit.After;
+    const std::vector<TQuvImageModel>& was = undone ? edit.After : edit.Before;
+    if (!now.empty() && (was.empty() || FromStd(was.front().Name) == name || name.isEmpty()))
+      name = FromStd(now.front().Name);
+    else if (now.empty() && !content.Images.empty())
+      name = FromStd(content.Images[std::min(edit.First, content.Images.size() - 1)].Name);
+    const int frame = FCursor->Image() ? FCursor->Image()->CurrentFrame : 0;
+
+    TQuvDocumentOptions options;
+    options.Palette = FPalette;
+    options.TransparentIndex = FTransparentIndex;
+    options.TrueColour = true;
+    std::unique_ptr<TQuvDocument> document =
+        ReopenQuvDocument(*FDocument, EncodeQuvContent(content), options);
+    const auto reattach = FListPane->DetachSelectHandler();
+    ClearImage();
+    FCanvas->ForgetImages();
+    FCursor->SetDocument(document.get());
+    FDocument = std::move(document);
+    FrontEnd()->OnPixelsReleased = [this](TFrontEndImageFrame* shown) {
+      FCanvas->ForgetImage(shown);
+    };
+    FListPane->AddRows(Collection());
+    if (!FListPane->ShowImageNamed(name)) return;
+    SelectImage(name);
+    FPlayer->ShowFrame(std::clamp(frame, 0, std::max(0, FCursor->Image()->FrameCount - 1)));
+  });
 }
 
 // ---- Menus and activation ----
@@ -374,7 +462,7 @@ void TQuvView::SelectImage(const QString& name) {
   FInfoPanel->SubFrameCount()->setText(QString::number(first->SubFrameCount));
   FInfoPanel->FrameCount()->setText(QString::number(image->FrameCount));
   FInfoPanel->CurrentFrame()->setText(QStringLiteral("1"));
-  setWindowTitle(FBaseCaption + QStringLiteral(" - ") + name);
+  UpdateCaption();
 
   FInfoPanel->AnimationPanel()->setVisible(image->FrameCount >= 2);
   FInfoPanel->setVisible(true);
@@ -387,7 +475,7 @@ void TQuvView::ClearImage() {
   FCursor->Clear();
   MergeMenus(false);
   SetStatusText(QString());
-  setWindowTitle(FBaseCaption.isEmpty() ? QStringLiteral("Vellicor") : FBaseCaption);
+  UpdateCaption();
   FInfoPanel->hide();
   FCanvas->ResetScene();
   FInfoPanel->FramePosition()->clear();
@@ -481,6 +569,7 @@ void TQuvView::SetPalette(const TPalette& palette, uint8_t transparentIndex) {
   // Files opened later in this view (none yet, or a reload) take the new palette too.
   FPalette = palette;
   FTransparentIndex = transparentIndex;
+  FEdits->SetTransparentIndex(transparentIndex);
   if (!FDocument || !FrontEnd()) return;
   // Every frame decoded so far is converted again, or read again when the empty index
   // changed (its empty pixels hold the index they were decoded with); the drawn images go
@@ -491,9 +580,25 @@ void TQuvView::SetPalette(const TPalette& palette, uint8_t transparentIndex) {
   FCanvas->UpdatePixelStatus();
 }
 
-QString TQuvView::FileCaption(const QString& fileName) {
+QString TQuvView::FileCaption(const QString& fileName, const QString& marker) {
   const int cut = int(std::max(fileName.lastIndexOf('/'), fileName.lastIndexOf('\\')));
-  if (cut < 0) return fileName;
+  if (cut < 0) return fileName + marker;
   const QString folder = fileName.left(cut);
-  return fileName.mid(cut + 1) + QStringLiteral(" \u2014 ") + (folder.isEmpty() ? "/" : folder);
+  return fileName.mid(cut + 1) + marker + QStringLiteral(" \u2014 ") +
+         (folder.isEmpty() ? "/" : folder);
+}
+
+QString TQuvView::ShownCaption() const {
+  if (!FEdits->Modified()) return FBaseCaption;
+  return FileCaption(FFileName, QStringLiteral("*"));
+}
+
+void TQuvView::UpdateCaption() {
+  const QString file = ShownCaption();
+  if (file.isEmpty())
+    setWindowTitle(QStringLiteral("Vellicor"));
+  else if (FCursor->Image())
+    setWindowTitle(file + QStringLiteral(" - ") + FCursor->ImageName());
+  else
+    setWindowTitle(file);
 }

@@ -20,6 +20,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QStatusBar;
+class TEditDocument;
 class TFrameCursor;
 class TFrameInfoPanel;
 class TFramePlayer;
@@ -31,7 +32,9 @@ class TLoadWarningsBar;
 class TSettingsModel;
 class TSpriteCanvas;
 class TViewExports;
+struct TQuvContent;
 struct TQuvDocument;
+struct TQuvEdit;
 
 class TQuvView : public QWidget {
   Q_OBJECT
@@ -61,6 +64,21 @@ class TQuvView : public QWidget {
   TViewExports* Exports() const { return FExports; }
   TLoadWarningsBar* WarningsBar() const { return FWarningsBar; }
   QTreeWidget* ImageList() const;
+  TEditDocument* Edits() const { return FEdits; }
+
+  // ---- Editing ----
+  // The content of the file as the view shows it (read from the file at the first call).
+  // Raises when a frame cannot be read.
+  const TQuvContent& Content();
+  // The position in the content of the image shown; false when none is shown.
+  bool ShownImageIndex(size_t& index);
+  // Makes an edit of the shown image (make gets the content and the image's position) and
+  // performs it as one undoable step; a refusal (or a frame the file holds damaged) is told in a
+  // box and changes nothing. False when nothing was done.
+  bool PerformEdit(const std::function<TQuvEdit(const TQuvContent&, size_t image)>& make,
+                   int mergeKey = -1);
+  // The caption's file part: the file name, marked "*" while changed since it was saved.
+  QString ShownCaption() const;
 
   // Puts the export actions of the present state on show and tells the owner (menusMerged),
   // who shows "Image Manipulation" with ImageManipulationActions(); off: the menu goes.
@@ -92,7 +110,8 @@ class TQuvView : public QWidget {
   // Decodes the frames through this palette from now on; the shown frame is drawn again.
   void SetPalette(const TPalette& palette, uint8_t transparentIndex);
   // "tank.quv — data/units" for "data/units/tank.quv": the name first, then the folder.
-  static QString FileCaption(const QString& fileName);
+  // A changed file's name is followed by `marker` ("*").
+  static QString FileCaption(const QString& fileName, const QString& marker = QString());
 
  signals:
   void fileOpened(const QString& fileName);  // loaded: the name for history and Window menu
@@ -118,6 +137,11 @@ class TQuvView : public QWidget {
   // status bar comes back in `shownName`. Raises the reason it could not.
   TImageClass* OpenQuvDocument(const QString& fullName, QString& shownName);
   void CloseAfterFailure();
+  // Shows the content after an edit (or its undo): the file is read anew from the content's
+  // bytes; the image and frame shown stay, or follow the edit.
+  void ShowContent(const TQuvEdit& edit, bool undone);
+  // Window title: the file part, then the image shown.
+  void UpdateCaption();
   // The list's one selected row, with the status saying what loads.
   void ShowChosenImage(const QString& name);
   // Runs f; an error goes to ReportError.
@@ -127,6 +151,7 @@ class TQuvView : public QWidget {
   TPalette FPalette;  // copied into the document's manager
   uint8_t FTransparentIndex;
   std::unique_ptr<TQuvDocument> FDocument;
+  TEditDocument* FEdits;
   QString FFileName;
   QString FArchiveSource;
   QString FBaseCaption;
