@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ColourMapU.h"
 #include "ExceptionsU.h"
 #include "ImageManagerU.h"
 #include "PictureReaderU.h"
@@ -58,10 +59,15 @@ TQuvEdit SetOffsets(const TQuvContent& content, size_t image, const TFrameList& 
                     std::optional<int32_t> x, std::optional<int32_t> y);
 TQuvEdit ShiftOffsets(const TQuvContent& content, size_t image, const TFrameList& frames,
                       int32_t dx, int32_t dy);
+// The visible pixels are those other than the transparent index; a wholly transparent frame
+// stays as it is. Middles round down: a box of width W from column L has its middle at
+// L + W / 2.
 enum class TOffsetPreset {
   Centre,        // the middle of the visible pixels
-  BottomCentre,  // the middle of their bottom edge: feet on the ground
-  Previous,      // visible pixels where the previous frame has its own (the first frame stays)
+  BottomCentre,  // the middle of their bottom edge, on their last row: feet on the ground
+  // The top-left corner of the visible pixels where the previous frame with visible pixels has
+  // its own, relative to the hot spot; frames before which none has any (frame 0) stay.
+  Previous,
 };
 TQuvEdit ApplyOffsetPreset(const TQuvContent& content, size_t image, const TFrameList& frames,
                            TOffsetPreset preset);
@@ -69,7 +75,9 @@ TQuvEdit ApplyOffsetPreset(const TQuvContent& content, size_t image, const TFram
 std::optional<TOffsetPreset> OffsetPresetNamed(const std::string& name);
 
 // Cuts each frame to the box of its visible pixels; every visible pixel keeps its place
-// relative to the hot spot. A wholly transparent frame stays as it is.
+// relative to the hot spot. A wholly transparent frame stays as it is, and so does a composed
+// frame: the reader grows a composition to hold each of its sub-frames whole, so a box smaller
+// than theirs would not survive a reload.
 TQuvEdit CropFrames(const TQuvContent& content, size_t image, const TFrameList& frames);
 
 // Pictures become frames as the pack command makes them: colours mapped to the palette, the
@@ -79,9 +87,11 @@ struct TFramePicture {
   std::optional<int32_t> XOffset;  // absent: the replaced frame's, or 0 for a new frame
   std::optional<int32_t> YOffset;
 };
+// A replaced frame (composed or not) becomes a plain frame of run-length rows.
 TQuvEdit ReplaceFrame(const TQuvContent& content, size_t image, int32_t frame,
                       const TFramePicture& picture, const TPalette& palette);
-// New frames at position at (0..FrameCount), in the order given.
+// New frames at position at (0..FrameCount), in the order given. An image holds 1 to 65535
+// frames.
 TQuvEdit InsertFrames(const TQuvContent& content, size_t image, int32_t at,
                       const std::vector<TFramePicture>& pictures, const TPalette& palette);
 
@@ -90,10 +100,11 @@ TQuvEdit DuplicateFrames(const TQuvContent& content, size_t image, const TFrameL
 // An image keeps at least one frame.
 TQuvEdit DeleteFrames(const TQuvContent& content, size_t image, const TFrameList& frames);
 // The frames, in their order, go before the frame that was at position to (FrameCount: the
-// end).
+// end), or, when that one moves too, before the first frame after it that stays.
 TQuvEdit MoveFrames(const TQuvContent& content, size_t image, const TFrameList& frames, int32_t to);
 
-// Names hold 1 to 31 bytes and are unique without regard to case.
+// Names hold 1 to 31 bytes, none of them 0, and are unique without regard to case. A new image
+// goes to the end of the file, a copy right after its original.
 TQuvEdit AddImage(const TQuvContent& content, const std::string& name,
                   const std::vector<TFramePicture>& pictures, const TPalette& palette);
 TQuvEdit RenameImage(const TQuvContent& content, size_t image, const std::string& name);
@@ -109,3 +120,23 @@ std::vector<size_t> ResolveFrames(const TQuvContent& content, size_t image,
                                   const TFrameList& frames);
 // An edit of one image whose After starts as a copy of Before.
 TQuvEdit ImageEdit(const TQuvContent& content, size_t image, std::string name);
+// Refuses a hot spot at x, y of frame index of image that the format cannot hold.
+void CheckOffsets(const TQuvImageModel& image, size_t index, int64_t x, int64_t y);
+// Moves the hot spot of frame index of image (in the edit's After) by dx, dy, its sub-frames
+// along; refuses, before anything moves, an offset the format cannot hold.
+void MoveFrameHotSpot(const TQuvImageModel& image, size_t index, TQuvFrameModel& frame, int64_t dx,
+                      int64_t dy);
+// The box of a frame's visible pixels, as columns and rows from its hot spot, both ends
+// included; a composed frame's as the reader composes it. Nothing for a wholly transparent
+// frame.
+struct TVisibleBox {
+  int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+std::optional<TVisibleBox> VisibleBox(const TQuvFrameModel& frame, uint8_t transparentIndex);
+// A frame made from a picture: its hot spot where the picture says, else at (x, y);
+// Compression 1. Refuses, naming the image and frame, a picture of a side outside 1..65535 or of
+// more pixels than the reader takes.
+TQuvFrameModel FrameOfPicture(const TFramePicture& picture, TColourMapper& mapper,
+                              const TQuvImageModel& image, size_t frame, int32_t x, int32_t y);
+// Refuses a frame count an image cannot have (0, or beyond its entry's 65535).
+void CheckFrameCount(const TQuvImageModel& image, size_t count);
