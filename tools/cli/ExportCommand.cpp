@@ -14,6 +14,7 @@
 
 #include "BatchConvertU.h"
 #include "CliCommandU.h"
+#include "CliFrameRangeU.h"
 #include "CliPaletteU.h"
 #include "FrameExportU.h"
 #include "GifWriterU.h"
@@ -26,27 +27,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TRange {
-  int32_t First = 0;
-  int32_t Last = INT32_MAX;
-};
-
-// "FIRST-LAST" or "N", 0-based and inclusive.
-TRange ParseRange(const std::string& text) {
-  TRange range;
-  const size_t dash = text.find('-');
-  int64_t first = 0, last = 0;
-  const bool ok = dash == std::string::npos ? TryStrToInt(text, first) && (last = first, true)
-                                            : TryStrToInt(text.substr(0, dash), first) &&
-                                                  TryStrToInt(text.substr(dash + 1), last);
-  if (!ok || first < 0 || last < first || last > INT32_MAX)
-    throw Exception(Format(
-        "Invalid frame range \"%s\": expected FIRST-LAST with 0 <= FIRST <= LAST", text.c_str()));
-  range.First = int32_t(first);
-  range.Last = int32_t(last);
-  return range;
-}
 
 // Progress on a terminal only: "images done/total, frames done/total" on one stderr line.
 class TProgress {
