@@ -27,7 +27,7 @@ TMyMenuItem::TMyMenuItem(const QString& fileName, QObject* parent)
 
 TMainMenus::TMainMenus(QMainWindow* window, QMdiArea* area, TMainActions& actions,
                        TSettingsModel* settings)
-    : QObject(window), FArea(area) {
+    : QObject(window), FArea(area), FFrameStrip(actions.ToggleActions[tgFrameStrip]) {
   CreateMenus(window, actions);
   CreateToolBar(window, actions);
   // The File menu mirrors the history held by the settings.
@@ -186,7 +186,11 @@ void TMainMenus::ForgetView(TQuvView* view) {
 // The view's own actions: their keys stay the view's, wherever the focus is inside it.
 void TMainMenus::ShowViewCommands(TQuvView* view) {
   ViewMenu->clear();
-  if (view) ViewMenu->addActions(view->ZoomActions());
+  if (view) {
+    ViewMenu->addActions(view->ZoomActions());
+    ViewMenu->addSeparator();
+    ViewMenu->addAction(FFrameStrip);
+  }
   ViewMenu->menuAction()->setEnabled(view != nullptr);
 }
 

@@ -35,7 +35,7 @@ class TMainMenus : public QObject {
   QMenu* FileMenu = nullptr;
   QMenu* SettingsMenu = nullptr;
   QMenu* ImageManipulationMenu = nullptr;  // the active view's exports
-  QMenu* ViewMenu = nullptr;               // the active view's zoom commands
+  QMenu* ViewMenu = nullptr;               // the active view's zoom commands, "Frame Strip"
   QMenu* WindowMenu = nullptr;
   QAction* WindowMenuEndMarker = nullptr;  // hidden end marker
   QMenu* HelpMenu = nullptr;
@@ -74,5 +74,6 @@ class TMainMenus : public QObject {
   QMdiArea* FArea;
   QList<TMyMenuItem*> FHistoryItems;  // most recent first
   QHash<TQuvView*, QAction*> FWindowMenuEntries;
-  QPointer<TQuvView> FMenuView;  // the view whose exports "Image Manipulation" shows
+  QPointer<TQuvView> FMenuView;    // the view whose exports "Image Manipulation" shows
+  QAction* FFrameStrip = nullptr;  // every view's, under the active view's commands
 };
