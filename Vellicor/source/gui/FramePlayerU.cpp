@@ -106,6 +106,7 @@ void TFramePlayer::ShowFrame(int index) {
     FCanvas->EraseFrame(FCursor->Shown());
     frame->CurrentSubFrame = index;
     FCursor->SetShown(frame->GetSubFrame(index));
+    emit frameShown(image->CurrentFrame);
   } else {
     if (index < 0 || index >= image->FrameCount) index = 0;
     if (frameBar->value() != index + 1) {
@@ -115,6 +116,7 @@ void TFramePlayer::ShowFrame(int index) {
     FCanvas->EraseFrame(FCursor->Shown());
     image->CurrentFrame = index;
     FCursor->SetShown(FCursor->FetchFrame(index));
+    emit frameShown(index);
     if (!FCursor->Shown()) {
       FCanvas->PaintBox()->SetMessage(FCursor->FrameErrorAt(image->Image, index));
       return;
@@ -261,9 +263,14 @@ void TFramePlayer::StepFrame(int delta) {
 
 void TFramePlayer::ShowEndFrame(bool last) {
   TFrontEndImage* image = FCursor->Image();
+  if (image) GoToFrame(last ? image->FrameCount - 1 : 0);
+}
+
+void TFramePlayer::GoToFrame(int index) {
+  TFrontEndImage* image = FCursor->Image();
   if (!FCursor->Ready() || !image) return;
   SetPlaying(false);
-  const int index = last ? std::max(0, image->FrameCount - 1) : 0;
+  index = std::clamp(index, 0, std::max(0, image->FrameCount - 1));
   // Through the frame track bar, which also picks the frame's sub-frames when they are viewed.
   QSlider* frameBar = FPanel->FrameTrackBar();
   if (FCursor->SubFrameMode() && frameBar->value() != index + 1)

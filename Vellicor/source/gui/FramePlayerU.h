@@ -29,6 +29,8 @@ class TFramePlayer : public QObject {
   // Left/Right: one frame (one sub-frame while viewing sub-frames) back or on, and pause.
   void StepFrame(int delta);
   void ShowEndFrame(bool last);  // Home/End
+  // A frame chosen by the user (or, viewing sub-frames, its first sub-frame), and pause.
+  void GoToFrame(int index);
 
   void SetSubFrameMode(bool on);
   void ShowFrame(int index);
@@ -48,6 +50,7 @@ class TFramePlayer : public QObject {
 
  signals:
   void subFrameModeChanged(bool on);
+  void frameShown(int index);  // the image is at this frame now (drawn, or told why not)
   void failed(const std::exception& error);  // an error of a handler, for the view to report
 
  private:

@@ -29,7 +29,10 @@ TMyMenuItem::TMyMenuItem(const QString& fileName, QObject* parent)
 
 TMainMenus::TMainMenus(QMainWindow* window, QMdiArea* area, TMainActions& actions,
                        TSettingsModel* settings)
-    : QObject(window), FArea(area), FUndoGroup(new QUndoGroup(this)) {
+    : QObject(window),
+      FArea(area),
+      FUndoGroup(new QUndoGroup(this)),
+      FFrameStrip(actions.ToggleActions[tgFrameStrip]) {
   // "Undo Shift Offsets": the step's own name follows the prefix.
   acUndo = FUndoGroup->createUndoAction(window, QStringLiteral("&Undo"));
   acUndo->setShortcut(QKeySequence::Undo);
@@ -199,7 +202,11 @@ void TMainMenus::ForgetView(TQuvView* view) {
 // The view's own actions: their keys stay the view's, wherever the focus is inside it.
 void TMainMenus::ShowViewCommands(TQuvView* view) {
   ViewMenu->clear();
-  if (view) ViewMenu->addActions(view->ZoomActions());
+  if (view) {
+    ViewMenu->addActions(view->ZoomActions());
+    ViewMenu->addSeparator();
+    ViewMenu->addAction(FFrameStrip);
+  }
   ViewMenu->menuAction()->setEnabled(view != nullptr);
   QUndoStack* stack = view ? view->Edits()->UndoStack() : nullptr;
   if (stack) FUndoGroup->addStack(stack);  // once: the group keeps it till the view goes

@@ -39,7 +39,7 @@ class TMainMenus : public QObject {
   QAction* acRedo = nullptr;
   QMenu* SettingsMenu = nullptr;
   QMenu* ImageManipulationMenu = nullptr;  // the active view's exports
-  QMenu* ViewMenu = nullptr;               // the active view's zoom commands
+  QMenu* ViewMenu = nullptr;               // the active view's zoom commands, "Frame Strip"
   QMenu* WindowMenu = nullptr;
   QAction* WindowMenuEndMarker = nullptr;  // hidden end marker
   QMenu* HelpMenu = nullptr;
@@ -79,5 +79,6 @@ class TMainMenus : public QObject {
   QUndoGroup* FUndoGroup;
   QList<TMyMenuItem*> FHistoryItems;  // most recent first
   QHash<TQuvView*, QAction*> FWindowMenuEntries;
-  QPointer<TQuvView> FMenuView;  // the view whose exports "Image Manipulation" shows
+  QPointer<TQuvView> FMenuView;    // the view whose exports "Image Manipulation" shows
+  QAction* FFrameStrip = nullptr;  // every view's, under the active view's commands
 };

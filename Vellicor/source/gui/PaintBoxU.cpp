@@ -6,9 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace {
-
-// A tile of 2 x 2 cells; a textured brush repeats it from the painter's origin.
 const QImage& CheckerTile(int cell) {
   static QImage tile;
   if (tile.width() != 2 * cell) {
@@ -20,6 +17,8 @@ const QImage& CheckerTile(int cell) {
   }
   return tile;
 }
+
+namespace {
 
 QRect ToPhysical(const QRect& rect, qreal dpr) {
   const int left = int(std::floor(rect.left() * dpr));

@@ -35,6 +35,10 @@ inline const QColor CheckerDark{204, 204, 204};
 inline const QColor MessageBackground{255, 243, 205};
 inline const QColor MessageText{90, 60, 0};
 
+// The checkerboard behind transparent pixels: a tile of 2 x 2 cells, which a textured brush
+// repeats from the painter's origin.
+const QImage& CheckerTile(int cell);
+
 // Physical pixels per sprite pixel for a zoom step: a whole number, at least 1, for the steps
 // from 1x; for a step -n (1/n) one n-th of that at 1x.
 qreal PixelScale(int zoom, qreal devicePixelRatio);

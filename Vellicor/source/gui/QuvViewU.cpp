@@ -20,6 +20,7 @@
 #include "FrameCursorU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
+#include "FrameStripU.h"
 #include "ImageListPaneU.h"
 #include "LoadMessagesU.h"
 #include "LoadWarningsBarU.h"
@@ -101,6 +102,9 @@ void TQuvView::CreateControls() {
   FInfoPanel->hide();
   FCanvas = new TSpriteCanvas(FSettings, FCursor, panel);
   panelLayout->addWidget(FCanvas, 1);
+  FStrip = new TFrameStrip(FSettings, FCursor, panel);
+  panelLayout->addWidget(FStrip);
+  FStrip->setVisible(FSettings->FrameStrip());
 
   root->addWidget(CreateStatusBar());
   FWarningsBar = new TLoadWarningsBar(this);
@@ -174,6 +178,10 @@ void TQuvView::ConnectParts() {
   connect(FPlayer, &TFramePlayer::failed, this, &TQuvView::ReportError);
   connect(FPlayer, &TFramePlayer::subFrameModeChanged, FExports->acExportSubFrame(),
           &QAction::setVisible);
+  connect(FPlayer, &TFramePlayer::frameShown, FStrip, &TFrameStrip::SetCurrentFrame);
+  connect(FStrip, &TFrameStrip::frameChosen, this,
+          [this](int index) { Guarded([this, index] { FPlayer->GoToFrame(index); }); });
+  connect(FStrip, &TFrameStrip::failed, this, &TQuvView::ReportError);
   connect(FListPane, &TImageListPane::imageChosen, this, &TQuvView::ShowChosenImage);
   connect(FListPane, &TImageListPane::multiSelectStarted, this, [this] {
     Guarded([this] {
@@ -200,11 +208,16 @@ void TQuvView::ConnectSettings() {
   connect(FSettings, &TSettingsModel::displayChanged, this, [this] {
     FCanvas->UpdateImageCanvas();  // centring changes the canvas the frames share
     RepaintImage();
+    FStrip->Redraw();
   });
-  connect(FSettings, &TSettingsModel::canvasAidsChanged, this, [this] { RepaintImage(); });
+  connect(FSettings, &TSettingsModel::canvasAidsChanged, this, [this] {
+    RepaintImage();
+    FStrip->Redraw();
+  });
   // The global command sets every view going or stops it; Space then plays or pauses one view.
   // A state read from the settings file (while Updating) leaves the views' own states alone.
   connect(FSettings, &TSettingsModel::toggleChanged, this, [this](TToggle toggle, bool on) {
+    if (toggle == tgFrameStrip) FStrip->setVisible(on);
     if (toggle != tgAnimated) return;
     if (!FSettings->Updating()) FPlayer->SetPlaying(on);
     FInfoPanel->ShowPlaying(FPlayer->Playing());
@@ -445,6 +458,7 @@ void TQuvView::SelectImage(const QString& name) {
   TQuvImageListItem* row = FListPane->FindRow(name);
   TFrontEndImage* image = row ? FListPane->RowImage(row) : FrontEnd()->GetImage(ToStd(name));
   FCursor->SetImage(image);
+  FStrip->Reset(image);
   if (row) FListPane->MarkShown(row);
 
   FCursor->SetReady(false);
@@ -473,6 +487,7 @@ void TQuvView::SelectImage(const QString& name) {
 void TQuvView::ClearImage() {
   FPlayer->Timer()->stop();
   FCursor->Clear();
+  FStrip->Reset(nullptr);
   MergeMenus(false);
   SetStatusText(QString());
   UpdateCaption();
@@ -576,6 +591,7 @@ void TQuvView::SetPalette(const TPalette& palette, uint8_t transparentIndex) {
   // with the bitmaps.
   FrontEnd()->SetPalette(palette, transparentIndex);
   FCanvas->ForgetImages();
+  FStrip->InvalidateAll();
   RepaintImage();
   FCanvas->UpdatePixelStatus();
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The window of one open Quv file (an MDI child of the main window): the open document (its own
 // file system and image manager), assembled from its parts: the load-warnings bar, the image list
-// pane, the frame panel, the sprite canvas, the frame player and the exports. It reads and
-// changes the settings model it is given, and tells its owner what happened through signals;
-// the owner puts its zoom and image-manipulation actions into its menus.
+// pane, the frame panel, the sprite canvas with the frame strip under it, the frame player and
+// the exports. It reads and changes the settings model it is given, and tells its owner what
+// happened through signals; the owner puts its zoom and image-manipulation actions into its menus.
 #include <QAction>
 #include <QList>
 #include <QString>
@@ -24,6 +24,7 @@ class TEditDocument;
 class TFrameCursor;
 class TFrameInfoPanel;
 class TFramePlayer;
+class TFrameStrip;
 class TFrontEndImages;
 class TImageClass;
 class TImageListPane;
@@ -60,6 +61,7 @@ class TQuvView : public QWidget {
   TImageListPane* ListPane() const { return FListPane; }
   TFrameInfoPanel* InfoPanel() const { return FInfoPanel; }
   TSpriteCanvas* Canvas() const { return FCanvas; }
+  TFrameStrip* Strip() const { return FStrip; }
   TFramePlayer* Player() const { return FPlayer; }
   TViewExports* Exports() const { return FExports; }
   TLoadWarningsBar* WarningsBar() const { return FWarningsBar; }
@@ -162,6 +164,7 @@ class TQuvView : public QWidget {
   TImageListPane* FListPane = nullptr;
   TFrameInfoPanel* FInfoPanel = nullptr;
   TSpriteCanvas* FCanvas = nullptr;
+  TFrameStrip* FStrip = nullptr;
   TFramePlayer* FPlayer = nullptr;
   TViewExports* FExports = nullptr;
   QLabel* FStatusText = nullptr;

@@ -40,6 +40,7 @@ const TToggleInfo Toggles[tgToggleCount] = {
     {"Sub-frame Outline",
      "Sub-frame outline|In sub-frame mode, outlines the sub-frame inside its frame"},
     {"Onion Skin", "Onion skin|Draws the previous frame faintly under the current one"},
+    {"Frame Strip", "Frame strip|Shows every frame of the image in a strip under the picture"},
 };
 
 }  // namespace

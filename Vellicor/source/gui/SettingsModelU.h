@@ -89,6 +89,7 @@ class TSettingsModel : public QObject {
   bool FrameBounds() const { return Toggle(tgFrameBounds); }
   bool SubFrameOutline() const { return Toggle(tgSubFrameOutline); }
   bool OnionSkin() const { return Toggle(tgOnionSkin); }
+  bool FrameStrip() const { return Toggle(tgFrameStrip); }
   // Views preload frames while both animating and preloading are on.
   bool Preloading() const { return Animated() && PreLoad(); }
 

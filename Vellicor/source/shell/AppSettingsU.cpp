@@ -166,6 +166,7 @@ const std::vector<TSettingInfo>& AppSettingsTable() {
       {KView, "TransparentIndex", &S::TransparentIndex, -1, R::UnlessDefault,
        NormalizeTransparentIndex},
       {KView, "FitNewViews", &S::FitNewViews, false, R::UnlessDefault},
+      {KView, "FrameStrip", &S::FrameStrip, true, R::UnlessDefault, nullptr, tgFrameStrip},
   };
   return table;
 }

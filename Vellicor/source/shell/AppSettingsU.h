@@ -39,6 +39,7 @@ enum TToggle : int {
   tgFrameBounds,
   tgSubFrameOutline,
   tgOnionSkin,
+  tgFrameStrip,
   tgToggleCount
 };
 
@@ -93,6 +94,7 @@ struct TAppSettings {
   std::string PaletteFile;  // empty: the built-in palette
   int TransparentIndex;     // the index of empty pixels the user chose; -1: the palette's own
   bool FitNewViews;         // new views open fitted, whatever the last view chose
+  bool FrameStrip;          // the views show the strip of frames under the picture
 };
 
 // How a setting is read and written beyond its plain value.

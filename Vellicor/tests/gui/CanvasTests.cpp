@@ -131,8 +131,12 @@ TEST_F(CanvasTest, KeysZoomInTheViewWithTheFocus) {
   QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_0, Qt::ControlModifier);
   EXPECT_FALSE(view->Canvas()->FitZoomOn());
   EXPECT_EQ(view->Canvas()->Zoom(), 1);
-  // The main window's View menu holds the active view's commands.
-  EXPECT_EQ(Main->Menus()->ViewMenu->actions(), view->ZoomActions());
+  // The main window's View menu holds the active view's commands, then the strip's toggle.
+  const QList<QAction*> items = Main->Menus()->ViewMenu->actions();
+  EXPECT_EQ(items.mid(0, 4), view->ZoomActions());
+  ASSERT_EQ(items.size(), 6);
+  EXPECT_TRUE(items[4]->isSeparator());
+  EXPECT_EQ(items[5]->text(), QStringLiteral("Frame Strip"));
 }
 
 TEST_F(CanvasTest, WheelZoomKeepsThePixelUnderThePointerAndScrollsTheCanvas) {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QListView>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -30,6 +32,7 @@
 #include "FileOpenU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
+#include "FrameStripU.h"
 #include "GuiTestMain.h"
 #include "HpiBuilderU.h"
 #include "ImageLoaderU.h"
@@ -195,6 +198,33 @@ TEST_F(DamagedFileTest, DamagedFramesSayWhyOnTheCanvasWhileTheOtherFramesDraw) {
   EXPECT_TRUE(view->WarningsBar()->Summary()->text().startsWith("3 frames cannot be read"));
   emit view->WarningsBar()->Summary()->linkActivated(QStringLiteral("#"));
   EXPECT_TRUE(view->WarningsBar()->Details()->text().contains(Sentence(4, reasons[3])));
+}
+
+TEST_F(DamagedFileTest, ADamagedFramesTileSaysItCannotBeReadAndItsTipSaysWhy) {
+  std::vector<uint8_t> bytes = Tank();
+  Damage(bytes, 3, TDamage::RunPastRow);
+  TQuvView* view = Main->OpenQuvFile({}, Write("tank.quv", bytes));
+  QListView* list = view->Strip()->List();
+  for (int turn = 0; turn < 3 || (view->Strip()->Busy() && turn < 100); ++turn)
+    QApplication::processEvents();
+  const auto tile = [&](int index) { return list->visualRect(list->model()->index(index, 0)); };
+  const QImage seen = list->viewport()->grab().toImage();
+  EXPECT_GT(PixelsOf(seen.copy(tile(3)), MessageBackground), 1000);
+  EXPECT_EQ(PixelsOf(seen.copy(tile(3)), PaletteColour(FirstColour + 3)), 0);
+  EXPECT_EQ(PixelsOf(seen.copy(tile(2)), PaletteColour(FirstColour + 2)), 48 * 48);
+  EXPECT_EQ(PixelsOf(seen.copy(tile(4)), PaletteColour(FirstColour + 4)), 48 * 48);
+
+  const QString why = Sentence(4, "the run-length code runs past the row");
+  const QPoint over = tile(3).center();
+  QHelpEvent hover(QEvent::ToolTip, over, list->viewport()->mapToGlobal(over));
+  QApplication::sendEvent(list->viewport(), &hover);
+  EXPECT_EQ(QToolTip::text(), why);
+  EXPECT_EQ(view->WarningsBar()->FrameErrors(), QStringList{why});  // told once
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, over);
+  EXPECT_EQ(view->InfoPanel()->FramePosition()->text(), QStringLiteral("Frame 4 / 8"));
+  EXPECT_EQ(view->Canvas()->PaintBox()->Message(), why);
+  EXPECT_EQ(view->WarningsBar()->FrameErrors(), QStringList{why});
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
 }
 
 TEST_F(DamagedFileTest, AnimationPlaysPastADamagedFirstFrame) {

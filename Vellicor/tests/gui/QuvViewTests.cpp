@@ -333,6 +333,7 @@ TEST_F(QuvViewTest, AnimationStepErasesThePreviousFrame) {
 
 TEST_F(QuvViewTest, PreloadStopsAtPreloadCountAndAtTheLastFrame) {
   Main->Settings()->SetPreLoadCount(3);
+  Main->Settings()->SetToggle(tgFrameStrip, false);  // it reads the frames it shows
   TQuvView* view = Open(Write("many.quv", BuildQuvFile({Frames("many", 12)})));
   TFrontEndImage* image = view->Cursor()->Image();
   ASSERT_NE(image, nullptr);
