@@ -34,6 +34,12 @@ key=0x2f6b3c1d
 "$hpibuild" lz77.hpi --folder lz77tree --storage lz77 --key "$key" --encrypt > /dev/null
 for name in small zlibtree lz77tree; do (cd "$name" && zip -q -r "../$name.zip" .); done
 "$cli" export sprites.quv --out bmps > /dev/null               # the files cp copies
+"$quvgen" --synthetic 125 8 64 64 sprites4m.quv --raw       # about 4 MB, the file an edit saves
+# A 48 MB archive: a Quv file beside 48 MB of noise, in scrambled zlib chunks.
+mkdir -p big/anims big/maps
+"$quvgen" --synthetic 4 8 64 64 big/anims/x.quv
+for i in $(seq 1 48); do head -c 1000000 /dev/urandom > "big/maps/r$i.bin"; done
+"$hpibuild" big.hpi --folder big --storage zlib --key "$key" > /dev/null
 
 # Milliseconds of one run of a command (its output discarded).
 time_ms() {
@@ -82,6 +88,18 @@ compare "hpi extract, zlib, scrambled ($(du -m zlib.hpi | cut -f1) MB, 768 files
   "rm -rf out" -- "$cli" hpi extract zlib.hpi --out out -- unzip -q zlibtree.zip -d out
 compare "hpi extract, LZ77, scrambled ($(du -m lz77.hpi | cut -f1) MB, 128 files)" 0.5 \
   "rm -rf out" -- "$cli" hpi extract lz77.hpi --out out -- unzip -q lz77tree.zip -d out
+# Saving an edited file: on disk against a copy and a listing of it, inside an archive against
+# zipping the archive's content.
+if "$cli" edit --help > /dev/null 2>&1; then
+  compare "save: edit F --out (4 MB Quv)" 2 "rm -f out.quv copy.quv" -- \
+    "$cli" edit sprites4m.quv --image image0000 --shift-offset 0,0 --out out.quv -- \
+    bash -c "cp sprites4m.quv copy.quv && '$cli' list copy.quv"
+  compare "archive entry save: edit A/E ($(du -m big.hpi | cut -f1) MB archive)" 1.5 \
+    "rm -f big.zip" -- "$cli" edit big.hpi/anims/x.quv --image image0000 --shift-offset 1,0 -- \
+    zip -q -r big.zip big
+else
+  echo "save and archive entry save: skipped (vellicor-cli has no edit command)"
+fi
 
 # Peak memory of the zlib extraction against the largest file it writes.
 rm -rf out

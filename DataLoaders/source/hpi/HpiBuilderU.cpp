@@ -17,6 +17,7 @@ namespace {
 using ByteOrder::StoreU32;
 
 constexpr size_t ChunkDataSize = 65536;
+constexpr size_t RawPieceSize = 1 << 20;  // a copied block moves in pieces of this size
 constexpr size_t ChunkHeaderSize = 19;
 constexpr uint32_t HeaderSize = 20;
 
@@ -226,6 +227,7 @@ class TDataWriter {
 
   // Writes one file's data at the current end; returns its DataStart.
   uint32_t WriteFile(const THpiTreeEntry& file, const THpiPieceReader& read) {
+    if (file.Raw) return WriteRaw(file, read);
     const THpiFileOptions& options = file.Options;
     const int64_t start = FOut.Position();
     const size_t chunks = (size_t(file.Size) + ChunkDataSize - 1) / ChunkDataSize;
@@ -255,6 +257,22 @@ class TDataWriter {
     return uint32_t(start);
   }
 
+  // A block stored before, copied piece by piece; only the scrambling depends on where it lies.
+  uint32_t WriteRaw(const THpiTreeEntry& file, const THpiPieceReader& read) {
+    const int64_t start = FOut.Position();
+    std::vector<uint8_t> piece(std::min(RawPieceSize, size_t(file.RawSize)));
+    for (size_t left = file.RawSize; left > 0;) {
+      const size_t size = std::min(piece.size(), left);
+      read(piece.data(), size);
+      left -= size;
+      CheckRoom(size);
+      if (file.Options.CompressionFlag != 0)
+        THpiBuilder::Scramble(piece.data(), size, uint32_t(FOut.Position()), FHeaderKey);
+      FOut.Write(piece.data(), size);
+    }
+    return uint32_t(start);
+  }
+
   void CheckRoom(size_t size) const {
     if (FOut.Position() + int64_t(size) > HpiMaxOffset)
       throw Exception("The archive would pass 2 GiB, beyond the format's offsets");
@@ -272,6 +290,18 @@ class TDataWriter {
 };
 
 }  // namespace
+
+int64_t THpiFileOutput::Position() const {
+  return FFile.Position();
+}
+
+void THpiFileOutput::Write(const uint8_t* data, size_t size) {
+  FFile.Write(data, size);
+}
+
+void THpiFileOutput::WriteAt(int64_t position, const uint8_t* data, size_t size) {
+  FFile.WriteAt(position, data, size);
+}
 
 THpiLayout WriteHpi(const THpiTreeEntry& root, IHpiOutput& out, const THpiArchiveOptions& options,
                     const THpiFileOpener& open) {

@@ -30,6 +30,11 @@ struct THpiTreeEntry {
   uint32_t Size = 0;        // files: their length
   THpiFileOptions Options;  // files: how their data is stored
   size_t Source = 0;        // files: the writer's caller's number for them
+  // files: the opener gives the data as an archive stored it (chunk table and chunks, or the
+  // stored bytes), RawSize bytes unscrambled, instead of the content to store. It is copied as
+  // it is, scrambled for its new place when Options.CompressionFlag says chunks.
+  bool Raw = false;
+  uint32_t RawSize = 0;
   std::vector<THpiTreeEntry> Children;
 };
 
@@ -51,6 +56,20 @@ class IHpiOutput {
   virtual int64_t Position() const = 0;
   virtual void Write(const uint8_t* data, size_t size) = 0;
   virtual void WriteAt(int64_t position, const uint8_t* data, size_t size) = 0;
+};
+
+class TAtomicFile;
+
+// An archive written into an atomic file, which the caller commits.
+class THpiFileOutput : public IHpiOutput {
+ public:
+  explicit THpiFileOutput(TAtomicFile& file) : FFile(file) {}
+  int64_t Position() const override;
+  void Write(const uint8_t* data, size_t size) override;
+  void WriteAt(int64_t position, const uint8_t* data, size_t size) override;
+
+ private:
+  TAtomicFile& FFile;
 };
 
 struct THpiArchiveOptions {

@@ -190,9 +190,9 @@ void TBufferedHpiFileReader::DecodeFile() {
   ++FDecodeCount;
 }
 
-void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSize, uint32_t key,
-                       std::vector<uint8_t>& data) {
-  if (fileSize <= 0) return;
+std::vector<uint32_t> ReadChunkSizes(IFileReader& archive, uint32_t dataStart, int32_t fileSize,
+                                     uint32_t key) {
+  if (fileSize <= 0) return {};
   // Every count and size below must be backed by bytes of the archive before it sizes
   // anything, so a lying FileSize or chunk table cannot make us allocate.
   const int64_t archiveSize = archive.GetSize();
@@ -204,21 +204,25 @@ void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSiz
   HpiReadAndDecrypt(archive, table.data(), dataStart, uint32_t(table.size()), key);
   std::vector<uint32_t> sizes(count);
   int64_t end = tableEnd;
-  uint32_t largest = 0;
   for (uint32_t i = 0; i < count; ++i) {
     sizes[i] = ByteOrder::LoadU32(&table[size_t(i) * 4]);
     end += sizes[i];
-    largest = std::max(largest, sizes[i]);
   }
   if (end > archiveSize) throw EReadError("Stream read error");
+  return sizes;
+}
 
-  std::vector<uint8_t> chunk(largest);
-  int64_t position = tableEnd;
-  for (uint32_t i = 0; i < count; ++i) {
-    HpiReadAndDecrypt(archive, chunk.data(), uint32_t(position), sizes[i], key);
-    if (DecodeChunk(chunk.data(), sizes[i], data) == 0)
+void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSize, uint32_t key,
+                       std::vector<uint8_t>& data) {
+  const std::vector<uint32_t> sizes = ReadChunkSizes(archive, dataStart, fileSize, key);
+  if (sizes.empty()) return;
+  std::vector<uint8_t> chunk(*std::max_element(sizes.begin(), sizes.end()));
+  int64_t position = int64_t(dataStart) + int64_t(sizes.size()) * 4;
+  for (const uint32_t size : sizes) {
+    HpiReadAndDecrypt(archive, chunk.data(), uint32_t(position), size, key);
+    if (DecodeChunk(chunk.data(), size, data) == 0)
       RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, "HPI Decompression error");
-    position += sizes[i];
+    position += size;
   }
 }
 

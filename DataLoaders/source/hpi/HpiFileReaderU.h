@@ -54,6 +54,12 @@ class THpiFileReader : public TFileReader {
 // Raises what reading the file through its own reader would raise.
 std::vector<uint8_t> ReadArchivedFile(const THpiFileReader& file, IFileReader& archive);
 
+// The stored sizes of a chunked file's chunks (each with its header), from the chunk table at
+// dataStart, through an open archive reader. EReadError "Stream read error" when the table or
+// the chunks it counts would run past the archive's end.
+std::vector<uint32_t> ReadChunkSizes(IFileReader& archive, uint32_t dataStart, int32_t fileSize,
+                                     uint32_t key);
+
 // Decodes every chunk of a chunked file into data (appended) through an open archive reader.
 void DecodeChunkedFile(IFileReader& archive, uint32_t dataStart, int32_t fileSize, uint32_t key,
                        std::vector<uint8_t>& data);

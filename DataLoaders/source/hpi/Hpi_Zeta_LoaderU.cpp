@@ -183,7 +183,9 @@ bool THpiLoader_Zeta::AddFileEntry(TDirEntry* parent, const std::vector<uint8_t>
     TFileEntry* const added = node.get();
     return Loader->AddFile(node, parent) == added;
   } catch (const EReadError&) {
-    ConsoleLog(LogLevel::Warning, Format("HPI file entry \"%s\" is corrupt", fullPath().c_str()));
+    const std::string message = Format("HPI file entry \"%s\" is corrupt", fullPath().c_str());
+    if (Strict) RaiseLogged<EZetaHpiLoadError>(LogLevel::Warning, message);
+    ConsoleLog(LogLevel::Warning, message);
     return false;
   }
 }

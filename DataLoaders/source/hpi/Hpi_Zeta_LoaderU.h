@@ -39,6 +39,10 @@ class THpiLoader_Zeta : public THpiLoaderImp {
   // when at least one file node of this archive was inserted.
   bool Load(IFileReaderRef reader, const std::string& fileName, int32_t priority) override;
 
+  // A file entry whose data the archive cannot hold fails the load instead of being left out:
+  // for a reader that must see every entry (a rewrite of the archive would lose it).
+  bool Strict = false;
+
   // Walks one directory record; true when a file node was inserted in it or below.
   bool ReadDirectory(TDirEntry* parent, const std::vector<uint8_t>& dir, uint32_t recordOffset,
                      uint32_t key);

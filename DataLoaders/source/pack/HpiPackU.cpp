@@ -151,20 +151,6 @@ void ReadPiece(const TFileHandle& file, const THpiPackFile& entry, uint8_t* into
   }
 }
 
-// The atomic file an archive is written to.
-class TAtomicOutput : public IHpiOutput {
- public:
-  explicit TAtomicOutput(TAtomicFile& file) : FFile(file) {}
-  int64_t Position() const override { return FFile.Position(); }
-  void Write(const uint8_t* data, size_t size) override { FFile.Write(data, size); }
-  void WriteAt(int64_t position, const uint8_t* data, size_t size) override {
-    FFile.WriteAt(position, data, size);
-  }
-
- private:
-  TAtomicFile& FFile;
-};
-
 void SetFileOptions(THpiTreeEntry& entry, const THpiFileOptions& options) {
   if (!entry.IsDirectory) entry.Options = options;
   for (THpiTreeEntry& child : entry.Children) SetFileOptions(child, options);
@@ -196,7 +182,7 @@ THpiPackResult WriteHpiArchive(const THpiPackTree& tree, const std::string& out,
   SetFileOptions(root, storage);
 
   TAtomicFile file(out);
-  TAtomicOutput output(file);
+  THpiFileOutput output(file);
   THpiArchiveOptions archive;
   archive.HeaderKey = options.HeaderKey;
   THpiPackResult result;

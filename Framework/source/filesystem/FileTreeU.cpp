@@ -160,6 +160,11 @@ const std::vector<std::pair<std::string, TEntry*>>& TDirEntry::SortedIndex() {
   return Index;
 }
 
+bool SafeNamePart(std::string_view part) {
+  return !part.empty() && part != "." && part != ".." &&
+         part.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
 void VisitTree(TDirEntry& dir, const TTreeVisitor& visit) {
   struct TLevel {
     TDirEntry* Dir;

@@ -139,6 +139,10 @@ class TFileEntry : public TEntry {
   bool FAssigning = false;  // while set, losing the last reader does not free the node
 };
 
+// A name from an archive may hold anything; only a plain name may become part of a disk path or
+// of an archive's inner path: not empty, not "." or "..", no separator.
+bool SafeNamePart(std::string_view part);
+
 // What a tree walk's visitor answers for each node.
 enum class TWalkStep : uint8_t {
   Continue,      // go on, into a folder's content too

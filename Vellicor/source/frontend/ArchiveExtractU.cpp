@@ -6,11 +6,6 @@
 #include "StreamsU.h"
 #include "StringUtilsU.h"
 
-bool SafeNamePart(std::string_view part) {
-  return !part.empty() && part != "." && part != ".." &&
-         part.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
 bool ExtractTarget(const TEntry& node, const TEntry* base, const std::filesystem::path& folder,
                    std::filesystem::path& target) {
   std::vector<std::string_view> names;

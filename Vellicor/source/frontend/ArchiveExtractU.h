@@ -3,15 +3,10 @@
 // that would leave that folder, and its bytes.
 #include <cstdint>
 #include <filesystem>
-#include <string_view>
 #include <vector>
 
 class TEntry;
 class TFileEntry;
-
-// A name from an archive may hold anything; only a plain name may become part of a disk path:
-// not empty, not "." or "..", no separator.
-bool SafeNamePart(std::string_view part);
 
 // The disk path of node under folder, made of its names below base (the tree's root when null).
 // False when one of those names would leave the folder; target is then incomplete.

@@ -1,7 +1,6 @@
 #include "QuvDocumentU.h"
 
 #include "ArchiveLoadersU.h"
-#include "ArchivePathU.h"
 #include "ImageManagerU.h"
 #include "LowLevelIO.h"
 #include "MemoryFileReaderU.h"
@@ -61,6 +60,16 @@ std::unique_ptr<TQuvDocument> Load(std::unique_ptr<TQuvDocument> document,
   return document;
 }
 
+// The disk file that MountDiskFile found for name: the path as given, or the file whose name
+// differs from it in letter case alone.
+std::string MountedDiskFile(TFileSystem& fileSystem, const std::string& name,
+                            const std::string& diskPath) {
+  if (StampOf(diskPath)) return diskPath;
+  TFileEntry* node = fileSystem.FindFile(name);
+  auto* reader = node ? dynamic_cast<TSystemFileReader*>(node->Reader.get()) : nullptr;
+  return reader ? reader->FileName() : diskPath;
+}
+
 std::unique_ptr<TQuvDocument> Open(const std::string& path, const TQuvDocumentOptions& options) {
   auto document = std::make_unique<TQuvDocument>();
   document->Path = path;
@@ -71,18 +80,19 @@ std::unique_ptr<TQuvDocument> Open(const std::string& path, const TQuvDocumentOp
     return Load(std::move(document), options);
   }
   document->FileSystem = MakeArchiveFileSystem();
-  const std::string diskPath = ToDiskPath(path);
-  std::string archiveFile, innerPath;
-  document->InArchive =
-      ResolveArchivePath(ExtractFileDir(diskPath), diskPath, archiveFile, innerPath);
+  TQuvSaveTarget& target = document->SaveTarget;
+  target = SaveTargetOf(path);
+  document->InArchive = target.InArchive();
   if (document->InArchive) {
     // A declined archive stays a plain file, and the inner path is then not found.
-    document->FileSystem->MountArchive(archiveFile, 1);
-    document->OpenName = innerPath;
+    document->FileSystem->MountArchive(target.DiskFile, 1);
+    document->OpenName = ToTreePath(target.InnerPath);
   } else {
-    document->FileSystem->MountDiskFile(diskPath, 1);
-    document->OpenName = ExtractFileName(diskPath);
+    document->FileSystem->MountDiskFile(target.DiskFile, 1);
+    document->OpenName = ExtractFileName(target.DiskFile);
+    target.DiskFile = MountedDiskFile(*document->FileSystem, document->OpenName, target.DiskFile);
   }
+  document->Stamp = StampOf(target.DiskFile);
   return Load(std::move(document), options);
 }
 

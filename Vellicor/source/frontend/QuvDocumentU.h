@@ -10,6 +10,7 @@
 #include "FileSystemU.h"
 #include "ImageLoaderU.h"
 #include "QuvManagerU.h"
+#include "QuvSaveU.h"
 
 // A folder's Quv files, or an archive, mounted once for opening many of its files (a batch
 // conversion). A tree serves one thread at a time: readers attach to its nodes as files open,
@@ -42,6 +43,11 @@ struct TQuvDocument {
   std::string Path;      // as given
   std::string OpenName;  // what the manager loaded: the file's name, or its path in the tree
   bool InArchive = false;
+  // Where the file was read from and is saved to (the file found, when its name was matched in
+  // another letter case), and the stamp of that disk file (the Quv file, or the archive) when
+  // it was opened, to tell whether it changed on disk since. Empty in a shared mount.
+  TQuvSaveTarget SaveTarget;
+  std::optional<TFileStamp> Stamp;
 };
 
 struct TQuvDocumentOptions {

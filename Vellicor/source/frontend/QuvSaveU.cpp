@@ -2,10 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <string_view>
 
 #include "ArchivePathU.h"
-#include "ExceptionsU.h"
+#include "HpiRewriteU.h"
 #include "SafeFileU.h"
 #include "StringUtilsU.h"
 
@@ -16,18 +17,38 @@ std::optional<TFileStamp> StampOf(const std::string& diskFile) {
                     int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
+std::string TQuvSaveTarget::ShownPath() const {
+  return InArchive() ? JoinPath(DiskFile, InnerPath, PathDelim) : DiskFile;
+}
+
 TQuvSaveTarget SaveTargetOf(const std::string& path) {
-  const std::string diskPath = ToDiskPath(path);
   TQuvSaveTarget target;
-  if (!ResolveArchivePath(ExtractFileDir(diskPath), diskPath, target.DiskFile, target.InnerPath))
-    target = {diskPath, ""};
+  const std::string diskPath = ToDiskPath(path);
+  std::string inner;
+  if (!ResolveArchivePath(ExtractFileDir(diskPath), diskPath, target.DiskFile, inner)) {
+    target.DiskFile = diskPath;
+    return target;
+  }
+  target.InnerPath = ToDiskPath(inner);
   return target;
 }
 
 void SaveQuvBytes(const TQuvSaveTarget& target, const std::vector<uint8_t>& bytes) {
-  if (target.InArchive())
-    throw EInOutError(Format("Cannot save \"%s\" inside the archive \"%s\": not yet",
-                             target.InnerPath.c_str(), target.DiskFile.c_str()));
-  WriteFileAtomically(target.DiskFile,
-                      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  try {
+    if (target.InArchive()) {
+      THpiChange change;
+      change.Path = target.InnerPath;
+      change.Data = bytes;
+      RewriteHpiArchive(target.DiskFile, {change});
+    } else {
+      WriteFileAtomically(
+          target.DiskFile,
+          std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+  } catch (const EDiskFileError& error) {
+    const std::string reason = error.Code ? std::strerror(error.Code) : error.what();
+    throw Exception(Format("Cannot save \"%s\": %s", target.ShownPath().c_str(), reason.c_str()));
+  } catch (const std::exception& error) {
+    throw Exception(Format("Cannot save \"%s\": %s", target.ShownPath().c_str(), error.what()));
+  }
 }
