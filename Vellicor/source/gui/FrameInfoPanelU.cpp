@@ -13,7 +13,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "ImageLoaderU.h"
 #include "PopupMenuU.h"
@@ -82,16 +84,18 @@ QWidget* TFrameInfoPanel::CreateAttributesGrid() {
   FCurrentSubFrame = value();
   FImageWidth = value();
   FImageHeight = value();
-  FXOffSet = value();
-  FYOffSet = value();
+  FXOffSet = CreateOffsetBox(Qt::Horizontal);
+  FYOffSet = CreateOffsetBox(Qt::Vertical);
   addPair(0, 0, "Frame count", FFrameCount);
   addPair(1, 0, "Current Frame", FCurrentFrame);
   addPair(2, 0, "Subframe Count", FSubFrameCount);
   FCurrentSubFrameLabel = addPair(3, 0, "Current Subframe", FCurrentSubFrame);
   addPair(0, 2, "Width", FImageWidth);
   addPair(1, 2, "Height", FImageHeight);
-  addPair(2, 2, "XOffset", FXOffSet);
-  addPair(3, 2, "YOffset", FYOffSet);
+  grid->addWidget(new QLabel(QStringLiteral("XOffset"), FAttributes), 2, 2);
+  grid->addWidget(FXOffSet, 2, 3, Qt::AlignLeft);
+  grid->addWidget(new QLabel(QStringLiteral("YOffset"), FAttributes), 3, 2);
+  grid->addWidget(FYOffSet, 3, 3, Qt::AlignLeft);
   FCurrentSubFrameLabel->hide();
   FCurrentSubFrame->hide();
   FTransparentCheck = BoundCheckBox(FTransparent, FAttributes);
@@ -108,6 +112,23 @@ QWidget* TFrameInfoPanel::CreateAttributesGrid() {
   grid->addWidget(FFramePosition, 1, 4, 1, 2);
   grid->setRowStretch(6, 1);
   return FAttributes;
+}
+
+// Enter, the box's arrows or leaving the box make the new offset; typing alone does not.
+QSpinBox* TFrameInfoPanel::CreateOffsetBox(Qt::Orientation which) {
+  auto* box = new QSpinBox(FAttributes);
+  // What a file can hold.
+  box->setRange(std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max());
+  box->setValue(-1);
+  box->setKeyboardTracking(false);
+  box->setAccelerated(true);
+  box->setToolTip(which == Qt::Horizontal
+                      ? QStringLiteral("The hot spot's distance from the frame's left edge")
+                      : QStringLiteral("The hot spot's distance from the frame's top edge"));
+  box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("-000000")) + 32);
+  connect(box, &QSpinBox::valueChanged, this,
+          [this, which](int value) { emit offsetEdited(which, value); });
+  return box;
 }
 
 // Long: the panel's controls and play buttons, laid out top to bottom.
@@ -227,8 +248,15 @@ void TFrameInfoPanel::ShowFrameSize(const TFrontEndImageFrame* frame) {
   if (!frame || !frame->Frame) return;
   FImageWidth->setText(QString::number(frame->Frame->Width));
   FImageHeight->setText(QString::number(frame->Frame->Height));
-  FXOffSet->setText(QString::number(frame->Frame->XOffset));
-  FYOffSet->setText(QString::number(frame->Frame->YOffset));
+  // A sub-frame moves with its frame: its offsets are not the user's to set.
+  const bool editable = !frame->Frame->ParentFrame;
+  for (auto [box, offset] :
+       {std::pair{FXOffSet, frame->Frame->XOffset}, std::pair{FYOffSet, frame->Frame->YOffset}}) {
+    const QSignalBlocker blocker(box);
+    box->setValue(offset);
+    box->setReadOnly(!editable);
+    box->setButtonSymbols(editable ? QAbstractSpinBox::UpDownArrows : QAbstractSpinBox::NoButtons);
+  }
 }
 
 void TFrameInfoPanel::ShowSubFrameControls(bool on) {

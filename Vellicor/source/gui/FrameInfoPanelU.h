@@ -1,8 +1,9 @@
 #pragma once
 // The panel above a view's drawing area: the shown frame's attributes (counts, position, size,
-// offsets, zoom), the check boxes of the display toggles, and the animation panel with the frame
-// and sub-frame track bars, the playback buttons and the animation speed. It shows what it is
-// told and tells of the user's moves through signals; its right-click menu holds the toggles.
+// zoom, and its offsets in boxes that edit them), the check boxes of the display toggles, and the
+// animation panel with the frame and sub-frame track bars, the playback buttons and the animation
+// speed. It shows what it is told and tells of the user's moves through signals; its right-click
+// menu holds the toggles.
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -31,8 +32,10 @@ class TFrameInfoPanel : public QWidget {
   QLabel* CurrentSubFrame() const { return FCurrentSubFrame; }
   QLabel* ImageWidth() const { return FImageWidth; }
   QLabel* ImageHeight() const { return FImageHeight; }
-  QLabel* XOffSet() const { return FXOffSet; }
-  QLabel* YOffSet() const { return FYOffSet; }
+  // The drawn frame's offsets; the user types or steps a frame's new hot spot here (a
+  // sub-frame's are only shown).
+  QSpinBox* XOffSet() const { return FXOffSet; }
+  QSpinBox* YOffSet() const { return FYOffSet; }
   QLabel* ZoomValue() const { return FZoomValue; }          // "4×"
   QLabel* FramePosition() const { return FFramePosition; }  // "Frame 3 / 8"
   QCheckBox* TransparentCheck() const { return FTransparentCheck; }
@@ -66,9 +69,12 @@ class TFrameInfoPanel : public QWidget {
   void speedEdited();           // the speed's text changed
   void playPressed();           // the play or pause button
   void stepPressed(int delta);  // the step buttons: -1 back, 1 on
+  // The user entered a new offset in a box: X (horizontal) or Y.
+  void offsetEdited(Qt::Orientation which, int value);
 
  private:
   QWidget* CreateAttributesGrid();
+  QSpinBox* CreateOffsetBox(Qt::Orientation which);
   QWidget* CreateAnimationPanel();
   QWidget* CreatePlayControls(QWidget* parent);
   QCheckBox* BoundCheckBox(QAction* action, QWidget* parent);
@@ -79,7 +85,8 @@ class TFrameInfoPanel : public QWidget {
   QAction *FAnimate, *FViewSubFrames, *FAutoCentre, *FTransparent, *FPreLoad;
   QWidget* FAttributes;
   QLabel *FFrameCount, *FCurrentFrame, *FSubFrameCount, *FCurrentSubFrame, *FCurrentSubFrameLabel,
-      *FImageWidth, *FImageHeight, *FXOffSet, *FYOffSet, *FZoomValue, *FFramePosition;
+      *FImageWidth, *FImageHeight, *FZoomValue, *FFramePosition;
+  QSpinBox *FXOffSet, *FYOffSet;
   QCheckBox *FTransparentCheck, *FAnimateCheck, *FViewSubFramesCheck, *FAutoCentreCheck;
   QWidget* FAnimationPanel;
   QSlider* FFrameTrackBar;

@@ -26,6 +26,8 @@ const TRows ViewKeys = {
     {QStringLiteral("Ctrl+0"), QStringLiteral("Actual size")},
     {QStringLiteral("Ctrl+9"), QStringLiteral("Fit the image to the drawing area")},
     {QStringLiteral("Ctrl+C"), QStringLiteral("Copy frame")},
+    {QStringLiteral("Arrows on the image, editing hot spots"),
+     QStringLiteral("Move the frame a pixel over its hot spot (with Shift: 8 pixels)")},
     {QStringLiteral("Ctrl+Tab or Ctrl+F6"), QStringLiteral("Next window")},
     {QStringLiteral("Ctrl+Shift+Tab or Ctrl+Shift+F6"), QStringLiteral("Previous window")},
     {QStringLiteral("Letters in the list"), QStringLiteral("Jump to the image of that name")},
@@ -35,6 +37,8 @@ const TRows MouseActions = {
     {QStringLiteral("Ctrl + wheel"), QStringLiteral("Zoom around the pointer")},
     {QStringLiteral("Middle button drag, or Space held and left drag"),
      QStringLiteral("Move the zoomed image")},
+    {QStringLiteral("Left drag, editing hot spots"),
+     QStringLiteral("Move the frame over its hot spot")},
     {QStringLiteral("Pointer over the image"),
      QStringLiteral("The pixel's place, palette index and colour in the status bar")},
     {QStringLiteral("Right click"), QStringLiteral("The exports and settings of the list, the "

@@ -38,6 +38,19 @@ QIcon ArrangementIcon(int kind) {
   return QIcon(pixmap);
 }
 
+// A frame's outline with the crosshair of its hot spot, for the tool bar.
+QIcon HotSpotIcon() {
+  QPixmap pixmap(24, 24);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setPen(QPen(QColor(40, 60, 110), 1, Qt::DashLine));
+  painter.drawRect(QRect(4, 4, 15, 15));
+  painter.setPen(QPen(QColor(220, 0, 220), 2));
+  painter.drawLine(12, 1, 12, 23);
+  painter.drawLine(1, 12, 23, 12);
+  return QIcon(pixmap);
+}
+
 // The desktop's keys for the command, led by the one every Linux desktop uses (some
 // platform themes bind none, or another first).
 void SetDesktopKeys(QAction* action, QKeySequence::StandardKey key, const QString& usual) {
@@ -66,13 +79,20 @@ void TMainActions::CreateFileActions(QWidget* owner) {
   acNewQuv = new QAction(QStringLiteral("&New Quv"), owner);
   acNewQuv->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
   acNewQuv->setVisible(false);
-  acSave = new QAction(QStringLiteral("&Save"), owner);
+  acSave = new QAction(owner->style()->standardIcon(QStyle::SP_DialogSaveButton),
+                       QStringLiteral("&Save"), owner);
   acSave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
-  acSave->setEnabled(false);
-  acSave->setVisible(false);
+  SetActionHint(acSave, QStringLiteral("Save|Writes the changed file"));
   acSaveAs = new QAction(QStringLiteral("Save &As..."), owner);
-  acSaveAs->setEnabled(false);
-  acSaveAs->setVisible(false);
+  acSaveAs->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+  SetActionHint(acSaveAs, QStringLiteral("Save As|Writes the file under another name"));
+  acEditHotSpots = new QAction(HotSpotIcon(), QStringLiteral("Edit &Hot Spots"), owner);
+  acEditHotSpots->setCheckable(true);
+  acEditHotSpots->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
+  SetActionHint(acEditHotSpots,
+                QStringLiteral("Edit Hot Spots|Drag the frame or press the arrow keys (Shift: "
+                               "8 pixels) to move it over its hot spot"));
+  for (QAction* action : {acSave, acSaveAs, acEditHotSpots}) action->setEnabled(false);
 
   acOpenQuv = new QAction(owner->style()->standardIcon(QStyle::SP_DialogOpenButton),
                           QStringLiteral("&Open Quv"), owner);

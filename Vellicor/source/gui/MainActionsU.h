@@ -19,6 +19,10 @@ class TMainActions {
   QAction *acTabs = nullptr, *acLoadPalette = nullptr, *acBuiltInPalette = nullptr,
           *acTransparentIndex = nullptr, *acSelectAll = nullptr;
   QAction *acNewQuv = nullptr, *acSave = nullptr, *acSaveAs = nullptr;
+  // The active view's edit mode (Edit ▸ Edit Hot Spots); each view keeps its own.
+  QAction* acEditHotSpots = nullptr;
+  // The commands that work on the active view's file: enabled while there is one.
+  QList<QAction*> ViewFileActions() const { return {acSave, acSaveAs, acEditHotSpots}; }
   QAction* acKeysHelp = nullptr;  // Help ▸ Keys and Mouse (F1)
   QAction *WindowCascade1 = nullptr, *WindowTileHorizontal1 = nullptr,
           *WindowTileVertical1 = nullptr, *WindowArrangeAll1 = nullptr,

@@ -64,6 +64,8 @@ void TMainMenus::CreateMenus(QMainWindow* window, TMainActions& actions) {
   EditMenu = bar->addMenu(QStringLiteral("&Edit"));
   EditMenu->addAction(acUndo);
   EditMenu->addAction(acRedo);
+  EditMenu->addSeparator();
+  EditMenu->addAction(actions.acEditHotSpots);
 
   SettingsMenu = bar->addMenu(QStringLiteral("&Settings"));
   for (TToggle toggle : {tgAutoSelect1stImage, tgAnimated, tgViewSubFrames, tgAutoCentre,
@@ -103,12 +105,15 @@ void TMainMenus::CreateToolBar(QMainWindow* window, TMainActions& actions) {
   ToolBar->setMovable(false);
   ToolBar->setIconSize(QSize(20, 20));
   ToolBar->addAction(actions.acOpenQuv);
+  ToolBar->addAction(actions.acSave);
+  ToolBar->addSeparator();
+  ToolBar->addAction(actions.acEditHotSpots);
   ToolBar->addSeparator();
   ToolBar->addAction(actions.WindowCascade1);
   ToolBar->addAction(actions.WindowTileHorizontal1);
   ToolBar->addAction(actions.WindowTileVertical1);
   // Shortcuts of hidden menu items must still work from anywhere in the window.
-  window->addActions({actions.acNewQuv, actions.acSave, actions.acSaveAs, actions.acSelectAll});
+  window->addActions({actions.acNewQuv, actions.acSelectAll});
 }
 
 QList<QAction*> TMainMenus::FixedCommands() const {

@@ -173,6 +173,15 @@ void TMainForm::ConnectCommands() {
     if (TQuvView* view = ActiveView()) view->ImageList()->selectAll();
   });
   connect(acSettings, &QAction::triggered, this, [this] { ShowSettingsDialog(); });
+  connect(acSave, &QAction::triggered, this, [this] {
+    if (TQuvView* view = ActiveView()) view->Save();
+  });
+  connect(acSaveAs, &QAction::triggered, this, [this] {
+    if (TQuvView* view = ActiveView()) view->SaveAs();
+  });
+  connect(acEditHotSpots, &QAction::triggered, this, [this](bool on) {
+    if (TQuvView* view = ActiveView()) view->SetEditMode(on);
+  });
   connect(WindowCascade1, &QAction::triggered, MdiArea, &QMdiArea::cascadeSubWindows);
   connect(WindowTileHorizontal1, &QAction::triggered, this, [this] { FArranger->Tile(true); });
   connect(WindowTileVertical1, &QAction::triggered, this, [this] { FArranger->Tile(false); });
@@ -234,6 +243,8 @@ void TMainForm::ActiveChildChanged(QMdiSubWindow* child) {
   auto* view = child ? qobject_cast<TQuvView*>(child->widget()) : nullptr;
   if (view && !LoadingQuvs()) view->Activate();
   FMenus->ShowViewCommands(view);
+  for (QAction* action : ViewFileActions()) action->setEnabled(view != nullptr);
+  acEditHotSpots->setChecked(view && view->EditMode());
 }
 
 // What a view tells: it goes to the history, the menus, the status bar and the error dialog.
@@ -253,6 +264,9 @@ void TMainForm::ConnectView(TQuvView* view) {
     if (!(on && LoadingQuvs())) FMenus->ViewMenusMerged(view, on);
   });
   connect(view, &TQuvView::exportDialogRequested, this, [this, view] { ShowExportDialog(view); });
+  connect(view, &TQuvView::editModeChanged, this, [this, view](bool on) {
+    if (view == ActiveView()) acEditHotSpots->setChecked(on);
+  });
   // A view destroyed while still queued leaves the queue, and its entry leaves the menu.
   connect(view, &QObject::destroyed, this, [this, view] { FMenus->ForgetView(view); });
 }
@@ -328,9 +342,10 @@ void TMainForm::ShowExportDialog(TQuvView* view) {
   SetStatusText(status);
 }
 
-void TMainForm::CloseAllViews() {
-  if (ChildWindows().isEmpty()) return;
+bool TMainForm::CloseAllViews() {
+  if (ChildWindows().isEmpty()) return true;
   QuvCloser()->Run();
+  return !QuvCloser()->KeptOpen();
 }
 
 TQuvCloser* TMainForm::QuvCloser() {
@@ -454,8 +469,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     return;
   }
   FClosing = true;
+  const bool activated = Activated;
   Activated = false;
-  CloseAllViews();
+  // A changed file the user keeps open keeps the program open.
+  if (!CloseAllViews()) {
+    FClosing = false;
+    Activated = activated;
+    event->ignore();
+    return;
+  }
   // A load batch running underneath stops instead of opening files into a closing window.
   Terminating = true;
   FMenus->PendingWindowMenu.clear();

@@ -88,7 +88,8 @@ class TMainForm : public QMainWindow, public IQuvBatchHost, public TMainActions 
   void ShowSettingsDialog();  // acSettings
   void ShowAboutBox();        // acAbout
   void ShowKeysHelp();        // acKeysHelp: not modal, kept
-  void CloseAllViews();       // WindowCloseAll1
+  // WindowCloseAll1; false when the user kept a changed file open (and the views after it).
+  bool CloseAllViews();
   TQuvCloser* QuvCloser();
 
   // True when the settings file did not exist when the window was made.

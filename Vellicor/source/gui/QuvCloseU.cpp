@@ -27,12 +27,16 @@ void TQuvCloser::FormActivate() {
   MaxQuvIndex->setText(QString::number(children.size()));
   CurrentQuvIndex->clear();
   Aborted = false;
+  FKeptOpen = false;
   int closed = 0;
   for (qsizetype i = children.size() - 1; i >= 0; --i) {
     // A child may already be gone if something else closed it meanwhile.
     if (!children[i]) continue;
     if (!qobject_cast<TQuvView*>(children[i]->widget())) continue;
-    children[i]->close();
+    if (!children[i]->close()) {
+      FKeptOpen = true;
+      break;
+    }
     ProgressBar->setValue(ProgressBar->value() + 1);
     CurrentQuvIndex->setText(QString::number(ProgressBar->value()));
     ++closed;

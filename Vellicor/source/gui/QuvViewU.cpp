@@ -1,5 +1,6 @@
 #include "QuvViewU.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -7,6 +8,8 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -192,6 +195,8 @@ void TQuvView::ConnectParts() {
   connect(FListPane, &TImageListPane::failed, this, &TQuvView::ReportError);
   connect(FExports, &TViewExports::failed, this, &TQuvView::ReportError);
   connect(FExports, &TViewExports::exportDialogRequested, this, &TQuvView::exportDialogRequested);
+  connect(FCanvas, &TSpriteCanvas::frameMoved, this, &TQuvView::MoveShownFrame);
+  connect(FInfoPanel, &TFrameInfoPanel::offsetEdited, this, &TQuvView::SetShownOffset);
 }
 
 // What the toggle commands and setters do to every view.
@@ -263,17 +268,14 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
     // Names are kept relative to the program's folder where they stay below it (as the history
     // stores them), and a relative name means one there; every path handed on is absolute, so
     // the process's current folder plays no part.
-    const QDir programDir(FSettings->ProgramFolder());
-    const QString fullName = QDir::cleanPath(programDir.absoluteFilePath(fileName));
-    QString name = QDir::cleanPath(programDir.relativeFilePath(fullName));
-    if (name == QLatin1String("..") || name.startsWith(QLatin1String("../")) ||
-        QFileInfo(name).isAbsolute())
-      name = fullName;
-    FFileName = name;
+    const QString fullName =
+        QDir::cleanPath(QDir(FSettings->ProgramFolder()).absoluteFilePath(fileName));
+    FFileName = KeptName(fullName);
     FArchiveSource = archiveSource;
     shownName = FFileName;
     const TLoadWarningCollector collect(warnings);
     collection = OpenQuvDocument(fullName, shownName);
+    FStamp = StampOf(SaveTargetOf(ToStd(fullName)).DiskFile);
   } catch (const std::exception& error) {
     FLastError = QString::fromStdString(error.what());
     emit statusChanged(FLastError);
@@ -303,6 +305,18 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
   }
   SetStatusText(QStringLiteral("Loaded \"%1\".").arg(shownName));
   return true;
+}
+
+QString TQuvView::KeptName(const QString& fullName) const {
+  const QString name = QDir::cleanPath(QDir(FSettings->ProgramFolder()).relativeFilePath(fullName));
+  if (name == QLatin1String("..") || name.startsWith(QLatin1String("../")) ||
+      QFileInfo(name).isAbsolute())
+    return fullName;
+  return name;
+}
+
+QString TQuvView::FullFileName() const {
+  return QDir::cleanPath(QDir(FSettings->ProgramFolder()).absoluteFilePath(FFileName));
 }
 
 TImageClass* TQuvView::OpenQuvDocument(const QString& fullName, QString& shownName) {
@@ -395,13 +409,24 @@ void TQuvView::ShowContent(const TQuvEdit& edit, bool undone) {
     else if (now.empty() && !content.Images.empty())
       name = FromStd(content.Images[std::min(edit.First, content.Images.size() - 1)].Name);
     const int frame = FCursor->Image() ? FCursor->Image()->CurrentFrame : 0;
+    ShowBytes(EncodeQuvContent(content), name, frame);
+  });
+}
 
+void TQuvView::ShowBytes(std::vector<uint8_t> bytes, const QString& name, int frame) {
+  Guarded([&] {
     TQuvDocumentOptions options;
     options.Palette = FPalette;
     options.TransparentIndex = FTransparentIndex;
     options.TrueColour = true;
     std::unique_ptr<TQuvDocument> document =
-        ReopenQuvDocument(*FDocument, EncodeQuvContent(content), options);
+        ReopenQuvDocument(*FDocument, std::move(bytes), options);
+    // The panel hides while the image is shown anew: the focus goes back where it was, so that
+    // an offset box or the canvas keeps taking keys.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    const auto refocus = qScopeGuard([this, focus] {
+      if (focus && isAncestorOf(focus) && focus->isVisible()) focus->setFocus();
+    });
     const auto reattach = FListPane->DetachSelectHandler();
     ClearImage();
     FCanvas->ForgetImages();
@@ -415,6 +440,119 @@ void TQuvView::ShowContent(const TQuvEdit& edit, bool undone) {
     SelectImage(name);
     FPlayer->ShowFrame(std::clamp(frame, 0, std::max(0, FCursor->Image()->FrameCount - 1)));
   });
+}
+
+bool TQuvView::EditMode() const {
+  return FCanvas->EditMode();
+}
+
+void TQuvView::SetEditMode(bool on) {
+  if (on == EditMode()) return;
+  FCanvas->SetEditMode(on);
+  if (on) {
+    // A frame that steps on by itself cannot be placed.
+    FPlayer->SetPlaying(false);
+    FCanvas->PaintBox()->setFocus();
+  }
+  emit editModeChanged(on);
+}
+
+// Screen x = hot-spot x - XOffset + pixel x: the picture moves right as its offset shrinks.
+void TQuvView::MoveShownFrame(const QPoint& shift, bool nudge) {
+  if (!FCursor->Image() || !FCanvas->CanMoveShownFrame()) return;
+  const int frame = FCursor->Image()->CurrentFrame;
+  PerformEdit(
+      [&](const TQuvContent& content, size_t image) {
+        TQuvEdit edit = ShiftOffsets(content, image, {frame}, -shift.x(), -shift.y());
+        edit.Name = "Move Hot Spot";
+        return edit;
+      },
+      nudge ? TEditDocument::NudgeMergeKey : FEdits->NewMergeKey());
+}
+
+void TQuvView::SetShownOffset(Qt::Orientation which, int value) {
+  TFrontEndImageFrame* shown = FCursor->Shown();
+  if (!FCursor->Image() || !shown || !FCanvas->CanMoveShownFrame()) return;
+  const bool horizontal = which == Qt::Horizontal;
+  if ((horizontal ? shown->Frame->XOffset : shown->Frame->YOffset) == value) return;
+  const int frame = FCursor->Image()->CurrentFrame;
+  const bool done = PerformEdit([&](const TQuvContent& content, size_t image) {
+    return horizontal ? SetOffsets(content, image, {frame}, value, std::nullopt)
+                      : SetOffsets(content, image, {frame}, std::nullopt, value);
+  });
+  // A refused value gives way to the frame's own.
+  if (!done) FInfoPanel->ShowFrameSize(FCursor->Shown());
+}
+
+// ---- Saving ----
+
+bool TQuvView::Save() {
+  if (!FDocument) return false;
+  const QString fullName = FullFileName();
+  const std::optional<TFileStamp> now = StampOf(SaveTargetOf(ToStd(fullName)).DiskFile);
+  if (now != FStamp) {
+    const QString text =
+        QStringLiteral("\u201c%1\u201d has changed on disk since it was opened. Overwrite it?")
+            .arg(QFileInfo(FFileName).fileName());
+    if (Dialogs().Message(this, QStringLiteral("Save"), text, QMessageBox::Warning,
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+      return false;
+  }
+  return SaveTo(fullName);
+}
+
+bool TQuvView::SaveAs() {
+  if (!FDocument) return false;
+  const QFileInfo file(FullFileName());
+  // A file inside an archive is offered beside the archive.
+  const QString folder = QFileInfo(FromStd(SaveTargetOf(ToStd(file.filePath())).DiskFile)).path();
+  const QString chosen =
+      Dialogs().GetSaveFileName(this, QStringLiteral("Save Quv As"), folder, file.fileName(),
+                                QStringLiteral("Quv Files|*.quv|All Files|*.*"));
+  if (chosen.isEmpty()) return false;
+  const QString fullName = QDir::cleanPath(QFileInfo(chosen).absoluteFilePath());
+  if (!SaveTo(fullName)) return false;
+  // The view is the new file's from now on: its name, its history entry, and its frames read
+  // from what was written.
+  FFileName = KeptName(fullName);
+  FBaseCaption = FileCaption(FFileName);
+  emit fileOpened(FFileName);
+  const int frame = FCursor->Image() ? FCursor->Image()->CurrentFrame : 0;
+  ShowBytes(EncodeQuvContent(FEdits->Content()), FCursor->ImageName(), frame);
+  UpdateCaption();
+  return true;
+}
+
+bool TQuvView::SaveTo(const QString& fullName) {
+  const QString name = QFileInfo(fullName).fileName();
+  try {
+    TWaitCursor wait;
+    const TQuvSaveTarget target = SaveTargetOf(ToStd(fullName));
+    SaveQuvBytes(target, EncodeQuvContent(Content()));
+    FStamp = StampOf(target.DiskFile);
+  } catch (const std::exception& error) {
+    // Whatever stopped the write, the file on disk is as it was and the edits stay unsaved.
+    SetStatusText(QString::fromUtf8(error.what()));
+    Dialogs().Message(this, QStringLiteral("Save"),
+                      QStringLiteral("\u201c%1\u201d could not be saved.\n\n%2")
+                          .arg(name, QString::fromUtf8(error.what())),
+                      QMessageBox::Warning, QMessageBox::Ok);
+    return false;
+  }
+  FEdits->MarkSaved();
+  UpdateCaption();
+  SetStatusText(QStringLiteral("Saved \"%1\".").arg(fullName));
+  return true;
+}
+
+bool TQuvView::AskToSaveChanges() {
+  if (!FEdits->Modified()) return true;
+  const int answer = Dialogs().Question(
+      this, QStringLiteral("Save Changes"),
+      QStringLiteral("Save changes to %1?").arg(QFileInfo(FFileName).fileName()), QString(),
+      {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
+  if (answer == 0) return Save();
+  return answer == 1;
 }
 
 // ---- Menus and activation ----
@@ -574,6 +712,11 @@ bool TQuvView::event(QEvent* event) {
 }
 
 void TQuvView::closeEvent(QCloseEvent* event) {
+  // A changed file closes only once saved or given up.
+  if (!AskToSaveChanges()) {
+    event->ignore();
+    return;
+  }
   FPlayer->Timer()->stop();
   event->accept();
 }

@@ -13,11 +13,15 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "ImageManagerU.h"
+#include "QuvSaveU.h"
 
 class QLabel;
 class QMenu;
+class QPoint;
 class QSplitter;
 class QStatusBar;
 class TEditDocument;
@@ -81,6 +85,21 @@ class TQuvView : public QWidget {
                    int mergeKey = -1);
   // The caption's file part: the file name, marked "*" while changed since it was saved.
   QString ShownCaption() const;
+  // Edit Hot Spots: dragging the frame on the canvas, or the arrow keys there, move it over its
+  // hot spot. Starting it pauses the animation.
+  bool EditMode() const;
+  void SetEditMode(bool on);
+
+  // ---- Saving ----
+  // The file's full path, on disk or through an archive.
+  QString FullFileName() const;
+  // Writes the content where the file came from (asking first when someone changed the file
+  // since it was opened); a failure is told in a box. True when written.
+  bool Save();
+  // Writes the content to a file the user chooses, which the view then shows.
+  bool SaveAs();
+  // Before the view closes: "Save changes to NAME?" when changed. True: it may close.
+  bool AskToSaveChanges();
 
   // Puts the export actions of the present state on show and tells the owner (menusMerged),
   // who shows "Image Manipulation" with ImageManipulationActions(); off: the menu goes.
@@ -123,6 +142,7 @@ class TQuvView : public QWidget {
   void previousWindowRequested();
   void menusMerged(bool on);
   void exportDialogRequested();  // "Export ..."
+  void editModeChanged(bool on);
 
  protected:
   bool event(QEvent* event) override;
@@ -142,6 +162,15 @@ class TQuvView : public QWidget {
   // Shows the content after an edit (or its undo): the file is read anew from the content's
   // bytes; the image and frame shown stay, or follow the edit.
   void ShowContent(const TQuvEdit& edit, bool undone);
+  // The file read anew from these bytes, showing the named image at that frame.
+  void ShowBytes(std::vector<uint8_t> bytes, const QString& name, int frame);
+  // The shown frame moved by `shift` on the canvas: its hot spot moves the other way.
+  void MoveShownFrame(const QPoint& shift, bool nudge);
+  void SetShownOffset(Qt::Orientation which, int value);
+  // Writes the content to path; true when written, else the reason was told in a box.
+  bool SaveTo(const QString& fullName);
+  // The name the view keeps for a full path: relative to the program's folder below it.
+  QString KeptName(const QString& fullName) const;
   // Window title: the file part, then the image shown.
   void UpdateCaption();
   // The list's one selected row, with the status saying what loads.
@@ -174,4 +203,7 @@ class TQuvView : public QWidget {
   bool FMenuShown = false;
   bool FLoaded = false;
   QString FLastDataError;  // told in a box once, so a repeated failure does not ask again
+  // The disk file (or archive) as it was when opened or last saved: a change by someone else
+  // is asked about before it is overwritten.
+  std::optional<TFileStamp> FStamp;
 };

@@ -90,10 +90,14 @@ QPoint TSpriteCanvas::FramePlacement(TFrontEndImageFrame* frame) const {
   const QSize area = FPaintBox->Canvas().size();
   if (FSettings->AutoCentre())
     return QPoint((area.width() - data->Width) / 2, (area.height() - data->Height) / 2);
+  // A frame being dragged is drawn where the drag has taken it.
+  const QPoint shift = frame == FCursor->Shown() ? FDragShift : QPoint();
   if (data->ParentFrame)
     return QPoint(data->ParentFrame->MaxSubXOffset - data->XOffset,
-                  data->ParentFrame->MaxSubYOffset - data->YOffset);
-  return QPoint(data->Image->MaxXOffset - data->XOffset, data->Image->MaxYOffset - data->YOffset);
+                  data->ParentFrame->MaxSubYOffset - data->YOffset) +
+           shift;
+  return QPoint(data->Image->MaxXOffset - data->XOffset, data->Image->MaxYOffset - data->YOffset) +
+         shift;
 }
 
 void TSpriteCanvas::DrawFrame(TFrontEndImageFrame* frame) {
@@ -137,7 +141,10 @@ void TSpriteCanvas::UpdateMarks(TFrontEndImageFrame* frame) {
   const TImageFrame* data = frame->Frame;
   const QPoint at = FramePlacement(frame);
   const QRect placed(at, QSize(data->Width, data->Height));
-  const QPoint hotSpot = at + QPoint(data->XOffset, data->YOffset);
+  // While a frame is dragged its hot spot stays where it is and the picture moves; a centred
+  // picture stays and the hot spot moves the other way.
+  const QPoint dragged = frame == FCursor->Shown() ? FDragShift : QPoint();
+  const QPoint hotSpot = at + QPoint(data->XOffset, data->YOffset) - dragged;
   TCanvasMarks marks;
   if (FSettings->Crosshair()) marks.HotSpot = hotSpot;
   if (FSettings->FrameBounds()) marks.Bounds = placed;
@@ -350,6 +357,7 @@ bool TSpriteCanvas::WheelEvent(QWheelEvent* wheel) {
 
 // Space tapped plays or pauses; held, it turns a left-button drag into panning.
 bool TSpriteCanvas::CanvasKeyEvent(QKeyEvent* event) {
+  if (FEditMode && EditKeyEvent(event)) return true;
   if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier) return false;
   if (event->type() == QEvent::ShortcutOverride) {
     event->accept();  // the view's Space key waits: a tap or a hold decides
@@ -382,8 +390,9 @@ bool TSpriteCanvas::CanvasMouseEvent(QEvent* event) {
         FPaintBox->setCursor(Qt::ClosedHandCursor);
         return true;
       }
-      return false;
+      return DragEvent(mouse);
     case QEvent::MouseMove:
+      if (FDragFrom) return DragEvent(mouse);
       if (FPanFrom) {
         const QPoint delta = global - *FPanFrom;
         FPanFrom = global;
@@ -398,11 +407,114 @@ bool TSpriteCanvas::CanvasMouseEvent(QEvent* event) {
     case QEvent::MouseButtonRelease:
       if (FPanFrom && (mouse->button() == Qt::MiddleButton || mouse->button() == Qt::LeftButton)) {
         FPanFrom.reset();
-        FPaintBox->unsetCursor();
+        ShowEditCursor();
         return true;
       }
-      return false;
+      return DragEvent(mouse);
     default:
       return false;
   }
+}
+
+// ---- Edit mode ----
+
+void TSpriteCanvas::SetEditMode(bool on) {
+  if (!on && FDragFrom) {
+    FDragFrom.reset();
+    SetDragShift(QPoint());
+  }
+  FEditMode = on;
+  ShowEditCursor();
+}
+
+void TSpriteCanvas::ShowEditCursor() {
+  if (FEditMode)
+    FPaintBox->setCursor(Qt::SizeAllCursor);
+  else
+    FPaintBox->unsetCursor();
+}
+
+// A sub-frame has no hot spot of its own to move: it moves with its frame.
+bool TSpriteCanvas::CanMoveShownFrame() const {
+  const TFrontEndImageFrame* shown = FCursor->Shown();
+  return FCursor->Ready() && shown && shown->Frame && !shown->Frame->ParentFrame &&
+         !FCursor->SubFrameMode() && !TFrameCursor::IsDamaged(shown);
+}
+
+// The arrows move the frame by a sprite pixel, with Shift by 8; the view's own arrow keys (frame
+// steps, the list's neighbours) wait while the canvas has them.
+bool TSpriteCanvas::EditKeyEvent(QKeyEvent* event) {
+  constexpr int LongStep = 8;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier) return false;
+  QPoint direction;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      direction = QPoint(-1, 0);
+      break;
+    case Qt::Key_Right:
+      direction = QPoint(1, 0);
+      break;
+    case Qt::Key_Up:
+      direction = QPoint(0, -1);
+      break;
+    case Qt::Key_Down:
+      direction = QPoint(0, 1);
+      break;
+    default:
+      return false;
+  }
+  if (!CanMoveShownFrame()) return false;
+  if (event->type() == QEvent::ShortcutOverride) {
+    event->accept();
+    return true;
+  }
+  if (event->type() == QEvent::KeyPress)
+    emit frameMoved(direction * (modifiers == Qt::ShiftModifier ? LongStep : 1), true);
+  return true;
+}
+
+// A left drag in edit mode: the frame follows the pointer in whole sprite pixels, drawn moved
+// while the button is down; the release tells the move once.
+bool TSpriteCanvas::DragEvent(QMouseEvent* mouse) {
+  const QPoint global = mouse->globalPosition().toPoint();
+  switch (mouse->type()) {
+    case QEvent::MouseButtonPress:
+      if (!FEditMode || mouse->button() != Qt::LeftButton || !CanMoveShownFrame()) return false;
+      FDragFrom = global;
+      SetDragShift(QPoint());
+      return true;
+    case QEvent::MouseMove: {
+      // Widget pixels per sprite pixel at this zoom.
+      const qreal side = FPaintBox->Scale() / FPaintBox->devicePixelRatioF();
+      const QPoint moved = global - *FDragFrom;
+      SetDragShift(QPoint(int(std::lround(moved.x() / side)), int(std::lround(moved.y() / side))));
+      return true;
+    }
+    case QEvent::MouseButtonRelease: {
+      if (!FDragFrom || mouse->button() != Qt::LeftButton) return false;
+      const QPoint shift = FDragShift;
+      FDragFrom.reset();
+      FDragShift = QPoint();
+      if (!shift.isNull()) emit frameMoved(shift, false);
+      // The moved frame as the file now holds it, or back in its place when the move was refused.
+      Repaint();
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// Only the dragged frame's rectangles are drawn anew: no file is read while the pointer moves.
+void TSpriteCanvas::SetDragShift(const QPoint& shift) {
+  if (shift == FDragShift) return;
+  TFrontEndImageFrame* shown = FCursor->Shown();
+  if (!CanMoveShownFrame()) {
+    FDragShift = shift;
+    return;
+  }
+  EraseFrame(shown);
+  FDragShift = shift;
+  DrawFrame(shown);
 }

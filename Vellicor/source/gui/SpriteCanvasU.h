@@ -1,8 +1,9 @@
 #pragma once
 // The drawing area of a view: the paint area inside a scroll area, with the frame the view is at
 // drawn at its hot spot (or centred), the onion skin and the canvas aids; zoom steps and fit,
-// wheel zoom around the pointer, panning, and the pixel under the pointer. It draws what its
-// frame cursor says is shown, and tells of the zoom and the pixel through signals.
+// wheel zoom around the pointer, panning, and the pixel under the pointer. In edit mode a left
+// drag moves the shown frame over its hot spot and the arrow keys nudge it. It draws what its
+// frame cursor says is shown, and tells of the zoom, the pixel and the moves through signals.
 #include <QPoint>
 #include <QRect>
 #include <QScrollArea>
@@ -60,10 +61,23 @@ class TSpriteCanvas : public QScrollArea {
   QString PixelInfo(const QPoint& pixel);
   void UpdatePixelStatus();  // tells pixelHovered what the pointer is over now
 
+  // ---- Edit mode ----
+  // Left drags and the arrow keys move the shown frame (a move cursor shows it); panning stays.
+  void SetEditMode(bool on);
+  bool EditMode() const { return FEditMode; }
+  // Whether the shown frame can be moved: a whole frame, read without damage.
+  bool CanMoveShownFrame() const;
+  // How far the drag under way has moved the frame, in sprite pixels; drawn without changing
+  // the file until the button is released.
+  QPoint DragShift() const { return FDragShift; }
+
  signals:
   void zoomChanged(const QString& caption);
   void pixelHovered(const QString& text);
   void playToggleRequested();  // Space tapped on the canvas
+  // Edit mode: the user moved the shown frame by `shift` sprite pixels (right and down are
+  // positive): a released drag, or an arrow key (`nudge`).
+  void frameMoved(const QPoint& shift, bool nudge);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,6 +94,10 @@ class TSpriteCanvas : public QScrollArea {
   bool WheelEvent(QWheelEvent* wheel);
   bool CanvasKeyEvent(QKeyEvent* event);
   bool CanvasMouseEvent(QEvent* event);
+  bool EditKeyEvent(QKeyEvent* event);
+  bool DragEvent(QMouseEvent* mouse);
+  void SetDragShift(const QPoint& shift);
+  void ShowEditCursor();
 
   TSettingsModel* FSettings;
   TFrameCursor* FCursor;
@@ -95,6 +113,9 @@ class TSpriteCanvas : public QScrollArea {
   bool FSpaceHeld = false;
   bool FSpacePanned = false;
   std::optional<QPoint> FPanFrom;  // global position while panning
-  int FWheelRest = 0;              // wheel turns short of a notch
+  bool FEditMode = false;
+  std::optional<QPoint> FDragFrom;  // global position where the frame's drag began
+  QPoint FDragShift;                // sprite pixels the dragged frame is drawn away from its place
+  int FWheelRest = 0;               // wheel turns short of a notch
   bool FLayingOut = false;
 };
