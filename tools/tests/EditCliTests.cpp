@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "../../DataLoaders/tests/hpi/HpiOutsideReader.h"
 #include "FrontendTestUtilsU.h"
+#include "HpiBuilderU.h"
 #include "ImageLoaderU.h"
 #include "PackTestSupportU.h"
 #include "QuvDocumentU.h"
@@ -185,6 +187,44 @@ TEST_F(CliEdit, RefusedEditsExitWithOneAndLeaveTheFileAsItWas) {
     EXPECT_NE(run.ExitCode, 1) << arguments;
     EXPECT_EQ(ReadFileBytes(Dir.File("sample.quv")), Original) << arguments;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// An edit through an archive path rewrites the archive: the edited entry keeps its storage, and
+// every other entry keeps its stored bytes and so extracts as before.
+TEST_F(CliEdit, AnEditInsideAnArchiveKeepsEveryOtherEntryByteForByte) {
+  THpiBuilder builder;
+  builder.HeaderKey = 0x2f6b3c1d;
+  builder.AddFile("anims/sample.quv", Original,
+                  {1, {THpiChunkKind::ZLib}, /*EncryptPayload=*/true});
+  builder.AddFile("anims/tank.quv", ReadFileBytes(Dir.File("tank.quv")),
+                  {1, {THpiChunkKind::LZ77}});
+  builder.AddFile("readme.txt", std::vector<uint8_t>(70000, 'x'), {0});
+  builder.WriteFile(Dir.File("units.hpi"));
+  const hpitest::TOutsideArchive before =
+      hpitest::ReadOutside(ReadFileBytes(Dir.File("units.hpi")));
+
+  const TCliRun run = Run("edit units.hpi/anims/sample.quv --image ball --shift-offset 2,0");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const hpitest::TOutsideArchive after = hpitest::ReadOutside(ReadFileBytes(Dir.File("units.hpi")));
+  EXPECT_EQ(after.HeaderKey, before.HeaderKey);
+  ASSERT_EQ(after.Files.size(), before.Files.size());
+  for (const auto& [path, file] : before.Files) {
+    if (path == "anims/sample.quv") continue;
+    EXPECT_EQ(after.Files.at(path).Block, file.Block) << path;
+    EXPECT_EQ(after.Files.at(path).Content, file.Content) << path;
+  }
+  const hpitest::TOutsideFile& edited = after.Files.at("anims/sample.quv");
+  EXPECT_EQ(edited.FirstChunk, "zlib");
+  EXPECT_TRUE(edited.Encrypted);
+  WriteFileBytes(Dir.File("edited.quv"), edited.Content);
+  const auto frames = Frames("edited.quv");
+  const auto was = Frames("sample.quv");
+  for (size_t i = 0; i < was.at("ball").size(); ++i)
+    EXPECT_EQ(frames.at("ball")[i]["xoffset"], was.at("ball")[i]["xoffset"].get<int>() + 2) << i;
 }
 
 }  // namespace
