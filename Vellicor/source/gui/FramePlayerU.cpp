@@ -263,7 +263,10 @@ void TFramePlayer::ShowEndFrame(bool last) {
   TFrontEndImage* image = FCursor->Image();
   if (!FCursor->Ready() || !image) return;
   SetPlaying(false);
-  const int index = last ? std::max(0, image->FrameCount - 1) : 0;
+  ShowImageFrame(last ? std::max(0, image->FrameCount - 1) : 0);
+}
+
+void TFramePlayer::ShowImageFrame(int index) {
   // Through the frame track bar, which also picks the frame's sub-frames when they are viewed.
   QSlider* frameBar = FPanel->FrameTrackBar();
   if (FCursor->SubFrameMode() && frameBar->value() != index + 1)

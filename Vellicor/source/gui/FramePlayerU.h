@@ -29,6 +29,8 @@ class TFramePlayer : public QObject {
   // Left/Right: one frame (one sub-frame while viewing sub-frames) back or on, and pause.
   void StepFrame(int delta);
   void ShowEndFrame(bool last);  // Home/End
+  // Frame index of the image; viewing sub-frames, its first sub-frame.
+  void ShowImageFrame(int index);
 
   void SetSubFrameMode(bool on);
   void ShowFrame(int index);

@@ -201,6 +201,9 @@ void TMainMenus::ShowViewCommands(TQuvView* view) {
   ViewMenu->clear();
   if (view) ViewMenu->addActions(view->ZoomActions());
   ViewMenu->menuAction()->setEnabled(view != nullptr);
+  for (QAction* action : EditMenu->actions())
+    if (action != acUndo && action != acRedo) EditMenu->removeAction(action);
+  if (view) EditMenu->addActions(view->EditActions());
   QUndoStack* stack = view ? view->Edits()->UndoStack() : nullptr;
   if (stack) FUndoGroup->addStack(stack);  // once: the group keeps it till the view goes
   FUndoGroup->setActiveStack(stack);

@@ -30,6 +30,7 @@
 #include "QuvDocumentU.h"
 #include "SettingsModelU.h"
 #include "SpriteCanvasU.h"
+#include "ViewEditsU.h"
 #include "ViewExportsU.h"
 #include "WaitCursorU.h"
 
@@ -48,6 +49,12 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPaletteModel* palettes)
   CreateControls();
   FPlayer = new TFramePlayer(FSettings, FCursor, FCanvas, FInfoPanel, this);
   FExports = new TViewExports(FSettings, FCursor, FListPane, FStatusText, this);
+  FEditCommands = new TViewEdits(
+      FSettings, FCursor, FPlayer, FCanvas, FStatusText,
+      {[this](const TEditTarget::TMaker& make) { return PerformEdit(make); },
+       [this] { return SelectedFrames(); }, [this]() -> const TQuvContent& { return Content(); },
+       [this](size_t& image) { return ShownImageIndex(image); }},
+      this);
   // The zoom keys answer wherever the focus is inside the view.
   addActions(FCanvas->ZoomActions());
   CreateMenus();
@@ -122,17 +129,27 @@ QStatusBar* TQuvView::CreateStatusBar() {
   return bar;
 }
 
-// The list's menus, and the canvas's: the export actions of each place.
+// The list's menus, and the canvas's: the export actions of each place, and the edit commands
+// on images in the list's, on frames in the canvas's.
 void TQuvView::CreateMenus() {
   TViewExports* e = FExports;
-  FListPane->SetMenus({e->acExportFrames(), e->acExportImageSubFrames(), e->acExportFramesData(),
-                       e->acExportGeneric(), nullptr, e->acExportAll(), e->acExportAllFramesData()},
+  FListPane->SetMenus(QList<QAction*>{e->acExportFrames(), e->acExportImageSubFrames(),
+                                      e->acExportFramesData(), e->acExportGeneric(), nullptr,
+                                      e->acExportAll(), e->acExportAllFramesData(), nullptr}
+                          << FEditCommands->ImageActions(),
                       {e->acExportSelected(), e->acExportSelectedFramesData(), e->acExportAll(),
                        e->acExportAllFramesData()});
   FImageMenu = new QMenu(this);
   FImageMenu->addActions({e->acExportFrame(), e->acExportFrames(), e->acExportSubFrame(),
                           e->acExportSubFrames(), e->acExportImageSubFrames(),
                           e->acExportFrameData(), e->acExportFramesData(), e->acExportGeneric()});
+  FImageMenu->addSeparator();
+  for (QAction* action : FEditCommands->FrameActions()) {
+    if (action)
+      FImageMenu->addAction(action);
+    else
+      FImageMenu->addSeparator();
+  }
   TPaintBox* box = FCanvas->PaintBox();
   connect(box, &QWidget::customContextMenuRequested, this,
           [this, box](const QPoint& pos) { ShowPopupMenu(FImageMenu, box, pos); });
@@ -183,6 +200,7 @@ void TQuvView::ConnectParts() {
   });
   connect(FListPane, &TImageListPane::failed, this, &TQuvView::ReportError);
   connect(FExports, &TViewExports::failed, this, &TQuvView::ReportError);
+  connect(FEditCommands, &TViewEdits::failed, this, &TQuvView::ReportError);
   connect(FExports, &TViewExports::exportDialogRequested, this, &TQuvView::exportDialogRequested);
 }
 
@@ -348,6 +366,11 @@ bool TQuvView::ShownImageIndex(size_t& index) {
   return false;
 }
 
+TFrameList TQuvView::SelectedFrames() const {
+  if (!FCursor->Image()) return {};
+  return {FCursor->Image()->CurrentFrame};
+}
+
 bool TQuvView::PerformEdit(const std::function<TQuvEdit(const TQuvContent&, size_t image)>& make,
                            int mergeKey) {
   bool done = false;
@@ -400,7 +423,7 @@ void TQuvView::ShowContent(const TQuvEdit& edit, bool undone) {
     FListPane->AddRows(Collection());
     if (!FListPane->ShowImageNamed(name)) return;
     SelectImage(name);
-    FPlayer->ShowFrame(std::clamp(frame, 0, std::max(0, FCursor->Image()->FrameCount - 1)));
+    FPlayer->ShowImageFrame(std::clamp(frame, 0, std::max(0, FCursor->Image()->FrameCount - 1)));
   });
 }
 
@@ -415,11 +438,17 @@ void TQuvView::MergeMenus(bool on) {
   FMenuShown = on && collection && collection->ImageCount >= 1;
   FExports->ShowActionsFor(FMenuShown, FListPane->MultiSelectMode(), FCursor->Image() != nullptr,
                            FCursor->SubFrameMode());
+  FEditCommands->ShowActionsFor(FMenuShown && !FListPane->MultiSelectMode() &&
+                                FCursor->Image() != nullptr);
   emit menusMerged(on);
 }
 
 QList<QAction*> TQuvView::ImageManipulationActions() const {
   return FExports->MenuActions();
+}
+
+QList<QAction*> TQuvView::EditActions() const {
+  return FEditCommands->EditActions();
 }
 
 // ---- Selection ----

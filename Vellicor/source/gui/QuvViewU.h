@@ -1,9 +1,9 @@
 #pragma once
 // The window of one open Quv file (an MDI child of the main window): the open document (its own
 // file system and image manager), assembled from its parts: the load-warnings bar, the image list
-// pane, the frame panel, the sprite canvas, the frame player and the exports. It reads and
-// changes the settings model it is given, and tells its owner what happened through signals;
-// the owner puts its zoom and image-manipulation actions into its menus.
+// pane, the frame panel, the sprite canvas, the frame player, the exports and the edit commands. It
+// reads and changes the settings model it is given, and tells its owner what happened through
+// signals; the owner puts its zoom and image-manipulation actions into its menus.
 #include <QAction>
 #include <QList>
 #include <QString>
@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "ImageManagerU.h"
+#include "QuvEditU.h"
 
 class QLabel;
 class QMenu;
@@ -31,10 +32,9 @@ class TPaletteModel;
 class TLoadWarningsBar;
 class TSettingsModel;
 class TSpriteCanvas;
+class TViewEdits;
 class TViewExports;
-struct TQuvContent;
 struct TQuvDocument;
-struct TQuvEdit;
 
 class TQuvView : public QWidget {
   Q_OBJECT
@@ -62,6 +62,7 @@ class TQuvView : public QWidget {
   TSpriteCanvas* Canvas() const { return FCanvas; }
   TFramePlayer* Player() const { return FPlayer; }
   TViewExports* Exports() const { return FExports; }
+  TViewEdits* EditCommands() const { return FEditCommands; }
   TLoadWarningsBar* WarningsBar() const { return FWarningsBar; }
   QTreeWidget* ImageList() const;
   TEditDocument* Edits() const { return FEdits; }
@@ -77,6 +78,12 @@ class TQuvView : public QWidget {
   // box and changes nothing. False when nothing was done.
   bool PerformEdit(const std::function<TQuvEdit(const TQuvContent&, size_t image)>& make,
                    int mergeKey = -1);
+  // The frames of the shown image the frame commands act on: the shown frame; none when no
+  // image is shown.
+  TFrameList SelectedFrames() const;
+  // The edit commands, for the main window's Edit menu (groups led by separators); their keys
+  // work while the focus is in this view.
+  QList<QAction*> EditActions() const;
   // The caption's file part: the file name, marked "*" while changed since it was saved.
   QString ShownCaption() const;
 
@@ -164,6 +171,7 @@ class TQuvView : public QWidget {
   TSpriteCanvas* FCanvas = nullptr;
   TFramePlayer* FPlayer = nullptr;
   TViewExports* FExports = nullptr;
+  TViewEdits* FEditCommands = nullptr;
   QLabel* FStatusText = nullptr;
   QLabel* FPixelStatus = nullptr;  // the pixel under the pointer
   QLabel* FZoomStatus = nullptr;   // "Zoom 4×"

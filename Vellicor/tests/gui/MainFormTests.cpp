@@ -246,8 +246,8 @@ TEST_F(MainFormTest, ActionsCarryTheirCaptionsShortcutsAndHints) {
   EXPECT_FALSE(form->Menus()->ImageManipulationMenu->menuAction()->isVisible());
   QStringList menus;
   for (QAction* action : form->menuBar()->actions()) menus << action->text();
-  EXPECT_EQ(menus, QStringList(
-                       {"&File", "&Settings", "&Image Manipulation", "&View", "&Window", "&Help"}));
+  EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Settings", "&Image Manipulation", "&View",
+                                "&Window", "&Help"}));
   EXPECT_EQ(form->Menus()->WindowMenu->actions().size(), 7);
   EXPECT_FALSE(form->Menus()->WindowMenuEndMarker->isVisible());
 }
