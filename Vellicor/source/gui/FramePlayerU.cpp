@@ -270,7 +270,10 @@ void TFramePlayer::GoToFrame(int index) {
   TFrontEndImage* image = FCursor->Image();
   if (!FCursor->Ready() || !image) return;
   SetPlaying(false);
-  index = std::clamp(index, 0, std::max(0, image->FrameCount - 1));
+  ShowImageFrame(std::clamp(index, 0, std::max(0, image->FrameCount - 1)));
+}
+
+void TFramePlayer::ShowImageFrame(int index) {
   // Through the frame track bar, which also picks the frame's sub-frames when they are viewed.
   QSlider* frameBar = FPanel->FrameTrackBar();
   if (FCursor->SubFrameMode() && frameBar->value() != index + 1)

@@ -31,6 +31,8 @@ class TFramePlayer : public QObject {
   void ShowEndFrame(bool last);  // Home/End
   // A frame chosen by the user (or, viewing sub-frames, its first sub-frame), and pause.
   void GoToFrame(int index);
+  // Frame index of the image; viewing sub-frames, its first sub-frame.
+  void ShowImageFrame(int index);
 
   void SetSubFrameMode(bool on);
   void ShowFrame(int index);

@@ -41,13 +41,15 @@ const TRows MouseActions = {
      QStringLiteral("Move the frame over its hot spot")},
     {QStringLiteral("Pointer over the image"),
      QStringLiteral("The pixel's place, palette index and colour in the status bar")},
-    {QStringLiteral("Right click"), QStringLiteral("The exports and settings of the list, the "
-                                                   "image or the panels")},
+    {QStringLiteral("Right click"), QStringLiteral("The exports, edits and settings of the list, "
+                                                   "the image or the panels")},
     {QStringLiteral("Click a column heading"), QStringLiteral("Sort the list by it")},
     {QStringLiteral("Buttons under the frame counts"),
      QStringLiteral("Previous frame, play or pause, next frame")},
     {QStringLiteral("Drop files or folders on the window"),
      QStringLiteral("Open their Quv files and archives")},
+    {QStringLiteral("Drop PNG or BMP files on the image"),
+     QStringLiteral("Insert them as frames after the one shown")},
 };
 
 // Each shown command, and each of its sub-menu, that has a key.

@@ -213,6 +213,9 @@ void TMainMenus::ShowViewCommands(TQuvView* view) {
     ViewMenu->addAction(FFrameStrip);
   }
   ViewMenu->menuAction()->setEnabled(view != nullptr);
+  for (QAction* action : EditMenu->actions())
+    if (action != acUndo && action != acRedo) EditMenu->removeAction(action);
+  if (view) EditMenu->addActions(view->EditActions());
   QUndoStack* stack = view ? view->Edits()->UndoStack() : nullptr;
   if (stack) FUndoGroup->addStack(stack);  // once: the group keeps it till the view goes
   FUndoGroup->setActiveStack(stack);

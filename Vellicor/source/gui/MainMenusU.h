@@ -34,7 +34,7 @@ class TMainMenus : public QObject {
   TMainMenus(QMainWindow* window, QMdiArea* area, TMainActions& actions, TSettingsModel* settings);
 
   QMenu* FileMenu = nullptr;
-  QMenu* EditMenu = nullptr;  // undo and redo of the active view's edits
+  QMenu* EditMenu = nullptr;  // undo and redo of the active view's edits, then its commands
   QAction* acUndo = nullptr;
   QAction* acRedo = nullptr;
   QMenu* SettingsMenu = nullptr;
@@ -60,7 +60,8 @@ class TMainMenus : public QObject {
   void ForgetView(TQuvView* view);
 
   // ---- The active view's commands ----
-  void ShowViewCommands(TQuvView* view);  // the View menu and the Edit menu's undo steps
+  // The View menu, the Edit menu's undo steps and the view's edit commands.
+  void ShowViewCommands(TQuvView* view);
   // The view that merged its menus last holds "Image Manipulation"; only that view takes it
   // away again.
   void ViewMenusMerged(TQuvView* view, bool on);

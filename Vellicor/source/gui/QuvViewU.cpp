@@ -34,6 +34,7 @@
 #include "QuvDocumentU.h"
 #include "SettingsModelU.h"
 #include "SpriteCanvasU.h"
+#include "ViewEditsU.h"
 #include "ViewExportsU.h"
 #include "WaitCursorU.h"
 
@@ -52,6 +53,12 @@ TQuvView::TQuvView(TSettingsModel* settings, const TPaletteModel* palettes)
   CreateControls();
   FPlayer = new TFramePlayer(FSettings, FCursor, FCanvas, FInfoPanel, this);
   FExports = new TViewExports(FSettings, FCursor, FListPane, FStatusText, this);
+  FEditCommands = new TViewEdits(
+      FSettings, FCursor, FPlayer, FCanvas, FStatusText,
+      {[this](const TEditTarget::TMaker& make) { return PerformEdit(make); },
+       [this] { return SelectedFrames(); }, [this]() -> const TQuvContent& { return Content(); },
+       [this](size_t& image) { return ShownImageIndex(image); }},
+      this);
   // The zoom keys answer wherever the focus is inside the view.
   addActions(FCanvas->ZoomActions());
   CreateMenus();
@@ -129,17 +136,27 @@ QStatusBar* TQuvView::CreateStatusBar() {
   return bar;
 }
 
-// The list's menus, and the canvas's: the export actions of each place.
+// The list's menus, and the canvas's: the export actions of each place, and the edit commands
+// on images in the list's, on frames in the canvas's.
 void TQuvView::CreateMenus() {
   TViewExports* e = FExports;
-  FListPane->SetMenus({e->acExportFrames(), e->acExportImageSubFrames(), e->acExportFramesData(),
-                       e->acExportGeneric(), nullptr, e->acExportAll(), e->acExportAllFramesData()},
+  FListPane->SetMenus(QList<QAction*>{e->acExportFrames(), e->acExportImageSubFrames(),
+                                      e->acExportFramesData(), e->acExportGeneric(), nullptr,
+                                      e->acExportAll(), e->acExportAllFramesData(), nullptr}
+                          << FEditCommands->ImageActions(),
                       {e->acExportSelected(), e->acExportSelectedFramesData(), e->acExportAll(),
                        e->acExportAllFramesData()});
   FImageMenu = new QMenu(this);
   FImageMenu->addActions({e->acExportFrame(), e->acExportFrames(), e->acExportSubFrame(),
                           e->acExportSubFrames(), e->acExportImageSubFrames(),
                           e->acExportFrameData(), e->acExportFramesData(), e->acExportGeneric()});
+  FImageMenu->addSeparator();
+  for (QAction* action : FEditCommands->FrameActions()) {
+    if (action)
+      FImageMenu->addAction(action);
+    else
+      FImageMenu->addSeparator();
+  }
   TPaintBox* box = FCanvas->PaintBox();
   connect(box, &QWidget::customContextMenuRequested, this,
           [this, box](const QPoint& pos) { ShowPopupMenu(FImageMenu, box, pos); });
@@ -185,6 +202,9 @@ void TQuvView::ConnectParts() {
   connect(FStrip, &TFrameStrip::frameChosen, this,
           [this](int index) { Guarded([this, index] { FPlayer->GoToFrame(index); }); });
   connect(FStrip, &TFrameStrip::failed, this, &TQuvView::ReportError);
+  connect(FStrip, &TFrameStrip::moveRequested, this, &TQuvView::MoveFrames);
+  connect(FStrip, &TFrameStrip::filesDropped, this,
+          [this](const QStringList& files, int32_t at) { FEditCommands->InsertFrames(files, at); });
   connect(FListPane, &TImageListPane::imageChosen, this, &TQuvView::ShowChosenImage);
   connect(FListPane, &TImageListPane::multiSelectStarted, this, [this] {
     Guarded([this] {
@@ -194,6 +214,7 @@ void TQuvView::ConnectParts() {
   });
   connect(FListPane, &TImageListPane::failed, this, &TQuvView::ReportError);
   connect(FExports, &TViewExports::failed, this, &TQuvView::ReportError);
+  connect(FEditCommands, &TViewEdits::failed, this, &TQuvView::ReportError);
   connect(FExports, &TViewExports::exportDialogRequested, this, &TQuvView::exportDialogRequested);
   connect(FCanvas, &TSpriteCanvas::frameMoved, this, &TQuvView::MoveShownFrame);
   connect(FInfoPanel, &TFrameInfoPanel::offsetEdited, this, &TQuvView::SetShownOffset);
@@ -375,6 +396,25 @@ bool TQuvView::ShownImageIndex(size_t& index) {
   return false;
 }
 
+TFrameList TQuvView::SelectedFrames() const {
+  if (!FCursor->Image()) return {};
+  // The strip's choice (the shown frame when it has none); without the strip, the shown frame.
+  if (FSettings->FrameStrip()) return FStrip->SelectedFrames();
+  return {FCursor->Image()->CurrentFrame};
+}
+
+void TQuvView::MoveFrames(const std::vector<int32_t>& frames, int32_t to) {
+  if (frames.empty()) return;
+  if (!PerformEdit([&](const TQuvContent& content, size_t image) {
+        return ::MoveFrames(content, image, frames, to);
+      }))
+    return;
+  // The first frame moved, where it landed: the frames before `to` that moved leave a gap.
+  const auto before =
+      std::count_if(frames.begin(), frames.end(), [to](int32_t f) { return f < to; });
+  Guarded([&] { FPlayer->GoToFrame(to - int(before)); });
+}
+
 bool TQuvView::PerformEdit(const std::function<TQuvEdit(const TQuvContent&, size_t image)>& make,
                            int mergeKey) {
   bool done = false;
@@ -438,7 +478,7 @@ void TQuvView::ShowBytes(std::vector<uint8_t> bytes, const QString& name, int fr
     FListPane->AddRows(Collection());
     if (!FListPane->ShowImageNamed(name)) return;
     SelectImage(name);
-    FPlayer->ShowFrame(std::clamp(frame, 0, std::max(0, FCursor->Image()->FrameCount - 1)));
+    FPlayer->ShowImageFrame(std::clamp(frame, 0, std::max(0, FCursor->Image()->FrameCount - 1)));
   });
 }
 
@@ -566,11 +606,17 @@ void TQuvView::MergeMenus(bool on) {
   FMenuShown = on && collection && collection->ImageCount >= 1;
   FExports->ShowActionsFor(FMenuShown, FListPane->MultiSelectMode(), FCursor->Image() != nullptr,
                            FCursor->SubFrameMode());
+  FEditCommands->ShowActionsFor(FMenuShown && !FListPane->MultiSelectMode() &&
+                                FCursor->Image() != nullptr);
   emit menusMerged(on);
 }
 
 QList<QAction*> TQuvView::ImageManipulationActions() const {
   return FExports->MenuActions();
+}
+
+QList<QAction*> TQuvView::EditActions() const {
+  return FEditCommands->EditActions();
 }
 
 // ---- Selection ----

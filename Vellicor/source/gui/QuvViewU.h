@@ -1,9 +1,10 @@
 #pragma once
 // The window of one open Quv file (an MDI child of the main window): the open document (its own
 // file system and image manager), assembled from its parts: the load-warnings bar, the image list
-// pane, the frame panel, the sprite canvas with the frame strip under it, the frame player and
-// the exports. It reads and changes the settings model it is given, and tells its owner what
-// happened through signals; the owner puts its zoom and image-manipulation actions into its menus.
+// pane, the frame panel, the sprite canvas with the frame strip under it, the frame player, the
+// exports and the edit commands. It reads and changes the settings model it is given, and tells
+// its owner what happened through signals; the owner puts its zoom, image-manipulation and edit
+// actions into its menus.
 #include <QAction>
 #include <QList>
 #include <QString>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "ImageManagerU.h"
+#include "QuvEditU.h"
 #include "QuvSaveU.h"
 
 class QLabel;
@@ -36,10 +38,9 @@ class TPaletteModel;
 class TLoadWarningsBar;
 class TSettingsModel;
 class TSpriteCanvas;
+class TViewEdits;
 class TViewExports;
-struct TQuvContent;
 struct TQuvDocument;
-struct TQuvEdit;
 
 class TQuvView : public QWidget {
   Q_OBJECT
@@ -68,6 +69,7 @@ class TQuvView : public QWidget {
   TFrameStrip* Strip() const { return FStrip; }
   TFramePlayer* Player() const { return FPlayer; }
   TViewExports* Exports() const { return FExports; }
+  TViewEdits* EditCommands() const { return FEditCommands; }
   TLoadWarningsBar* WarningsBar() const { return FWarningsBar; }
   QTreeWidget* ImageList() const;
   TEditDocument* Edits() const { return FEdits; }
@@ -83,6 +85,15 @@ class TQuvView : public QWidget {
   // box and changes nothing. False when nothing was done.
   bool PerformEdit(const std::function<TQuvEdit(const TQuvContent&, size_t image)>& make,
                    int mergeKey = -1);
+  // The frames of the shown image the frame commands act on: the shown frame; none when no
+  // image is shown.
+  TFrameList SelectedFrames() const;
+  // Moves the frames of the shown image before position `to` (the strip's drag), as one step;
+  // the first of them is then shown.
+  void MoveFrames(const std::vector<int32_t>& frames, int32_t to);
+  // The edit commands, for the main window's Edit menu (groups led by separators); their keys
+  // work while the focus is in this view.
+  QList<QAction*> EditActions() const;
   // The caption's file part: the file name, marked "*" while changed since it was saved.
   QString ShownCaption() const;
   // Edit Hot Spots: dragging the frame on the canvas, or the arrow keys there, move it over its
@@ -196,6 +207,7 @@ class TQuvView : public QWidget {
   TFrameStrip* FStrip = nullptr;
   TFramePlayer* FPlayer = nullptr;
   TViewExports* FExports = nullptr;
+  TViewEdits* FEditCommands = nullptr;
   QLabel* FStatusText = nullptr;
   QLabel* FPixelStatus = nullptr;  // the pixel under the pointer
   QLabel* FZoomStatus = nullptr;   // "Zoom 4×"
