@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <vector>
 
+#include "EditDocumentU.h"
 #include "FrameCursorU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
@@ -226,8 +227,12 @@ TEST_F(FrameStripTest, DraggingTilesAsksForAMoveAndLeavesTheOrderToTheDocument) 
   ASSERT_EQ(moves.size(), 1);
   EXPECT_EQ(moves[0][0].value<std::vector<int32_t>>(), (std::vector<int32_t>{0}));
   EXPECT_EQ(moves[0][1].value<int32_t>(), 4);
-  // The strip itself keeps the order until told.
-  EXPECT_EQ(PixelsOf(Seen(strip, 0), PaletteColour(FirstColour)), 48 * 48);
+  // The view moves the frames as one undoable step: frame 0 is fourth now, and shown.
+  Settle(strip);
+  EXPECT_EQ(PixelsOf(Seen(strip, 3), PaletteColour(FirstColour)), 48 * 48);
+  EXPECT_EQ(PixelsOf(Seen(strip, 0), PaletteColour(FirstColour + 1)), 48 * 48);
+  EXPECT_EQ(Shown(view), "Frame 4 / 8");
+  EXPECT_EQ(view->Edits()->UndoStack()->count(), 1);
 
   // Several frames, dropped before the first tile; a drop where they already are asks nothing.
   Click(strip, 4);
@@ -369,6 +374,41 @@ TEST_F(FrameStripTest, TheViewMenuHidesTheStripOfEveryViewAndTheChoiceIsKept) {
   EXPECT_TRUE(later->Strip()->isVisible());
   ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
   EXPECT_FALSE(ini.readAll().contains("FrameStrip"));  // shown is the default
+}
+
+}  // namespace
+
+namespace {
+
+// What the strip chooses is what the edit commands act on, and pictures dropped on it become
+// frames where they fall.
+TEST_F(FrameStripTest, TheChosenFramesAreDeletedTogetherAndDroppedPicturesBecomeFrames) {
+  TQuvView* view = OpenFrames(6);
+  TFrameStrip* strip = view->Strip();
+  Click(strip, 1);
+  Click(strip, 3, Qt::ControlModifier);
+  view->Canvas()->PaintBox()->setFocus();
+  QTest::keyClick(view->Canvas()->PaintBox(), Qt::Key_Delete);
+  Settle(strip);
+  ASSERT_EQ(view->Cursor()->Image()->FrameCount, 4);
+  // Left: frames 0, 2, 4, 5.
+  for (auto [tile, frame] : {std::pair{0, 0}, {1, 2}, {2, 4}, {3, 5}})
+    EXPECT_EQ(PixelsOf(Seen(strip, tile), PaletteColour(uint8_t(FirstColour + frame))), 48 * 48)
+        << tile;
+  EXPECT_EQ(view->Edits()->UndoStack()->count(), 1);  // one step for both
+
+  QImage picture(2, 2, QImage::Format_RGB32);
+  picture.fill(PaletteColour(40));
+  const QString png = Dir.filePath(QStringLiteral("new.png"));
+  ASSERT_TRUE(picture.save(png, "PNG"));
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(png)});
+  const QRect second = Tile(strip, 1);
+  ASSERT_TRUE(Drop(strip, &mime, QPoint(second.left() + 3, second.center().y())));
+  Settle(strip);
+  ASSERT_EQ(view->Cursor()->Image()->FrameCount, 5);
+  EXPECT_EQ(PixelsOf(Seen(strip, 1), PaletteColour(40)), 48 * 48);
+  EXPECT_EQ(PixelsOf(Seen(strip, 2), PaletteColour(uint8_t(FirstColour + 2))), 48 * 48);
 }
 
 }  // namespace
