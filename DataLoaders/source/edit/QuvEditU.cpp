@@ -30,13 +30,14 @@ TQuvFrameModel ReadFrame(TImageFrame& frame) {
     }
     return model;
   }
-  model.Pixels.reserve(static_cast<size_t>(frame.Width) * static_cast<size_t>(frame.Height));
+  const size_t width = static_cast<size_t>(std::max(frame.Width, 0));
+  model.Pixels.assign(width * static_cast<size_t>(std::max(frame.Height, 0)), 0);
   const TPixelRowsRef& rows = IndexRows(frame);
-  for (int32_t y = 0; y < frame.Height; ++y) {
-    const TPixelRow* row =
-        rows && static_cast<size_t>(y) < rows->size() ? &(*rows)[static_cast<size_t>(y)] : nullptr;
-    for (int32_t x = 0; x < frame.Width; ++x)
-      model.Pixels.push_back(row && static_cast<size_t>(x) < row->size() ? (*row)[x] : 0);
+  const size_t rowCount = rows ? std::min(rows->size(), static_cast<size_t>(frame.Height)) : 0;
+  // Row by row: a short row (never in a whole frame) leaves the rest of its pixels 0.
+  for (size_t y = 0; y < rowCount; ++y) {
+    const TPixelRow& row = (*rows)[y];
+    std::copy_n(row.begin(), std::min(row.size(), width), model.Pixels.begin() + y * width);
   }
   return model;
 }
