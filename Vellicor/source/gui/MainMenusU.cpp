@@ -62,10 +62,8 @@ void TMainMenus::CreateMenus(QMainWindow* window, TMainActions& actions) {
   FileMenu->addAction(actions.acQuit);
 
   EditMenu = bar->addMenu(QStringLiteral("&Edit"));
-  EditMenu->addAction(acUndo);
-  EditMenu->addAction(acRedo);
-  EditMenu->addSeparator();
-  EditMenu->addAction(actions.acEditHotSpots);
+  FEditHotSpots = actions.acEditHotSpots;
+  ShowEditCommands(nullptr);
 
   SettingsMenu = bar->addMenu(QStringLiteral("&Settings"));
   for (TToggle toggle : {tgAutoSelect1stImage, tgAnimated, tgViewSubFrames, tgAutoCentre,
@@ -213,12 +211,19 @@ void TMainMenus::ShowViewCommands(TQuvView* view) {
     ViewMenu->addAction(FFrameStrip);
   }
   ViewMenu->menuAction()->setEnabled(view != nullptr);
-  for (QAction* action : EditMenu->actions())
-    if (action != acUndo && action != acRedo) EditMenu->removeAction(action);
-  if (view) EditMenu->addActions(view->EditActions());
+  ShowEditCommands(view);
   QUndoStack* stack = view ? view->Edits()->UndoStack() : nullptr;
   if (stack) FUndoGroup->addStack(stack);  // once: the group keeps it till the view goes
   FUndoGroup->setActiveStack(stack);
+}
+
+// Undo and Redo, the edit mode, then the view's own edit commands.
+void TMainMenus::ShowEditCommands(TQuvView* view) {
+  EditMenu->clear();
+  EditMenu->addActions({acUndo, acRedo});
+  EditMenu->addSeparator();
+  EditMenu->addAction(FEditHotSpots);
+  if (view) EditMenu->addActions(view->EditActions());  // each group after a separator
 }
 
 // The menu holds the view's own actions, which carry their keys from there (the view's actions
@@ -230,4 +235,6 @@ void TMainMenus::ViewMenusMerged(TQuvView* view, bool on) {
   FMenuView = shown ? view : nullptr;
   if (shown) ImageManipulationMenu->addActions(view->ImageManipulationActions());
   ImageManipulationMenu->menuAction()->setVisible(shown);
+  if (on && view && FArea->currentSubWindow() && FArea->currentSubWindow()->widget() == view)
+    ShowEditCommands(view);
 }

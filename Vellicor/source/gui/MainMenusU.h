@@ -75,9 +75,11 @@ class TMainMenus : public QObject {
   void InsertHistoryItem(const QString& name);
   void MoveHistoryItemToTop(int fromIndex);
   void RemoveOldestHistoryItem();
+  void ShowEditCommands(TQuvView* view);
 
   QMdiArea* FArea;
   QUndoGroup* FUndoGroup;
+  QAction* FEditHotSpots = nullptr;
   QList<TMyMenuItem*> FHistoryItems;  // most recent first
   QHash<TQuvView*, QAction*> FWindowMenuEntries;
   QPointer<TQuvView> FMenuView;    // the view whose exports "Image Manipulation" shows
