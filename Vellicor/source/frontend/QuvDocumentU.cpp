@@ -115,6 +115,8 @@ std::unique_ptr<TQuvDocument> ReopenQuvDocument(const TQuvDocument& original,
   document->Path = original.Path;
   document->OpenName = original.OpenName;
   document->InArchive = original.InArchive;
+  document->SaveTarget = original.SaveTarget;
+  document->Stamp = original.Stamp;
   document->FileSystem = MakeArchiveFileSystem();
   AddMemoryFile(*document->FileSystem, document->OpenName,
                 std::make_shared<const std::vector<uint8_t>>(std::move(bytes)));

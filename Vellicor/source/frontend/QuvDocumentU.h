@@ -73,8 +73,8 @@ struct TQuvDocumentResult {
 TQuvDocumentResult OpenQuvDocument(const std::string& path, const TQuvDocumentOptions& options);
 
 // The same file with other content (an edited file not yet saved): read from bytes in memory by
-// the reader every file goes through, so what is shown is what a save writes. Path, OpenName
-// and InArchive stay those of the original. Raises what reading the bytes raises.
+// the reader every file goes through, so what is shown is what a save writes. Path, OpenName,
+// InArchive, SaveTarget and Stamp stay those of the original. Raises what reading the bytes raises.
 std::unique_ptr<TQuvDocument> ReopenQuvDocument(const TQuvDocument& original,
                                                 std::vector<uint8_t> bytes,
                                                 const TQuvDocumentOptions& options);

@@ -296,7 +296,7 @@ bool TQuvView::LoadQuv(const QString& fileName, const QString& archiveSource) {
     shownName = FFileName;
     const TLoadWarningCollector collect(warnings);
     collection = OpenQuvDocument(fullName, shownName);
-    FStamp = StampOf(SaveTargetOf(ToStd(fullName)).DiskFile);
+    FStamp = FDocument->Stamp;
   } catch (const std::exception& error) {
     FLastError = QString::fromStdString(error.what());
     emit statusChanged(FLastError);
@@ -528,9 +528,9 @@ void TQuvView::SetShownOffset(Qt::Orientation which, int value) {
 
 bool TQuvView::Save() {
   if (!FDocument) return false;
-  const QString fullName = FullFileName();
-  const std::optional<TFileStamp> now = StampOf(SaveTargetOf(ToStd(fullName)).DiskFile);
-  if (now != FStamp) {
+  // Where the file was read from (a name found in another letter case is that file).
+  const TQuvSaveTarget target = FDocument->SaveTarget;
+  if (StampOf(target.DiskFile) != FStamp) {
     const QString text =
         QStringLiteral("\u201c%1\u201d has changed on disk since it was opened. Overwrite it?")
             .arg(QFileInfo(FFileName).fileName());
@@ -538,7 +538,7 @@ bool TQuvView::Save() {
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
       return false;
   }
-  return SaveTo(fullName);
+  return SaveTo(target);
 }
 
 bool TQuvView::SaveAs() {
@@ -551,7 +551,9 @@ bool TQuvView::SaveAs() {
                                 QStringLiteral("Quv Files|*.quv|All Files|*.*"));
   if (chosen.isEmpty()) return false;
   const QString fullName = QDir::cleanPath(QFileInfo(chosen).absoluteFilePath());
-  if (!SaveTo(fullName)) return false;
+  const TQuvSaveTarget target = SaveTargetOf(ToStd(fullName));
+  if (!SaveTo(target)) return false;
+  FDocument->SaveTarget = target;
   // The view is the new file's from now on: its name, its history entry, and its frames read
   // from what was written.
   FFileName = KeptName(fullName);
@@ -563,11 +565,11 @@ bool TQuvView::SaveAs() {
   return true;
 }
 
-bool TQuvView::SaveTo(const QString& fullName) {
+bool TQuvView::SaveTo(const TQuvSaveTarget& target) {
+  const QString fullName = FromStd(target.ShownPath());
   const QString name = QFileInfo(fullName).fileName();
   try {
     TWaitCursor wait;
-    const TQuvSaveTarget target = SaveTargetOf(ToStd(fullName));
     SaveQuvBytes(target, EncodeQuvContent(Content()));
     FStamp = StampOf(target.DiskFile);
   } catch (const std::exception& error) {

@@ -179,7 +179,7 @@ class TQuvView : public QWidget {
   void MoveShownFrame(const QPoint& shift, bool nudge);
   void SetShownOffset(Qt::Orientation which, int value);
   // Writes the content to path; true when written, else the reason was told in a box.
-  bool SaveTo(const QString& fullName);
+  bool SaveTo(const TQuvSaveTarget& target);
   // The name the view keeps for a full path: relative to the program's folder below it.
   QString KeptName(const QString& fullName) const;
   // Window title: the file part, then the image shown.

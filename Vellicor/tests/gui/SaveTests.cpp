@@ -11,8 +11,10 @@
 #include <QFile>
 #include <QPointer>
 
+#include "../../../DataLoaders/tests/hpi/HpiOutsideReader.h"
 #include "EditDocumentU.h"
 #include "EditViewTest.h"
+#include "HpiBuilderU.h"
 #include "MainMenusU.h"
 #include "MainU.h"
 #include "PaintBoxU.h"
@@ -37,6 +39,10 @@ class SaveTest : public EditViewTest {
   }
   static QByteArray Bytes(const std::vector<uint8_t>& bytes) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+  }
+  static std::vector<uint8_t> ReadBytes(const QString& path) {
+    const QByteArray bytes = Bytes(path);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
   }
   // Deleted windows are gone once the loop has run.
   static void Settle() {
@@ -241,6 +247,40 @@ TEST_F(SaveTest, AFileChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) {
   KeyToMain(Qt::Key_S);
   EXPECT_EQ(GuiTestDialogs().Messages.size(), 2U);
   EXPECT_EQ(FrameOffsets(FreshContent(path)), QPoint(0, 3));
+}
+
+}  // namespace
+
+namespace {
+
+// A file opened from inside an archive is saved back into it: the entry keeps its storage and
+// every other entry its stored bytes.
+TEST_F(SaveTest, AFileInsideAnArchiveIsSavedBackIntoIt) {
+  THpiBuilder builder;
+  builder.HeaderKey = 0x1234567;
+  builder.AddFile("anims/tank.quv", TankFile(), {1, {THpiChunkKind::LZ77}, true});
+  builder.AddFile("anims/other.quv", MakeSampleQuv(), {1, {THpiChunkKind::ZLib}});
+  builder.AddFile("readme.txt", std::vector<uint8_t>(5000, 'r'), {0});
+  const QString archive = Dir.filePath(QStringLiteral("units.hpi"));
+  builder.WriteFile(archive.toStdString());
+  const auto before = hpitest::ReadOutside(ReadBytes(archive));
+
+  TQuvView* view = OpenInRoom(archive + QStringLiteral("/anims/tank.quv"), QSize(400, 300));
+  ASSERT_TRUE(view);
+  Nudge(view);
+  KeyToMain(Qt::Key_S);
+  EXPECT_TRUE(GuiTestDialogs().Messages.empty());
+  EXPECT_FALSE(view->Edits()->Modified());
+
+  const auto after = hpitest::ReadOutside(ReadBytes(archive));
+  EXPECT_EQ(after.HeaderKey, before.HeaderKey);
+  for (const char* path : {"anims/other.quv", "readme.txt"})
+    EXPECT_EQ(after.Files.at(path).Block, before.Files.at(path).Block) << path;
+  const hpitest::TOutsideFile& tank = after.Files.at("anims/tank.quv");
+  EXPECT_EQ(tank.FirstChunk, "lz77");
+  EXPECT_TRUE(tank.Encrypted);
+  const QString extracted = Write(QStringLiteral("extracted.quv"), tank.Content);
+  EXPECT_EQ(FrameOffsets(FreshContent(extracted)), QPoint(1, 3));
 }
 
 }  // namespace
