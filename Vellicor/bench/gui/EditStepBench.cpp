@@ -1,10 +1,11 @@
-// One undo or redo of an edit in a view, measured the way a user meets it: the content changes,
+// One undo or redo of an edit in a view, measured the way a user meets it (the content changes,
 // the file is read anew from its bytes and the frame is drawn at 16x on a 1600 x 1000 drawing
-// area. Beside it in the same run, BM_BaselineDrawImageOfTheArea (CanvasBench). A step has to
-// fit in one frame of a 60 Hz screen (16.7 ms).
+// area), and one step of a hot-spot drag. Beside it in the same run, BM_BaselineDrawImageOfTheArea
+// (CanvasBench). A step has to fit in one frame of a 60 Hz screen (16.7 ms).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -71,5 +72,27 @@ void BM_UndoRedoOfAnEditAt16x(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_UndoRedoOfAnEditAt16x)->Unit(benchmark::kMillisecond);
+
+// One mouse move of a hot-spot drag: the frame drawn a sprite pixel further, nothing read again.
+void BM_DragStepAt16x(benchmark::State& state) {
+  TEditBench bench;
+  TSpriteCanvas* canvas = bench.View->Canvas();
+  canvas->SetEditMode(true);
+  QWidget* box = canvas->PaintBox();
+  const QPointF from(400, 300);
+  auto send = [box](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, at, box->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(box, &event);
+  };
+  send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+  int step = 0;
+  for (auto _ : state) {
+    step = (step + 1) % 20;
+    send(QEvent::MouseMove, from + QPointF(16.0 * step, 0), Qt::LeftButton);
+    box->repaint();
+  }
+  send(QEvent::MouseButtonRelease, from, Qt::NoButton);
+}
+BENCHMARK(BM_DragStepAt16x)->Unit(benchmark::kMillisecond);
 
 }  // namespace
