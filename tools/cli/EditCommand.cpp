@@ -100,7 +100,7 @@ void RunEdit(const TEditOptions& options) {
   TQuvContent content;
   {
     const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(options.Path);
-    content = ReadQuvContent(*quv->Images, TransparentIndex);
+    content = ReadDocumentContent(*quv, TransparentIndex);
   }
   std::string edited, names;
   for (const size_t image : ChosenImages(content, options.Images)) {

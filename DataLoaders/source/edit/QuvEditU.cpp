@@ -7,6 +7,7 @@
 
 #include "QuvManagerU.h"
 #include "QuvWriterU.h"
+#include "StreamsU.h"
 #include "StringUtilsU.h"
 
 namespace {
@@ -120,6 +121,13 @@ void CheckOffsets(const TQuvImageModel& image, size_t frame, int64_t x, int64_t 
                frame, image.Name.c_str(), static_cast<long long>(x), static_cast<long long>(y)));
 }
 
+EQuvFrameReadError::EQuvFrameReadError(std::string imageName, int32_t frame, std::string reason)
+    : EImageFileError(Format("Frame %d of \xE2\x80\x98%s\xE2\x80\x99 cannot be read: %s", frame,
+                             imageName.c_str(), reason.c_str())),
+      ImageName(std::move(imageName)),
+      Frame(frame),
+      Reason(std::move(reason)) {}
+
 TQuvContent ReadQuvContent(TImageClass& collection, uint8_t transparentIndex) {
   TQuvContent content;
   content.TransparentIndex = transparentIndex;
@@ -127,13 +135,18 @@ TQuvContent ReadQuvContent(TImageClass& collection, uint8_t transparentIndex) {
     TQuvImageModel model;
     model.Name = image->Name;
     for (int32_t i = 0; i < image->FrameCount; ++i) {
-      TImageFrame* frame = image->GetFrame(i);
-      if (!frame)
-        throw EImageFileError(
-            Format("Frame %d of \xE2\x80\x98%s\xE2\x80\x99 is missing", i, image->Name.c_str()));
-      if (frame->LoadFailed)
-        throw EImageFileError(Format("Frame %d of \xE2\x80\x98%s\xE2\x80\x99 cannot be read: %s", i,
-                                     image->Name.c_str(), frame->LoadError.c_str()));
+      TImageFrame* frame = nullptr;
+      try {
+        frame = image->GetFrame(i);
+      } catch (const EImageFileError& error) {  // the reader's errors of a damaged frame
+        throw EQuvFrameReadError(image->Name, i, error.what());
+      } catch (const EStreamError& error) {
+        throw EQuvFrameReadError(image->Name, i, error.what());
+      } catch (const ERangeError& error) {
+        throw EQuvFrameReadError(image->Name, i, error.what());
+      }
+      if (!frame) throw EQuvFrameReadError(image->Name, i, "the frame is missing");
+      if (frame->LoadFailed) throw EQuvFrameReadError(image->Name, i, frame->LoadError);
       model.Frames.push_back(ReadFrame(*frame));
     }
     content.Images.push_back(std::move(model));

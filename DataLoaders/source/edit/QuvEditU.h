@@ -29,9 +29,19 @@ struct TQuvContent {
   uint8_t TransparentIndex = 9;
 };
 
+// A frame of the file cannot be read, so the file's content cannot be: the image, the frame's
+// 0-based index and the reader's own error (what() says all three).
+class EQuvFrameReadError : public EImageFileError {
+ public:
+  EQuvFrameReadError(std::string imageName, int32_t frame, std::string reason);
+  std::string ImageName;
+  int32_t Frame;
+  std::string Reason;
+};
+
 // Every image and frame of a loaded collection, sub-frames as they are stored. Raises
-// EImageFileError with the frame's own sentence when a frame cannot be read: a half-read frame
-// is never saved as if it were whole.
+// EQuvFrameReadError when a frame cannot be read: a half-read frame is never saved as if it were
+// whole.
 TQuvContent ReadQuvContent(TImageClass& collection, uint8_t transparentIndex);
 // The file's bytes; each frame keeps its own compression.
 std::vector<uint8_t> EncodeQuvContent(const TQuvContent& content);

@@ -2,6 +2,7 @@
 
 #include "ArchiveLoadersU.h"
 #include "ImageManagerU.h"
+#include "LoadMessagesU.h"
 #include "LowLevelIO.h"
 #include "MemoryFileReaderU.h"
 #include "StringUtilsU.h"
@@ -121,4 +122,13 @@ std::unique_ptr<TQuvDocument> ReopenQuvDocument(const TQuvDocument& original,
   AddMemoryFile(*document->FileSystem, document->OpenName,
                 std::make_shared<const std::vector<uint8_t>>(std::move(bytes)));
   return Load(std::move(document), options);
+}
+
+TQuvContent ReadDocumentContent(const TQuvDocument& document, uint8_t transparentIndex) {
+  try {
+    return ReadQuvContent(*document.Images, transparentIndex);
+  } catch (const EQuvFrameReadError& error) {
+    throw EImageFileError(ExtractFileName(document.OpenName) + ": " +
+                          FrameErrorSentence(error.Frame, error.ImageName, error.Reason));
+  }
 }

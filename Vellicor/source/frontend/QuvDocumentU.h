@@ -9,6 +9,7 @@
 
 #include "FileSystemU.h"
 #include "ImageLoaderU.h"
+#include "QuvEditU.h"
 #include "QuvManagerU.h"
 #include "QuvSaveU.h"
 
@@ -71,6 +72,10 @@ struct TQuvDocumentResult {
 // failure gives no document and the error's own words: "Can not find file path "%s".", "Could not
 // find %s", the archive's and the format's messages.
 TQuvDocumentResult OpenQuvDocument(const std::string& path, const TQuvDocumentOptions& options);
+
+// The document's whole content, for an edit. A frame that cannot be read raises EImageFileError
+// "NAME: Frame 4 of ‘tank’ cannot be read: REASON", as an export names it.
+TQuvContent ReadDocumentContent(const TQuvDocument& document, uint8_t transparentIndex);
 
 // The same file with other content (an edited file not yet saved): read from bytes in memory by
 // the reader every file goes through, so what is shown is what a save writes. Path, OpenName,

@@ -380,7 +380,7 @@ const TQuvContent& TQuvView::Content() {
     options.Mount = {FDocument->FileSystem, FDocument->InArchive};
     TQuvDocumentResult opened = ::OpenQuvDocument(FDocument->OpenName, options);
     if (!opened.Document) throw EImageFileError(opened.Error);
-    return ReadQuvContent(*opened.Document->Images, FTransparentIndex);
+    return ReadDocumentContent(*opened.Document, FTransparentIndex);
   });
 }
 

@@ -29,6 +29,7 @@
 #include "AssertDialogU.h"
 #include "AssertU.h"
 #include "ConsoleU.h"
+#include "EditDocumentU.h"
 #include "FileOpenU.h"
 #include "FrameInfoPanelU.h"
 #include "FramePlayerU.h"
@@ -437,6 +438,33 @@ TEST_F(AssertionButtonTest, AbortEndsTheViewerAndTheNextStartOpensItsFiles) {
   ASSERT_TRUE(TSingleInstanceServer::SendToRunning({file}, folder, name));
   ASSERT_TRUE(executed.wait(5000));
   EXPECT_EQ(OpenNames(), QStringList{"a.quv"});
+}
+
+}  // namespace
+
+namespace {
+
+// A file whose frames cannot all be read cannot be edited or saved as a whole: the user is told
+// which frame, and nothing changes.
+TEST_F(DamagedFileTest, AnEditOfAFileWithADamagedFrameNamesTheFrameAndChangesNothing) {
+  std::vector<uint8_t> bytes = Tank();
+  Damage(bytes, 5, TDamage::RunPastRow);
+  const QString path = Write(QStringLiteral("tank.quv"), bytes);
+  TQuvView* view = Open(path);
+  ASSERT_TRUE(view && view->ShowImageNamed(QStringLiteral("tank")));
+  GuiTestDialogs().Reset();
+  EXPECT_FALSE(view->PerformEdit([](const TQuvContent& content, size_t image) {
+    return ShiftOffsets(content, image, {0}, 1, 0);
+  }));
+  ASSERT_FALSE(GuiTestDialogs().Messages.empty());
+  const QString told = GuiTestDialogs().Messages.back().Text;
+  EXPECT_TRUE(told.startsWith(QStringLiteral("tank.quv: ") + Sentence(6, QString())))
+      << told.toStdString();
+  EXPECT_FALSE(view->Edits()->Modified());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray now = file.readAll();
+  EXPECT_EQ(now, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }
 
 }  // namespace
