@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "ArchiveLoadersU.h"
 #include "HpiBuilderU.h"
@@ -17,6 +16,7 @@
 #include "HpiRewriteU.h"
 #include "Hpi_Zeta_LoaderU.h"
 #include "Lz77U.h"
+#include "SafeFileU.h"
 #include "TempDirU.h"
 
 namespace {
@@ -202,8 +202,8 @@ const std::string& BigArchive() {
       for (uint8_t& byte : data) byte = uint8_t((x = x * 1103515245u + 12345u) >> 24);
       const std::string name = "maps/r" + std::to_string(i) + ".bin";
       fs::create_directories(fs::path(TempPath("big/" + name)).parent_path());
-      std::ofstream(TempPath("big/" + name), std::ios::binary)
-          .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+      WriteFileAtomically(TempPath("big/" + name),
+                          {reinterpret_cast<const char*>(data.data()), data.size()});
       builder.AddFile(name, std::move(data), zlib);
     }
     builder.AddFile("anims/x.quv", SpriteBytes(300000), zlib);

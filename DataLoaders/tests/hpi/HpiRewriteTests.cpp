@@ -11,6 +11,7 @@
 #include "HpiOutsideReader.h"
 #include "HpiRewriteU.h"
 #include "HpiTestSupport.h"
+#include "SafeFileU.h"
 #include "SmallDiskU.h"
 
 using namespace hpitest;
@@ -45,12 +46,11 @@ class HpiRewrite : public HpiTest {
 
   std::vector<uint8_t> Bytes() const { return ReadFileBytes(Archive); }
   static void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    WriteFileAtomically(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   }
   static std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = ReadRegularFile(path, size_t{1} << 30, TLinkPolicy::Refuse);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
   }
 
   // Each entry of before not named in changed reads the same and keeps its stored block.
