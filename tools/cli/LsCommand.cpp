@@ -7,7 +7,7 @@
 
 #include "ArchiveLoadersU.h"
 #include "CliCommandU.h"
-#include "CliFileSystemU.h"
+#include "GameFolderU.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ static TCliCommand lsCommand(20, [](CLI::App& app) {
   command->add_option("MASK", options->Mask, "mask of the files to take (default \"*\")");
   command->callback([options] {
     std::unique_ptr<TFileSystem> fileSystem = MakeArchiveFileSystem();
-    MountCliFolder(*fileSystem, options->Folder, options->Mask);
+    MountFolderTree(*fileSystem, options->Folder, options->Mask);
     if (TDirEntry* root = fileSystem->Root()) PrintTree(*root);
     std::fflush(stdout);
   });

@@ -531,10 +531,30 @@ TFileEntry* TFileSystem::AddFile(std::unique_ptr<TFileEntry>& node, TDirEntry* p
   if (parent->FindChildDir(node->Name)) return nullptr;  // a directory keeps the name
   TFileEntry* existing = parent->FindChildFile(node->Name);
   if (existing && existing->Priority >= node->Priority) {
-    node.reset();
+    if (KeepHiddenCopies)
+      KeepHiddenCopy(node, parent, existing);
+    else
+      node.reset();
     return existing;
   }
   return PlaceFile(node, parent, existing);
+}
+
+void TFileSystem::KeepHiddenCopy(std::unique_ptr<TFileEntry>& node, TDirEntry* parent,
+                                 TFileEntry* standing) {
+  // Below every copy that outranks it or came first with the same priority: the chain stays in
+  // the order the copies would stand in if the ones above were taken away.
+  TFileEntry* above = standing;
+  while (above->ReplacedEntry && above->ReplacedEntry->Priority >= node->Priority)
+    above = above->ReplacedEntry;
+  TFileEntry* kept = node.get();
+  kept->Parent = parent;
+  kept->ReplacedEntry = above->ReplacedEntry;
+  if (kept->ReplacedEntry) kept->ReplacedEntry->ReplacedBy = kept;
+  above->ReplacedEntry = kept;
+  kept->ReplacedBy = above;
+  parent->Files.push_back(std::move(node));
+  if (kept->Reader && kept->Reader->GetEntry() != kept) kept->Reader->SetEntry(kept);
 }
 
 TFileEntry* TFileSystem::PlaceFile(std::unique_ptr<TFileEntry>& node, TDirEntry* parent,

@@ -178,6 +178,10 @@ class TFileSystem : public TSubSystem {
   TFileEntry* AddFile(std::unique_ptr<TFileEntry>& node, TDirEntry* parent);
 
   TFileFoundEvent OnFileFound;
+  // Set before mounting: a copy that loses to a same-named file is kept below it (in its
+  // ReplacedEntry chain, out of the index) instead of being freed, so that a browser can say
+  // what each file hides. Lookups still find the standing copy alone.
+  bool KeepHiddenCopies = false;
 
   // Sub-directory mounting stops descending below this many levels.
   static constexpr int MaxScanDepth = 128;
@@ -195,6 +199,7 @@ class TFileSystem : public TSubSystem {
                       bool recurse, bool strict, int depth, std::set<TDirId>& visited);
   void MountFile(const std::string& diskPath, const std::string& name, TDirEntry* parent,
                  const TFileMaskInfo& mask, int64_t size);
+  void KeepHiddenCopy(std::unique_ptr<TFileEntry>& node, TDirEntry* parent, TFileEntry* standing);
   // Moves node into parent, in the place of replaced when there is one.
   TFileEntry* PlaceFile(std::unique_ptr<TFileEntry>& node, TDirEntry* parent, TFileEntry* replaced);
   TArchiveAnswer TryLoadArchive(const std::string& diskPath, int32_t priority, bool strict);
