@@ -74,6 +74,36 @@ TEST(FileSystemTree, EqualPriorityKeepsFirstHigherReplacesLowerIsDropped) {
   EXPECT_EQ(root->Files.size(), 2u);
 }
 
+TEST(FileSystemTree, HiddenCopiesAreKeptInRankOrderAndStepUpWhenTheStandingOneGoes) {
+  TFileSystem fs;
+  fs.KeepHiddenCopies = true;
+  TDirEntry* root = fs.GetRoot();
+  auto base = MakeFile("unit.quv", 0);
+  TFileEntry* first = fs.AddFile(base, root);
+  auto same = MakeFile("UNIT.QUV", 0);  // equal priority, met later: below the first
+  TFileEntry* second = same.get();
+  EXPECT_EQ(fs.AddFile(same, root), first);
+  EXPECT_EQ(same, nullptr);
+  auto low = MakeFile("unit.quv", -1);
+  TFileEntry* lowest = low.get();
+  EXPECT_EQ(fs.AddFile(low, root), first);
+  auto high = MakeFile("unit.quv", 3);  // replaces the standing one
+  TFileEntry* top = fs.AddFile(high, root);
+
+  std::vector<TFileEntry*> chain;
+  for (TFileEntry* node = top; node; node = node->ReplacedEntry) chain.push_back(node);
+  EXPECT_EQ(chain, (std::vector<TFileEntry*>{top, first, second, lowest}));
+  EXPECT_EQ(fs.FindFile("unit.quv"), top);
+  EXPECT_EQ(ListNames(fs, faFiles, "", "*"), std::vector<std::string>{"f:unit.quv"});
+
+  root->FreeFile(top);
+  EXPECT_EQ(fs.FindFile("UNIT.quv"), first);
+  root->FreeFile(first);
+  EXPECT_EQ(fs.FindFile("unit.quv"), second);
+  EXPECT_EQ(second->ReplacedEntry, lowest);
+  EXPECT_EQ(lowest->ReplacedBy, second);
+}
+
 TEST(FileSystemTree, LookupIgnoresCaseAndAcceptsEitherSeparator) {
   TFileSystem fs;
   TDirEntry* art = fs.ForceDirectory("Game/Art");
