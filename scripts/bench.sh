@@ -3,8 +3,8 @@
 # as whole processes: builds Release, makes the inputs with the project's own generators (quvgen,
 # hpibuild) and a zip of the same content, runs each pair in turn five times and prints one line
 # per comparison with both medians, their ratio and the goal; then the batch conversion
-# (scripts/bench-convert.sh) and the pack commands (scripts/bench-pack.sh). Not part of the test
-# command.
+# (scripts/bench-convert.sh), the pack commands (scripts/bench-pack.sh) and the game folder
+# (scripts/bench-game.sh). Not part of the test command.
 # Usage: scripts/bench.sh [runs]   (inputs and outputs go to a scratch folder that is removed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -111,7 +111,8 @@ awk -v p="$peak_kb" -v l="$largest_kb" 'BEGIN {
     "peak memory of the zlib extraction", p / 1024, l, g / 1024, (p <= g ? "met" : "MISSED")
 }'
 
-# The batch conversion and the pack commands, each against its own baseline.
+# The batch conversion, the pack commands and the game folder, each against its own baseline.
 cmake --build "$root/$build" -j"$(nproc)" --target vellicor-cli quvgen hpibuild > /dev/null
 bash "$root/scripts/bench-convert.sh" "$root/$build"
 bash "$root/scripts/bench-pack.sh"
+bash "$root/scripts/bench-game.sh" "$root/$build" "$runs"

@@ -74,14 +74,15 @@ IFileReader& TGameReadCache::Archive(const std::string& diskPath) {
   return *reader;
 }
 
-TGameFolder::TGameFolder(const std::string& folder) : FFileSystem(MakeArchiveFileSystem()) {
+TGameFolder::TGameFolder(const std::string& folder, const std::string& mask)
+    : FFileSystem(MakeArchiveFileSystem()) {
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(folder, error);
   if (error) absolute = folder;
   FFolder = absolute.lexically_normal().string();
   if (FFolder.size() > 1 && FFolder.back() == PathDelim) FFolder.pop_back();
   FFileSystem->KeepHiddenCopies = true;
-  MountFolderTree(*FFileSystem, FFolder);
+  MountFolderTree(*FFileSystem, FFolder, mask);
   FFileSystem->GetRoot();
 }
 

@@ -38,8 +38,9 @@ class TGameReadCache {
 
 class TGameFolder {
  public:
-  // Mounts folder (MountFolderTree) into a file system of its own that keeps hidden copies.
-  explicit TGameFolder(const std::string& folder);
+  // Mounts folder (MountFolderTree, with mask) into a file system of its own that keeps hidden
+  // copies.
+  explicit TGameFolder(const std::string& folder, const std::string& mask = "*");
   ~TGameFolder();
   TGameFolder(const TGameFolder&) = delete;
   TGameFolder& operator=(const TGameFolder&) = delete;
