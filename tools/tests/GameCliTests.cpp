@@ -39,13 +39,8 @@ class GameCli : public ::testing::Test {
     WriteSampleGame(Dir.File("game"));
   }
   TCliRun Run(const std::string& arguments) { return RunPackCli(Dir.Path(), arguments); }
-  // The archives of mods/ in the order the folder lists them: the order they are mounted in.
-  std::vector<std::string> ModsInListingOrder() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(Dir.Path() / "game/mods"))
-      names.push_back("mods/" + entry.path().filename().string());
-    return names;
-  }
+  // The archives of mods/ in the order they are mounted in: by name.
+  const std::vector<std::string> Mods{"mods/extra.ufo", "mods/patch.hpi"};
   TTempDir Dir;
 };
 
@@ -70,7 +65,7 @@ TEST_F(GameCli, LsWithOriginAddsTheOriginToEachFileAndHiddenListsTheCopiesBelowI
   EXPECT_NE(origin.Out.find("units/armcom.quv\t"), std::string::npos) << origin.Out;
 
   // Each file with its origin, each hidden copy right below it, next in line first.
-  const std::vector<std::string> mods = ModsInListingOrder();
+  const std::vector<std::string>& mods = Mods;
   const std::string boomSize = std::to_string(std::string("RIFF base boom").size());
   const std::string patchedSize = std::to_string(std::string("RIFF patched boom").size());
   std::map<std::string, std::vector<std::string>> below;  // file line -> its hidden lines
@@ -122,8 +117,7 @@ TEST_F(GameCli, FindMatchesNamesAndWithImagesImageNamesAcrossArchives) {
   run = Run("find game '*.WAV'");
   EXPECT_EQ(run.Out, "sounds/boom.wav\tbase.hpi\n");
   run = Run("find game 'units/[ps]*'");
-  EXPECT_EQ(run.Out,
-            "units/Plane.QUV\tmods/extra.ufo\nunits/scout.quv\t" + ModsInListingOrder()[0] + "\n");
+  EXPECT_EQ(run.Out, "units/Plane.QUV\tmods/extra.ufo\nunits/scout.quv\t" + Mods[0] + "\n");
   // Nothing found: exit 1 and no output, as grep; a bad mask or folder: exit 2 with a message.
   run = Run("find game armcom_dead");
   EXPECT_EQ(run.ExitCode, 1);

@@ -273,25 +273,32 @@ void TFileSystem::MountDirectory(const std::string& path, TDirEntry* target,
   const bool allNames = mask.Mask == "*" || mask.Mask == "*.*";
   std::vector<std::string> subDirs;
   TFindFileData data;
+  // In name order, not the order the disk lists them in: which of two same-named files stands
+  // must not change from one disk or copy of a folder to the next.
+  std::vector<TFindFileData> found;
   if (auto search = platform.FindFirst(JoinPath(path, mask.Mask, PathDelim),
                                        saNormal | saReadOnly | saDirectory, data)) {
     do {
-      if (data.Name.empty() || data.Name.front() == '.') continue;
-      if (data.Attributes & ffDirectory) {
-        AddDirectory(data.Name, target);
-        if (recurse && allNames) subDirs.push_back(data.Name);
-        continue;
-      }
-      const std::string diskPath = JoinPath(path, data.Name, PathDelim);
-      if (mask.LoadArchives) {
-        TArchiveAnswer answer = TryLoadArchive(diskPath, mask.Priority, strict);
-        const bool plain =
-            answer.Kind == TArchiveAnswer::akNotMine || answer.Kind == TArchiveAnswer::akNothingNew;
-        if (FWatch && data.Name == FWatch->Name) FWatch->Answer = std::move(answer);
-        if (!plain) continue;
-      }
-      MountFile(diskPath, data.Name, target, mask, data.Size);
+      if (!data.Name.empty() && data.Name.front() != '.') found.push_back(data);
     } while (search->FindNext(data));
+  }
+  std::sort(found.begin(), found.end(),
+            [](const TFindFileData& a, const TFindFileData& b) { return a.Name < b.Name; });
+  for (const TFindFileData& item : found) {
+    if (item.Attributes & ffDirectory) {
+      AddDirectory(item.Name, target);
+      if (recurse && allNames) subDirs.push_back(item.Name);
+      continue;
+    }
+    const std::string diskPath = JoinPath(path, item.Name, PathDelim);
+    if (mask.LoadArchives) {
+      TArchiveAnswer answer = TryLoadArchive(diskPath, mask.Priority, strict);
+      const bool plain =
+          answer.Kind == TArchiveAnswer::akNotMine || answer.Kind == TArchiveAnswer::akNothingNew;
+      if (FWatch && item.Name == FWatch->Name) FWatch->Answer = std::move(answer);
+      if (!plain) continue;
+    }
+    MountFile(diskPath, item.Name, target, mask, item.Size);
   }
   if (!recurse || depth >= MaxScanDepth) return;
   if (!allNames) {
@@ -303,6 +310,7 @@ void TFileSystem::MountDirectory(const std::string& path, TDirEntry* target,
       } while (search->FindNext(data));
     }
   }
+  std::sort(subDirs.begin(), subDirs.end());
   for (const std::string& name : subDirs) {
     TDirEntry* child = AddDirectory(name, target);
     MountDirectory(JoinPath(path, name, PathDelim), child, mask, true, strict, depth + 1, visited);
