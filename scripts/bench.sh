@@ -100,6 +100,13 @@ if "$cli" edit --help > /dev/null 2>&1; then
 else
   echo "save and archive entry save: skipped (vellicor-cli has no edit command)"
 fi
+# Adding one file to the 48 MB archive in place, against zip adding it to a zip of the same
+# content; both start from a fresh copy each run.
+head -c 100000 /dev/urandom > added.bin
+(cd big && zip -q -r ../bigcontent.zip .)
+compare "hpi add A F ($(du -m big.hpi | cut -f1) MB archive, 100 KB file)" 1.5 \
+  "cp big.hpi add.hpi && cp bigcontent.zip add.zip" -- "$cli" hpi add add.hpi added.bin -- \
+  zip -q add.zip added.bin
 
 # Peak memory of the zlib extraction against the largest file it writes.
 rm -rf out

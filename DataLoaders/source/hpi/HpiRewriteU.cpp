@@ -289,6 +289,11 @@ void RewriteHpiArchive(const std::string& archiveName, const std::vector<THpiCha
       case THpiChange::TKind::Rename:
         Rename(archive, change);
         break;
+      case THpiChange::TKind::MakeFolder: {
+        const std::vector<std::string> parts = InnerParts(archive, change.Path);
+        Folder(archive, parts, parts.size(), true);
+        break;
+      }
     }
   }
   if (BytesToWrite(archive.Root) >= HpiMaxOffset)

@@ -12,9 +12,11 @@
 // One change of an archive. Inner paths have '/' (or '\\') between their parts, and their names
 // match the archive's without regard to case, as the loader's tree matches them.
 struct THpiChange {
-  enum class TKind : uint8_t { Put, Remove, Rename };
+  enum class TKind : uint8_t { Put, Remove, Rename, MakeFolder };
   TKind Kind = TKind::Put;
-  std::string Path;           // the entry: a file, or for Remove and Rename also a folder
+  // The entry: a file, or for Remove and Rename also a folder; MakeFolder: the folder, made with
+  // its missing parents (one already there is left as it is).
+  std::string Path;
   std::string NewPath;        // Rename: where it goes (missing parent folders are made)
   std::vector<uint8_t> Data;  // Put: the file's new content
   // Put of a new file: how it is stored (absent: LZ77 chunks, as "hpi pack" stores by default).

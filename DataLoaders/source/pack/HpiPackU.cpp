@@ -169,15 +169,27 @@ THpiPackTree ScanHpiFolder(const std::string& folder) {
   return tree;
 }
 
+THpiFileOptions HpiPackFileOptions(THpiPackCompression compression, int zlibLevel) {
+  THpiFileOptions storage;
+  storage.CompressionFlag = compression == THpiPackCompression::None   ? 0
+                            : compression == THpiPackCompression::LZ77 ? 1
+                                                                       : 2;
+  storage.Chunks = {compression == THpiPackCompression::ZLib ? THpiChunkKind::ZLib
+                                                             : THpiChunkKind::LZ77};
+  storage.ZLibLevel = zlibLevel;
+  return storage;
+}
+
+std::vector<uint8_t> ReadHpiPackFile(const THpiPackFile& file) {
+  const TFileHandle in = OpenScannedFile(file);
+  std::vector<uint8_t> data(size_t(file.Size));
+  ReadPiece(in, file, data.data(), data.size());
+  return data;
+}
+
 THpiPackResult WriteHpiArchive(const THpiPackTree& tree, const std::string& out,
                                const THpiPackOptions& options) {
-  THpiFileOptions storage;
-  storage.CompressionFlag = options.Compression == THpiPackCompression::None   ? 0
-                            : options.Compression == THpiPackCompression::LZ77 ? 1
-                                                                               : 2;
-  storage.Chunks = {options.Compression == THpiPackCompression::ZLib ? THpiChunkKind::ZLib
-                                                                     : THpiChunkKind::LZ77};
-  storage.ZLibLevel = options.ZLibLevel;
+  const THpiFileOptions storage = HpiPackFileOptions(options.Compression, options.ZLibLevel);
   THpiTreeEntry root = tree.Root;
   SetFileOptions(root, storage);
 

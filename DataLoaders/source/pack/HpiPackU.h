@@ -41,6 +41,13 @@ struct THpiPackTree {
 // anything that cannot be read.
 THpiPackTree ScanHpiFolder(const std::string& folder);
 
+// How "hpi pack" stores every file for a compression: stored, or in LZ77 or zlib chunks.
+THpiFileOptions HpiPackFileOptions(THpiPackCompression compression, int zlibLevel = 6);
+
+// The whole content of a file the scan saw; raises as the writer does when it was replaced or
+// changed its size since the scan, or cannot be read.
+std::vector<uint8_t> ReadHpiPackFile(const THpiPackFile& file);
+
 struct THpiPackResult {
   int64_t Files = 0;
   int64_t Bytes = 0;         // of the files

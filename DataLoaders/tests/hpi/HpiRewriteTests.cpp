@@ -189,6 +189,25 @@ TEST_F(HpiRewrite, RemoveAndRenameTakeFoldersAlongAndKeepStoredBlocks) {
   same("maps/plain.txt", "maps/plain.txt");
 }
 
+TEST_F(HpiRewrite, MakeFolderAddsAnEmptyFolderWithItsParentsAndLeavesOneThereAsItIs) {
+  const TOutsideArchive before = ReadOutside(Bytes());
+  THpiChange folder;
+  folder.Kind = THpiChange::TKind::MakeFolder;
+  folder.Path = "new/deeper";
+  THpiChange existing = folder;
+  existing.Path = "ANIMS";
+  RewriteHpiArchive(Archive, {folder, existing, Put("new/deeper/x.bin", {1, 2})});
+  const TOutsideArchive after = ReadOutside(Bytes());
+  EXPECT_NE(std::find(after.Folders.begin(), after.Folders.end(), "new/deeper"),
+            after.Folders.end());
+  EXPECT_EQ(after.Files.at("new/deeper/x.bin").Content, (std::vector<uint8_t>{1, 2}));
+  EXPECT_EQ(after.Files.at("anims/tank.quv").Block, before.Files.at("anims/tank.quv").Block);
+  folder.Path = "maps/plain.txt/sub";
+  ExpectRefused({folder}, {"\"maps/plain.txt\" is a file, not a folder"});
+  folder.Path = "maps/../up";
+  ExpectRefused({folder}, {"would leave the archive"});
+}
+
 TEST_F(HpiRewrite, ChangesThatCannotApplyAreRefusedAndWriteNothing) {
   const std::string named = "Cannot rewrite \"" + Archive + "\": ";
   for (const std::string path :

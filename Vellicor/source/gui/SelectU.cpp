@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,12 +15,14 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 
+#include "ArchiveEditsU.h"
 #include "ArchiveExtractU.h"
 #include "ArchiveLoadersU.h"
 #include "DialogsU.h"
@@ -30,11 +33,16 @@
 #include "PaletteModelU.h"
 #include "QuvManagerU.h"
 #include "SafeFileU.h"
+#include "StringUtilsU.h"
 #include "ThumbnailU.h"
 
 namespace {
 
-enum { EntryRole = Qt::UserRole + 1 };
+enum {
+  EntryRole = Qt::UserRole + 1,  // the file's entry in the mounted archive (none: not saved yet)
+  PathRole,                      // the inner path, '/' between names
+  SizeRole,                      // the size in bytes
+};
 constexpr int PreviewSide = 128;  // the preview's longest side, in device-independent pixels
 
 // A file-list row sorts through its dialog's comparison.
@@ -74,6 +82,47 @@ bool MatchesAny(const std::string& name, const std::vector<std::string>& masks) 
   return false;
 }
 
+QString FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? QString() : QString::fromStdString(path.substr(0, slash));
+}
+
+// A file-list row: name, size, type.
+QTreeWidgetItem* NewRow(TSelectFileInHpi* dialog, const QString& name, int64_t size,
+                        TFileEntry* file, const QString& path) {
+  const qsizetype dot = name.lastIndexOf('.');
+  const QString type = dot >= 0 ? name.mid(dot + 1).toUpper() : QString();
+  auto* row = new TFileRow(dialog, {name, QLocale().formattedDataSize(size), type});
+  row->setToolTip(1, QStringLiteral("%1 bytes").arg(QLocale().toString(qint64(size))));
+  row->setData(0, EntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(file)));
+  row->setData(0, PathRole, path);
+  row->setData(0, SizeRole, qint64(size));
+  row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+  return row;
+}
+
+// An entry the unsaved changes touch: bold, told in its tool tip; a deleted one struck out and
+// not choosable.
+void MarkItem(QTreeWidgetItem* item, const TEditedEntry& entry) {
+  if (entry.Mark == TEntryMark::Unchanged) return;
+  QFont font = item->font(0);
+  const bool deleted = entry.Mark == TEntryMark::Deleted;
+  font.setBold(!deleted);
+  font.setStrikeOut(deleted);
+  const QString status =
+      entry.Mark == TEntryMark::Renamed ? QStringLiteral("Renamed from %1, not saved yet")
+                                              .arg(QString::fromStdString(entry.OldPath))
+      : entry.Mark == TEntryMark::Added    ? QStringLiteral("Added, not saved yet")
+      : entry.Mark == TEntryMark::Replaced ? QStringLiteral("Replaced, not saved yet")
+                                           : QStringLiteral("Deleted, not saved yet");
+  for (int column = 0; column < item->columnCount(); ++column) {
+    item->setFont(column, font);
+    if (column != 1) item->setToolTip(column, status);
+    item->setStatusTip(column, status);
+  }
+  if (deleted) item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
+}
+
 }  // namespace
 
 TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
@@ -88,6 +137,11 @@ TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
 
 void TSelectFileInHpi::CreateControls() {
   auto* layout = new QVBoxLayout(this);
+  EditBar = new QToolBar(this);
+  EditBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  EditActions = new TArchiveEditActions(*this, this);
+  EditActions->AddTo(EditBar);
+  layout->addWidget(EditBar);
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   auto* left = new QWidget(splitter);
   auto* leftLayout = new QVBoxLayout(left);
@@ -169,6 +223,13 @@ void TSelectFileInHpi::ConnectControls() {
   connect(CancelButton, &QPushButton::clicked, this, [this] { close(); });
   connect(ExtractButton, &QPushButton::clicked, this, [this] { ExtractButtonClick(); });
   connect(FileView, &QTreeWidget::currentItemChanged, this, [this] { UpdatePreview(); });
+  connect(FileView, &QTreeWidget::itemSelectionChanged, EditActions,
+          &TArchiveEditActions::UpdateActions);
+  connect(EditActions, &TArchiveEditActions::listingChanged, this, [this] { ShowEdits(); });
+  connect(EditActions, &TArchiveEditActions::modifiedChanged, this, [this] { UpdateCaption(); });
+  // Files and folders dropped from the desktop on the list are added to the listed folder.
+  FileView->viewport()->setAcceptDrops(true);
+  FileView->viewport()->installEventFilter(this);
 }
 
 TSelectFileInHpi::~TSelectFileInHpi() {
@@ -209,19 +270,31 @@ bool TSelectFileInHpi::FormActivate() {
   Accepted = false;
   SearchFilter->setText(Filter);
 
-  const QFileInfo archive(ArchiveName);
-  ArchiveName = archive.absoluteFilePath();
-  // A file no loader takes is mounted as a plain file: then there is nothing to pick from.
-  const TArchiveAnswer answer = FFileSystem->MountArchive(ArchiveName.toStdString(), 1);
-  if (answer.Kind == TArchiveAnswer::akNotMine || answer.Kind == TArchiveAnswer::akNothingNew) {
-    FFileSystem->Clear();
+  ArchiveName = QFileInfo(ArchiveName).absoluteFilePath();
+  if (!MountAndShow()) {
     QMetaObject::invokeMethod(
         this, [this] { close(); }, Qt::QueuedConnection);
     return false;
   }
+  try {
+    EditActions->SetArchive(ArchiveName);
+  } catch (const std::exception&) {
+    EditActions->SetArchive(QString());  // one the rewriter cannot read is only shown
+  }
+  UpdateCaption();
+  return true;
+}
+
+bool TSelectFileInHpi::MountAndShow() {
+  const QFileInfo archive(ArchiveName);
+  // A file no loader takes is mounted as a plain file: then there is nothing to pick from.
+  const TArchiveAnswer answer = FFileSystem->MountArchive(ArchiveName.toStdString(), 1);
+  if (answer.Kind == TArchiveAnswer::akNotMine || answer.Kind == TArchiveAnswer::akNothingNew) {
+    FFileSystem->Clear();
+    return false;
+  }
   FFileSystem->ClearScanDirs();  // the mounted content stays
 
-  setWindowTitle(QStringLiteral("Select file: %1").arg(archive.fileName()));
   auto* root = new QTreeWidgetItem(DirView, {archive.fileName()});
   FillFolderNode(root, FFileSystem->GetRoot());
   root->setExpanded(true);
@@ -232,6 +305,151 @@ bool TSelectFileInHpi::FormActivate() {
   }
   DirViewClick(root);
   return true;
+}
+
+void TSelectFileInHpi::UpdateCaption() {
+  if (!FFileSystem->Root()) return;
+  setWindowTitle(QStringLiteral("Select file: %1%2")
+                     .arg(QFileInfo(ArchiveName).fileName(),
+                          EditActions->Modified() ? QStringLiteral("*") : QString()));
+}
+
+bool TSelectFileInHpi::Editing() const {
+  return EditActions->Modified();
+}
+
+QString TSelectFileInHpi::CurrentArchiveFolder() const {
+  auto found = FNodeInfo.find(FListedNode);
+  return found == FNodeInfo.end() ? QString() : QString::fromStdString(found->second->Path);
+}
+
+QStringList TSelectFileInHpi::ChosenArchiveEntries() const {
+  QStringList paths;
+  for (QTreeWidgetItem* row : FileView->selectedItems()) paths << row->data(0, PathRole).toString();
+  return paths;
+}
+
+QTreeWidgetItem* TSelectFileInHpi::NodeOfPath(const std::string& path) const {
+  for (const auto& [node, info] : FNodeInfo)
+    if (AnsiCompareText(info->Path, path) == 0) return node;
+  return nullptr;
+}
+
+void TSelectFileInHpi::ShowEdits() {
+  const std::string listed = CurrentArchiveFolder().toStdString();
+  ClearFileList();
+  {
+    QSignalBlocker block(DirView);
+    DirView->clear();
+  }
+  FNodeInfo.clear();
+  FCurrentSortInfo = nullptr;
+  FListedNode = nullptr;
+  if (Editing()) {
+    FillEditedTree();
+  } else {
+    // Saved: the new archive is what the list shows from now on; chosen files it no longer
+    // holds are not chosen any more.
+    FFileSystem->Clear();
+    if (!MountAndShow()) return;
+    Results.erase(std::remove_if(Results.begin(), Results.end(),
+                                 [this](const QString& path) {
+                                   return !FFileSystem->FindFile(path.toStdString());
+                                 }),
+                  Results.end());
+  }
+  // The folder listed before, or the nearest one above it still there.
+  QTreeWidgetItem* node = DirView->topLevelItem(0);
+  std::string path;
+  for (const std::string& part : SplitString(listed, '/', TEmptyParts::Skip)) {
+    path += (path.empty() ? "" : "/") + part;
+    DirViewExpanding(node);
+    QTreeWidgetItem* child = nullptr;
+    for (int i = 0; i < node->childCount() && !child; ++i)
+      if (AnsiCompareText(FNodeInfo[node->child(i)]->Path, path) == 0) child = node->child(i);
+    if (!child) break;
+    node->setExpanded(true);
+    node = child;
+  }
+  {
+    QSignalBlocker block(DirView);
+    DirView->setCurrentItem(node);
+  }
+  DirViewClick(node);
+  UpdateCaption();
+  EditActions->UpdateActions();
+}
+
+void TSelectFileInHpi::FillEditedTree() {
+  auto* root = new QTreeWidgetItem(DirView, {QFileInfo(ArchiveName).fileName()});
+  auto& rootInfo = FNodeInfo[root] = std::make_unique<TSortInfo>();
+  rootInfo->Entry = FFileSystem->Root();
+  std::map<std::string, QTreeWidgetItem*> nodes{{std::string(), root}};
+  for (const TEditedEntry& entry : EditActions->Edits()->Listing()) {
+    if (!entry.IsFolder) continue;
+    auto parent = nodes.find(AnsiUpperCase(FolderOf(entry.Path).toStdString()));
+    if (parent == nodes.end()) continue;
+    const size_t slash = entry.Path.rfind('/');
+    auto* node = new QTreeWidgetItem(
+        parent->second,
+        {QString::fromStdString(slash == std::string::npos ? entry.Path
+                                                           : entry.Path.substr(slash + 1))});
+    MarkItem(node, entry);
+    auto info = std::make_unique<TSortInfo>();
+    info->Path = entry.Path;
+    if (entry.Mark == TEntryMark::Unchanged) info->Entry = FFileSystem->FindDirectory(entry.Path);
+    FNodeInfo[node] = std::move(info);
+    nodes[AnsiUpperCase(entry.Path)] = node;
+  }
+  root->setExpanded(true);
+}
+
+void TSelectFileInHpi::FillEditedFileList(const std::string& folder) {
+  const std::vector<std::string> masks = SplitMasks(Filter);
+  QList<QTreeWidgetItem*> rows;
+  for (const TEditedEntry& entry : EditActions->Edits()->Listing()) {
+    if (entry.IsFolder || AnsiCompareText(FolderOf(entry.Path).toStdString(), folder) != 0)
+      continue;
+    const size_t slash = entry.Path.rfind('/');
+    const std::string name = slash == std::string::npos ? entry.Path : entry.Path.substr(slash + 1);
+    if (!MatchesAny(name, masks)) continue;
+    FCurrentSortInfo->Names.push_back(name);
+    TFileEntry* file =
+        entry.Mark == TEntryMark::Unchanged ? FFileSystem->FindFile(entry.Path) : nullptr;
+    QTreeWidgetItem* row = NewRow(this, QString::fromStdString(name), entry.Size, file,
+                                  QString::fromStdString(entry.Path));
+    MarkItem(row, entry);
+    rows << row;
+  }
+  EmptyListLbl->setText(QStringLiteral("No files match %1 here").arg(Filter));
+  EmptyListLbl->setVisible(rows.isEmpty());
+  QSignalBlocker block(FileView);
+  FileView->addTopLevelItems(rows);
+  if (FCurrentSortInfo->SortOrder != 0) FileView->sortItems(0, Qt::AscendingOrder);
+}
+
+bool TSelectFileInHpi::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != FileView->viewport() || !EditActions->Edits()) return false;
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDropEvent*>(event);
+      if (!TArchiveEditActions::CanDrop(drag->mimeData())) return false;
+      drag->setDropAction(Qt::CopyAction);
+      drag->accept();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (!TArchiveEditActions::CanDrop(drop->mimeData())) return false;
+      drop->setDropAction(Qt::CopyAction);
+      drop->accept();
+      EditActions->Drop(drop->mimeData());
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 void TSelectFileInHpi::FillFolderNode(QTreeWidgetItem* node, TDirEntry* folder) {
@@ -252,6 +470,7 @@ void TSelectFileInHpi::FillFolderNode(QTreeWidgetItem* node, TDirEntry* folder) 
       auto* child = new QTreeWidgetItem(node, {QString::fromStdString(data.Name)});
       auto childInfo = std::make_unique<TSortInfo>();
       childInfo->Entry = data.Dir;
+      childInfo->Path = info->Path.empty() ? data.Name : info->Path + "/" + data.Name;
       if (data.Dir->SubDirCount() > 0)
         child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
       FNodeInfo[child] = std::move(childInfo);
@@ -278,7 +497,7 @@ void TSelectFileInHpi::DirViewClick(QTreeWidgetItem* node) {
   if (found == FNodeInfo.end()) return;
   TSortInfo* info = found->second.get();
   FCurrentSortInfo = info;
-  if (node->childCount() != info->Entry->SubDirCount()) {
+  if (!Editing() && info->Entry && node->childCount() != info->Entry->SubDirCount()) {
     FillFolderNode(node, info->Entry);
     FCurrentSortInfo = info;
   }
@@ -287,7 +506,7 @@ void TSelectFileInHpi::DirViewClick(QTreeWidgetItem* node) {
 
 void TSelectFileInHpi::DirViewExpanding(QTreeWidgetItem* node) {
   auto found = FNodeInfo.find(node);
-  if (found == FNodeInfo.end()) return;
+  if (found == FNodeInfo.end() || Editing() || !found->second->Entry) return;
   if (node->childCount() == found->second->Entry->SubDirCount()) return;
   TSortInfo* current = FCurrentSortInfo;  // the listed folder stays current
   FillFolderNode(node, found->second->Entry);
@@ -297,6 +516,10 @@ void TSelectFileInHpi::DirViewExpanding(QTreeWidgetItem* node) {
 void TSelectFileInHpi::FillFileList(TDirEntry* folder) {
   if (!FCurrentSortInfo) return;
   FCurrentSortInfo->Names.clear();
+  if (Editing()) {
+    FillEditedFileList(FCurrentSortInfo->Path);
+    return;
+  }
   const std::vector<std::string> masks = SplitMasks(Filter);
   QList<QTreeWidgetItem*> rows;
   TFindData data;
@@ -307,14 +530,10 @@ void TSelectFileInHpi::FillFileList(TDirEntry* folder) {
                                       (file->ReplacedEntry && file->ReplacedEntry->Priority == 1));
     if (fromArchive && MatchesAny(data.Name, masks)) {
       FCurrentSortInfo->Names.push_back(data.Name);
-      const QString name = QString::fromStdString(data.Name);
-      const qsizetype dot = name.lastIndexOf('.');
-      const QString type = dot >= 0 ? name.mid(dot + 1).toUpper() : QString();
-      auto* row = new TFileRow(this, {name, QLocale().formattedDataSize(file->Size), type});
-      row->setToolTip(1, QStringLiteral("%1 bytes").arg(QLocale().toString(qint64(file->Size))));
-      row->setData(0, EntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(file)));
-      row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-      rows << row;
+      const std::string path =
+          FCurrentSortInfo->Path.empty() ? data.Name : FCurrentSortInfo->Path + "/" + data.Name;
+      rows << NewRow(this, QString::fromStdString(data.Name), file->Size, file,
+                     QString::fromStdString(path));
     }
     if (!find->FindNext(data)) break;
   }
@@ -536,8 +755,7 @@ int TSelectFileInHpi::Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b
       break;
     case 2:
       // By the byte count, not the shown text.
-      result = Sign(static_cast<long long>(RowEntry(a)->Size) -
-                    static_cast<long long>(RowEntry(b)->Size));
+      result = Sign(a->data(0, SizeRole).toLongLong() - b->data(0, SizeRole).toLongLong());
       break;
     case 3:
       result = Sign(QString::localeAwareCompare(a->text(2).toLower(), b->text(2).toLower()));
@@ -559,10 +777,16 @@ void TSelectFileInHpi::OnClose() {
   FCurrentSortInfo = nullptr;
   FListedNode = nullptr;
   FFileSystem->Clear();
+  EditActions->SetArchive(QString());
   if (!Accepted) Results.clear();
 }
 
 void TSelectFileInHpi::done(int result) {
+  // Unsaved changes: saved, discarded, or the dialog stays.
+  if (!EditActions->AskToSave()) {
+    Accepted = false;
+    return;
+  }
   OnClose();
   QDialog::done(Accepted ? QDialog::Accepted : result);
 }

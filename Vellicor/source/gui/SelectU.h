@@ -3,6 +3,7 @@
 // the user picks one or more files. The archive is mounted into a private file system of the
 // dialog's own, so nothing of it stays mounted after the dialog closes.
 #include <QDialog>
+
 #include <QSet>
 #include <QStringList>
 #include <exception>
@@ -11,10 +12,12 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include "ArchiveEditActionsU.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TDirEntry;
@@ -24,7 +27,8 @@ class TFileSystem;
 
 // Per folder node: its folder, the listing order of its files and its sort state.
 struct TSortInfo {
-  TDirEntry* Entry = nullptr;
+  TDirEntry* Entry = nullptr;      // null: a folder that exists only in the unsaved changes
+  std::string Path;                // inside the archive, '/' between names; "" for the root
   std::vector<std::string> Names;  // listing order
   uint8_t SortColumn = 0;          // 0 none, 1 name, 2 size, 3 type
   uint8_t SortOrder = 0;           // 0 listing order, 1 ascending, 2 descending
@@ -32,7 +36,10 @@ struct TSortInfo {
 
 class TPaletteModel;
 
-class TSelectFileInHpi : public QDialog {
+// While the archive is open its entries can be changed (the tool bar's commands, F2, Del,
+// Ctrl+S, files dropped on the list); changed entries are marked in the lists and the caption
+// shows "*" until the changes are saved.
+class TSelectFileInHpi : public QDialog, public IArchiveEditHost {
   Q_OBJECT
  public:
   explicit TSelectFileInHpi(QWidget* parent = nullptr);
@@ -81,10 +88,17 @@ class TSelectFileInHpi : public QDialog {
   QLineEdit* SearchFilter;
   QPushButton* OkButton;
   QPushButton* CancelButton;
+  QToolBar* EditBar;
+  TArchiveEditActions* EditActions;
+
+  // IArchiveEditHost: the listed folder and the chosen rows.
+  QString CurrentArchiveFolder() const override;
+  QStringList ChosenArchiveEntries() const override;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void done(int result) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
@@ -95,6 +109,16 @@ class TSelectFileInHpi : public QDialog {
   void FileViewSelectionChanged();
   void AcceptListedChoice();  // "Ok" and a double-click
   void OnClose();
+  // Mounts the archive into the private file system and shows its tree; false when it is none.
+  bool MountAndShow();
+  // After a change: the tree and list as the changes leave them, or after a save the archive
+  // mounted anew; the listed folder stays listed where it still exists.
+  void ShowEdits();
+  void FillEditedTree();
+  void FillEditedFileList(const std::string& folder);
+  QTreeWidgetItem* NodeOfPath(const std::string& path) const;
+  void UpdateCaption();
+  bool Editing() const;  // the lists show the unsaved changes
   // What "Extract…" writes: each file with the node its path inside the folder starts below.
   std::vector<std::pair<TFileEntry*, const TEntry*>> ExtractChoice() const;
   struct TExtractReport {
