@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 #include "LowLevelIO.h"
 #include "StreamsU.h"
@@ -17,6 +18,10 @@ namespace {
   Platform().Log = ConsoleLog;
   return true;
 }();
+
+// Workers (a folder mounting, files read for thumbnails) log while the window's timer clears the
+// messages: every console's queue is touched under this lock.
+std::mutex CommentsLock;
 
 }  // namespace
 
@@ -46,12 +51,14 @@ void TConsole::Finalize() {
 }
 
 void TConsole::ClearComments() {
+  const std::lock_guard lock(CommentsLock);
   if (!Comments) return;
   while (TComment* comment = Comments->Pop()) delete comment;
   Comments->Clear();
 }
 
 std::string TConsole::LastMessage() const {
+  const std::lock_guard lock(CommentsLock);
   if (!Comments) return std::string();
   const TComment* last = Comments->PeekLast();
   return last ? last->Text : std::string();
@@ -85,15 +92,18 @@ void TConsole::Log(uint8_t level, const std::string& text) {
   if (platform.AssertionHandler)
     platform.AssertionHandler(true, std::string(), TSourceLocation::current());
 
-  if (!Comments) Comments = std::make_unique<TQueue<TComment>>(Places);
   const uint32_t now = platform.GetTickCount ? platform.GetTickCount() : 0;
-  TComment* comment = nullptr;
-  if (Comments->Count >= Places) comment = Comments->Pop();
-  if (!comment) comment = new TComment;
-  comment->Text = text;
-  comment->Level = level;
-  comment->Time = now;
-  Comments->Push(comment);
+  {
+    const std::lock_guard lock(CommentsLock);
+    if (!Comments) Comments = std::make_unique<TQueue<TComment>>(Places);
+    TComment* comment = nullptr;
+    if (Comments->Count >= Places) comment = Comments->Pop();
+    if (!comment) comment = new TComment;
+    comment->Text = text;
+    comment->Level = level;
+    comment->Time = now;
+    Comments->Push(comment);
+  }
 
   if (OnLog) OnLog(text, level);
 

@@ -6,6 +6,7 @@ const char* const KSample = "sample";
 const char* const KSelect = "select";
 const char* const KSettings = "settings";
 const char* const KTile = "tile";
+const char* const KGame = "game";
 
 }  // namespace
 
@@ -24,6 +25,10 @@ void AddViewerOptions(QCommandLineParser& parser) {
       {QString::fromLatin1(KSelect), QStringLiteral("Show the image NAME in the last window."),
        QStringLiteral("NAME")},
       {QString::fromLatin1(KTile), QStringLiteral("Tile the windows once they are open.")},
+      {QString::fromLatin1(KGame),
+       QStringLiteral("Open the folder DIR as the game sees it: its sub-folders and archives "
+                      "merged into one tree."),
+       QStringLiteral("DIR")},
   });
   parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Quv files to open."),
                                QStringLiteral("[files...]"));
@@ -36,5 +41,6 @@ TCommandLine ReadCommandLine(const QCommandLineParser& parser) {
   line.Settings = parser.value(QString::fromLatin1(KSettings));
   line.Sample = parser.isSet(QString::fromLatin1(KSample));
   line.Tile = parser.isSet(QString::fromLatin1(KTile));
+  line.GameFolders = parser.values(QString::fromLatin1(KGame));
   return line;
 }

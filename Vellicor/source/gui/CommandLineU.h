@@ -6,8 +6,9 @@
 
 struct TCommandLine {
   QStringList Files;
-  QString Select;    // --select=NAME: the image to show in the last opened window
-  QString Settings;  // --settings=FILE: another settings file
+  QString Select;           // --select=NAME: the image to show in the last opened window
+  QString Settings;         // --settings=FILE: another settings file
+  QStringList GameFolders;  // --game=DIR (may repeat): folders opened in a game browser each
   bool Sample = false;
   bool Tile = false;
 };

@@ -95,6 +95,9 @@ void TFileOpener::ExecuteRequest(const std::vector<std::string>& lines) {
 
 void TFileOpener::ServeRequests(TSingleInstanceServer& server) {
   server.Open = [this](const std::string& fileName) { OpenFiles({FromStd(fileName)}); };
+  server.OpenGame = [this](const std::string& folder) {
+    if (OpenGameFolder) OpenGameFolder(FromStd(folder));
+  };
   server.OnError = [this](const std::exception& error) {
     if (OnError) OnError(error);
   };

@@ -28,6 +28,8 @@ class TFileOpener : public QObject {
 
   // Told of every error of a request's file.
   std::function<void(const std::exception& error)> OnError;
+  // Opens a game folder that a request names (in a game browser).
+  std::function<void(const QString& folder)> OpenGameFolder;
 
   // A batch is opening files: later names join it.
   bool Loading() const { return FLoading; }
@@ -42,7 +44,8 @@ class TFileOpener : public QObject {
   void OpenFiles(const QStringList& names);
   // The files of the command line: with Quv files registered they take the path of a request.
   void OpenCommandLine(const QStringList& files);
-  // The open requests of later starts: each line opens its file, each failure is reported.
+  // The open requests of later starts: each line opens its file (or game folder), each failure
+  // is reported.
   void ServeRequests(TSingleInstanceServer& server);
   void ExecuteRequest(const std::vector<std::string>& lines);
   // The local files of a drop: folders give their Quv files.

@@ -99,6 +99,12 @@ void TMainActions::CreateFileActions(QWidget* owner) {
   acOpenQuv->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
   SetActionHint(acOpenQuv, QStringLiteral("Open|Open a file"));
 
+  acOpenGameFolder = new QAction(QStringLiteral("Open &Game Folder\u2026"), owner);
+  acOpenGameFolder->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+  SetActionHint(acOpenGameFolder,
+                QStringLiteral("Open Game Folder|Shows a folder with its archives as the game sees "
+                               "it: which file comes from where"));
+
   WindowClose1 = new QAction(QStringLiteral("&Close Quv"), owner);
   // The desktop's keys: Ctrl+W closes the file, Ctrl+Q quits.
   SetDesktopKeys(WindowClose1, QKeySequence::Close, QStringLiteral("Ctrl+W"));

@@ -19,6 +19,8 @@ class TMainActions {
   QAction *acTabs = nullptr, *acLoadPalette = nullptr, *acBuiltInPalette = nullptr,
           *acTransparentIndex = nullptr, *acSelectAll = nullptr;
   QAction *acNewQuv = nullptr, *acSave = nullptr, *acSaveAs = nullptr;
+  // File ▸ Open Game Folder…: a folder in a game browser.
+  QAction* acOpenGameFolder = nullptr;
   // The active view's edit mode (Edit ▸ Edit Hot Spots); each view keeps its own.
   QAction* acEditHotSpots = nullptr;
   // The commands that work on the active view's file: enabled while there is one.

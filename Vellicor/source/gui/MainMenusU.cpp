@@ -54,6 +54,7 @@ void TMainMenus::CreateMenus(QMainWindow* window, TMainActions& actions) {
   FileMenu = bar->addMenu(QStringLiteral("&File"));
   FileMenu->addAction(actions.acNewQuv);
   FileMenu->addAction(actions.acOpenQuv);
+  FileMenu->addAction(actions.acOpenGameFolder);
   FileMenu->addAction(actions.acSave);
   FileMenu->addAction(actions.acSaveAs);
   FileMenu->addAction(actions.WindowClose1);

@@ -31,6 +31,7 @@
 #include "ExportDialogU.h"
 #include "FileOpenU.h"
 #include "FileSystemU.h"
+#include "GameBrowserU.h"
 #include "ImageLoaderU.h"
 #include "KeysHelpU.h"
 #include "LoadMessagesU.h"
@@ -153,6 +154,7 @@ void TMainForm::CreateParts() {
   FArranger = new TWindowArranger(this, MdiArea);
   FOpener = new TFileOpener(this, this, FSettings, FPalettes);
   FOpener->OnError = [this](const std::exception& error) { ApplicationException(error); };
+  FOpener->OpenGameFolder = [this](const QString& folder) { OpenGameFolder(folder); };
   connect(FMenus, &TMainMenus::historyChosen, this,
           [this](const QString& fileName) { OpenQuvFile(QString(), fileName); });
   connect(FSettings, &TSettingsModel::tabsChanged, this,
@@ -162,6 +164,7 @@ void TMainForm::CreateParts() {
 // What the commands do; the toggles are the settings model's own.
 void TMainForm::ConnectCommands() {
   connect(acOpenQuv, &QAction::triggered, FOpener, [this] { FOpener->OpenWithDialog(); });
+  connect(acOpenGameFolder, &QAction::triggered, this, [this] { OpenGameFolderWithDialog(); });
   connect(WindowClose1, &QAction::triggered, this, [this] {
     if (QMdiSubWindow* child = MdiArea->currentSubWindow()) child->close();
   });
@@ -222,6 +225,17 @@ void TMainForm::CreateTimers() {
 // ---------------------------------------------------------------------------------------------
 // Views
 
+namespace {
+
+// The File menu's "Close Quv" owns the closing keys: the child's own window menu would hold
+// them too (once per child), and a key held twice does nothing.
+void DropSystemMenuKeys(QMdiSubWindow* child) {
+  if (QMenu* systemMenu = child->systemMenu())
+    for (QAction* action : systemMenu->actions()) action->setShortcuts({});
+}
+
+}  // namespace
+
 QList<QMdiSubWindow*> TMainForm::ChildWindows() const {
   return MdiArea ? MdiArea->subWindowList(QMdiArea::CreationOrder) : QList<QMdiSubWindow*>();
 }
@@ -276,10 +290,7 @@ void TMainForm::ConnectView(TQuvView* view) {
 QMdiSubWindow* TMainForm::AddChild(TQuvView* view, const QString& fileName) {
   QMdiSubWindow* child = MdiArea->addSubWindow(view);
   child->setAttribute(Qt::WA_DeleteOnClose);
-  // The File menu's "Close Quv" owns the closing keys: the child's own window menu would hold
-  // them too (once per child), and a key held twice does nothing.
-  if (QMenu* systemMenu = child->systemMenu())
-    for (QAction* action : systemMenu->actions()) action->setShortcuts({});
+  DropSystemMenuKeys(child);
   QString caption = fileName;
   caption = caption.mid(std::max(caption.lastIndexOf('/'), caption.lastIndexOf('\\')) + 1);
   view->setWindowTitle(caption);
@@ -325,6 +336,46 @@ TQuvView* TMainForm::OpenQuvFile(const QString& source, const QString& fileName)
     Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Warning, QMessageBox::Ok);
   }
   return view;
+}
+
+TGameBrowser* TMainForm::OpenGameFolder(const QString& folder) {
+  auto* browser = new TGameBrowser(folder);
+  connect(
+      browser, &TGameBrowser::openRequested, this,
+      [this](const QString& source, const QString& fileName) { OpenQuvFile(source, fileName); });
+  QMdiSubWindow* child = MdiArea->addSubWindow(browser);
+  child->setAttribute(Qt::WA_DeleteOnClose);
+  DropSystemMenuKeys(child);
+  child->setWindowTitle(browser->windowTitle());
+  const QSize room = MdiArea->viewport()->size() - QSize(4, 4) * FArranger->CascadeStep();
+  child->resize(std::min(800, std::max(room.width(), 300)),
+                std::min(550, std::max(room.height(), 200)));
+  child->move(FArranger->CascadePosition(child->size()));
+  child->show();
+  connect(child, &QObject::destroyed, this, [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { UpdateEmptyHint(); }, Qt::QueuedConnection);
+  });
+  UpdateEmptyHint();
+  emit GameBrowserOpened(browser);
+  return browser;
+}
+
+void TMainForm::OpenGameFolderWithDialog() {
+  QString folder;
+  {
+    const TAnimationPause pause;
+    folder =
+        Dialogs().GetFolder(this, QStringLiteral("Open Game Folder"), FSettings->LoadLastDir());
+  }
+  if (!folder.isEmpty()) OpenGameFolder(folder);
+}
+
+QList<TGameBrowser*> TMainForm::GameBrowsers() const {
+  QList<TGameBrowser*> browsers;
+  for (QMdiSubWindow* child : ChildWindows())
+    if (auto* browser = qobject_cast<TGameBrowser*>(child->widget())) browsers << browser;
+  return browsers;
 }
 
 bool TMainForm::LoadingQuvs() const {
@@ -434,12 +485,14 @@ void TMainForm::ApplyStoredPlacement() {
   if (storedState == wsMaximized) setWindowState(Qt::WindowMaximized);
 }
 
-void TMainForm::FirstActivation(const QStringList& commandLineFiles) {
+void TMainForm::FirstActivation(const QStringList& commandLineFiles,
+                                const QStringList& gameFolders) {
   if (FActivationDone) return;
   FActivationDone = true;
   LoadSettings();
   Activated = true;
   FOpener->OpenCommandLine(commandLineFiles);
+  for (const QString& folder : gameFolders) OpenGameFolder(folder);
   FMenus->ProcessPendingWindowMenu(5);
 }
 
@@ -591,6 +644,22 @@ void TMainForm::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
+  // With Shift a dropped folder opens as a game folder; without, it gives its Quv files.
+  if (event->modifiers() & Qt::ShiftModifier) {
+    QStringList folders;
+    for (const QUrl& url : event->mimeData()->urls())
+      if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir()) folders << url.toLocalFile();
+    if (!folders.isEmpty()) {
+      event->acceptProposedAction();
+      QMetaObject::invokeMethod(
+          this,
+          [this, folders] {
+            for (const QString& folder : folders) OpenGameFolder(folder);
+          },
+          Qt::QueuedConnection);
+      return;
+    }
+  }
   const QStringList files = TFileOpener::DroppedFiles(event->mimeData());
   if (files.isEmpty()) return;
   event->acceptProposedAction();

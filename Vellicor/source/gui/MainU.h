@@ -26,6 +26,7 @@ class TQuvView;
 class TFileSystem;
 class TAboutBox;
 class TFileOpener;
+class TGameBrowser;
 class TKeysHelp;
 class TPaletteCommands;
 class TPaletteModel;
@@ -57,6 +58,13 @@ class TMainForm : public QMainWindow, public IQuvBatchHost, public TMainActions 
 
   // operations
   TQuvView* OpenQuvFile(const QString& source, const QString& fileName) override;
+  // The folder in a game browser of its own, a child window beside the views; its files open
+  // in views as the archive picker's do. A folder that cannot be read is told and the browser
+  // closes.
+  TGameBrowser* OpenGameFolder(const QString& folder);
+  // File ▸ Open Game Folder…: the folder dialog, then OpenGameFolder.
+  void OpenGameFolderWithDialog();
+  QList<TGameBrowser*> GameBrowsers() const;  // every open browser, in MDI order
   void LoadSettings();
   // A change of the window's size or state: written once the settings are loaded and the
   // change has settled.
@@ -80,8 +88,9 @@ class TMainForm : public QMainWindow, public IQuvBatchHost, public TMainActions 
   void QueueWindowMenuEntry(TQuvView* view) override { FMenus->QueueWindowMenuEntry(view); }
   bool IsTerminating() const override { return Terminating; }
 
-  // Runs the first-activation work now (settings, command-line files); once.
-  void FirstActivation(const QStringList& commandLineFiles);
+  // Runs the first-activation work now (settings, command-line files and game folders); once.
+  void FirstActivation(const QStringList& commandLineFiles,
+                       const QStringList& gameFolders = QStringList());
   // One tick of the 1000 ms timer.
   void TimerTimer();
 
@@ -100,6 +109,8 @@ class TMainForm : public QMainWindow, public IQuvBatchHost, public TMainActions 
 
  signals:
   void ViewOpened(TQuvView* view);
+  // A game browser was made (its mount under way): the place to add its pages and actions.
+  void GameBrowserOpened(TGameBrowser* browser);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -43,8 +43,8 @@ QString TSingleInstanceServer::DefaultServerName() {
 
 TSingleInstanceServer::TStartResult TSingleInstanceServer::Start(const QStringList& fileNames,
                                                                  const QString& currentDir,
-                                                                 const QString& name,
-                                                                 int timeoutMs) {
+                                                                 const QString& name, int timeoutMs,
+                                                                 const QStringList& gameFolders) {
   const QString serverName = name.isEmpty() ? DefaultServerName() : name;
   // A bare name lives in the temporary folder, as QLocalServer puts it there.
   const QString socketPath =
@@ -52,7 +52,8 @@ TSingleInstanceServer::TStartResult TSingleInstanceServer::Start(const QStringLi
   QLockFile lock(socketPath + QStringLiteral(".lock"));
   // A lock whose holder died is taken over (QLockFile checks the process).
   const bool locked = lock.tryLock(10000);  // without it: go on as before the lock existed
-  if (!fileNames.isEmpty() && SendToRunning(fileNames, currentDir, serverName, timeoutMs))
+  if ((!fileNames.isEmpty() || !gameFolders.isEmpty()) &&
+      SendToRunning(fileNames, currentDir, serverName, timeoutMs, gameFolders))
     return srHandedOver;
   const bool listening = Listen(serverName);
   if (locked) lock.unlock();
@@ -130,21 +131,24 @@ void TSingleInstanceServer::Execute(const QByteArray& request) {
   }
   const std::vector<std::string> lines =
       SplitRequestLines(std::string_view(request.constData(), size_t(request.size())));
-  if (Open)
-    ExecuteOpenRequest(
-        lines, Open, OnError ? OnError : [](const std::exception&) {});
+  const auto onError = OnError ? OnError : [](const std::exception&) {};
+  if (Open) ExecuteOpenRequest(lines, Open, onError);
+  if (OpenGame) ExecuteGameFolderRequest(lines, OpenGame, onError);
   emit RequestExecuted();
 }
 
 bool TSingleInstanceServer::SendToRunning(const QStringList& fileNames, const QString& currentDir,
-                                          const QString& name, int timeoutMs) {
+                                          const QString& name, int timeoutMs,
+                                          const QStringList& gameFolders) {
   const QString serverName = name.isEmpty() ? DefaultServerName() : name;
   QLocalSocket socket;
   socket.connectToServer(serverName);
   if (!socket.waitForConnected(timeoutMs)) return false;
-  std::vector<std::string> files;
+  std::vector<std::string> files, folders;
   for (const QString& file : fileNames) files.push_back(file.toStdString());
-  const std::string request = EncodeOpenRequest(files, currentDir.toStdString());
+  for (const QString& folder : gameFolders) folders.push_back(folder.toStdString());
+  const std::string request = EncodeOpenRequest(files, currentDir.toStdString()) +
+                              EncodeGameFolderRequest(folders, currentDir.toStdString());
   socket.write(request.data(), qint64(request.size()));
   while (socket.bytesToWrite() > 0)
     if (!socket.waitForBytesWritten(timeoutMs)) break;

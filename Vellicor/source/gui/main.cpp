@@ -1,7 +1,8 @@
 // vellicor: the viewer. Options (CommandLineU): --sample opens the bundled sample when no file
 // is given (as does the VELLICOR_SAMPLE environment variable); --select=NAME shows that image in
 // the last opened window; --tile tiles the windows once they are open; --settings=FILE keeps the
-// settings in FILE instead of the usual "Vellicor.ini"; --help, --version.
+// settings in FILE instead of the usual "Vellicor.ini"; --game=DIR opens DIR in a game browser;
+// --help, --version.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
   const TCommandLine line = ParseCommandLine(argc, argv);
   TApplication app(argc, argv);
   QStringList files = line.Files;
+  QStringList gameFolders = line.GameFolders;
   const QString select = line.Select;
   QString settings = line.Settings;
   const bool sample = line.Sample || !qEnvironmentVariableIsEmpty("VELLICOR_SAMPLE");
@@ -93,6 +95,8 @@ int main(int argc, char** argv) {
 
   // Names are taken against the folder the user started from, before anything else runs.
   for (QString& file : files) file = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+  for (QString& folder : gameFolders)
+    folder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
   if (!settings.isEmpty())
     settings = QDir::cleanPath(QDir::current().absoluteFilePath(settings));
   else
@@ -103,8 +107,8 @@ int main(int argc, char** argv) {
   // own start-up is done.
   TSingleInstanceServer server;
   server.Hold();
-  if (server.Start(files, QDir::currentPath(), TSingleInstanceServer::ServerName(settings)) ==
-      TSingleInstanceServer::srHandedOver)
+  if (server.Start(files, QDir::currentPath(), TSingleInstanceServer::ServerName(settings), 3000,
+                   gameFolders) == TSingleInstanceServer::srHandedOver)
     return 0;
 
   TMainForm form(settings);
@@ -117,8 +121,8 @@ int main(int argc, char** argv) {
   }
   form.show();
   // First activation once the window is up, as the event loop starts.
-  QTimer::singleShot(0, &form, [&form, &server, files, select, tile] {
-    form.FirstActivation(files);
+  QTimer::singleShot(0, &form, [&form, &server, files, gameFolders, select, tile] {
+    form.FirstActivation(files, gameFolders);
     server.Release();
     if (tile) form.WindowTileVertical1->trigger();
     if (!select.isEmpty())

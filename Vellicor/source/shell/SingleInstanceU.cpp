@@ -13,15 +13,44 @@ const char* const ConversationName = "VellicorSeries";
 
 namespace {
 
-bool StartsWithOpen(std::string_view line) {
-  static constexpr std::string_view KOpen = "[open(";
-  if (line.size() < KOpen.size()) return false;
-  for (size_t i = 0; i < KOpen.size(); ++i) {
+// Whether line begins with command (lower case) in any letter case.
+bool StartsWithCommand(std::string_view line, std::string_view command) {
+  if (line.size() < command.size()) return false;
+  for (size_t i = 0; i < command.size(); ++i) {
     char c = line[i];
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (c != KOpen[i]) return false;
+    if (c != command[i]) return false;
   }
   return true;
+}
+
+std::string EncodeRequest(const char* command, const std::vector<std::string>& names,
+                          const std::string& currentDir) {
+  std::string request;
+  for (const std::string& name : names) {
+    if (name.empty() || name.find_first_of("\r\n") != std::string::npos) continue;
+    std::filesystem::path path(name);
+    if (path.is_relative()) path = std::filesystem::path(currentDir) / path;
+    request += std::string(command) + path.lexically_normal().string() + ")]\n";
+  }
+  return request;
+}
+
+// Hands the argument of every line that begins with command (and ends with ")]") to handle.
+void ExecuteRequest(const std::vector<std::string>& lines, std::string_view command,
+                    const std::function<void(const std::string& argument)>& handle,
+                    const std::function<void(const std::exception& error)>& onError) {
+  for (const std::string& line : lines) {
+    if (!StartsWithCommand(line, command)) continue;
+    // The command and the closing ")]"; a line too short for both names nothing.
+    if (line.size() <= command.size() + 2) continue;
+    std::string argument = line.substr(command.size(), line.size() - command.size() - 2);
+    try {
+      handle(argument);
+    } catch (const std::exception& error) {
+      if (onError) onError(error);
+    }
+  }
 }
 
 }  // namespace
@@ -55,14 +84,12 @@ std::string SingleInstanceServerName(const std::string& instanceKey) {
 
 std::string EncodeOpenRequest(const std::vector<std::string>& fileNames,
                               const std::string& currentDir) {
-  std::string request;
-  for (const std::string& name : fileNames) {
-    if (name.empty() || name.find_first_of("\r\n") != std::string::npos) continue;
-    std::filesystem::path path(name);
-    if (path.is_relative()) path = std::filesystem::path(currentDir) / path;
-    request += "[Open(" + path.lexically_normal().string() + ")]\n";
-  }
-  return request;
+  return EncodeRequest("[Open(", fileNames, currentDir);
+}
+
+std::string EncodeGameFolderRequest(const std::vector<std::string>& folders,
+                                    const std::string& currentDir) {
+  return EncodeRequest("[OpenGame(", folders, currentDir);
 }
 
 std::vector<std::string> SplitRequestLines(std::string_view request) {
@@ -81,15 +108,11 @@ std::vector<std::string> SplitRequestLines(std::string_view request) {
 void ExecuteOpenRequest(const std::vector<std::string>& lines,
                         const std::function<void(const std::string& fileName)>& open,
                         const std::function<void(const std::exception& error)>& onError) {
-  for (const std::string& line : lines) {
-    if (!StartsWithOpen(line)) continue;
-    // Six characters of "[Open(" and the closing ")]"; a line too short for both names nothing.
-    if (line.size() <= 8) continue;
-    std::string fileName = line.substr(6, line.size() - 8);
-    try {
-      open(fileName);
-    } catch (const std::exception& error) {
-      if (onError) onError(error);
-    }
-  }
+  ExecuteRequest(lines, "[open(", open, onError);
+}
+
+void ExecuteGameFolderRequest(const std::vector<std::string>& lines,
+                              const std::function<void(const std::string& folder)>& openGame,
+                              const std::function<void(const std::exception& error)>& onError) {
+  ExecuteRequest(lines, "[opengame(", openGame, onError);
 }

@@ -30,6 +30,11 @@ std::string SingleInstanceServerName(const std::string& instanceKey);
 std::string EncodeOpenRequest(const std::vector<std::string>& fileNames,
                               const std::string& currentDir);
 
+// One "[OpenGame(<absolute path>)]" line per game folder, made absolute and left out as above.
+// A viewer that knows no game folders ignores these lines.
+std::string EncodeGameFolderRequest(const std::vector<std::string>& folders,
+                                    const std::string& currentDir);
+
 // A received request split into its lines ("\n" or "\r\n" ends a line).
 std::vector<std::string> SplitRequestLines(std::string_view request);
 
@@ -39,3 +44,7 @@ std::vector<std::string> SplitRequestLines(std::string_view request);
 void ExecuteOpenRequest(const std::vector<std::string>& lines,
                         const std::function<void(const std::string& fileName)>& open,
                         const std::function<void(const std::exception& error)>& onError);
+// The same for the "[OpenGame(" lines, each folder handed to `openGame`.
+void ExecuteGameFolderRequest(const std::vector<std::string>& lines,
+                              const std::function<void(const std::string& folder)>& openGame,
+                              const std::function<void(const std::exception& error)>& onError);

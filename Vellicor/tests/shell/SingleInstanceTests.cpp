@@ -49,6 +49,20 @@ TEST(SingleInstance, SecondStartEncodesAbsolutePathsOneLineEach) {
   EXPECT_EQ(opened.Files, (std::vector<std::string>{"/d/c (1).quv"}));
 }
 
+// A game folder travels on a line of its own, which a viewer without game folders passes over.
+TEST(SingleInstance, GameFolderLinesOpenTheirFoldersAndOpenLinesStayFiles) {
+  const std::string request = EncodeOpenRequest({"a.quv"}, "/home/u") +
+                              EncodeGameFolderRequest({"game", "/x/../ta", "bad\nname"}, "/home/u");
+  EXPECT_EQ(request, "[Open(/home/u/a.quv)]\n[OpenGame(/home/u/game)]\n[OpenGame(/ta)]\n");
+  TOpened opened;
+  opened.Run(request);
+  EXPECT_EQ(opened.Files, (std::vector<std::string>{"/home/u/a.quv"}));
+  std::vector<std::string> folders;
+  ExecuteGameFolderRequest(SplitRequestLines(request + "[opengame(/lower)]\n[OpenGame()]\n"),
+                           [&](const std::string& folder) { folders.push_back(folder); }, {});
+  EXPECT_EQ(folders, (std::vector<std::string>{"/home/u/game", "/ta", "/lower"}));
+}
+
 TEST(SingleInstance, ServerIsNamedAfterProgramUserInstanceAndConversation) {
   const std::string a = SingleInstanceServerName("/opt/vellicor/vellicor", 1000, "", "a.ini\n:0");
   EXPECT_EQ(a.rfind("vellicor-1000-", 0), 0u) << a;
