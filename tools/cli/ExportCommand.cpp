@@ -4,7 +4,6 @@
 // --palette FILE, else "palette.pal" in the current folder, else the built-in one (CliPaletteU).
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,21 +11,19 @@
 
 #include <unistd.h>
 
-#include "BatchConvertU.h"
 #include "CliCommandU.h"
 #include "CliFrameRangeU.h"
 #include "CliPaletteU.h"
+#include "ConvertReportU.h"
 #include "FrameExportU.h"
 #include "GifWriterU.h"
 #include "ImageExportU.h"
 #include "ImageLoaderU.h"
+#include "QuvConvertU.h"
 #include "QuvSourceU.h"
-#include "SafeFileU.h"
 #include "StringUtilsU.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Progress on a terminal only: "images done/total, frames done/total" on one stderr line.
 class TProgress {
@@ -77,14 +74,6 @@ int64_t CountFiles(const TFrontEndImage& image, TRange range, bool subFrames) {
   return files;
 }
 
-void PrepareFolder(const std::string& folder) {
-  std::error_code error;
-  fs::create_directories(folder, error);
-  if (!fs::is_directory(folder))
-    throw EInOutError(Format("Cannot create folder \"%s\"%s%s", folder.c_str(), error ? ": " : "",
-                             error ? error.message().c_str() : ""));
-}
-
 struct TCommonOptions {
   std::string Path;
   std::string Out;
@@ -96,14 +85,15 @@ struct TCommonOptions {
   TCliPalette Palette;
 };
 
-void ApplyOptions(const TCommonOptions& options, TFrontEndImages& frontEnd) {
-  // Each frame is written once: its pixels go as soon as its files are written.
-  frontEnd.ReleaseWrittenFrames = true;
-  TPixelFormat format = pf24bit;
-  PixelFormatFromBits(options.Bits, format);
-  frontEnd.ExportPixelFormat = format;
-  frontEnd.AutoPad = !options.NoAutoPad;
-  frontEnd.AutoPadUsingSelectedFrames = options.SelectedOrigin;
+// The padding, pixel format and palette of the options (the palette installed already).
+TConvertSettings SettingsOf(const TCommonOptions& options) {
+  TConvertSettings settings;
+  PixelFormatFromBits(options.Bits, settings.BmpFormat);
+  settings.AutoPad = !options.NoAutoPad;
+  settings.SelectedOrigin = options.SelectedOrigin;
+  settings.Palette = Palette;
+  settings.TransparentIndex = TransparentIndex;
+  return settings;
 }
 
 void AddCommonOptions(CLI::App* command, TCommonOptions& options, bool withPath = true) {
@@ -177,44 +167,15 @@ void NoteGifSpeed(const TExportFormatOptions& format) {
                  TGifEncoder::MinDelayMs, format.SpeedMs, TGifEncoder::MinDelayMs);
 }
 
-// The --image names, or every image; every name is checked before the first file is written.
-std::vector<TFrontEndImage*> ChosenImages(const TExportOptions& options,
-                                          TFrontEndImages& frontEnd) {
-  std::vector<TFrontEndImage*> images;
-  if (options.ImageNames.empty())
-    for (int32_t i = 0; i < frontEnd.ImageCount; ++i) images.push_back(frontEnd.GetImage(i));
-  else
-    for (const std::string& name : options.ImageNames) {
-      // Names compare without regard to case: "ball" and "BALL" export one image once.
-      TFrontEndImage* image = frontEnd.GetImage(name);
-      if (std::find(images.begin(), images.end(), image) == images.end()) images.push_back(image);
-    }
-  return images;
-}
-
-// The frames an export left out, one line each; raised once the others are written.
-void RaiseFailures(const TExportPlan& plan) {
-  if (plan.Failures().empty()) return;
-  std::string text;
-  for (const std::string& failure : plan.Failures()) text += (text.empty() ? "" : "\n") + failure;
-  throw EImageFileError(text);
-}
-
-// Exports the chosen images of one open Quv file into out, counting in written each file
-// written (those before a failure too). Its frames are drawn with the palette installed here.
-void ExportQuvFile(const TExportOptions& options, const TRange& range, TQuvDocument& quv,
-                   const std::string& out, int64_t& written) {
-  TFrontEndImages& frontEnd = *quv.FrontEnd;
-  ApplyOptions(options, frontEnd);
-  frontEnd.FormatOptions = FormatOptionsOf(options);
-  const std::vector<TFrontEndImage*> images = ChosenImages(options, frontEnd);
-  PrepareFolder(out);
-  frontEnd.OnFileWritten = [&written](const std::string&) { ++written; };
-  TExportPlan plan;
-  for (TFrontEndImage* image : images)
-    ExportImageFiles(plan, *image, frontEnd.FormatOptions.Format, range.First, range.Last,
-                     options.SubFrames, out);
-  RaiseFailures(plan);
+// Everything a conversion of each file takes from the options.
+TConvertSettings ConvertSettingsOf(const TExportOptions& options, const TRange& range) {
+  TConvertSettings settings = SettingsOf(options);
+  settings.Format = FormatOptionsOf(options);
+  settings.ImageNames = options.ImageNames;
+  settings.FirstFrame = range.First;
+  settings.LastFrame = range.Last;
+  settings.SubFrames = options.SubFrames;
+  return settings;
 }
 
 void RunExport(const TExportOptions& options) {
@@ -224,11 +185,11 @@ void RunExport(const TExportOptions& options) {
   InstallCliPalette(options.Palette);
   const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(options.Path);
   TFrontEndImages& frontEnd = *quv->FrontEnd;
-  ApplyOptions(options, frontEnd);
+  ApplyExportSettings(SettingsOf(options), frontEnd);
   frontEnd.FormatOptions = formatOptions;
 
-  const std::vector<TFrontEndImage*> images = ChosenImages(options, frontEnd);
-  PrepareFolder(options.Out);
+  const std::vector<TFrontEndImage*> images = ChosenImages(options.ImageNames, frontEnd);
+  PrepareExportFolder(options.Out);
 
   int64_t files = 0;
   for (TFrontEndImage* image : images)
@@ -247,7 +208,7 @@ void RunExport(const TExportOptions& options) {
   std::printf("%lld file%s written to %s\n", (long long)written, written == 1 ? "" : "s",
               options.Out.c_str());
   std::fflush(stdout);
-  RaiseFailures(plan);
+  RaiseExportFailures(plan);
 }
 
 struct TFrameDataOptions : TCommonOptions {
@@ -261,11 +222,11 @@ void RunFrameData(const TFrameDataOptions& options) {
   InstallCliPalette(options.Palette);
   const std::unique_ptr<TQuvDocument> quv = OpenQuvSource(options.Path);
   TFrontEndImages& frontEnd = *quv->FrontEnd;
-  ApplyOptions(options, frontEnd);
+  ApplyExportSettings(SettingsOf(options), frontEnd);
   frontEnd.FrameDataExportType = uint8_t(options.Type);
   frontEnd.ExportFrameWhenExportFrameData = !options.SubFrameFolder.empty();
   TFrontEndImage* image = frontEnd.GetImage(options.ImageName);
-  if (!options.SubFrameFolder.empty()) PrepareFolder(options.SubFrameFolder);
+  if (!options.SubFrameFolder.empty()) PrepareExportFolder(options.SubFrameFolder);
 
   const int64_t files = 1 + (options.SubFrameFolder.empty() ? 0 : CountFiles(*image, range, true));
   TProgress progress(1, files);
@@ -275,7 +236,7 @@ void RunFrameData(const TFrameDataOptions& options) {
                          options.SubFrameFolder, options.Out);
   progress.ImageDone();
   progress.Finish();
-  RaiseFailures(plan);
+  RaiseExportFailures(plan);
 }
 
 }  // namespace
@@ -321,22 +282,16 @@ void RunConvert(const TConvertOptions& options) {
   const TRange range = options.Frames.empty() ? TRange{} : ParseRange(options.Frames);
   NoteGifSpeed(FormatOptionsOf(options));
   InstallCliPalette(options.Palette);
-  // The mirrored folders are made below the output folder without following a link.
-  const auto tree = std::make_shared<TOutputTree>(options.Out);
-  const TConvertBatch batch = CollectConvertItems(options.Inputs, options.Recursive);
-  const TConvertReport report = RunConvertJobs(batch, options.Jobs, [&options, &range, tree] {
-    // Each thread mounts each folder and archive once, for its files in a row.
-    auto sources = std::make_shared<TQuvSources>();
-    return TConvertFunction(
-        [&options, &range, sources, tree](const TConvertItem& item, int64_t& written) {
-          tree->Folder(item.OutFolder);
-          const std::unique_ptr<TQuvDocument> quv =
-              item.Container.empty() ? OpenQuvSource(item.Source)
-                                     : sources->Open(item.Container, item.InArchive, item.Inner);
-          ExportQuvFile(options, range, *quv, (fs::path(options.Out) / item.OutFolder).string(),
-                        written);
-        });
-  });
+  const TConvertSettings settings = ConvertSettingsOf(options, range);
+  TConvertProgressBar bar;
+  TConvertControl control;
+  control.Jobs = options.Jobs;
+  control.OnProgress = [&bar](size_t done, size_t total, const std::string& name) {
+    bar.Show(done, total, name);
+  };
+  const TConvertReport report =
+      ConvertQuvFiles(options.Inputs, options.Recursive, settings, options.Out, control);
+  bar.Finish();
   PrintConvertReport(report, options.Out);
   if (!report.Failures.empty()) CliExitCode() = 1;
 }

@@ -92,9 +92,7 @@ void TExportDialog::CreateControls() {
   ImageBitDepth->setCurrentIndex(5);
   FormatLbl = new QLabel(QStringLiteral("Format"), this);
   Format = new QComboBox(this);
-  Format->addItems({QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("Indexed PNG"),
-                    QStringLiteral("Animated GIF"), QStringLiteral("Animated PNG"),
-                    QStringLiteral("Sprite sheet")});
+  Format->addItems(ExportFormatItems());
   ScaleLbl = new QLabel(QStringLiteral("Scale"), this);
   Scale = new QSpinBox(this);
   Scale->setRange(1, MaxExportScale);

@@ -10,3 +10,9 @@ QStringList FrameDataTypeItems() {
   return {QStringLiteral("Offsets"), QStringLiteral("Offsets + size data"),
           QStringLiteral("Offsets + size data + image filename")};
 }
+
+QStringList ExportFormatItems() {
+  return {QStringLiteral("BMP"),          QStringLiteral("PNG"),
+          QStringLiteral("Indexed PNG"),  QStringLiteral("Animated GIF"),
+          QStringLiteral("Animated PNG"), QStringLiteral("Sprite sheet")};
+}

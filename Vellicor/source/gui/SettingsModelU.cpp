@@ -126,6 +126,7 @@ void TSettingsModel::Apply(const TAppSettings& values) {
   FValues.PreLoadCount = values.PreLoadCount;
   FValues.SaveLastDir = values.SaveLastDir;
   FValues.LoadLastDir = values.LoadLastDir;
+  SetBatchExport(BatchExportOf(values));
   SetMaxHistoryListSize(values.MaxHistoryListSize);
   for (auto name = values.HistoryList.rbegin(); name != values.HistoryList.rend(); ++name)
     AddToHistory(FromStd(*name));
@@ -327,6 +328,35 @@ void TSettingsModel::SetOpenFilterIndex(int index) {
 
 void TSettingsModel::SetPreLoadCount(int count) {
   Store(FValues.PreLoadCount, count);
+}
+
+TBatchExportChoices TSettingsModel::BatchExportOf(const TAppSettings& values) {
+  TBatchExportChoices choices;
+  choices.Folder = FromStd(values.BatchExportFolder);
+  choices.Format = efPng;
+  ExportFormatFromName(values.BatchExportFormat, choices.Format);
+  choices.Scale = NormalizeExportScale(values.BatchExportScale);
+  choices.Palette = NormalizeBatchExportPalette(values.BatchExportPalette);
+  choices.PaletteFile = FromStd(values.BatchExportPaletteFile);
+  choices.SubFolders = values.BatchExportSubFolders;
+  return choices;
+}
+
+TBatchExportChoices TSettingsModel::BatchExport() const {
+  return BatchExportOf(FValues);
+}
+
+void TSettingsModel::SetBatchExport(const TBatchExportChoices& choices) {
+  TAppSettings values = FValues;
+  values.BatchExportFolder = WithoutTrailingSeparator(ToStd(choices.Folder));
+  values.BatchExportFormat = ExportFormatName(choices.Format);
+  values.BatchExportScale = NormalizeExportScale(choices.Scale);
+  values.BatchExportPalette = NormalizeBatchExportPalette(choices.Palette);
+  values.BatchExportPaletteFile = ToStd(choices.PaletteFile);
+  values.BatchExportSubFolders = choices.SubFolders;
+  if (BatchExportOf(values) == BatchExportOf(FValues)) return;
+  FValues = values;
+  Save();
 }
 
 QString TSettingsModel::SaveLastDir() const {

@@ -22,6 +22,17 @@ class QAction;
 QString ToggleCaption(TToggle toggle);
 QString ToggleHint(TToggle toggle);
 
+// The batch export's choices, in [BatchExport].
+struct TBatchExportChoices {
+  QString Folder;  // the output folder; empty before the first choice
+  TExportFormat Format = efPng;
+  int Scale = 1;    // 1..16, not for BMP
+  int Palette = 0;  // 0 the viewer's palette, 1 the built-in one, 2 PaletteFile
+  QString PaletteFile;
+  bool SubFolders = true;  // folders' sub-folders too
+  bool operator==(const TBatchExportChoices&) const = default;
+};
+
 struct TWindowPlacement {
   TWindowBounds Bounds;
   int State = wsNormal;
@@ -148,6 +159,10 @@ class TSettingsModel : public QObject {
   // else transparentIndexChanged when the index did. True when anything changed.
   bool SetPalette(const QString& fileName, int transparentIndex);
 
+  TBatchExportChoices BatchExport() const;
+  // Stores all the choices at once, written once when any changed.
+  void SetBatchExport(const TBatchExportChoices& choices);
+
   // ---- History ----
   int MaxHistoryListSize() const { return FValues.MaxHistoryListSize; }
   void SetMaxHistoryListSize(int limit);
@@ -175,6 +190,7 @@ class TSettingsModel : public QObject {
   template <typename T>
   bool Store(T& field, const T& value);
   void Apply(const TAppSettings& values);
+  static TBatchExportChoices BatchExportOf(const TAppSettings& values);
 
   QString FFileName;
   QString FProgramFolder;

@@ -16,6 +16,7 @@ const char* const KSettings = "Settings";
 const char* const KHistoryList = "HistoryList";
 const char* const KExport = "Export";
 const char* const KView = "View";
+const char* const KBatchExport = "BatchExport";
 // Read before the rest: it decides whether the stored bounds are read.
 const char* const KWindowState = "WindowState";
 
@@ -106,6 +107,10 @@ int NormalizeExportDialogOption(int option) {
   return std::max(0, option);
 }
 
+int NormalizeBatchExportPalette(int choice) {
+  return choice >= 0 && choice <= 2 ? choice : 0;
+}
+
 // Long: the table itself, one setting a row.
 const std::vector<TSettingInfo>& AppSettingsTable() {
   using R = TSettingRule;
@@ -167,6 +172,13 @@ const std::vector<TSettingInfo>& AppSettingsTable() {
        NormalizeTransparentIndex},
       {KView, "FitNewViews", &S::FitNewViews, false, R::UnlessDefault},
       {KView, "FrameStrip", &S::FrameStrip, true, R::UnlessDefault, nullptr, tgFrameStrip},
+      {KBatchExport, "Folder", &S::BatchExportFolder, "", R::UnlessDefault},
+      {KBatchExport, "Format", &S::BatchExportFormat, "png", R::UnlessDefault},
+      {KBatchExport, "Scale", &S::BatchExportScale, 1, R::UnlessDefault, NormalizeExportScale},
+      {KBatchExport, "Palette", &S::BatchExportPalette, 0, R::UnlessDefault,
+       NormalizeBatchExportPalette},
+      {KBatchExport, "PaletteFile", &S::BatchExportPaletteFile, "", R::UnlessDefault},
+      {KBatchExport, "SubFolders", &S::BatchExportSubFolders, true, R::UnlessDefault},
   };
   return table;
 }
@@ -251,8 +263,11 @@ void WriteSetting(TIniFile& ini, const TSettingInfo& info, const TAppSettings& s
       ini.WriteBool(info.Section, info.Key, s.*(*flag));
   } else if (const auto* text = std::get_if<std::string TAppSettings::*>(&info.Field)) {
     const std::string& value = s.*(*text);
-    ini.WriteString(info.Section, info.Key,
-                    info.Rule == TSettingRule::Folder ? WithoutTrailingSeparator(value) : value);
+    if (info.Rule == TSettingRule::UnlessDefault && value == std::get<const char*>(info.Default))
+      ini.DeleteKey(info.Section, info.Key);
+    else
+      ini.WriteString(info.Section, info.Key,
+                      info.Rule == TSettingRule::Folder ? WithoutTrailingSeparator(value) : value);
   } else if (const auto* list =
                  std::get_if<std::vector<std::string> TAppSettings::*>(&info.Field)) {
     ini.WriteString(info.Section, info.Key, EncodeHistoryList(s.*(*list), programDir));

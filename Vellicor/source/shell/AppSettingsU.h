@@ -95,6 +95,13 @@ struct TAppSettings {
   int TransparentIndex;     // the index of empty pixels the user chose; -1: the palette's own
   bool FitNewViews;         // new views open fitted, whatever the last view chose
   bool FrameStrip;          // the views show the strip of frames under the picture
+  // BatchExport (the batch export's choices, after View; written once they are not the default)
+  std::string BatchExportFolder;
+  std::string BatchExportFormat;  // an export format's name
+  int BatchExportScale;
+  int BatchExportPalette;  // 0 the viewer's palette, 1 the built-in one, 2 BatchExportPaletteFile
+  std::string BatchExportPaletteFile;
+  bool BatchExportSubFolders;
 };
 
 // How a setting is read and written beyond its plain value.
@@ -151,6 +158,8 @@ int NormalizeFrameDataExportType(int type);
 int NormalizeTransparentIndex(int index);
 // The export dialog's option as stored: never below 0.
 int NormalizeExportDialogOption(int option);
+// The batch export's palette choice as stored: 0, 1 or 2; anything else counts as 0.
+int NormalizeBatchExportPalette(int choice);
 
 // A folder with its trailing separators removed (the root folder stays "/").
 std::string WithoutTrailingSeparator(const std::string& dir);

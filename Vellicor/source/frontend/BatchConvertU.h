@@ -1,6 +1,8 @@
 #pragma once
-// Batch conversion for vellicor-cli convert: which Quv files the inputs stand for and where
-// their output goes, and running the conversions on several threads with a progress display.
+// Batch conversion (vellicor-cli convert, the viewer's batch export): which Quv files the inputs
+// stand for and where their output goes, and running the conversions on several threads with
+// progress told as it goes and a way to stop.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,6 +41,7 @@ TConvertBatch CollectConvertItems(const std::vector<std::string>& inputs, bool r
 struct TConvertReport {
   int64_t Converted = 0;     // sources done without failure
   int64_t FilesWritten = 0;  // files the conversions wrote, failed ones' included
+  int64_t NotDone = 0;       // items an abort left out: never started
   double Seconds = 0;
   std::vector<TConvertFailure> Renamed;   // the batch's
   std::vector<TConvertFailure> Failures;  // the batch's, then those of the conversions
@@ -48,13 +51,20 @@ struct TConvertReport {
 // fails); raises on failure.
 using TConvertFunction = std::function<void(const TConvertItem& item, int64_t& written)>;
 
-// Converts every item on jobs threads (0: one per core). Each thread calls makeConverter once
-// and converts its items with what it returned, which is free to keep what it opened (mounts)
-// for the thread's next items: no other thread calls it. A bar on standard error when it is a
-// terminal.
-TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
-                              const std::function<TConvertFunction()>& makeConverter);
+// Told after each item (converted or failed), one call at a time, from the worker thread that
+// did it: the items finished so far, their total, and the item's name.
+using TConvertProgress = std::function<void(size_t done, size_t total, const std::string& name)>;
 
-// Each renamed output and each failure on standard error ("NAME: reason"), then the one-line
-// summary on standard output.
-void PrintConvertReport(const TConvertReport& report, const std::string& out);
+struct TConvertControl {
+  int32_t Jobs = 0;  // threads; 0: one per core
+  TConvertProgress OnProgress;
+  // Set from any thread to stop: the items not started yet are left out (NotDone), those
+  // running finish.
+  const std::atomic<bool>* Abort = nullptr;
+};
+
+// Converts every item on control.Jobs threads. Each thread calls makeConverter once and
+// converts its items with what it returned, which is free to keep what it opened (mounts) for
+// the thread's next items: no other thread calls it.
+TConvertReport RunConvertJobs(const TConvertBatch& batch, const TConvertControl& control,
+                              const std::function<TConvertFunction()>& makeConverter);

@@ -4,10 +4,11 @@
 
 namespace {
 
-std::unique_ptr<TQuvDocument> OpenWith(const std::string& path, const TQuvMount& mount) {
+std::unique_ptr<TQuvDocument> OpenWith(const std::string& path, const TPalette& palette,
+                                       uint8_t transparentIndex, const TQuvMount& mount) {
   TQuvDocumentOptions options;
-  options.Palette = Palette;
-  options.TransparentIndex = TransparentIndex;
+  options.Palette = palette;
+  options.TransparentIndex = transparentIndex;
   options.Mount = mount;
   TQuvDocumentResult opened = OpenQuvDocument(path, options);
   if (!opened.Document) throw Exception(opened.Error);
@@ -17,8 +18,11 @@ std::unique_ptr<TQuvDocument> OpenWith(const std::string& path, const TQuvMount&
 }  // namespace
 
 std::unique_ptr<TQuvDocument> OpenQuvSource(const std::string& path) {
-  return OpenWith(path, {});
+  return OpenWith(path, Palette, TransparentIndex, {});
 }
+
+TQuvSources::TQuvSources(const TPalette& palette, uint8_t transparentIndex)
+    : FPalette(palette), FTransparentIndex(transparentIndex) {}
 
 std::unique_ptr<TQuvDocument> TQuvSources::Open(const std::string& container, bool archive,
                                                 const std::string& inner) {
@@ -35,5 +39,9 @@ std::unique_ptr<TQuvDocument> TQuvSources::Open(const std::string& container, bo
     }
   }
   if (!FError.empty()) throw Exception(FError);
-  return OpenWith(inner, FMount);
+  return OpenWith(inner, FPalette, FTransparentIndex, FMount);
+}
+
+std::unique_ptr<TQuvDocument> TQuvSources::OpenFile(const std::string& path) {
+  return OpenWith(path, FPalette, FTransparentIndex, {});
 }

@@ -1,10 +1,7 @@
 #include "BatchConvertU.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -214,34 +211,6 @@ void SeparateOutFolders(TConvertBatch& batch) {
   }
 }
 
-// "[#####     ] 12/100 name, 3 s left" on one line of standard error.
-class TProgressBar {
- public:
-  explicit TProgressBar(size_t total) : FEnabled(isatty(2)), FTotal(total) {}
-  void Show(size_t done, const std::string& current, double seconds) {
-    if (!FEnabled) return;
-    constexpr int Width = 24;
-    const int filled = FTotal ? int(Width * done / FTotal) : Width;
-    std::string bar(size_t(filled), '#');
-    bar.resize(Width, ' ');
-    const double left = done ? seconds / double(done) * double(FTotal - done) : 0;
-    std::string name = current.size() > 40 ? "..." + current.substr(current.size() - 37) : current;
-    std::fprintf(stderr, "\r[%s] %zu/%zu %-40s %4.0f s left", bar.c_str(), done, FTotal,
-                 name.c_str(), left);
-    std::fflush(stderr);
-    FShown = true;
-  }
-  void Finish() {
-    if (FEnabled && FShown) std::fputc('\n', stderr);
-    FShown = false;
-  }
-
- private:
-  bool FEnabled;
-  bool FShown = false;
-  size_t FTotal;
-};
-
 }  // namespace
 
 TConvertBatch CollectConvertItems(const std::vector<std::string>& inputs, bool recursive) {
@@ -257,25 +226,30 @@ TConvertBatch CollectConvertItems(const std::vector<std::string>& inputs, bool r
   return batch;
 }
 
-TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
+TConvertReport RunConvertJobs(const TConvertBatch& batch, const TConvertControl& control,
                               const std::function<TConvertFunction()>& makeConverter) {
   TConvertReport report;
   report.Renamed = batch.Renamed;
   report.Failures = batch.Failures;
   const size_t total = batch.Items.size();
-  size_t threads = jobs > 0 ? size_t(jobs) : std::max(1u, std::thread::hardware_concurrency());
+  size_t threads =
+      control.Jobs > 0 ? size_t(control.Jobs) : std::max(1u, std::thread::hardware_concurrency());
   threads = std::max<size_t>(1, std::min(threads, total));
-  std::mutex lock;  // guards the report, the results and the bar
+  std::mutex lock;  // guards the report, the results and the progress calls
   std::vector<TConvertFailure> failures(total);
   std::vector<bool> failed(total, false);
   size_t done = 0;
-  TProgressBar bar(total);
   const auto start = TClock::now();
   TWorkerPool pool(threads);
   // Each worker's own, made by the worker: what it mounts serves its next items.
   std::vector<TConvertFunction> converters(pool.ThreadCount());
   for (size_t i = 0; i < total; ++i) {
     pool.Submit([&, i](size_t worker) {
+      if (control.Abort && control.Abort->load()) {
+        std::lock_guard<std::mutex> guard(lock);
+        ++report.NotDone;
+        return;
+      }
       if (!converters[worker]) converters[worker] = makeConverter();
       const TConvertItem& item = batch.Items[i];
       int64_t files = 0;
@@ -296,25 +270,13 @@ TConvertReport RunConvertJobs(const TConvertBatch& batch, int32_t jobs,
         failures[i] = {item.Name, reason};
       }
       ++done;
-      bar.Show(done, item.Name, std::chrono::duration<double>(TClock::now() - start).count());
+      if (control.OnProgress) control.OnProgress(done, total, item.Name);
     });
   }
   pool.Wait();
-  bar.Finish();
   report.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
   // In input order, whatever order the workers finished in.
   for (size_t i = 0; i < total; ++i)
     if (failed[i]) report.Failures.push_back(failures[i]);
   return report;
-}
-
-void PrintConvertReport(const TConvertReport& report, const std::string& out) {
-  for (const TConvertFailure& renamed : report.Renamed)
-    std::fprintf(stderr, "%s: %s\n", renamed.Name.c_str(), renamed.Reason.c_str());
-  for (const TConvertFailure& failure : report.Failures)
-    std::fprintf(stderr, "%s: %s\n", failure.Name.c_str(), failure.Reason.c_str());
-  std::printf("%lld source%s converted, %lld file%s written to %s, %zu failed (%.2f s)\n",
-              (long long)report.Converted, report.Converted == 1 ? "" : "s",
-              (long long)report.FilesWritten, report.FilesWritten == 1 ? "" : "s", out.c_str(),
-              report.Failures.size(), report.Seconds);
 }
