@@ -20,6 +20,13 @@ struct TPictureColour {
   bool operator==(const TPictureColour&) const = default;
 };
 
+// A text chunk of a PNG file (tEXt): its keyword and its text.
+struct TPictureText {
+  std::string Key;
+  std::string Text;
+  bool operator==(const TPictureText&) const = default;
+};
+
 // A picture a pack source gives (named apart from the encoders' TPicture: both live in one
 // program).
 struct TSourcePicture {
@@ -33,6 +40,7 @@ struct TSourcePicture {
   std::vector<uint8_t> Pixels;  // top row first
   std::array<TPictureColour, 256> Palette{};
   int32_t PaletteCount = 0;
+  std::vector<TPictureText> Texts;  // a PNG's text chunks before its image data, in file order
 
   TPictureColour At(int32_t x, int32_t y) const;
 };

@@ -44,6 +44,10 @@ void Decode(png_structp png, png_infop info, TPngState& state, const std::string
   int depth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr);
   TSourcePicture& picture = state.Picture;
+  png_textp texts = nullptr;
+  const int textCount = png_get_text(png, info, &texts, nullptr);
+  for (int i = 0; i < textCount && texts; ++i)
+    picture.Texts.push_back({texts[i].key ? texts[i].key : "", texts[i].text ? texts[i].text : ""});
   picture.Indexed = colourType == PNG_COLOR_TYPE_PALETTE;
   picture.HasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
   const int64_t channels = picture.Indexed ? 1 : 4;

@@ -36,6 +36,8 @@ struct TPngLayout {
   const png_color* Palette = nullptr;  // 256 entries for PNG_COLOR_TYPE_PALETTE
   const png_byte* Alpha = nullptr;     // tRNS entries
   int AlphaCount = 0;
+  const png_text* Texts = nullptr;
+  int TextCount = 0;
 };
 
 // Only plain data lives in this frame, so libpng's longjmp out of it skips no destructor.
@@ -57,6 +59,7 @@ bool RunLibpng(TPngOutput& out, const TPicture& picture, const TPngLayout& layou
                PNG_FILTER_TYPE_DEFAULT);
   if (layout.Palette) png_set_PLTE(png, info, layout.Palette, 256);
   if (layout.Alpha) png_set_tRNS(png, info, layout.Alpha, layout.AlphaCount, nullptr);
+  if (layout.TextCount) png_set_text(png, info, layout.Texts, layout.TextCount);
   png_write_info(png, info);
   png_write_image(png, rows);
   png_write_end(png, info);
@@ -107,8 +110,19 @@ void PutChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, 
 
 }  // namespace
 
-std::vector<uint8_t> EncodePng(const TPicture& rgba) {
-  return Encode(rgba, {PNG_COLOR_TYPE_RGBA});
+std::vector<uint8_t> EncodePng(const TPicture& rgba, const std::vector<TPictureText>& texts) {
+  // libpng copies the texts; it only wants them writable in its old signature.
+  std::vector<png_text> chunks(texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    chunks[i].compression = PNG_TEXT_COMPRESSION_NONE;
+    chunks[i].key = const_cast<char*>(texts[i].Key.c_str());
+    chunks[i].text = const_cast<char*>(texts[i].Text.c_str());
+    chunks[i].text_length = texts[i].Text.size();
+  }
+  TPngLayout layout{PNG_COLOR_TYPE_RGBA};
+  layout.Texts = chunks.data();
+  layout.TextCount = int(chunks.size());
+  return Encode(rgba, layout);
 }
 
 std::vector<uint8_t> EncodePng8(const TPicture& indices, const TPalette& palette,

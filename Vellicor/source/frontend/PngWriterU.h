@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "ImageManagerU.h"
+#include "PictureReaderU.h"
 #include "PictureU.h"
 
 // The deflate level of every PNG written: the fast end, so that a frame's PNG costs little
 // more than its BMP (sprites are small and mostly runs, so the files stay small too).
 inline constexpr int PngCompressionLevel = 1;
 
-// A picture of 4 bytes per pixel as an RGBA PNG file.
-std::vector<uint8_t> EncodePng(const TPicture& rgba);
+// A picture of 4 bytes per pixel as an RGBA PNG file, with the texts as tEXt chunks before the
+// image data (keys of 1 to 79 Latin-1 characters; texts without NUL).
+std::vector<uint8_t> EncodePng(const TPicture& rgba, const std::vector<TPictureText>& texts = {});
 // A picture of palette indices as an indexed PNG: all 256 palette entries in order, and a tRNS
 // chunk that makes the transparent index (and only it) transparent.
 std::vector<uint8_t> EncodePng8(const TPicture& indices, const TPalette& palette,

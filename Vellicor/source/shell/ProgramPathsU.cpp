@@ -42,8 +42,16 @@ std::string DataHome() {
   return WithoutTrailingSeparator(XdgDir("XDG_DATA_HOME", ".local/share"));
 }
 
+std::string CacheHome() {
+  return WithoutTrailingSeparator(XdgDir("XDG_CACHE_HOME", ".cache"));
+}
+
 std::string VellicorConfigDir() {
   return ConfigHome() + "/vellicor";
+}
+
+std::string VellicorThumbnailDir() {
+  return CacheHome() + "/vellicor/thumbnails";
 }
 
 bool IsDirectoryWritable(const std::string& dir) {

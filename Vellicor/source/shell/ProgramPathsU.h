@@ -7,11 +7,13 @@
 // The running executable's full path is ProgramFilePath() of the framework (AssertU.h).
 std::string ProgramDir();  // its folder, without trailing separator
 
-// $XDG_CONFIG_HOME, else ~/.config; $XDG_DATA_HOME, else ~/.local/share. Relative values of
-// the variables are ignored, as the XDG rules require.
+// $XDG_CONFIG_HOME, else ~/.config; $XDG_DATA_HOME, else ~/.local/share; $XDG_CACHE_HOME, else
+// ~/.cache. Relative values of the variables are ignored, as the XDG rules require.
 std::string ConfigHome();
 std::string DataHome();
-std::string VellicorConfigDir();  // ConfigHome()/vellicor
+std::string CacheHome();
+std::string VellicorConfigDir();     // ConfigHome()/vellicor
+std::string VellicorThumbnailDir();  // CacheHome()/vellicor/thumbnails
 
 bool IsDirectoryWritable(const std::string& dir);
 
