@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidgetItem>
 #include <QUrl>
 #include <QWidget>
 #include <exception>
@@ -284,4 +285,26 @@ bool TArchiveEditActions::AskToSave() {
       QString(), {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
   if (answer == 0) return Save();
   return answer == 1;
+}
+
+// An entry the unsaved changes touch: bold, told in its tool tip; a deleted one struck out and
+// not choosable.
+void MarkEditedItem(QTreeWidgetItem* item, const TEditedEntry& entry) {
+  if (entry.Mark == TEntryMark::Unchanged) return;
+  QFont font = item->font(0);
+  const bool deleted = entry.Mark == TEntryMark::Deleted;
+  font.setBold(!deleted);
+  font.setStrikeOut(deleted);
+  const QString status =
+      entry.Mark == TEntryMark::Renamed ? QStringLiteral("Renamed from %1, not saved yet")
+                                              .arg(QString::fromStdString(entry.OldPath))
+      : entry.Mark == TEntryMark::Added    ? QStringLiteral("Added, not saved yet")
+      : entry.Mark == TEntryMark::Replaced ? QStringLiteral("Replaced, not saved yet")
+                                           : QStringLiteral("Deleted, not saved yet");
+  for (int column = 0; column < item->columnCount(); ++column) {
+    item->setFont(column, font);
+    if (column != 1) item->setToolTip(column, status);
+    item->setStatusTip(column, status);
+  }
+  if (deleted) item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
 }

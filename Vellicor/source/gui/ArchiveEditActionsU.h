@@ -14,7 +14,9 @@ class QActionGroup;
 class QDropEvent;
 class QMimeData;
 class QToolBar;
+class QTreeWidgetItem;
 class QWidget;
+struct TEditedEntry;
 class TArchiveEdits;
 
 // What the hosting window tells the actions.
@@ -94,3 +96,7 @@ class TArchiveEditActions : public QObject {
   std::unique_ptr<TArchiveEdits> FEdits;
   bool FWasModified = false;
 };
+
+// An entry the unsaved changes touch, in a list of an archive: bold, told in its tool tip
+// (column 1 keeps its own); a deleted one struck out and not choosable.
+void MarkEditedItem(QTreeWidgetItem* item, const TEditedEntry& entry);

@@ -1,5 +1,8 @@
 #include "GameSearchPaneU.h"
 
+#include <QItemSelectionModel>
+#include <algorithm>
+
 #include <QAbstractTableModel>
 #include <QEvent>
 #include <QHeaderView>
@@ -136,6 +139,18 @@ void TGameSearchPane::SetIndexProgress(size_t done, size_t total) {
 
 int TGameSearchPane::RowCount() const {
   return FModel->rowCount(QModelIndex());
+}
+
+QStringList TGameSearchPane::OpenPaths() const {
+  QList<int> rows;
+  for (const QModelIndex& index : FResults->selectionModel()->selectedRows()) rows << index.row();
+  if (rows.isEmpty())
+    for (int row = 0; row < RowCount(); ++row) rows << row;
+  std::sort(rows.begin(), rows.end());
+  QStringList paths;
+  for (int row : rows)
+    if (const TGameSearchResult* result = FModel->Result(row)) paths << FromStd(result->OpenPath);
+  return paths;
 }
 
 QString TGameSearchPane::Cell(int row, TColumn column) const {

@@ -6,6 +6,7 @@
 // Escape clears the search. The pane reads only what its owner gives it and never waits on
 // files: the owner mounts the folder and builds the index in the background (TImageIndexJob).
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstddef>
 #include <memory>
@@ -45,6 +46,8 @@ class TGameSearchPane : public QWidget {
   int RowCount() const;
   // The text of a cell of the result list.
   QString Cell(int row, TColumn column) const;
+  // What the chosen results open (all listed ones when none is chosen): for an export.
+  QStringList OpenPaths() const;
 
  signals:
   // The file to open (a disk path, or an archive's path joined with the inner path) and the

@@ -31,6 +31,7 @@
 #include "ExportDialogU.h"
 #include "FileOpenU.h"
 #include "FileSystemU.h"
+#include "GameBrowserPagesU.h"
 #include "GameBrowserU.h"
 #include "ImageLoaderU.h"
 #include "KeysHelpU.h"
@@ -343,6 +344,12 @@ TGameBrowser* TMainForm::OpenGameFolder(const QString& folder) {
   connect(
       browser, &TGameBrowser::openRequested, this,
       [this](const QString& source, const QString& fileName) { OpenQuvFile(source, fileName); });
+  auto* pages = new TGameBrowserPages(browser, FSettings, FPalettes);
+  connect(pages, &TGameBrowserPages::openImageRequested, this,
+          [this](const QString& source, const QString& fileName, const QString& image) {
+            TQuvView* view = OpenQuvFile(source, fileName);
+            if (view && !image.isEmpty()) view->ShowImageNamed(image);
+          });
   QMdiSubWindow* child = MdiArea->addSubWindow(browser);
   child->setAttribute(Qt::WA_DeleteOnClose);
   DropSystemMenuKeys(child);
@@ -524,8 +531,13 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   FClosing = true;
   const bool activated = Activated;
   Activated = false;
-  // A changed file the user keeps open keeps the program open.
-  if (!CloseAllViews()) {
+  // A changed file or archive the user keeps open keeps the program open.
+  bool kept = false;
+  for (TGameBrowser* browser : GameBrowsers())
+    if (auto* child = qobject_cast<QMdiSubWindow*>(browser->parentWidget());
+        child && !child->close())
+      kept = true;
+  if (kept || !CloseAllViews()) {
     FClosing = false;
     Activated = activated;
     event->ignore();

@@ -101,28 +101,6 @@ QTreeWidgetItem* NewRow(TSelectFileInHpi* dialog, const QString& name, int64_t s
   return row;
 }
 
-// An entry the unsaved changes touch: bold, told in its tool tip; a deleted one struck out and
-// not choosable.
-void MarkItem(QTreeWidgetItem* item, const TEditedEntry& entry) {
-  if (entry.Mark == TEntryMark::Unchanged) return;
-  QFont font = item->font(0);
-  const bool deleted = entry.Mark == TEntryMark::Deleted;
-  font.setBold(!deleted);
-  font.setStrikeOut(deleted);
-  const QString status =
-      entry.Mark == TEntryMark::Renamed ? QStringLiteral("Renamed from %1, not saved yet")
-                                              .arg(QString::fromStdString(entry.OldPath))
-      : entry.Mark == TEntryMark::Added    ? QStringLiteral("Added, not saved yet")
-      : entry.Mark == TEntryMark::Replaced ? QStringLiteral("Replaced, not saved yet")
-                                           : QStringLiteral("Deleted, not saved yet");
-  for (int column = 0; column < item->columnCount(); ++column) {
-    item->setFont(column, font);
-    if (column != 1) item->setToolTip(column, status);
-    item->setStatusTip(column, status);
-  }
-  if (deleted) item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
-}
-
 }  // namespace
 
 TSelectFileInHpi::TSelectFileInHpi(QWidget* parent) : QDialog(parent) {
@@ -394,7 +372,7 @@ void TSelectFileInHpi::FillEditedTree() {
         parent->second,
         {QString::fromStdString(slash == std::string::npos ? entry.Path
                                                            : entry.Path.substr(slash + 1))});
-    MarkItem(node, entry);
+    MarkEditedItem(node, entry);
     auto info = std::make_unique<TSortInfo>();
     info->Path = entry.Path;
     if (entry.Mark == TEntryMark::Unchanged) info->Entry = FFileSystem->FindDirectory(entry.Path);
@@ -418,7 +396,7 @@ void TSelectFileInHpi::FillEditedFileList(const std::string& folder) {
         entry.Mark == TEntryMark::Unchanged ? FFileSystem->FindFile(entry.Path) : nullptr;
     QTreeWidgetItem* row = NewRow(this, QString::fromStdString(name), entry.Size, file,
                                   QString::fromStdString(entry.Path));
-    MarkItem(row, entry);
+    MarkEditedItem(row, entry);
     rows << row;
   }
   EmptyListLbl->setText(QStringLiteral("No files match %1 here").arg(Filter));
