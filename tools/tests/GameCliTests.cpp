@@ -65,7 +65,6 @@ TEST_F(GameCli, LsWithOriginAddsTheOriginToEachFileAndHiddenListsTheCopiesBelowI
   EXPECT_NE(origin.Out.find("units/armcom.quv\t"), std::string::npos) << origin.Out;
 
   // Each file with its origin, each hidden copy right below it, next in line first.
-  const std::vector<std::string>& mods = Mods;
   const std::string boomSize = std::to_string(std::string("RIFF base boom").size());
   const std::string patchedSize = std::to_string(std::string("RIFF patched boom").size());
   std::map<std::string, std::vector<std::string>> below;  // file line -> its hidden lines
@@ -98,8 +97,8 @@ TEST_F(GameCli, LsWithOriginAddsTheOriginToEachFileAndHiddenListsTheCopiesBelowI
     }
     if (fields[0] == "units/scout.quv") {
       scoutSeen = true;
-      EXPECT_EQ(fields.at(2), mods[0]);
-      EXPECT_EQ(copies, std::vector<std::string>(mods.begin() + 1, mods.end()));
+      EXPECT_EQ(fields.at(2), Mods[0]);
+      EXPECT_EQ(copies, std::vector<std::string>(Mods.begin() + 1, Mods.end()));
     }
     if (fields[0] == "units/broken.quv") {
       EXPECT_TRUE(copies.empty());
