@@ -92,6 +92,16 @@ void BM_SearchFindsThousands(benchmark::State& state) {
 }
 BENCHMARK(BM_SearchFindsThousands)->Unit(benchmark::kMillisecond);
 
+// What the browser does on the window's thread after every mount before the first keystroke.
+void BM_SearchListOf100kEntries(benchmark::State& state) {
+  TBigGame& game = BigGame();
+  for (auto _ : state) {
+    TGameSearch search(*game.Game);
+    benchmark::DoNotOptimize(search);
+  }
+}
+BENCHMARK(BM_SearchListOf100kEntries)->Unit(benchmark::kMillisecond);
+
 void BM_IndexOf5000QuvFiles(benchmark::State& state) {
   TQuvFolder& folder = QuvFolder();
   for (auto _ : state) {

@@ -83,7 +83,18 @@ TGameFolder::TGameFolder(const std::string& folder, const std::string& mask)
   if (FFolder.size() > 1 && FFolder.back() == PathDelim) FFolder.pop_back();
   FFileSystem->KeepHiddenCopies = true;
   MountFolderTree(*FFileSystem, FFolder, mask);
-  FFileSystem->GetRoot();
+  const auto note = [this](const TFileEntry& file) {
+    const TFileOrigin origin = OriginOf(file);
+    if (origin.InArchive && !FArchives.count(origin.DiskPath))
+      FArchives.emplace(origin.DiskPath, OriginName(file));
+  };
+  VisitTree(*FFileSystem->GetRoot(), [&note](TEntry& node, const std::string&) {
+    if (node.IsDirectory()) return TWalkStep::Continue;
+    const auto& file = static_cast<const TFileEntry&>(node);
+    note(file);
+    for (const TFileEntry* copy = file.ReplacedEntry; copy; copy = copy->ReplacedEntry) note(*copy);
+    return TWalkStep::Continue;
+  });
 }
 
 TGameFolder::~TGameFolder() = default;

@@ -54,6 +54,9 @@ class TGameFolder {
   // of an archive, the folder with a trailing '/' ("units/", "./" for the game folder itself)
   // for a disk file.
   std::string OriginName(const TFileEntry& file) const;
+  // Every archive the game's files come from (hidden copies' too), by disk path, each with its
+  // OriginName. Gathered once, as the folder is mounted.
+  const std::map<std::string, std::string>& Archives() const { return FArchives; }
   // The copies file hides, the next in line first (those the game would take if the ones above
   // were gone).
   static std::vector<const TFileEntry*> HiddenCopies(const TFileEntry& file);
@@ -68,4 +71,5 @@ class TGameFolder {
  private:
   std::string FFolder;
   std::unique_ptr<TFileSystem> FFileSystem;
+  std::map<std::string, std::string> FArchives;
 };

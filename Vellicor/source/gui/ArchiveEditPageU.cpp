@@ -9,7 +9,6 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <map>
 
 #include "ArchiveEditsU.h"
 #include "DialogsU.h"
@@ -18,24 +17,6 @@
 namespace {
 
 constexpr int PathRole = Qt::UserRole;
-
-// Every archive the game's files come from, hidden copies' too: disk path -> the name shown.
-std::map<std::string, std::string> ArchivesOf(const TGameFolder& game) {
-  std::map<std::string, std::string> archives;
-  const auto note = [&](const TFileEntry& file) {
-    const TFileOrigin origin = TGameFolder::OriginOf(file);
-    if (origin.InArchive && !archives.count(origin.DiskPath))
-      archives.emplace(origin.DiskPath, game.OriginName(file));
-  };
-  VisitTree(const_cast<TGameFolder&>(game).Root(), [&](TEntry& node, const std::string&) {
-    if (node.IsDirectory()) return TWalkStep::Continue;
-    const auto& file = static_cast<const TFileEntry&>(node);
-    note(file);
-    for (const TFileEntry* copy : TGameFolder::HiddenCopies(file)) note(*copy);
-    return TWalkStep::Continue;
-  });
-  return archives;
-}
 
 QString ParentOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -95,7 +76,7 @@ void TArchiveEditPage::SetGame(const TGameFolder* game) {
   const QString kept = Archive();
   FChooser->clear();
   if (game)
-    for (const auto& [path, shown] : ArchivesOf(*game))
+    for (const auto& [path, shown] : game->Archives())
       FChooser->addItem(QString::fromStdString(shown), QString::fromStdString(path));
   FChooser->setEnabled(FChooser->count() > 0);
   FNote->setText(FChooser->count() ? QString() : QStringLiteral("The game has no archive."));
@@ -103,14 +84,23 @@ void TArchiveEditPage::SetGame(const TGameFolder* game) {
   if (index >= 0) {
     FChooser->setCurrentIndex(index);
     FillList();
-  } else if (FChooser->count() > 0) {
-    ChooseArchive(FChooser->itemData(0).toString());
-  } else {
-    FSwitching = true;
-    FActions->SetArchive(QString());
-    FSwitching = false;
-    FillList();
+    return;
   }
+  FSwitching = true;
+  FActions->SetArchive(QString());
+  FSwitching = false;
+  FillList();
+  // An archive's listing is read when the page is first looked at, not at every mount.
+  if (isVisible()) TakeFirstArchive();
+}
+
+void TArchiveEditPage::TakeFirstArchive() {
+  if (!FActions->Edits() && FChooser->count() > 0) ChooseArchive(FChooser->itemData(0).toString());
+}
+
+void TArchiveEditPage::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  TakeFirstArchive();
 }
 
 void TArchiveEditPage::SetFolder(const QString& treePath) {

@@ -22,7 +22,7 @@ class TArchiveEditPage : public QWidget, public IArchiveEditHost {
   ~TArchiveEditPage() override;
 
   // The archives of a freshly mounted game, for the chooser (null: none). The archive being
-  // edited stays chosen while it is still there.
+  // edited stays chosen while it is still there; else the first is taken up once the page shows.
   void SetGame(const TGameFolder* game);
   // The folder to list and to add to: a tree path of the game ('\\' or '/' between names).
   void SetFolder(const QString& treePath);
@@ -48,9 +48,11 @@ class TArchiveEditPage : public QWidget, public IArchiveEditHost {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void ChooserActivated(int index);
+  void TakeFirstArchive();
   void FillList();
 
   TArchiveEditActions* FActions = nullptr;

@@ -1,6 +1,7 @@
 #include "GameBrowserPagesU.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QCloseEvent>
 #include <QMdiSubWindow>
 #include <QTabWidget>
@@ -43,7 +44,10 @@ TGameBrowserPages::TGameBrowserPages(TGameBrowser* browser, TSettingsModel* sett
     emit openImageRequested(QString(), openPath, QString());
   });
   connect(browser->Pages(), &QTabWidget::currentChanged, this, [this] {
-    if (FThumbnailsStale && FBrowser->Pages()->currentWidget() == FThumbnails) ShowThumbnails();
+    QWidget* page = FBrowser->Pages()->currentWidget();
+    if (FThumbnailsStale && page == FThumbnails) ShowThumbnails();
+    // Whoever turns to the search means to type.
+    if (page == FSearch) FSearch->SearchBox()->setFocus();
   });
   FSearch = new TGameSearchPane(browser);
   browser->AddPage(FSearch, QStringLiteral("Search"));
@@ -94,12 +98,16 @@ bool TGameBrowserPages::AskToSave() {
 void TGameBrowserPages::Mounted() {
   FIndexJob.reset();  // it read the old tree
   FThumbnails->Clear();
+  FSearch->SetGameFolder(nullptr);
   std::shared_ptr<TGameFolder> game = FBrowser->Game();
-  FSearch->SetGameFolder(game.get());
   FArchive->SetGame(game.get());
   FGame = std::move(game);
   if (FGame) {
     FIndexJob = std::make_unique<TImageIndexJob>(*FGame);
+    connect(FIndexJob.get(), &TImageIndexJob::searchReady, FSearch,
+            [this](std::shared_ptr<TGameSearch> search) {
+              FSearch->SetGameFolder(FGame.get(), std::move(search));
+            });
     connect(FIndexJob.get(), &TImageIndexJob::progress, FSearch,
             [this](qulonglong done, qulonglong total) { FSearch->SetIndexProgress(done, total); });
     connect(

@@ -107,11 +107,11 @@ TGameSearchPane::TGameSearchPane(QWidget* parent)
 
 TGameSearchPane::~TGameSearchPane() = default;
 
-void TGameSearchPane::SetGameFolder(TGameFolder* folder) {
+void TGameSearchPane::SetGameFolder(TGameFolder* folder, std::shared_ptr<TGameSearch> search) {
   FIndex.reset();
   FSearch.reset();
   FFolder = folder;
-  if (folder) FSearch = std::make_unique<TGameSearch>(*folder);
+  if (folder) FSearch = search ? std::move(search) : std::make_shared<TGameSearch>(*folder);
   FIndexNote->hide();
   Search();
 }

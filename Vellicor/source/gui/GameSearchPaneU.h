@@ -32,7 +32,9 @@ class TGameSearchPane : public QWidget {
 
   // The folder to search (not owned: it must outlive the pane or be replaced first); null
   // empties the pane. The index of the previous folder is dropped, the text kept and searched.
-  void SetGameFolder(TGameFolder* folder);
+  // search: the folder's list made elsewhere (TImageIndexJob::searchReady); without one it is
+  // made here.
+  void SetGameFolder(TGameFolder* folder, std::shared_ptr<TGameSearch> search = nullptr);
   // The image names of the present folder: searches use them from now on (null: file names
   // only). The indexing note gives way to a word on the files that could not be read, if any.
   void SetIndex(std::shared_ptr<const TImageNameIndex> index);
@@ -69,6 +71,6 @@ class TGameSearchPane : public QWidget {
   QLabel* FIndexNote;
   TResultModel* FModel;
   TGameFolder* FFolder = nullptr;
-  std::unique_ptr<TGameSearch> FSearch;
+  std::shared_ptr<TGameSearch> FSearch;
   std::shared_ptr<const TImageNameIndex> FIndex;
 };

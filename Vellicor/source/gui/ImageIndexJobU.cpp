@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "GameFolderU.h"
+#include "GameSearchU.h"
 #include "ImageNameIndexU.h"
 
 namespace {
@@ -23,6 +24,21 @@ TImageIndexJob::TImageIndexJob(TGameFolder& folder, QObject* parent) : QObject(p
       QMetaObject::invokeMethod(
           this, [this, done, total] { emit progress(done, total); }, Qt::QueuedConnection);
     };
+    // The list a search runs over first: at a hundred thousand entries it is too much work
+    // for the window's thread.
+    std::shared_ptr<TGameSearch> search;
+    try {
+      search = std::make_shared<TGameSearch>(folder);
+    } catch (const std::exception&) {
+      search.reset();
+    }
+    if (search && !FCancel.load())
+      QMetaObject::invokeMethod(
+          this,
+          [this, search] {
+            if (!FCancel.load()) emit searchReady(search);
+          },
+          Qt::QueuedConnection);
     std::shared_ptr<TImageNameIndex> index;
     try {
       index = TImageNameIndex::Build(folder, &FCancel, report);

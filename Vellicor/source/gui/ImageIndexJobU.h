@@ -8,6 +8,7 @@
 #include <thread>
 
 class TGameFolder;
+class TGameSearch;
 class TImageNameIndex;
 
 class TImageIndexJob : public QObject {
@@ -23,6 +24,8 @@ class TImageIndexJob : public QObject {
   bool Running() const { return !FDone.load(); }
 
  signals:
+  // The file-name list of the folder, made before the index (TGameSearchPane::SetGameFolder).
+  void searchReady(std::shared_ptr<TGameSearch> search);
   // Files read so far of those to read; a few times a second at most.
   void progress(qulonglong done, qulonglong total);
   // The whole index, when the build was not cancelled.

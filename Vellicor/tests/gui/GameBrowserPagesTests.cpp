@@ -125,6 +125,8 @@ TEST_F(GameBrowserPagesTest, SearchByImageNameOpensTheFileOnThatImage) {
   TGameSearchPane* search = Pages->Search();
   ShowPage(search);
   ASSERT_TRUE(WaitFor([this] { return !Pages->Indexing(); }));
+  QApplication::processEvents();  // what the index job posted last
+  EXPECT_EQ(QApplication::focusWidget(), search->SearchBox());
   QTest::keyClicks(search->SearchBox(), "IMAGE0002");
   ASSERT_EQ(search->RowCount(), 1);
   EXPECT_EQ(search->Cell(0, TGameSearchPane::ColPath), "units/arm.quv");
