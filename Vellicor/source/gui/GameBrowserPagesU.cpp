@@ -1,8 +1,8 @@
 #include "GameBrowserPagesU.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QTabWidget>
 #include <QToolBar>
@@ -45,6 +45,12 @@ TGameBrowserPages::TGameBrowserPages(TGameBrowser* browser, TSettingsModel* sett
   });
   connect(browser->Pages(), &QTabWidget::currentChanged, this, [this] {
     QWidget* page = FBrowser->Pages()->currentWidget();
+    // Coming from a search that found something, the thumbnails are those of what it found.
+    if (page == FThumbnails && FPage == FSearch && FSearch->RowCount() > 0) {
+      FThumbnailsOfSearch = true;
+      FThumbnailsStale = true;
+    }
+    FPage = page;
     if (FThumbnailsStale && page == FThumbnails) ShowThumbnails();
     // Whoever turns to the search means to type.
     if (page == FSearch) FSearch->SearchBox()->setFocus();
@@ -122,6 +128,7 @@ void TGameBrowserPages::FolderChanged() {
   TDirEntry* folder = FBrowser->CurrentFolder();
   FArchive->SetFolder(folder ? FromStd(folder->GetFullPath()) : QString());
   FThumbnailsStale = true;
+  FThumbnailsOfSearch = false;
   if (FBrowser->Pages()->currentWidget() == FThumbnails) ShowThumbnails();
 }
 
@@ -133,6 +140,12 @@ void TGameBrowserPages::ShowThumbnails() {
     return;
   }
   std::vector<const TFileEntry*> files;
+  if (FThumbnailsOfSearch) {
+    for (const TFileEntry* file : FSearch->ResultFiles())
+      if (IsQuvName(file->Name)) files.push_back(file);
+    FThumbnails->ShowFiles(*FGame, files);
+    return;
+  }
   for (const auto& [name, node] : folder->SortedIndex())
     if (!node->IsDirectory() && IsQuvName(name)) files.push_back(static_cast<TFileEntry*>(node));
   FThumbnails->ShowFiles(*FGame, files);

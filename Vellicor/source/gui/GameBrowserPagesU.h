@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAction;
+class QWidget;
 class TArchiveEditPage;
 class TGameBrowser;
 class TGameFolder;
@@ -53,7 +54,8 @@ class TGameBrowserPages : public QObject {
  private:
   void Mounted();
   void FolderChanged();
-  // The grid shows the Quv files of the folder shown, made when the page is in sight.
+  // The grid shows the Quv files of the folder shown, or what the search found when the user
+  // came to it from there; made when the page is in sight.
   void ShowThumbnails();
   void ShowModified(bool modified);
   void Export();
@@ -66,6 +68,8 @@ class TGameBrowserPages : public QObject {
   std::shared_ptr<TGameFolder> FGame;    // the game the pages show, kept while they read it
   QPointer<TThumbnailGrid> FThumbnails;  // a page: the browser may free it first
   bool FThumbnailsStale = true;
+  bool FThumbnailsOfSearch = false;  // the search's result instead of the folder's files
+  QWidget* FPage = nullptr;          // the page shown last
   TGameSearchPane* FSearch = nullptr;
   TArchiveEditPage* FArchive = nullptr;
   std::unique_ptr<TImageIndexJob> FIndexJob;

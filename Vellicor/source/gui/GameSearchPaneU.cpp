@@ -141,6 +141,14 @@ int TGameSearchPane::RowCount() const {
   return FModel->rowCount(QModelIndex());
 }
 
+std::vector<const TFileEntry*> TGameSearchPane::ResultFiles() const {
+  std::vector<const TFileEntry*> files;
+  for (int row = 0; row < RowCount(); ++row)
+    if (const TGameSearchResult* result = FModel->Result(row); result && result->File)
+      files.push_back(result->File);
+  return files;
+}
+
 QStringList TGameSearchPane::OpenPaths() const {
   QList<int> rows;
   for (const QModelIndex& index : FResults->selectionModel()->selectedRows()) rows << index.row();

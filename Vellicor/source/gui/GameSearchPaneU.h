@@ -10,11 +10,13 @@
 #include <QWidget>
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
 class QModelIndex;
 class QTreeView;
+class TFileEntry;
 class TGameFolder;
 class TGameSearch;
 class TImageNameIndex;
@@ -50,6 +52,8 @@ class TGameSearchPane : public QWidget {
   QString Cell(int row, TColumn column) const;
   // What the chosen results open (all listed ones when none is chosen): for an export.
   QStringList OpenPaths() const;
+  // The files listed, in list order (for thumbnails of the result).
+  std::vector<const TFileEntry*> ResultFiles() const;
 
  signals:
   // The file to open (a disk path, or an archive's path joined with the inner path) and the

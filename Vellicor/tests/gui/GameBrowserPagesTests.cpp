@@ -131,11 +131,21 @@ TEST_F(GameBrowserPagesTest, SearchByImageNameOpensTheFileOnThatImage) {
   ASSERT_EQ(search->RowCount(), 1);
   EXPECT_EQ(search->Cell(0, TGameSearchPane::ColPath), "units/arm.quv");
   EXPECT_EQ(search->Cell(0, TGameSearchPane::ColOrigin), "base.hpi");
+  EXPECT_EQ(Pages->ExportSources(), QStringList{Archive + "/units/arm.quv"});
   QTest::keyClick(search->SearchBox(), Qt::Key_Return);
   ASSERT_TRUE(WaitFor([this] { return Main->Views().size() == 1; }));
   TQuvView* view = Main->Views().back();
   EXPECT_EQ(view->ListPane()->ImageNames(), QStringList{"image0002"});
-  EXPECT_EQ(Pages->ExportSources(), QStringList{Archive + "/units/arm.quv"});
+
+  // From the search to the thumbnails: those of what it found.
+  Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(Browser->parentWidget()));
+  TThumbnailGrid* grid = Pages->Thumbnails();
+  ShowPage(grid);
+  ASSERT_TRUE(WaitFor([grid] { return grid->TileCount() == 1 && grid->ReadyCount() == 1; }));
+  EXPECT_EQ(grid->OpenPathAt(0), Archive + "/units/arm.quv");
+  // A folder chosen afterwards shows its own.
+  Browser->ShowFolder(Browser->Game()->FileSystem().FindDirectory("units"));
+  ASSERT_TRUE(WaitFor([grid] { return grid->TileCount() == 3 && grid->ReadyCount() == 3; }));
 }
 
 TEST_F(GameBrowserPagesTest, AnArchiveEditedOnTheArchivePageIsMarkedSavedAndShownAnew) {
