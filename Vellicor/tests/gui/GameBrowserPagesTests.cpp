@@ -200,3 +200,20 @@ TEST_F(GameBrowserPagesTest, ClosingTheBrowserWithAnEditedArchiveAsksFirst) {
   EXPECT_TRUE(Browser.isNull());
   EXPECT_TRUE(ReadArchive().Files.count("units/arm.quv"));
 }
+
+TEST_F(GameBrowserPagesTest, QuittingWithAnEditedArchiveAsksAndCancelKeepsTheProgramOpen) {
+  Browser->ShowFolder(Browser->Game()->FileSystem().FindDirectory("units"));
+  TArchiveEditPage* page = Pages->ArchivePage();
+  ShowPage(page);
+  QTreeWidget* list = page->EntryList();
+  list->setFocus();
+  list->setCurrentItem(list->findItems("tank.quv", Qt::MatchExactly).front());
+  QTest::keyClick(list, Qt::Key_Delete);
+  GuiTestDialogs().QuestionAnswers.push_back("Cancel");
+  EXPECT_FALSE(Main->close());
+  EXPECT_TRUE(Browser);
+  EXPECT_TRUE(page->Modified());
+  GuiTestDialogs().QuestionAnswers.push_back("Save");
+  EXPECT_TRUE(Main->close());
+  EXPECT_FALSE(ReadArchive().Files.count("units/tank.quv"));
+}
