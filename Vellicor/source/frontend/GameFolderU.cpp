@@ -65,13 +65,11 @@ TGameReadCache::~TGameReadCache() {
 }
 
 IFileReader& TGameReadCache::Archive(const std::string& diskPath) {
-  IFileReaderRef& reader = FArchives[diskPath];
-  if (!reader) {
-    auto opened = std::make_shared<TSystemFileReader>(diskPath, 1);
-    opened->Open(fmRead);
-    reader = std::move(opened);
-  }
-  return *reader;
+  if (auto known = FArchives.find(diskPath); known != FArchives.end()) return *known->second;
+  // Kept only once open: an archive that went since the mount raises here every time.
+  auto opened = std::make_shared<TSystemFileReader>(diskPath, 1);
+  opened->Open(fmRead);
+  return *FArchives.emplace(diskPath, std::move(opened)).first->second;
 }
 
 TGameFolder::TGameFolder(const std::string& folder, const std::string& mask)

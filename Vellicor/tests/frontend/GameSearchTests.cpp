@@ -76,7 +76,6 @@ TEST_F(GameFolderTest, EachFileNamesItsOriginAndTheCopiesItHidesInTheOrderTheySt
   EXPECT_EQ(Origins(game, "units/plane.quv"), (std::vector<std::string>{"mods/extra.ufo"}));
   EXPECT_EQ(Origins(game, "mods/patch.hpi"), (std::vector<std::string>{"mods/"}));
   EXPECT_EQ(Origins(game, "base.hpi"), (std::vector<std::string>{"./"}));
-  // Archives of one folder: in the order the folder lists them.
   // Archives of one folder are mounted in name order, whatever order the disk lists them in.
   EXPECT_EQ(Origins(game, "units/scout.quv"),
             (std::vector<std::string>{"mods/extra.ufo", "mods/patch.hpi"}));
@@ -91,6 +90,25 @@ TEST_F(GameFolderTest, EachFileNamesItsOriginAndTheCopiesItHidesInTheOrderTheySt
   EXPECT_EQ(TGameFolder::ReadFile(*boom, cache), Bytes("RIFF base boom"));
   EXPECT_EQ(TGameFolder::ReadFile(*TGameFolder::HiddenCopies(*boom).at(0), cache),
             Bytes("RIFF patched boom"));
+}
+
+TEST_F(GameFolderTest, AFileWhoseArchiveWentSinceTheMountSaysSoEachTime) {
+  TGameFolder game(Dir.File("game"));
+  const TFileEntry* scout = game.FileSystem().FindFile("units/scout.quv");
+  ASSERT_NE(scout, nullptr);
+  fs::remove(Dir.Path() / "game/mods/extra.ufo");
+  TGameReadCache cache;
+  for (int time = 0; time < 2; ++time) {
+    try {
+      TGameFolder::ReadFile(*scout, cache);
+      ADD_FAILURE() << "read a file of an archive that is gone";
+    } catch (const Exception& error) {
+      EXPECT_NE(std::string(error.what()).find("extra.ufo"), std::string::npos) << error.what();
+    }
+  }
+  // The standing copies of the archives still there are read through the same cache.
+  EXPECT_EQ(TGameFolder::ReadFile(*game.FileSystem().FindFile("sounds/boom.wav"), cache),
+            Bytes("RIFF base boom"));
 }
 
 TEST(QuvImageNames, AreTheNamesTheReaderLoadsInFileOrderFromTheHeaderAlone) {
