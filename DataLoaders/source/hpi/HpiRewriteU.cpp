@@ -106,16 +106,9 @@ void ReadArchive(TArchive& archive) {
 
 // The names of an inner path; each must be a plain name.
 std::vector<std::string> InnerParts(const TArchive& archive, const std::string& path) {
-  std::vector<std::string> parts(1);
-  for (const char c : path) {
-    if (c == '/' || c == '\\')
-      parts.emplace_back();
-    else
-      parts.back() += c;
-  }
-  for (const std::string& part : parts)
-    if (!SafeNamePart(part))
-      Refuse(archive, Format("the name \"%s\" would leave the archive", path.c_str()));
+  std::vector<std::string> parts = InnerPathParts(path);
+  if (parts.empty())
+    Refuse(archive, Format("the name \"%s\" would leave the archive", path.c_str()));
   return parts;
 }
 
@@ -305,4 +298,17 @@ void RewriteHpiArchive(const std::string& archiveName, const std::vector<THpiCha
   } catch (const std::exception& error) {
     throw Exception(Format("Cannot rewrite \"%s\": %s", archiveName.c_str(), error.what()));
   }
+}
+
+std::vector<std::string> InnerPathParts(const std::string& path) {
+  std::vector<std::string> parts(1);
+  for (const char c : path) {
+    if (c == '/' || c == '\\')
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  }
+  for (const std::string& part : parts)
+    if (!SafeNamePart(part)) return {};
+  return parts;
 }

@@ -25,6 +25,10 @@ struct THpiChange {
   std::optional<THpiFileOptions> Options;
 };
 
+// The names of an inner path ('/' or '\\' between them); none when one of them is not a plain
+// name (empty, "." or "..") and the path would leave the archive.
+std::vector<std::string> InnerPathParts(const std::string& path);
+
 // Applies the changes in order and writes the archive under a temporary name in its folder,
 // renamed over the old one when complete; the header key stays. Nothing is written unless every
 // change applies. Raises Exception naming the archive and the reason, leaving the old archive

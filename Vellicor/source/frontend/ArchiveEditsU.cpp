@@ -73,16 +73,8 @@ void TArchiveEdits::Refuse(const std::string& reason) const {
 std::vector<std::string> TArchiveEdits::Parts(const std::string& innerPath,
                                               bool rootAllowed) const {
   if (rootAllowed && innerPath.empty()) return {};
-  std::vector<std::string> parts(1);
-  for (const char c : innerPath) {
-    if (c == '/' || c == '\\')
-      parts.emplace_back();
-    else
-      parts.back() += c;
-  }
-  for (const std::string& part : parts)
-    if (!SafeNamePart(part))
-      Refuse(Format("the name \"%s\" would leave the archive", innerPath.c_str()));
+  std::vector<std::string> parts = InnerPathParts(innerPath);
+  if (parts.empty()) Refuse(Format("the name \"%s\" would leave the archive", innerPath.c_str()));
   return parts;
 }
 
